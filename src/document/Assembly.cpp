@@ -1,0 +1,114 @@
+// Record 17: the trailer, and the target assembled from the body file.
+#include <cstring>
+
+#include "filter/AAIExportFilter.h"
+#include "platform/Platform.h"
+
+namespace plat = aiexport_platform;
+
+namespace {
+
+const char* const kTrailer =
+    "%%PageTrailer\n"
+    "gsave annotatepage grestore showpage\n"
+    "%%Trailer\n"
+    "Adobe_Illustrator_AI5 /terminate get exec\n"
+    "Adobe_ColorImage_AI6 /terminate get exec\n"
+    "Adobe_pattern_AI5 /terminate get exec\n"
+    "Adobe_blend_AI5 /terminate get exec\n"
+    "Adobe_typography_AI5 /terminate get exec\n"
+    "Adobe_screens_AI5 /terminate get exec\n"
+    "Adobe_cshow /terminate get exec\n"
+    "Adobe_level2_AI5 /terminate get exec\n"
+    "%%EOF\n";
+
+}  // namespace
+
+int AAIExportFilter::EndPicture()
+{
+    if (pictureOpen && !setupClosed && !CloseSetup())
+        return 0;
+    if (!WriteBufferToExportFile(0))
+        return 0;
+    if (!Append(kTrailer))
+        return 0;
+    if (!WriteBufferToExportFile(0))
+        return 0;
+    if (!GenerateLastExport())
+        return 0;
+    return CommitTarget();
+}
+
+int AAIExportFilter::OpenTargetSibling()
+{
+    ReleaseTarget();
+    if (targetPath.empty())
+        return 0;
+    const std::string destination = plat::ResolveTarget(targetPath);
+    const std::string stem = std::string(".") + fileName;
+    std::string created;
+    const int fd = plat::CreateUniqueFile(plat::DirectoryOf(destination), stem, created, 0666);
+    if (fd < 0)
+        return 0;
+    plat::CopyOwnership(fd, destination.c_str());
+    siblingPath = created;
+    return targetFile.Attach(fd);
+}
+
+int AAIExportFilter::CommitTarget()
+{
+    if (siblingPath.empty())
+        return 0;
+    const std::string destination = plat::ResolveTarget(targetPath);
+    if (!targetFile.Sync())
+        return 0;
+    targetFile.Close();
+    if (!plat::RenameFile(siblingPath.c_str(), destination.c_str()))
+        return 0;  // the reset removes the sibling; the old file stays
+    siblingPath.clear();
+    return 1;
+}
+
+int AAIExportFilter::GenerateLastExport()
+{
+    if (!OpenTargetSibling())
+        return 0;
+    if (tempFile.SeekToBegin() != 0 || targetFile.SeekToBegin() != 0)
+        return 0;
+    bufferLength = 0;
+    buffer[0] = '\0';
+    if (!CopyTempToExport(commentsEndMark))
+        return 0;
+    if (!ExportPresetting())
+        return 0;
+    if (prologEndMark < commentsEndMark || !CopyTempToExport(prologEndMark - commentsEndMark))
+        return 0;
+    unsigned int position = prologEndMark;
+    if (!ExportPatternDefinition(position))
+        return 0;
+    if (setupEndMark < position || !CopyTempToExport(setupEndMark - position))
+        return 0;
+    if (gradientTable[0].name[0] != '\0' && !ExportGradientDefinition())
+        return 0;
+    const long length = tempFile.GetLength();
+    const long at = tempFile.GetPosition();
+    if (at < 0 || length < at)
+        return 0;
+    return CopyTempToExport(static_cast<unsigned int>(length - at));
+}
+
+int AAIExportFilter::ExportPresetting()
+{
+    if (!WriteBufferToExportFile(1))
+        return 0;
+    if (!EnsureRoom(256))
+        return 0;
+    bufferLength += AppendStringToBuffer(buffer + bufferLength,
+                                         "%AI5_FileFormat 2.0\n"
+                                         "%AI3_ColorUsage: Color\n"
+                                         "%AI5_ArtSize: ");
+    bufferLength += IntegerToString(buffer + bufferLength, TruncateToInt(artWidth));
+    bufferLength += IntegerToString(buffer + bufferLength, TruncateToInt(artHeight));
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n%AI5_RulerUnits: 0\n");
+    return WriteBufferToExportFile(1);
+}

@@ -1,0 +1,59 @@
+// Section records: the drawing section closes the document setup.
+#include "filter/AAIExportFilter.h"
+
+int AAIExportFilter::BeginPatternSection()
+{
+    return 1;
+}
+
+int AAIExportFilter::EndPatternSection()
+{
+    return WriteBufferToExportFile(0);
+}
+
+int AAIExportFilter::EndDrawingSection()
+{
+    return EndPatternSection();
+}
+
+int AAIExportFilter::SetJobInfo(SetJobInfoData*)
+{
+    return WriteBufferToExportFile(0);
+}
+
+int AAIExportFilter::BeginDrawingSection(BeginDrawingSectionData* data)
+{
+    if (data == nullptr)
+        return 0;
+    if (!WriteBufferToExportFile(0))
+        return 0;
+    const long position = tempFile.GetPosition();
+    if (position < 0 || position > 0xffffffffL)
+        return 0;
+    artWidth = DistanceToPS(data->width);
+    artHeight = DistanceToPS(data->height);
+    setupEndMark = static_cast<unsigned int>(position);
+    setupClosed = true;
+    if (!Append("%%EndSetup\n"))
+        return 0;
+    inPatternDefinition = 0;
+    ResetGraphicsState();
+    ResetTextState();
+    return 1;
+}
+
+int AAIExportFilter::CloseSetup()
+{
+    // A picture that ends without a drawing section: close the setup where
+    // the body stands, with the picture's own size as the art size.
+    if (!WriteBufferToExportFile(0))
+        return 0;
+    const long position = tempFile.GetPosition();
+    if (position < 0 || position > 0xffffffffL)
+        return 0;
+    artWidth = pictureWidth;
+    artHeight = pictureHeight;
+    setupEndMark = static_cast<unsigned int>(position);
+    setupClosed = true;
+    return Append("%%EndSetup\n");
+}

@@ -1,0 +1,77 @@
+// The filter object: construction, the exported factory, the descriptor.
+#include "filter/AAIExportFilter.h"
+
+#include <cstring>
+#include <new>
+
+#include "platform/Platform.h"
+
+namespace plat = aiexport_platform;
+
+AAIExportFilter* AAIExportFilter::filter = nullptr;
+
+AAIExportFilter::AAIExportFilter()
+{
+    buffer = static_cast<char*>(plat::Allocate(kInitialBufferSize + 1u));
+    if (buffer != nullptr) {
+        bufferSize = kInitialBufferSize;
+        buffer[0] = '\0';
+    }
+    textState.pendingString = static_cast<char*>(plat::Allocate(256));
+    if (textState.pendingString != nullptr) {
+        textState.pendingCapacity = 256;
+        textState.pendingString[0] = '\0';
+    }
+    ResetGraphicsState();
+}
+
+AAIExportFilter::~AAIExportFilter()
+{
+    if (filter == this)
+        filter = nullptr;
+    ReleaseTarget();
+    tempFile.Close();
+    FreeGradientStops();
+    ClearLayerDefinitions();
+    plat::Free(buffer);
+    plat::Free(textState.pendingString);
+    plat::Free(textWorkArea);
+}
+
+extern "C" __attribute__((visibility("default"))) AHostExportFilter* getFilter()
+{
+    if (AAIExportFilter::filter != nullptr)
+        return AAIExportFilter::filter;
+    try {
+        auto* created = new (std::nothrow) AAIExportFilter();
+        if (created != nullptr && (created->getFilterDescriptor() == nullptr)) {
+            delete created;
+            created = nullptr;
+        }
+        AAIExportFilter::filter = created;
+    } catch (...) {
+        AAIExportFilter::filter = nullptr;
+    }
+    return AAIExportFilter::filter;
+}
+
+char* AAIExportFilter::getFilterDescriptor()
+{
+    // A filter whose buffer could not be allocated is unusable.
+    if (buffer == nullptr || textState.pendingString == nullptr)
+        return nullptr;
+    const char* text = plat::LoadModuleString(1);
+    std::strncpy(descriptorText, text, sizeof descriptorText - 1);
+    descriptorText[sizeof descriptorText - 1] = '\0';
+    return descriptorText;
+}
+
+int AAIExportFilter::hasPrefererences()
+{
+    return 0;
+}
+
+int AAIExportFilter::displayPreferenceDialog()
+{
+    return 1;
+}

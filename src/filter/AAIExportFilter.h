@@ -1,0 +1,311 @@
+// The Illustrator filter: one object serves every export of the process.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "color/GraphicsState.h"
+#include "gradient/GradientTable.h"
+#include "host/AHostExportFilter.h"
+#include "paths/PathBounds.h"
+#include "pattern/PatternTable.h"
+#include "raster/RasterRecord.h"
+#include "structure/LayerDefinition.h"
+#include "text/TextState.h"
+
+// Sign, 309 digits of the largest double, point, four decimals, blank.
+constexpr unsigned kMaxRealToken = 1 + 309 + 1 + 4 + 1;
+// Sign, ten digits, blank.
+constexpr unsigned kMaxIntegerToken = 1 + 10 + 1;
+constexpr unsigned kInitialBufferSize = 16384;
+// The longest curve line fits an empty buffer, so one flush always makes room.
+static_assert(6 * kMaxRealToken + sizeof "c\n" <= kInitialBufferSize);
+
+struct FilterPoint {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+class AAIExportFilter : public AHostExportFilter {
+public:
+    AAIExportFilter();
+    ~AAIExportFilter() override;
+    AAIExportFilter(const AAIExportFilter&) = delete;
+    AAIExportFilter& operator=(const AAIExportFilter&) = delete;
+
+    char* getFilterDescriptor() override;
+    int exportFile(char* path) override;
+    int writeData(unsigned short opcode, void* payload) override;
+    int hasPrefererences() override;
+    int displayPreferenceDialog() override;
+
+    static AAIExportFilter* filter;
+
+protected:
+    // ---- record operations, in the order of the virtual table ----
+    int BeginPicture(BeginPictureData* picture) override;
+    int EndPicture() override;
+    int BeginGroup() override;
+    int EndGroup() override;
+    int BeginComposite() override;
+    int EndComposite() override;
+    int BeginPattern() override;
+    int EndPattern() override;
+    int BeginPath() override;
+    int EndPath() override;
+    int BeginText() override;
+    int EndText() override;
+    int BeginSimpleText() override;
+    int EndSimpleText() override;
+    int BeginGuide() override;
+    int EndGuide() override;
+    int BeginGradient() override;
+    int EndGradient() override;
+    int BeginMask() override;
+    int EndMask() override;
+    int BeginBitmap(BeginBitmapData* data) override;
+    int EndBitmap() override;
+    int Line(LineData* data) override;
+    int Arc(ArcData* data) override;
+    int ArcTo(ArcToData* data) override;
+    int Circle(CircleData* data) override;
+    int Ellipse(EllipseData* data) override;
+    int MoveTo(MoveToData* data) override;
+    int LineTo(LineToData* data) override;
+    int CurveTo(CurveToData* data) override;
+    int PathBitmap(PathBitmapData* data) override;
+    int PathPostscript(PathPostscriptData* data) override;
+    int Text(_TextData* data) override;
+    int AppendText(_TextData* data) override;
+    int Glyph(GlyphData* data) override;
+    int Bitmap(BitmapData* data) override;
+    int Rectangle(RectangleData* data) override;
+    int ClosePath() override;
+    int ReversePath() override;
+    int SetColorDef(SetColorDefData* data) override;
+    int SetPatternDef(SetPatternDefData* data) override;
+    int SetPatternTrans(char* data) override;
+    int SetPatternColSpacing(double* data) override;
+    int SetPatternRowSpacing(double* data) override;
+    int SetPatternBackground(SetColorByValueData* data) override;
+    int SetFillType(unsigned short* data) override;
+    int SetFillMode(unsigned short* data) override;
+    int SetFillTypeName(SetFillTypeNameData* data) override;
+    int SetGradientDef(SetGradientDefData* data) override;
+    int SetGradient(SetGradientData* data) override;
+    int SetGradient2(SetGradient2Data* data) override;
+    int SetGradientRGN(SetGradientRGNData* data) override;
+    int SetStroke(SetStrokeData* data) override;
+    int SetStrokeColorByName(NAME_TAG* data) override;
+    int SetFillColorByName(NAME_TAG* data) override;
+    int SetStrokeColorByValue(SetColorByValueData* data) override;
+    int SetFillColorByValue(SetColorByValueData* data) override;
+    int SetColorTable(SetColorTableData* data) override;
+    int SetTextType(unsigned short* data) override;
+    int SetCharAttr(SetCharAttrData* data) override;
+    int SetTextAttr(SetTextAttrData* data) override;
+    int SetArcTextAttr(SetArcTextAttrData* data) override;
+    int SetTextScale(SetTextScaleData* data) override;
+    int SetTextMatrix(SetTextMatrixData* data) override;
+    int SetTextVerOffset(double* data) override;
+    int SetGlyphMatrix(SetGlyphMatrixData* data) override;
+    int SetLineRun(SetLineRunData* data) override;
+    int SetLineRunMatrix(SetLineRunMatrixData* data) override;
+    int SetDirRun(SetDirRunData* data) override;
+    int SetJustRun(SetJustRunData* data) override;
+    int SetKernRun(SetKernRunData* data) override;
+    int SetParaRun(SetParaRunData* data) override;
+    int SetFontRun(SetFontRunData* data) override;
+    int SetText(SetTextData* data) override;
+    int SetTextTracking(double* data) override;
+    int DefineLayer(const DefLayerData* data) override;
+    int BeginLayer(const char* name) override;
+    int EndLayer() override;
+    virtual int SetPatternSections(int* count);
+    virtual int BeginPatternSection();
+    virtual int EndPatternSection();
+    virtual int BeginDrawingSection(BeginDrawingSectionData* data);
+    virtual int EndDrawingSection();
+    virtual int BeginPreviewSection();
+    virtual int EndPreviewSection();
+    virtual int SetPreview(SetPreviewData* data);
+    virtual int SetJobInfo(SetJobInfoData* data);
+    virtual int BeginClipRgn();
+    virtual int EndClipRgn();
+    virtual int SetMatrix(SetMatrixData* data);
+
+    // ---- filter/: lifecycle ----
+    int Dispatch(unsigned short opcode, void* payload);
+    int InitializeParameters();
+    int ResetParameters();
+    void ReleaseTarget();
+
+    // ---- output/: buffer and files ----
+    static unsigned int AppendStringToBuffer(char* destination, const char* text);
+    int WriteBufferToExportFile(int toTarget);
+    int ExpendBufferSize();
+    int CopyTempToExport(unsigned int count);
+    // Grows the buffer until n more bytes and a NUL fit; 0 when it cannot.
+    int EnsureRoom(std::size_t n);
+    // Headroom rule: flush to the body file when fewer than n bytes remain.
+    int FlushIfAbove(unsigned int margin);
+    // Appends text with room ensured; 0 when the buffer cannot grow.
+    int Append(const char* text);
+    int AppendFloat(double value);
+    int AppendInteger(int value);
+
+    // ---- output/: encoders ----
+    double DistanceToPS(double d) const { return d * pointsPerUnit; }
+    double xDrawingToPS(double x) const { return x * pointsPerUnit; }
+    double yDrawingToPS(double y) const { return y * pointsPerUnit; }
+    static unsigned int IntegerToString(char* dst, int value);
+    // Reals written as integers are truncated toward zero; values beyond the
+    // range of int are clamped and NaN gives 0, so the conversion is defined.
+    static int TruncateToInt(double value);
+    static unsigned int FloatToString(char* dst, double value);
+    static unsigned int StringToPSString(char* dst, const char* text);
+    static unsigned int StringToPSStringNoTail(char* dst, const char* text);
+    static unsigned int StringToStandardExportString(char* dst, const char* text);
+    static unsigned int StringToFontName(char* dst, const char* name);
+    static unsigned int StandardFilePath(char* dst, const char* path);
+    static unsigned int HexToPSCommentHexString(char* dst, const unsigned char* bytes, int count,
+                                                int row);
+
+    // ---- document/ ----
+    int GenerateLastExport();
+    int ExportPresetting();
+    int CloseSetup();
+    // The finished document goes to a new file beside the target and replaces
+    // it only when complete, so a failed export never destroys the old file.
+    int OpenTargetSibling();
+    int CommitTarget();
+
+    // ---- paths/ ----
+    int GetPaintFromGSatate(char* paint);
+
+    // ---- color/ ----
+    void ResetGraphicsState();
+    void ResetFillColor();
+    int ExportSetValueColor(SetColorByValueData* color, int isFill);
+    int ExportSetRGBColor(double r, double g, double b, int isFill, int isCustom, const char* name);
+    int ExportSetCMYKColor(double c, double m, double y, double k, int isFill, int isCustom,
+                           const char* name);
+    static int ConvertCMYK_RGB(double c, double m, double y, double k, unsigned short& r,
+                               unsigned short& g, unsigned short& b);
+    static int ConvertRGB_CMYK(double& c, double& m, double& y, double& k, unsigned short r,
+                               unsigned short g, unsigned short b);
+    static int ConverRGB_Gray(double& gray, unsigned short r, unsigned short g, unsigned short b);
+    int IsColorExistingByColorName(const char* name, int& index);
+    int ExportSetNameColor(NAME_TAG* nameTag, int isFill);
+
+    // ---- gradient/ ----
+    static void AssignGradientColor(const GradientColor& source, GradientColor& target);
+    int IsGradientNameDefined(const char* name, int& index);
+    int ExportGradientDefinition();
+    int GenerateLinearGradRegion(int slot);
+    int GenerateRadialGradRegion(int slot);
+    int PaintGradient(char* paint);
+    void FreeGradientStops();
+
+    // ---- pattern/ ----
+    int SetPatternTilePathAttrib();
+    int SetPatternTilePathLineStyle();
+    int IsPatternNameDefined(const char* name, int& index);
+    int SetExportPatternFill();
+    int ExportPatternDefinition(unsigned int& position);
+
+    // ---- text/ ----
+    void ResetTextState();
+    int ExportTextString();
+    int GetRenderModeFromGSatate(int& mode);
+    static double CalculateFontFactor(double size);
+    static const char* LookUpPostScriptName(const char* hostName);
+
+    // ---- structure/ ----
+    void ClearLayerDefinitions();
+
+    // ---- raster/ ----
+    int GetBitmapInformation(const char* path, unsigned short fileType, int& imageType,
+                             int& bitsPerSample, int& width, int& height);
+    static int Read_INT32_FromFile(AImportFile file, int littleEndian);
+    static int Read_INT16_FromFile(AImportFile file, int littleEndian);
+    static unsigned int Read_UINT32_FromFile(AImportFile file, int littleEndian);
+    static unsigned short Read_UINT16_FromFile(AImportFile file, int littleEndian);
+
+    // ---- state: target and temporary files ----
+    char descriptorText[80] = {};
+    char fileName[32] = {};
+    std::string targetPath;   // the full path named by exportFile
+    std::string siblingPath;  // the finished document, until it replaces the target
+    std::string tempPath;
+    AImportFile tempFile;
+    bool pictureOpen = false;
+
+    // ---- insertion marks and art size ----
+    unsigned int commentsEndMark = 0;
+    unsigned int prologEndMark = 0;
+    unsigned int setupEndMark = 0;
+    bool setupClosed = false;
+    double artWidth = 0.0;
+    double artHeight = 0.0;
+    double pictureWidth = 0.0;  // record 16's size, in case no record 2052 comes
+    double pictureHeight = 0.0;
+
+    // ---- output buffer ----
+    char* buffer = nullptr;
+    unsigned int bufferLength = 0;
+    unsigned int bufferSize = 0;
+
+    // ---- paths ----
+    FilterPoint currentPoint;
+    FilterPoint subpathStart;
+    bool pathOpen = false;
+    bool pathClosed = false;
+
+    // ---- structure flags ----
+    bool inClipRegion = false;
+    bool inGuide = false;
+    bool clipText = false;
+
+    double pointsPerUnit = 72.0;
+    PathBounds pathBounds;
+
+    TextState textState;
+    bool textStarted = false;
+    bool runWritten = false;
+    // Work areas for escaping a run; they grow with the pending text.
+    char* textWorkArea = nullptr;
+    std::size_t textWorkCapacity = 0;
+
+    GraphicsState graphicsState{};
+
+    // ---- paint and definition flags ----
+    int patternFillWritten = 0;
+    int compoundPending = 0;
+    int inPatternDefinition = 0;
+    int patternTileAttribWritten = 0;
+    int inGradientDefinition = 0;
+    int patternTileFirstPath = 0;
+    int currentDefinitionIndex = 0;
+    int currentPatternIndex = 0;   // the pattern being defined
+    int currentGradientIndex = 0;  // the gradient being defined
+
+    GradientSlot gradientTable[kDefinitionSlots] = {};
+    PatternSlot patternTable[kDefinitionSlots] = {};
+    SetColorDefData colorTable[kDefinitionSlots] = {};
+
+    RasterRecord raster;
+
+    int fillTypeChanged = 1;
+
+    FilterPoint guideStart;
+    FilterPoint guideEnd;
+
+    LayerDefinition* layerDefinitions = nullptr;
+    int layerCount = 0;
+    int layerCapacity = 0;
+    bool layerOpen = false;
+
+    int compositeDepth = 0;
+    PathBounds regionBounds;
+};

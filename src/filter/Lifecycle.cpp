@@ -1,0 +1,141 @@
+// The life of one export: naming the target, the picture reset and teardown.
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "filter/AAIExportFilter.h"
+#include "platform/Platform.h"
+
+namespace plat = aiexport_platform;
+
+namespace {
+
+// Can a new file be created beside the target? Tried for real, then removed.
+bool CanCreateIn(const std::string& dir, const char* stem)
+{
+    std::string probe;
+    const int fd = plat::CreateUniqueFile(dir, std::string(".") + stem, probe);
+    if (fd < 0)
+        return false;
+    plat::CloseFile(fd);
+    plat::RemoveFile(probe.c_str());
+    return true;
+}
+
+}  // namespace
+
+int AAIExportFilter::exportFile(char* path)
+{
+    try {
+        ReleaseTarget();
+        if (path == nullptr || path[0] == '\0')
+            return 0;
+        const std::string target(path);
+        const std::size_t start = plat::FileNameStart(target);
+        if (start >= target.size())
+            return 0;  // a directory, not a file
+        const std::string name = target.substr(start);
+
+        struct stat st;
+        if (::stat(path, &st) == 0) {
+            if (!S_ISREG(st.st_mode))
+                return 0;
+            // A read-only file stays read-only, even for a privileged host.
+            if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path, W_OK) != 0)
+                return 0;
+        } else if (errno != ENOENT) {
+            return 0;
+        }
+        char stem[32] = {};
+        std::strncpy(stem, name.c_str(), sizeof stem - 1);
+        if (!CanCreateIn(plat::DirectoryOf(target), stem))
+            return 0;
+
+        targetPath = target;
+        std::memcpy(fileName, stem, sizeof fileName);
+        return 1;
+    } catch (...) {
+        targetPath.clear();
+        return 0;
+    }
+}
+
+void AAIExportFilter::ReleaseTarget()
+{
+    targetFile.Close();
+    if (!siblingPath.empty()) {
+        plat::RemoveFile(siblingPath.c_str());
+        siblingPath.clear();
+    }
+}
+
+int AAIExportFilter::InitializeParameters()
+{
+    // A picture that never reached its end is abandoned here, with its files.
+    tempFile.Close();
+    FreeGradientStops();
+
+    bufferLength = 0;
+    if (buffer != nullptr)
+        buffer[0] = '\0';
+    pointsPerUnit = 72.0;
+
+    pathOpen = false;
+    pathClosed = false;
+    inClipRegion = false;
+    inGuide = false;
+    clipText = false;
+    patternFillWritten = 0;
+    compoundPending = 0;
+    inPatternDefinition = 0;
+    patternTileAttribWritten = 0;
+    inGradientDefinition = 0;
+    fillTypeChanged = 1;
+    compositeDepth = 0;
+    setupClosed = false;
+
+    ClearLayerDefinitions();
+    layerOpen = false;
+
+    for (GradientSlot& slot : gradientTable) {
+        slot.name[0] = '\0';
+        slot.type = 0;
+        slot.stops = nullptr;
+        slot.stopCount = 0;
+    }
+    for (PatternSlot& slot : patternTable) {
+        slot.name[0] = '\0';
+        slot.tempPosition = 0;
+        slot.hasBackground = false;
+        slot.tileBoundsValid = false;
+    }
+    for (SetColorDefData& slot : colorTable)
+        slot.name[0] = '\0';
+
+    ResetGraphicsState();
+    ResetTextState();
+
+    tempPath = plat::TemporaryDirectory();
+    if (fileName[0] == '\0')
+        return 0;
+    std::string created;
+    const int fd = plat::CreateUniqueFile(tempPath, fileName, created);
+    if (fd < 0)
+        return 0;
+    tempPath = created;
+    // Unlinked at once: the body lives only as long as the open file, so
+    // nothing is left behind even when the host never ends the picture.
+    plat::RemoveFile(tempPath.c_str());
+    return tempFile.Attach(fd);
+}
+
+int AAIExportFilter::ResetParameters()
+{
+    FreeGradientStops();
+    ReleaseTarget();
+    targetPath.clear();
+    tempFile.Close();  // unlinked when it was created, so closing deletes it
+    pictureOpen = false;
+    return 1;
+}

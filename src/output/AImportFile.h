@@ -1,0 +1,34 @@
+// File object for the target, the temporary body and linked image files.
+#pragma once
+
+namespace aiexport_platform {
+class FileHandle;
+}
+
+// Copied by value; every copy refers to the same open file and position.
+// Only Close releases the file, so a copy going out of scope leaves it open.
+class AImportFile {
+public:
+    AImportFile() = default;
+    ~AImportFile() = default;  // forgets the file without closing it
+
+    // Mode bits: 1 read, 2 write, 256 create or truncate, 512 keep contents.
+    // 259 is read-write-create, 1 read-only. Returns 1 when open.
+    int Open(const char* path, unsigned int mode);
+    // Takes ownership of a descriptor that is already open.
+    int Attach(int descriptor);
+
+    long Read(void* buffer, unsigned long count);
+    long Write(const void* buffer, unsigned long count);
+    long Seek(long offset, int origin);
+    long SeekToBegin() { return Seek(0, 0); }
+    long GetPosition();
+    long GetLength();
+    int Sync();
+    void Close();
+    bool IsOpen() const { return file != nullptr; }
+
+private:
+    void* stream = nullptr;  // a host stream; never set by this module
+    aiexport_platform::FileHandle* file = nullptr;
+};

@@ -1,0 +1,321 @@
+// POSIX implementation of the platform layer.
+#include "platform/Platform.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace aiexport_platform {
+
+namespace {
+
+long faultAt[kFaultKinds] = {};
+long faultSeen[kFaultKinds] = {};
+
+}  // namespace
+
+void SetFault(FaultKind kind, long nth)
+{
+    faultAt[kind] = nth;
+    faultSeen[kind] = 0;
+}
+
+void ClearFaults()
+{
+    for (int k = 0; k < kFaultKinds; ++k) {
+        faultAt[k] = 0;
+        faultSeen[k] = 0;
+    }
+}
+
+long FaultCount(FaultKind kind)
+{
+    return faultSeen[kind];
+}
+
+bool ShouldFail(FaultKind kind)
+{
+    ++faultSeen[kind];
+    return faultAt[kind] != 0 && faultSeen[kind] == faultAt[kind];
+}
+
+int OpenFile(const char* path, unsigned int mode)
+{
+    if (path == nullptr || ShouldFail(kFaultOpen))
+        return -1;
+    const bool read = (mode & 1u) != 0;
+    const bool create = (mode & 256u) != 0;
+    const bool keep = (mode & 512u) != 0;
+    const bool write = (mode & 2u) != 0 || create || keep;
+    int flags = O_CLOEXEC;
+    if (read && write)
+        flags |= O_RDWR;
+    else if (write)
+        flags |= O_WRONLY;
+    else
+        flags |= O_RDONLY;
+    if (create) {
+        flags |= O_CREAT;
+        if (!keep)
+            flags |= O_TRUNC;
+    }
+    int fd;
+    do {
+        fd = ::open(path, flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+long ReadFile(int fd, void* buffer, unsigned long count)
+{
+    if (ShouldFail(kFaultRead))
+        return -1;
+    auto* p = static_cast<char*>(buffer);
+    unsigned long done = 0;
+    while (done < count) {
+        const ssize_t n = ::read(fd, p + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return done > 0 ? static_cast<long>(done) : -1;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<unsigned long>(n);
+    }
+    return static_cast<long>(done);
+}
+
+long WriteFile(int fd, const void* buffer, unsigned long count)
+{
+    if (ShouldFail(kFaultWrite)) {
+        errno = ENOSPC;
+        return -1;
+    }
+    const auto* p = static_cast<const char*>(buffer);
+    unsigned long done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd, p + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return done > 0 ? static_cast<long>(done) : -1;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<unsigned long>(n);
+    }
+    return static_cast<long>(done);
+}
+
+long SeekFile(int fd, long offset, int origin)
+{
+    if (ShouldFail(kFaultSeek))
+        return -1;
+    const int whence = origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : SEEK_SET;
+    const off_t at = ::lseek(fd, static_cast<off_t>(offset), whence);
+    return at < 0 ? -1 : static_cast<long>(at);
+}
+
+long FileLength(int fd)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return 0;
+    return static_cast<long>(st.st_size);
+}
+
+int SyncFile(int fd)
+{
+    return ::fsync(fd) == 0 ? 1 : 0;
+}
+
+void CloseFile(int fd)
+{
+    ::close(fd);  // a failure while closing is ignored
+}
+
+std::string TemporaryDirectory()
+{
+    const char* dir = std::getenv("TMPDIR");
+    std::string result = (dir != nullptr && dir[0] != '\0') ? dir : "/tmp";
+    if (result.back() != '/')
+        result += '/';
+    return result;
+}
+
+int CreateUniqueFile(const std::string& dir, const std::string& prefix, std::string& path,
+                     unsigned int permissions)
+{
+    if (ShouldFail(kFaultOpen))
+        return -1;
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static unsigned long long counter = 0;
+    struct timespec ts {};
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    unsigned long long seed = static_cast<unsigned long long>(ts.tv_nsec) ^
+                              (static_cast<unsigned long long>(::getpid()) << 32);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL + (++counter);
+        std::string name = dir + prefix + ".";
+        unsigned long long bits = seed;
+        for (int i = 0; i < 6; ++i) {
+            name += kLetters[bits % 62];
+            bits /= 62;
+        }
+        int fd;
+        do {
+            fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
+                        static_cast<mode_t>(permissions));
+        } while (fd < 0 && errno == EINTR);
+        if (fd >= 0) {
+            path = name;
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    return -1;
+}
+
+std::size_t FileNameStart(const std::string& path)
+{
+    const std::size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? 0 : cut + 1;
+}
+
+std::string DirectoryOf(const std::string& path)
+{
+    const std::size_t start = FileNameStart(path);
+    if (start == 0)
+        return "./";
+    std::string dir = path.substr(0, start);
+    if (dir.back() == '\\')
+        dir.back() = '/';
+    return dir;
+}
+
+void CopyOwnership(int fd, const char* replaced)
+{
+    struct stat st;
+    if (::stat(replaced, &st) != 0)
+        return;  // a new file keeps the default bits the umask gave it
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        // Not permitted for another user's file: keep ours, the bits still follow.
+    }
+    ::fchmod(fd, st.st_mode & 07777);
+}
+
+std::string ResolveTarget(const std::string& path)
+{
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char* real = ::realpath(path.c_str(), nullptr);
+        if (real != nullptr) {
+            std::string resolved(real);
+            std::free(real);
+            return resolved;
+        }
+    }
+    return path;
+}
+
+int RenameFile(const char* from, const char* to)
+{
+    if (ShouldFail(kFaultRename))
+        return 0;
+    return ::rename(from, to) == 0 ? 1 : 0;
+}
+
+void RemoveFile(const char* path)
+{
+    ::unlink(path);
+}
+
+std::string ComputerName(std::size_t maxLength)
+{
+    char name[HOST_NAME_MAX + 1] = {};
+    if (::gethostname(name, sizeof name - 1) != 0)
+        return std::string();
+    name[sizeof name - 1] = '\0';
+    std::string result(name);
+    if (result.size() > maxLength)
+        result.resize(maxLength);
+    return result;
+}
+
+std::time_t CreationTime()
+{
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    if (epoch != nullptr && epoch[0] != '\0') {
+        errno = 0;
+        char* end = nullptr;
+        const long long value = std::strtoll(epoch, &end, 10);
+        if (errno == 0 && end != nullptr && *end == '\0')
+            return static_cast<std::time_t>(value);
+    }
+    return std::time(nullptr);
+}
+
+const char* LoadModuleString(int id)
+{
+    static const char* const kStrings[] = {
+        "",
+        "Adobe Illustrator (*.AI)|*.ai",
+    };
+    if (id < 0 || id >= static_cast<int>(sizeof kStrings / sizeof kStrings[0]))
+        return "";
+    return kStrings[id];
+}
+
+void* Allocate(std::size_t size)
+{
+    if (ShouldFail(kFaultAllocate))
+        return nullptr;
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+void Free(void* block)
+{
+    std::free(block);
+}
+
+namespace {
+
+locale_t CLocale()
+{
+    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    return c;
+}
+
+}  // namespace
+
+NumericLocaleScope::NumericLocaleScope()
+{
+    const locale_t c = CLocale();
+    if (c == static_cast<locale_t>(0))
+        return;
+    previous = ::uselocale(c);
+    switched = previous != static_cast<locale_t>(0);
+}
+
+NumericLocaleScope::~NumericLocaleScope()
+{
+    if (switched)
+        ::uselocale(static_cast<locale_t>(previous));
+}
+
+}  // namespace aiexport_platform

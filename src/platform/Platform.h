@@ -1,0 +1,78 @@
+// What the filter needs from the operating system, and nothing more.
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+#include <string>
+
+namespace aiexport_platform {
+
+class FileHandle {
+public:
+    explicit FileHandle(int descriptor) : fd(descriptor) {}
+    int fd;
+};
+
+// Open modes as the filter names them (bit 0 read, 1 write, 8 create, 9 keep).
+// Returns a descriptor, or -1.
+int OpenFile(const char* path, unsigned int mode);
+// Reads up to count bytes; -1 on an error. Retries interrupted reads.
+long ReadFile(int fd, void* buffer, unsigned long count);
+// Writes all count bytes or reports how far it got; -1 on an error before any byte.
+long WriteFile(int fd, const void* buffer, unsigned long count);
+long SeekFile(int fd, long offset, int origin);
+long FileLength(int fd);
+int SyncFile(int fd);
+void CloseFile(int fd);
+
+// $TMPDIR when set and non-empty, else /tmp; always ends with "/".
+std::string TemporaryDirectory();
+// Creates a new file exclusively, named prefix.XXXXXX in dir, with the given
+// permission bits (less the umask). Returns its descriptor and path, or -1.
+int CreateUniqueFile(const std::string& dir, const std::string& prefix, std::string& path,
+                     unsigned int permissions = 0600);
+// Where the file name begins in a path: both "/" and "\\" end a directory.
+std::size_t FileNameStart(const std::string& path);
+// The directory part of a path, ending with "/"; "./" when there is none.
+std::string DirectoryOf(const std::string& path);
+// Gives a finished file the owner and permission bits of the file it replaces.
+void CopyOwnership(int fd, const char* replaced);
+// The path a rename must replace: a symbolic link's destination, else the path.
+std::string ResolveTarget(const std::string& path);
+int RenameFile(const char* from, const char* to);
+void RemoveFile(const char* path);
+
+// At most maxLength characters of the host name; empty when it is unknown.
+std::string ComputerName(std::size_t maxLength);
+// SOURCE_DATE_EPOCH when it holds an integer, else now.
+std::time_t CreationTime();
+// The module's string table; resource 1 is the file-dialog descriptor.
+const char* LoadModuleString(int id);
+
+// Blocks owned by the filter; null when the allocation fails.
+void* Allocate(std::size_t size);
+void Free(void* block);
+
+// Sets the calling thread's numeric locale to "C" for one record and puts the
+// thread's own locale back afterwards; other threads never see a change.
+class NumericLocaleScope {
+public:
+    NumericLocaleScope();
+    ~NumericLocaleScope();
+    NumericLocaleScope(const NumericLocaleScope&) = delete;
+    NumericLocaleScope& operator=(const NumericLocaleScope&) = delete;
+
+private:
+    void* previous = nullptr;
+    bool switched = false;
+};
+
+// Fault injection for tests: fail the Nth call of one kind (counting from 1).
+enum FaultKind { kFaultOpen, kFaultWrite, kFaultRead, kFaultSeek, kFaultRename, kFaultAllocate,
+                 kFaultKinds };
+void SetFault(FaultKind kind, long nth);
+void ClearFaults();
+long FaultCount(FaultKind kind);
+bool ShouldFail(FaultKind kind);
+
+}  // namespace aiexport_platform

@@ -1,0 +1,2 @@
+// Placeholder until the replay tool lands.
+int main() { return 0; }
