@@ -1,0 +1,134 @@
+// Number, string and hex encoders against what the format requires.
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/FilterProbe.h"
+
+namespace {
+
+std::string Float(double v)
+{
+    char out[kMaxRealToken + 1];
+    const unsigned n = FilterProbe::FloatToString(out, v);
+    return std::string(out, n);
+}
+
+}  // namespace
+
+TEST(FloatToString, WritesWhatPrintfWrites)
+{
+    std::mt19937_64 random(12345);
+    std::uniform_real_distribution<double> moderate(-1e6, 1e6);
+    std::vector<double> values = {0.5, -0.00001, -0.0, 0.0, 1e20, 1e300, -1e300, 2.00005, 0.00005,
+                                  0.00015, 612.0, -144.0, 1.0 / 3, 1.7976931348623157e308,
+                                  4.9e-324, 0.99995, 9.99995, -0.00005};
+    for (int i = 0; i < 20000; ++i) {
+        values.push_back(moderate(random));
+        values.push_back(std::ldexp(moderate(random), static_cast<int>(random() % 200) - 100));
+    }
+    for (double v : values) {
+        char want[400];
+        std::snprintf(want, sizeof want, "%.4f ", v);
+        ASSERT_EQ(Float(v), want) << v;
+    }
+}
+
+TEST(FloatToString, NeverWritesNanOrInf)
+{
+    EXPECT_EQ(Float(std::nan("")), "0.0000 ");
+    EXPECT_EQ(Float(HUGE_VAL), "0.0000 ");
+    EXPECT_EQ(Float(-HUGE_VAL), "0.0000 ");
+}
+
+TEST(IntegerToString, WritesDecimalAndBlank)
+{
+    char out[kMaxIntegerToken + 1];
+    EXPECT_EQ(FilterProbe::IntegerToString(out, -5), 3u);
+    EXPECT_STREQ(out, "-5 ");
+    EXPECT_EQ(FilterProbe::IntegerToString(out, -2147483647 - 1), 12u);
+    EXPECT_STREQ(out, "-2147483648 ");
+}
+
+TEST(TruncateToInt, TruncatesTowardZeroAndClamps)
+{
+    EXPECT_EQ(FilterProbe::TruncateToInt(-0.5), 0);
+    EXPECT_EQ(FilterProbe::TruncateToInt(791.9), 791);
+    EXPECT_EQ(FilterProbe::TruncateToInt(-791.9), -791);
+    EXPECT_EQ(FilterProbe::TruncateToInt(1e300), 2147483647);
+    EXPECT_EQ(FilterProbe::TruncateToInt(-1e300), -2147483647 - 1);
+    EXPECT_EQ(FilterProbe::TruncateToInt(std::nan("")), 0);
+}
+
+TEST(StringEncoders, WrapNamesWithoutEscaping)
+{
+    char out[64];
+    EXPECT_EQ(FilterProbe::StringToPSString(out, "a)b"), 6u);
+    EXPECT_STREQ(out, "(a)b) ");
+    FilterProbe::StringToFontName(out, "Foo Bar-Bold");
+    EXPECT_STREQ(out, "/_Foo Bar-Bold ");
+    FilterProbe::StandardFilePath(out, "E:\\art\\a.eps");
+    EXPECT_STREQ(out, "E:\\\\art\\\\a.eps");
+}
+
+TEST(StringEncoders, NoTailDropsOnlyATrailingNumber)
+{
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {{"Blue_12", "(Blue) "},   {"Blue_", "(Blue) "},     {"Blue_1a", "(Blue_1a) "},
+                 {"Sky_1_2", "(Sky_1) "},  {"Blue", "(Blue) "},      {"Blue_12  ", "(Blue) "},
+                 {"_7", "() "},            {"A_b_3 x", "(A_b_3 x) "}};
+    for (const auto& c : cases) {
+        char out[64];
+        FilterProbe::StringToPSStringNoTail(out, c.in);
+        EXPECT_STREQ(out, c.out) << c.in;
+    }
+}
+
+TEST(StringEncoders, EscapesEveryByte)
+{
+    for (int b = 1; b < 256; ++b) {
+        const char in[2] = {static_cast<char>(b), 0};
+        char out[8];
+        const unsigned n = FilterProbe::StringToStandardExportString(out, in);
+        std::string want;
+        if (b == '\\' || b == '(' || b == ')')
+            want = std::string("\\") + static_cast<char>(b);
+        else if (b == 10 || b == 13)
+            want = "\\r";
+        else if (b == 9)
+            want = "\\t";
+        else if (b < 32 || b >= 127) {
+            char oct[8];
+            std::snprintf(oct, sizeof oct, "\\%03o", b);
+            want = oct;
+        } else
+            want = std::string(1, static_cast<char>(b));
+        EXPECT_EQ(std::string(out, n), want) << b;
+    }
+    char out[8];
+    EXPECT_EQ(FilterProbe::StringToStandardExportString(out, "\r\n"), 4u);
+    EXPECT_STREQ(out, "\\r\\r");
+    EXPECT_EQ(FilterProbe::StringToStandardExportString(out, ""), 0u);
+    EXPECT_STREQ(out, "");
+}
+
+TEST(HexEncoder, ContinuesLinesAcrossRows)
+{
+    const unsigned char bytes[4] = {0x00, 0xAB, 0xFF, 0x10};
+    char out[64];
+    const unsigned n = FilterProbe::HexToPSCommentHexString(out, bytes, 4, 7);
+    EXPECT_EQ(std::string(out, n), "00AB\n%FF10");
+
+    unsigned char row[30];
+    for (int i = 0; i < 30; ++i)
+        row[i] = static_cast<unsigned char>(i);
+    char line[128];
+    const unsigned m = FilterProbe::HexToPSCommentHexString(line, row, 30, 0);
+    EXPECT_EQ(std::string(line, m),
+              "%000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D\n");
+    EXPECT_EQ(FilterProbe::HexToPSCommentHexString(line, row, 0, 3), 0u);
+}

@@ -1,0 +1,99 @@
+// Test support: private directories and whole exports.
+#include "support/ExportSession.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <ftw.h>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+#include "host/Opcodes.h"
+
+TempDir::TempDir()
+{
+    const char* base = std::getenv("TMPDIR");
+    std::string templ = std::string(base != nullptr && *base ? base : "/tmp") + "/aiexport-test.XXXXXX";
+    if (::mkdtemp(templ.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    path = templ;
+}
+
+TempDir::~TempDir()
+{
+    ::nftw(
+        path.c_str(),
+        [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); }, 16,
+        FTW_DEPTH | FTW_PHYS);
+}
+
+std::string TempDir::Listing() const
+{
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(path.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            const std::string n = e->d_name;
+            if (n != "." && n != "..")
+                names.push_back(n);
+        }
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    std::string out;
+    for (const auto& n : names)
+        out += n + "\n";
+    return out;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+ExportSession::ExportSession(double width, double height, bool drawingSection)
+    : target(dir.File("drawing.ai"))
+{
+    filter.exportFile(target.data());
+    BeginPictureData picture{0, 0.0, 0.0, width, height};
+    filter.writeData(aiop::kBeginPicture, &picture);
+    if (drawingSection) {
+        BeginDrawingSectionData section{width, height};
+        filter.writeData(aiop::kBeginDrawingSection, &section);
+    }
+}
+
+std::string ExportSession::Drawing()
+{
+    const std::string all = filter.Written();
+    const std::string mark = "%%EndSetup\n";
+    const std::size_t at = all.rfind(mark);
+    return at == std::string::npos ? all : all.substr(at + mark.size());
+}
+
+std::string ExportSession::Finish()
+{
+    finishResult = filter.writeData(aiop::kEndPicture, nullptr);
+    return finishResult == 1 ? ReadFile(target) : std::string();
+}
+
+std::string Between(const std::string& text, const std::string& from, const std::string& to)
+{
+    const std::size_t a = text.find(from);
+    if (a == std::string::npos)
+        return std::string();
+    const std::size_t b = text.find(to, a);
+    if (b == std::string::npos)
+        return text.substr(a);
+    return text.substr(a, b + to.size() - a);
+}

@@ -1,0 +1,52 @@
+// One export driven through writeData into a private directory.
+#pragma once
+
+#include <string>
+
+#include "support/FilterProbe.h"
+
+// A directory of its own, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string File(const std::string& name) const { return path + "/" + name; }
+    // Names of the entries, sorted; for checks that nothing was left behind.
+    std::string Listing() const;
+
+    std::string path;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& text);
+
+class ExportSession {
+public:
+    // Names the target and begins a picture of the given size in host units;
+    // with drawingSection, also sends record 2052 so drawing can follow.
+    explicit ExportSession(double width = 8.5, double height = 11.0, bool drawingSection = true);
+
+    int Record(unsigned short opcode, void* payload = nullptr)
+    {
+        return filter.writeData(opcode, payload);
+    }
+    template <class T>
+    int Record(unsigned short opcode, T payload)
+    {
+        return filter.writeData(opcode, &payload);
+    }
+    // Text written since the drawing section began (after "%%EndSetup\n").
+    std::string Drawing();
+    // Sends record 17; returns the finished file, or "" when the record failed.
+    std::string Finish();
+
+    TempDir dir;
+    std::string target;
+    FilterProbe filter;
+    int finishResult = -1;
+};
+
+// A document line by line, from its first line through its last.
+std::string Between(const std::string& text, const std::string& from, const std::string& to);

@@ -1,0 +1,20 @@
+// Reads back what a probe filter has written so far.
+#include "support/FilterProbe.h"
+
+std::string FilterProbe::Written()
+{
+    std::string text;
+    if (tempFile.IsOpen()) {
+        const long end = tempFile.GetPosition();
+        if (end > 0) {
+            text.resize(static_cast<std::size_t>(end));
+            tempFile.SeekToBegin();
+            const long got = tempFile.Read(text.data(), static_cast<unsigned long>(end));
+            text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+            tempFile.Seek(end, 0);
+        }
+    }
+    if (buffer != nullptr)
+        text.append(buffer, bufferLength);
+    return text;
+}
