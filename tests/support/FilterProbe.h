@@ -212,6 +212,8 @@ public:
     using AAIExportFilter::xDrawingToPS;
     using AAIExportFilter::yDrawingToPS;
     using AHostExportFilter::targetFile;
+    using AAIExportFilter::HexToPSCommentHexStringInverted;
+    using AAIExportFilter::bufferSize;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
