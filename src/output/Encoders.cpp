@@ -1,6 +1,7 @@
 // Numbers, strings and names as PostScript tokens.
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "filter/AAIExportFilter.h"
@@ -20,6 +21,72 @@ struct HexTable {
     }
 };
 constexpr HexTable kHex;
+
+// "00" to "99": integer digits two at a time.
+struct DigitPairs {
+    char pairs[100][2];
+    constexpr DigitPairs() : pairs()
+    {
+        for (int i = 0; i < 100; ++i) {
+            pairs[i][0] = static_cast<char>('0' + i / 10);
+            pairs[i][1] = static_cast<char>('0' + i % 10);
+        }
+    }
+};
+constexpr DigitPairs kDigits;
+
+// Writes value (below 10^10) in decimal; returns the end.
+char* WriteUnsigned(char* out, std::uint64_t value)
+{
+    char digits[20];
+    char* p = digits + sizeof digits;
+    while (value >= 100) {
+        const char* pair = kDigits.pairs[value % 100];
+        value /= 100;
+        *--p = pair[1];
+        *--p = pair[0];
+    }
+    if (value >= 10) {
+        const char* pair = kDigits.pairs[value];
+        *--p = pair[1];
+        *--p = pair[0];
+    } else {
+        *--p = static_cast<char>('0' + value);
+    }
+    const std::size_t n = static_cast<std::size_t>(digits + sizeof digits - p);
+    std::memcpy(out, p, n);
+    return out + n;
+}
+
+// Below 2^40 ten-thousandths the scaled value carries at least 12 fraction
+// bits, so its error (half an ulp, at most 2^-13) can only change the
+// rounding when the fraction lies within 2^-12 of one half.
+constexpr double kFastLimit = 1099511627776.0;  // 2^40
+constexpr double kTieMargin = 1.0 / 4096;
+
+// "%.4f" of a finite value by integer digit generation; false when the value
+// is too large or too close to a tie to be sure, so the caller falls back.
+bool FastFixed4(char*& out, double value)
+{
+    const double magnitude = std::fabs(value);
+    const double scaled = magnitude * 10000.0;
+    if (!(scaled < kFastLimit))
+        return false;
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;
+    if (std::fabs(fraction - 0.5) <= kTieMargin)
+        return false;
+    std::uint64_t units = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    if (std::signbit(value))
+        *out++ = '-';  // printf keeps the sign of values that round to zero
+    out = WriteUnsigned(out, units / 10000);
+    const unsigned decimals = static_cast<unsigned>(units % 10000);
+    out[0] = '.';
+    std::memcpy(out + 1, kDigits.pairs[decimals / 100], 2);
+    std::memcpy(out + 3, kDigits.pairs[decimals % 100], 2);
+    out += 5;
+    return true;
+}
 
 }  // namespace
 
@@ -47,7 +114,9 @@ unsigned int AAIExportFilter::FloatToString(char* dst, double value)
     if (!std::isfinite(value))
         value = 0.0;
     // Exactly what "%.4f" writes, without the locale and far faster.
-    char* end = std::to_chars(dst, dst + kMaxRealToken - 1, value, std::chars_format::fixed, 4).ptr;
+    char* end = dst;
+    if (!FastFixed4(end, value))
+        end = std::to_chars(dst, dst + kMaxRealToken - 1, value, std::chars_format::fixed, 4).ptr;
     *end++ = ' ';
     *end = '\0';
     return static_cast<unsigned int>(end - dst);
