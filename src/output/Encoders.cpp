@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "filter/AAIExportFilter.h"
 
@@ -21,6 +24,48 @@ struct HexTable {
     }
 };
 constexpr HexTable kHex;
+
+// Four bytes to eight upper-case hex digits at once, in memory order: each
+// byte spreads into a 16-bit lane holding its high nibble first, then every
+// nibble becomes '0'..'9' or, with 7 more, 'A'..'F'.
+inline void HexFour(char* out, const unsigned char* in)
+{
+    std::uint64_t y = static_cast<std::uint64_t>(in[0]) | static_cast<std::uint64_t>(in[1]) << 16 |
+                      static_cast<std::uint64_t>(in[2]) << 32 |
+                      static_cast<std::uint64_t>(in[3]) << 48;
+    const std::uint64_t nibbles = ((y >> 4) & 0x000F000F000F000FULL) |
+                                  ((y & 0x000F000F000F000FULL) << 8);
+    const std::uint64_t letters = ((nibbles + 0x0606060606060606ULL) >> 4) & 0x0101010101010101ULL;
+    const std::uint64_t ascii = nibbles + 0x3030303030303030ULL + letters * 7;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::memcpy(out, &ascii, 8);
+#else
+    for (int b = 0; b < 8; ++b)
+        out[b] = static_cast<char>(ascii >> (8 * b));
+#endif
+}
+
+#ifdef __SSE2__
+// Sixteen bytes to thirty-two hex digits with SSE2, the same nibble rule.
+inline void HexSixteen(char* out, const unsigned char* in)
+{
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i mask = _mm_set1_epi8(0x0F);
+    const __m128i high = _mm_and_si128(_mm_srli_epi16(bytes, 4), mask);
+    const __m128i low = _mm_and_si128(bytes, mask);
+    const __m128i nine = _mm_set1_epi8(9);
+    const __m128i zero = _mm_set1_epi8('0');
+    const __m128i seven = _mm_set1_epi8(7);
+    auto ascii = [&](__m128i n) {
+        const __m128i letters = _mm_and_si128(_mm_cmpgt_epi8(n, nine), seven);
+        return _mm_add_epi8(_mm_add_epi8(n, zero), letters);
+    };
+    const __m128i h = ascii(high);
+    const __m128i l = ascii(low);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(h, l));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi8(h, l));
+}
+#endif
 
 // "00" to "99": integer digits two at a time.
 struct DigitPairs {
@@ -205,16 +250,26 @@ unsigned int AAIExportFilter::HexToPSCommentHexString(char* dst, const unsigned 
         return 0;
     char* out = dst;
     // The running index continues across rows: lines of 30 bytes, each opened by "%".
-    long long k = static_cast<long long>(row) * count;
+    const long long k = static_cast<long long>(row) * count;
     int column = static_cast<int>(((k % 30) + 30) % 30);
-    for (int i = 0; i < count; ++i) {
+    int i = 0;
+    while (i < count) {
         if (column == 0)
             *out++ = '%';
-        const char* pair = kHex.pairs[bytes[i]];
-        out[0] = pair[0];
-        out[1] = pair[1];
-        out += 2;
-        if (++column == 30) {
+        const int run = count - i < 30 - column ? count - i : 30 - column;
+        const unsigned char* p = bytes + i;
+        const unsigned char* const end = p + run;
+#ifdef __SSE2__
+        for (; end - p >= 16; p += 16, out += 32)
+            HexSixteen(out, p);
+#endif
+        for (; end - p >= 4; p += 4, out += 8)
+            HexFour(out, p);
+        for (; p != end; ++p, out += 2)
+            std::memcpy(out, kHex.pairs[*p], 2);
+        i += run;
+        column += run;
+        if (column == 30) {
             *out++ = '\n';
             column = 0;
         }

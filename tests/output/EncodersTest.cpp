@@ -173,3 +173,29 @@ TEST(FloatToString, MatchesPrintfAroundTiesAndMagnitudes)
         check(k / 32.0);  // exact binary ties such as 0.03125
     EXPECT_GT(checked, 8L * rounds);
 }
+
+TEST(HexEncoder, MatchesTheLineRuleForAnyRowAndLength)
+{
+    std::mt19937 random(99);
+    for (int trial = 0; trial < 2000; ++trial) {
+        const int count = static_cast<int>(random() % 100);
+        const int row = static_cast<int>(random() % 50);
+        std::vector<unsigned char> bytes(static_cast<std::size_t>(count) + 1);
+        for (auto& b : bytes)
+            b = static_cast<unsigned char>(random());
+        std::string want;
+        for (int i = 0; i < count; ++i) {
+            const long long k = static_cast<long long>(row) * count + i;
+            char pair[3];
+            std::snprintf(pair, sizeof pair, "%02X", bytes[static_cast<std::size_t>(i)]);
+            if (k % 30 == 0)
+                want += '%';
+            want += pair;
+            if (k % 30 == 29)
+                want += '\n';
+        }
+        std::vector<char> out(static_cast<std::size_t>(count) * 3 + 8);
+        const unsigned n = FilterProbe::HexToPSCommentHexString(out.data(), bytes.data(), count, row);
+        ASSERT_EQ(std::string(out.data(), n), want) << count << " " << row;
+    }
+}
