@@ -211,9 +211,13 @@ public:
     using AAIExportFilter::textWorkCapacity;
     using AAIExportFilter::xDrawingToPS;
     using AAIExportFilter::yDrawingToPS;
+    using AAIExportFilter::bufferLength;
+    using AAIExportFilter::bufferSize;
+    using AAIExportFilter::commentsEndMark;
+    using AAIExportFilter::prologEndMark;
+    using AAIExportFilter::setupEndMark;
     using AHostExportFilter::targetFile;
     using AAIExportFilter::HexToPSCommentHexStringInverted;
-    using AAIExportFilter::bufferSize;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
