@@ -470,7 +470,7 @@ bool Parser::ParseRecord()
     }
 
     if (spec == nullptr || spec->payload == PayloadKind::kZeroed)
-        record.payload.assign(kZeroedPayloadSize, 0);
+        record.zeroedPayload = true;
     else if (spec->payload == PayloadKind::kCString)
         record.payload.assign(1, 0);
     else
@@ -618,6 +618,13 @@ void* Record::Bind()
 {
     if (nullPayload)
         return nullptr;
+    if (zeroedPayload) {
+        // One block for all of them keeps a script of many bare records
+        // small; zeroed again each time in case a reader wrote into it.
+        static unsigned char zeroes[kZeroedPayloadSize];
+        std::memset(zeroes, 0, sizeof zeroes);
+        return zeroes;
+    }
     if (pointerOffset != kNoPointer && pointerOffset + sizeof(void*) <= payload.size()) {
         void* pointer = data.data();
         std::memcpy(payload.data() + pointerOffset, &pointer, sizeof pointer);

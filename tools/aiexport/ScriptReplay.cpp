@@ -106,15 +106,6 @@ const char* RecordName(std::uint16_t opcode)
     return spec != nullptr ? spec->name : nullptr;
 }
 
-std::vector<std::string> RecordFieldNames(std::uint16_t opcode)
-{
-    std::vector<std::string> names;
-    if (const RecordSpec* spec = FindRecordByOpcode(opcode))
-        for (std::size_t i = 0; i < spec->fieldCount; ++i)
-            names.emplace_back(spec->fields[i].name);
-    return names;
-}
-
 std::vector<std::uint16_t> RecordOpcodes()
 {
     std::vector<std::uint16_t> opcodes;
