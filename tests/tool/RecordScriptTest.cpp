@@ -67,6 +67,7 @@ TEST(RecordScript, ReadsEveryNumberForm)
     } reals[] = {
         {"8.5", 8.5}, {"-1e3", -1000.0}, {".25", 0.25}, {"7", 7.0},       {"+7", 7.0},
         {"8.", 8.0},  {"0x1F", 31.0},    {"1E2", 100.0}, {"1e-999", 0.0}, {"-0.00001", -0.00001},
+        {"0.0001e-330", 0.0}, {"12345e-999", 0.0},
     };
     for (const Case& c : reals)
         EXPECT_EQ(+Payload<MoveToData>(std::string("MoveTo ") + c.text + " 0").x, c.x) << c.text;
@@ -265,6 +266,8 @@ TEST(RecordScript, ReportsErrorsWhereTheyAre)
         {"MoveTo 1 1.5.2", 1, 10, "expected a real number"},
         {"MoveTo 1e999", 1, 8, "real '1e999' is out of range for field 'x' of MoveTo"},
         {"MoveTo 0x", 1, 8, "expected a real number"},
+        {"MoveTo 0.01e311", 1, 8, "real '0.01e311' is out of range"},
+        {"MoveTo -100000e305", 1, 8, "real '-100000e305' is out of range"},
         {"MoveTo infinity", 1, 8, "expected a real number"},
         {"MoveTo \"1\"", 1, 8, "expected a real number for field 'x' of MoveTo"},
         {"SetFillType 65536", 1, 13, "'65536' is out of range (an integer 0..65535)"},
