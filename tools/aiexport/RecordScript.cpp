@@ -276,7 +276,7 @@ private:
     bool ScanBytes(Token& token);
     bool ParseDirective();
     bool ParseRecord();
-    bool SetField(const RecordSpec& spec, const FieldSpec& field, Token& token, Record& record);
+    bool SetField(const RecordLayout& layout, const FieldLayout& field, Token& token, Record& record);
 
     const ParseOptions& options;
     ParsedScript& out;
@@ -471,7 +471,7 @@ bool Parser::ParseRecord()
     Token head;
     NextToken(head);
     const std::string_view name = head.bare;
-    const RecordSpec* spec = nullptr;
+    const RecordLayout* layout = nullptr;
     Record record;
     record.line = lineNumber;
     if (IsDigit(name[0])) {
@@ -479,27 +479,27 @@ bool Parser::ParseRecord()
         if (ParseInteger(name, RangeOf(FieldKind::kU16), opcode) != NumberResult::kOk)
             return Fail(head.start, "opcode " + Quoted(name) + " is not a number 0..65535");
         record.opcode = static_cast<std::uint16_t>(opcode);
-        spec = FindRecordByOpcode(record.opcode);
+        layout = FindRecordByOpcode(record.opcode);
     } else {
-        spec = FindRecordByName(name);
-        if (spec == nullptr) {
+        layout = FindRecordByName(name);
+        if (layout == nullptr) {
             std::string message = "unknown record " + Quoted(name);
-            if (const RecordSpec* near = FindRecordIgnoringCase(name))
+            if (const RecordLayout* near = FindRecordIgnoringCase(name))
                 message += std::string(" (did you mean '") + near->name + "'?)";
             return Fail(head.start, message);
         }
-        record.opcode = spec->opcode;
+        record.opcode = layout->opcode;
     }
 
-    if (spec == nullptr || spec->payload == PayloadKind::kZeroed)
+    if (layout == nullptr || layout->payload == PayloadKind::kZeroed)
         record.zeroedPayload = true;
-    else if (spec->payload == PayloadKind::kCString)
+    else if (layout->payload == PayloadKind::kCString)
         record.payload.assign(1, 0);
     else
-        record.payload.assign(spec->size, 0);
-    if (spec != nullptr) {
-        for (std::size_t i = 0; i < spec->fieldCount; ++i) {
-            const FieldSpec& field = spec->fields[i];
+        record.payload.assign(layout->size, 0);
+    if (layout != nullptr) {
+        for (std::size_t i = 0; i < layout->fieldCount; ++i) {
+            const FieldLayout& field = layout->fields[i];
             if (field.kind == FieldKind::kText || field.kind == FieldKind::kBytes) {
                 record.data.assign(1, 0);  // never a null pointer, even for no bytes
                 record.pointerOffset = field.offset;
@@ -507,8 +507,8 @@ bool Parser::ParseRecord()
         }
     }
 
-    const std::size_t fieldCount = spec != nullptr ? spec->fieldCount : 0;
-    const std::string recordName = spec != nullptr ? spec->name : "opcode " + std::string(name);
+    const std::size_t fieldCount = layout != nullptr ? layout->fieldCount : 0;
+    const std::string recordName = layout != nullptr ? layout->name : "opcode " + std::string(name);
     std::size_t index = 0;
     while (!AtEnd()) {
         Token token;
@@ -526,10 +526,10 @@ bool Parser::ParseRecord()
                 return Fail(token.start, message + "none");
             message += std::to_string(fieldCount) + " (";
             for (std::size_t i = 0; i < fieldCount; ++i)
-                message += (i ? " " : "") + std::string(spec->fields[i].name);
+                message += (i ? " " : "") + std::string(layout->fields[i].name);
             return Fail(token.start, message + ")");
         }
-        if (!SetField(*spec, spec->fields[index], token, record))
+        if (!SetField(*layout, layout->fields[index], token, record))
             return false;
         ++index;
     }
@@ -537,9 +537,9 @@ bool Parser::ParseRecord()
     return true;
 }
 
-bool Parser::SetField(const RecordSpec& spec, const FieldSpec& field, Token& token, Record& record)
+bool Parser::SetField(const RecordLayout& layout, const FieldLayout& field, Token& token, Record& record)
 {
-    const std::string where = std::string(" for field '") + field.name + "' of " + spec.name;
+    const std::string where = std::string(" for field '") + field.name + "' of " + layout.name;
     const bool wantsString = field.kind == FieldKind::kChars ||
                              field.kind == FieldKind::kCountedChars ||
                              field.kind == FieldKind::kText;
