@@ -213,6 +213,8 @@ public:
     using AAIExportFilter::yDrawingToPS;
     using AHostExportFilter::targetFile;
     using AAIExportFilter::strokeColorStale;
+    using AAIExportFilter::bufferLength;
+    using AAIExportFilter::bufferSize;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
