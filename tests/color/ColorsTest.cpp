@@ -86,7 +86,7 @@ TEST(ColorOperators, CustomWithoutNameFailsAndPatternFillSilences)
     EXPECT_EQ(s.Record(aiop::kSetStrokeColorByValue, Cmyk(0.1, 0, 0, 0)), 1);
     EXPECT_EQ(f.SinceMark(), "");
     EXPECT_EQ(f.graphicsState.fillColor.red, 10);
-    EXPECT_EQ(f.graphicsState.strokeColor.cyan, 0.1);
+    EXPECT_EQ(double{f.graphicsState.strokeColor.cyan}, 0.1);
 }
 
 TEST(ColorOperators, HostileValuesAreWrittenWhole)
@@ -282,7 +282,7 @@ TEST(FillType, NoFillResetsTheFillColourAndName)
     EXPECT_EQ(fill.model, 0);
     EXPECT_EQ(fill.red + fill.green + fill.blue, 0);
     EXPECT_EQ(fill.cyan + fill.magenta + fill.yellow, 0.0);
-    EXPECT_EQ(fill.black, 1.0);
+    EXPECT_EQ(double{fill.black}, 1.0);
     EXPECT_EQ(f.graphicsState.fillByName, 0);
     EXPECT_STREQ(f.graphicsState.fillColorName.name, "");
 }

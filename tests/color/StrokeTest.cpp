@@ -64,7 +64,7 @@ TEST(Stroke, NoStrokeClearsTheStrokeColourAndIgnoresTheRest)
     f.graphicsState.strokeByName = 1;
     std::snprintf(f.graphicsState.strokeColorName.name, 64, "Blue");
     EXPECT_EQ(Stroke(s, {5, 9.0, 0, 0, 9.0}), "\n");
-    EXPECT_EQ(f.graphicsState.stroke.width, 1.0);
+    EXPECT_EQ(double{f.graphicsState.stroke.width}, 1.0);
     EXPECT_EQ(f.graphicsState.strokeColor.model, 0);
     EXPECT_EQ(f.graphicsState.strokeColor.red, 0);
     EXPECT_EQ(f.graphicsState.strokeByName, 0);
@@ -84,13 +84,13 @@ TEST(Stroke, OutlineWithoutStrokeBecomesAHairlineInTheFillColour)
     EXPECT_EQ(Stroke(s, {5, 3.0, 1, 1, 1.0001}), "[ ] 0 d 0 w \n");
     EXPECT_EQ(f.graphicsState.fillType, 5);
     EXPECT_EQ(f.graphicsState.stroke.style, 0);
-    EXPECT_EQ(f.graphicsState.stroke.width, 0.0);
+    EXPECT_EQ(double{f.graphicsState.stroke.width}, 0.0);
     const SetColorByValueData& line = f.graphicsState.strokeColor;
     EXPECT_EQ(line.model, 1);
-    EXPECT_EQ(line.cyan, 0.1);
-    EXPECT_EQ(line.black, 0.4);
+    EXPECT_EQ(double{line.cyan}, 0.1);
+    EXPECT_EQ(double{line.black}, 0.4);
     EXPECT_EQ(f.graphicsState.fillColor.model, 0);
-    EXPECT_EQ(f.graphicsState.fillColor.black, 1.0);
+    EXPECT_EQ(double{f.graphicsState.fillColor.black}, 1.0);
 
     // Stroked with the former fill colour: a closed path paints "s".
     s.Record(aiop::kBeginPath);
