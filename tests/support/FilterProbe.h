@@ -212,6 +212,8 @@ public:
     using AAIExportFilter::xDrawingToPS;
     using AAIExportFilter::yDrawingToPS;
     using AHostExportFilter::targetFile;
+    using AAIExportFilter::AppendGradientStop;
+    using AAIExportFilter::patternItemOpened;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
