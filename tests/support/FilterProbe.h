@@ -212,6 +212,7 @@ public:
     using AAIExportFilter::xDrawingToPS;
     using AAIExportFilter::yDrawingToPS;
     using AHostExportFilter::targetFile;
+    using AAIExportFilter::strokeColorStale;
     using AAIExportFilter::AppendGradientStop;
     using AAIExportFilter::patternItemOpened;
 
