@@ -213,6 +213,7 @@ public:
     using AAIExportFilter::yDrawingToPS;
     using AHostExportFilter::targetFile;
     using AAIExportFilter::compoundMerged;
+    using AAIExportFilter::strokeColorStale;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
