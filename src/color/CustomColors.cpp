@@ -63,8 +63,10 @@ int AAIExportFilter::ExportSetNameColor(NAME_TAG* nameTag, int isFill)
     if (nameTag == nullptr)
         return 0;
     if (inPatternDefinition && !patternTileAttribWritten) {
+        // Each colour inside a tile opens a new tile item.
         patternTileAttribWritten = 1;
-        SetPatternTilePathAttrib();
+        if (!SetPatternTilePathAttrib())
+            return 0;
     }
     char name[sizeof NAME_TAG::name];
     CopyColorName(name, nameTag->name);
