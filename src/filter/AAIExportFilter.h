@@ -314,5 +314,8 @@ protected:
     bool layerOpen = false;
 
     int compositeDepth = 0;
+    // Compound paths begun in a pattern tile while another's opening was still
+    // deferred: they share that one opening, so their closings are dropped.
+    int compoundMerged = 0;
     PathBounds regionBounds;
 };

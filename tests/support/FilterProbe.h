@@ -217,6 +217,7 @@ public:
     using AAIExportFilter::prologEndMark;
     using AAIExportFilter::setupEndMark;
     using AHostExportFilter::targetFile;
+    using AAIExportFilter::compoundMerged;
     using AAIExportFilter::strokeColorStale;
     using AAIExportFilter::AppendGradientStop;
     using AAIExportFilter::patternItemOpened;
