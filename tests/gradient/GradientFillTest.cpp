@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/FilterProbe.h"
+#include "host/Opcodes.h"
+#include "support/ExportSession.h"
 
 namespace {
 
@@ -46,6 +47,42 @@ std::string Paint(FilterProbe& f, int& result, const char* paintOperator = "f\n"
     result = f.PaintGradient(paint);
     return f.SinceMark();
 }
+
+void Move(ExportSession& s, double x, double y) { s.Record(aiop::kMoveTo, MoveToData{x, y}); }
+void LineTo(ExportSession& s, double x, double y) { s.Record(aiop::kLineTo, LineToData{x, y}); }
+
+void DefineByRecords(ExportSession& s, const char* name, SetGradient2Data geometry)
+{
+    SetGradientDefData def{};
+    std::strncpy(def.name, name, sizeof def.name - 1);
+    s.Record(aiop::kSetGradientDef, def);
+    s.Record(aiop::kSetGradient2, geometry);
+    SetGradientRGNData stop{};
+    s.Record(aiop::kSetGradientRGN, stop);
+    stop.location = 100;
+    s.Record(aiop::kSetGradientRGN, stop);
+    s.Record(aiop::kEndGradient);
+}
+
+void GradientFill(ExportSession& s, const char* name)
+{
+    SetFillTypeNameData fill{kFillGradient, 0, {}};
+    std::strncpy(fill.name, name, sizeof fill.name - 1);
+    ASSERT_EQ(s.Record(aiop::kSetFillTypeName, fill), 1);
+}
+
+// A closed rectangle in host units; returns EndPath's result.
+int Rectangle(ExportSession& s, double x0, double y0, double x1, double y1)
+{
+    s.Record(aiop::kBeginPath);
+    Move(s, x0, y0);
+    LineTo(s, x1, y0);
+    LineTo(s, x1, y1);
+    LineTo(s, x0, y1);
+    s.Record(aiop::kClosePath);
+    return s.Record(aiop::kEndPath);
+}
+
 
 }  // namespace
 
@@ -162,4 +199,67 @@ TEST(GradientFill, LookupDoesNotRedirectGradientBeingDefined)
     EXPECT_EQ(f.gradientTable[0].type, 0);
     EXPECT_EQ(f.gradientTable[1].stopCount, 1);
     EXPECT_EQ(f.gradientTable[1].type, 1);
+}
+
+TEST(GradientFill, SunsetInAWholeDocument)
+{
+    ExportSession s(8.5, 11, false);
+    DefineByRecords(s, "Sunset", {0, 0, 50, 100, 50});
+    s.Record(aiop::kBeginDrawingSection, BeginDrawingSectionData{8.5, 11});
+    GradientFill(s, "Sunset");
+    EXPECT_EQ(Rectangle(s, 0, 0, 200 / 72.0, 100 / 72.0), 1);
+    const std::string file = s.Finish();
+    ASSERT_EQ(s.finishResult, 1);
+    EXPECT_EQ(Between(file, "%%EndSetup\n", "%%PageTrailer\n"),
+              "%%EndSetup\n"
+              "0.0000 0.0000 m\n"
+              "200.0000 0.0000 l\n"
+              "200.0000 100.0000 l\n"
+              "0.0000 100.0000 l\n"
+              "Bb\n"
+              "0 0 0 0 Bh\n"
+              "1 (Sunset) 0.0000 50.0000 0.0000 200.0000 1 0 0 1 0 0 Bg\n"
+              "f\n"
+              "0 BB\n"
+              "%%PageTrailer\n");
+    EXPECT_NE(file.find("%AI5_BeginGradient: (Sunset) \n"), std::string::npos);
+}
+
+TEST(GradientFill, UndefinedGradientLeavesPlainPaintAndEndsPath)
+{
+    ExportSession s;
+    FilterProbe& f = s.filter;
+    GradientFill(s, "Nowhere");
+    f.patternFillWritten = 1;
+    f.Mark();
+    EXPECT_EQ(Rectangle(s, 0, 0, 1, 1), 0);
+    EXPECT_EQ(f.SinceMark(),
+              "0.0000 0.0000 m\n72.0000 0.0000 l\n72.0000 72.0000 l\n0.0000 72.0000 l\nf\n");
+    EXPECT_FALSE(f.pathOpen);
+    EXPECT_FALSE(f.pathClosed);
+    EXPECT_EQ(f.patternFillWritten, 0);
+    const std::string file = s.Finish();
+    ASSERT_EQ(s.finishResult, 1);  // the document itself is sound
+    EXPECT_EQ(file.find("Bb\n"), std::string::npos);
+}
+
+TEST(GradientFill, CompoundPathMembersShareOneBox)
+{
+    ExportSession s;
+    DefineByRecords(s, "G", {0, 0, 50, 100, 50});
+    GradientFill(s, "G");
+    s.filter.Mark();
+    s.Record(aiop::kBeginComposite);
+    EXPECT_EQ(Rectangle(s, 0, 0, 1, 1), 1);
+    EXPECT_EQ(Rectangle(s, 2, -1, 3, 0), 1);
+    s.Record(aiop::kEndComposite);
+    EXPECT_EQ(Rectangle(s, 5, 5, 6, 6), 1);  // a box of its own again
+    const std::string text = s.filter.SinceMark();
+    EXPECT_NE(text.find("1 (G) 0.0000 36.0000 0.0000 72.0000 1 0 0 1 0 0 Bg\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("1 (G) 0.0000 0.0000 0.0000 216.0000 1 0 0 1 0 0 Bg\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("1 (G) 360.0000 396.0000 0.0000 72.0000 1 0 0 1 0 0 Bg\n"),
+              std::string::npos)
+        << text;
 }
