@@ -230,18 +230,6 @@ TEST(PathEmission, LineRecordIsAOneSegmentPath)
               "0.0000 0.0000 m\n72.0000 36.0000 l\nS\n72.0000 72.0000 m\n72.0000 72.0000 l\nf\n");
 }
 
-TEST(PathEmission, CompoundPathBegunInATileOpensAtItsFirstPoint)
-{
-    ExportSession s;
-    FilterProbe& f = s.filter;
-    f.compoundPending = 1;
-    f.Mark();
-    Move(s, 0, 0);
-    Move(s, 1, 0);
-    EXPECT_EQ(f.SinceMark(), "*u\n1 XR\n0.0000 0.0000 m\n72.0000 0.0000 m\n");
-    EXPECT_EQ(f.compoundPending, 0);
-}
-
 TEST(PathEmission, RegionGrowsOverTheMembersOfACompoundPath)
 {
     ExportSession s;
@@ -300,22 +288,6 @@ TEST(PathEmission, TilePathsMergeIntoThePatternBeingDefined)
     }
 }
 
-TEST(PathEmission, BeginPathOpensTheTileItemAttributes)
-{
-    ExportSession s;
-    FilterProbe& f = s.filter;
-    f.patternTileFirstPath = 1;
-    f.patternTileAttribWritten = 1;
-    EXPECT_EQ(s.Record(aiop::kBeginPath), 1);  // outside a definition: untouched
-    EXPECT_EQ(f.patternTileFirstPath, 1);
-    f.inPatternDefinition = 1;
-    EXPECT_EQ(s.Record(aiop::kBeginPath), 1);
-    EXPECT_EQ(f.patternTileFirstPath, 0);
-    EXPECT_EQ(f.patternTileAttribWritten, 0);
-}
-
-// The margins decide where the buffer is flushed; the room for the line
-// itself is made by growing, so no number is ever cut or written past the end.
 TEST(PathEmission, HugeCoordinatesAtTheRoomMarginsAreWrittenWhole)
 {
     struct Case {
