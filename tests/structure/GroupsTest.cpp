@@ -119,10 +119,10 @@ TEST(Groups, DeferredCompoundOpeningInPatternKeepsBracketsBalanced)
     // Two compound paths begun before the first move-to share one opening.
     s.Record(aiop::kBeginComposite);
     s.Record(aiop::kBeginComposite);
-    s.filter.compoundPending = 0;  // the move-to wrote the one opening
+    s.Record(aiop::kLine, LineData{0, 0, 1, 0});
     s.Record(aiop::kEndComposite);
     s.Record(aiop::kEndComposite);
-    EXPECT_EQ(s.filter.SinceMark(), "*U\n");
+    EXPECT_EQ(s.filter.SinceMark(), "*u\n1 XR\n0.0000 0.0000 m\n72.0000 0.0000 l\nS\n*U\n");
     EXPECT_EQ(s.filter.compositeDepth, 0);
     EXPECT_EQ(s.filter.compoundMerged, 0);
 }
@@ -226,4 +226,113 @@ TEST(Groups, SetMatrixStoresCAndDNegated)
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(s.filter.graphicsState.matrix[i], want[i]) << i;
     EXPECT_EQ(s.filter.SetMatrix(nullptr), 0);
+}
+
+namespace {
+
+void Square(ExportSession& s, double x, double y, double side)
+{
+    s.Record(aiop::kBeginPath);
+    s.Record(aiop::kMoveTo, MoveToData{x, y});
+    s.Record(aiop::kLineTo, LineToData{x + side, y});
+    s.Record(aiop::kLineTo, LineToData{x + side, y + side});
+    s.Record(aiop::kLineTo, LineToData{x, y + side});
+    s.Record(aiop::kClosePath);
+    s.Record(aiop::kEndPath);
+}
+
+}  // namespace
+
+TEST(Groups, CompoundPathWithAHoleInAGroup)
+{
+    ExportSession s;
+    s.filter.Mark();
+    s.Record(aiop::kBeginGroup);
+    s.Record(aiop::kBeginComposite);
+    Square(s, 0, 0, 2);
+    Square(s, 0.5, 0.5, 1);
+    s.Record(aiop::kEndComposite);
+    s.Record(aiop::kEndGroup);
+    EXPECT_EQ(s.filter.SinceMark(),
+              "u\n*u\n1 XR\n"
+              "0.0000 0.0000 m\n144.0000 0.0000 l\n144.0000 144.0000 l\n0.0000 144.0000 l\nf\n"
+              "36.0000 36.0000 m\n108.0000 36.0000 l\n108.0000 108.0000 l\n36.0000 108.0000 l\nf\n"
+              "*U\nU\n");
+    EXPECT_EQ(s.filter.bufferLength, 0u);
+}
+
+TEST(Groups, CompoundOpeningInATileWaitsForTheFirstMoveTo)
+{
+    ExportSession s;
+    s.filter.inPatternDefinition = 1;
+    s.filter.Mark();
+    s.Record(aiop::kBeginGroup);
+    s.Record(aiop::kBeginComposite);
+    EXPECT_EQ(s.filter.SinceMark(), "");
+    s.Record(aiop::kBeginPath);
+    s.Record(aiop::kMoveTo, MoveToData{0, 0});
+    s.Record(aiop::kLineTo, LineToData{1, 0});
+    s.Record(aiop::kMoveTo, MoveToData{0, 1});
+    s.Record(aiop::kLineTo, LineToData{1, 1});
+    s.Record(aiop::kEndPath);
+    s.Record(aiop::kEndComposite);
+    s.Record(aiop::kEndGroup);
+    EXPECT_EQ(s.filter.SinceMark(),
+              "*u\n1 XR\n0.0000 0.0000 m\n72.0000 0.0000 l\n"
+              "0.0000 72.0000 m\n72.0000 72.0000 l\nS\n*U\n");
+}
+
+TEST(Groups, NestedCompoundPathsShareOneRegionUntilTheOuterEnd)
+{
+    ExportSession s;
+    s.Record(aiop::kBeginComposite);
+    Square(s, 0, 0, 1);
+    s.Record(aiop::kBeginComposite);
+    Square(s, 2, 2, 1);
+    s.Record(aiop::kEndComposite);
+    const PathBounds& region = s.filter.regionBounds;
+    ASSERT_TRUE(region.valid);
+    EXPECT_EQ(region.minX, 0.0);
+    EXPECT_EQ(region.minY, 0.0);
+    EXPECT_EQ(region.maxX, 216.0);
+    EXPECT_EQ(region.maxY, 216.0);
+    s.Record(aiop::kEndComposite);
+    EXPECT_FALSE(region.valid);
+}
+
+TEST(Groups, GuideCapturedFromPathRecordsThenPathsAsUsual)
+{
+    ExportSession s;
+    s.filter.Mark();
+    s.Record(aiop::kBeginGuide);
+    s.Record(aiop::kBeginPath);
+    s.Record(aiop::kMoveTo, MoveToData{1, 0});
+    s.Record(aiop::kCurveTo, CurveToData{5, 5, 6, 6, 7, 7});
+    s.Record(aiop::kLineTo, LineToData{1, 3});
+    s.Record(aiop::kEndPath);
+    s.Record(aiop::kEndGuide);
+    // A guide with no extent, and the path after it.
+    s.Record(aiop::kBeginGuide);
+    s.Record(aiop::kMoveTo, MoveToData{2, 2});
+    s.Record(aiop::kEndPath);
+    s.Record(aiop::kEndGuide);
+    s.Record(aiop::kLine, LineData{0, 0, 1, 0});
+    EXPECT_EQ(s.filter.SinceMark(),
+              "72.0000 4715.5000 m\n72.0000 -3924.5000 l\n(N) *\n"
+              "0.0000 0.0000 m\n72.0000 0.0000 l\nS\n");
+}
+
+TEST(Groups, PathsInAClipRegionJoinTheClippingPath)
+{
+    ExportSession s;
+    unsigned short fill = 1;
+    s.Record(aiop::kSetFillType, fill);
+    s.filter.Mark();
+    s.Record(aiop::kBeginClipRgn);
+    Square(s, 0, 0, 1);
+    s.Record(aiop::kEndClipRgn);
+    Square(s, 0, 0, 1);
+    const std::string square =
+        "0.0000 0.0000 m\n72.0000 0.0000 l\n72.0000 72.0000 l\n0.0000 72.0000 l\n";
+    EXPECT_EQ(s.filter.SinceMark(), square + "h\nW\nn\n" + square + "f\n");
 }
