@@ -219,6 +219,8 @@ public:
     using AHostExportFilter::targetFile;
     using AAIExportFilter::compoundMerged;
     using AAIExportFilter::strokeColorStale;
+    using AAIExportFilter::AppendGradientStop;
+    using AAIExportFilter::patternItemOpened;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
