@@ -212,6 +212,7 @@ public:
     using AAIExportFilter::xDrawingToPS;
     using AAIExportFilter::yDrawingToPS;
     using AHostExportFilter::targetFile;
+    using AAIExportFilter::BreakRun;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
