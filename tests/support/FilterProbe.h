@@ -212,6 +212,9 @@ public:
     using AAIExportFilter::xDrawingToPS;
     using AAIExportFilter::yDrawingToPS;
     using AHostExportFilter::targetFile;
+    using AAIExportFilter::strokeColorStale;
+    using AAIExportFilter::bufferLength;
+    using AAIExportFilter::bufferSize;
     using AAIExportFilter::BreakRun;
 
     // Everything written in this picture so far: the body file and the buffer.
