@@ -211,6 +211,11 @@ public:
     using AAIExportFilter::textWorkCapacity;
     using AAIExportFilter::xDrawingToPS;
     using AAIExportFilter::yDrawingToPS;
+    using AAIExportFilter::bufferLength;
+    using AAIExportFilter::bufferSize;
+    using AAIExportFilter::commentsEndMark;
+    using AAIExportFilter::prologEndMark;
+    using AAIExportFilter::setupEndMark;
     using AHostExportFilter::targetFile;
     using AAIExportFilter::strokeColorStale;
     using AAIExportFilter::bufferLength;
