@@ -27,7 +27,7 @@ TEST(TextObject, WritesPointTextWithItsAttributesAndRun)
     s.filter.Mark();
     unsigned short type = 2;
     ASSERT_EQ(s.Record(aiop::kBeginText), 1);
-    ASSERT_EQ(s.Record(aiop::kSetTextType, &type), 1);
+    ASSERT_EQ(s.Record(aiop::kSetTextType, type), 1);
     ASSERT_EQ(s.Record(aiop::kSetTextMatrix, UnitMatrix(1.0, 2.0)), 1);
     ASSERT_EQ(s.Record(aiop::kSetCharAttr, CharAttr()), 1);
     ASSERT_EQ(s.Record(aiop::kSetTextAttr, TextAttr()), 1);
@@ -53,7 +53,7 @@ TEST(TextObject, OnlyTheTypeRecordOpensAndOnlyTextMakesRuns)
         s.filter.Mark();
         unsigned short type = 0;
         s.Record(aiop::kBeginSimpleText);
-        s.Record(aiop::kSetTextType, &type);
+        s.Record(aiop::kSetTextType, type);
         s.Record(aiop::kSetTextMatrix, UnitMatrix());
         ASSERT_EQ(s.Record(aiop::kEndSimpleText), 1);
         EXPECT_EQ(s.filter.SinceMark(), std::string("0 To\n") + kUnitMatrixBlock + "TO\n");
