@@ -218,8 +218,6 @@ public:
     using AAIExportFilter::setupEndMark;
     using AHostExportFilter::targetFile;
     using AAIExportFilter::strokeColorStale;
-    using AAIExportFilter::bufferLength;
-    using AAIExportFilter::bufferSize;
     using AAIExportFilter::BreakRun;
 
     // Everything written in this picture so far: the body file and the buffer.
