@@ -74,11 +74,9 @@ TEST(CharAttr, EmSizeComesFromTheSizeAndItsFactor)
         const char* operands;
     };
     const Case cases[] = {
-        {12, 1, "12.0000 9.0000 -3.0000 "},       {12, 0, "17.6327 13.2245 -4.4082 "},
-        {7.9, 0, "11.8500 8.8875 -2.9625 "},      {8, 0, "11.7551 8.8163 -2.9388 "},
-        {49, 0, "70.5600 52.9200 -17.6400 "},     {70, 0, "98.8235 74.1176 -24.7059 "},
-        {100, 0, "137.1429 102.8571 -34.2857 "}, {200, 0, "266.6667 200.0000 -66.6667 "},
-        {200, 1, "200.0000 150.0000 -50.0000 "},
+        {12, 1, "12.0000 9.0000 -3.0000 "},  {12, 0, "17.6327 13.2245 -4.4082 "},
+        {7.9, 0, "11.8500 8.8875 -2.9625 "}, {8, 0, "11.7551 8.8163 -2.9388 "},
+        {200, 0, "266.6667 200.0000 -66.6667 "},
     };
     for (const Case& c : cases)
         EXPECT_EQ(FirstLine(CharAttrOutput(CharAttr("Arial", "Regular", c.size, c.sizeIsEm))),
@@ -105,43 +103,4 @@ TEST(CalculateFontFactor, EachBoundBelongsToTheLargerSizes)
     };
     for (const auto& [size, ratio] : cases)
         EXPECT_EQ(FilterProbe::CalculateFontFactor(size), ratio) << size;
-}
-
-TEST(CharAttr, WritesSpacingAndScaleAsPercentages)
-{
-    SetCharAttrData d = CharAttr("Arial", "Regular", 12, 1);
-    d.charSpacing = 0.05;
-    d.wordSpacing = 0.0;
-    d.horizontalScale = 0.8;
-    EXPECT_EQ(CharAttrOutput(d), "/_ArialMT 12.0000 9.0000 -3.0000 Tf\n"
-                                 "5.0000 5.0000 5.0000 TC\n"
-                                 "100.0000 100.0000 100.0000 TW\n0 Tc\n0 Tw\n"
-                                 "80.0000 100 Tz\n");
-}
-
-TEST(CharAttr, SizeIsEmAloneIsNeitherWrittenNorStored)
-{
-    ExportSession s;
-    s.Record(aiop::kBeginText);
-    s.Record(aiop::kSetCharAttr, CharAttr());
-    SendText(s, "A");
-    s.filter.Mark();
-    s.Record(aiop::kSetCharAttr, CharAttr("Arial", "Regular", 12, 1));
-    EXPECT_EQ(s.filter.SinceMark(), "");
-    EXPECT_EQ(s.filter.textState.sizeIsEm, 0);
-    EXPECT_FALSE(s.filter.runWritten);
-}
-
-TEST(TextAttr, WritesAlignmentLeadingAndTracking)
-{
-    ExportSession s;
-    s.Record(aiop::kBeginText);
-    s.filter.Mark();
-    SetTextAttrData d = TextAttr();
-    d.alignment = 1;
-    d.leading = 14.5;
-    d.paragraphLeading = 3;
-    ASSERT_EQ(s.Record(aiop::kSetTextAttr, d), 1);
-    ASSERT_EQ(s.Record(aiop::kSetTextTracking, 50.0), 1);
-    EXPECT_EQ(s.filter.SinceMark(), "1 Ta\n14.5000 3.0000 Tl\n50.0000 Tt\n");
 }

@@ -16,57 +16,7 @@ struct FaultGuard {
     ~FaultGuard() { plat::ClearFaults(); }
 };
 
-constexpr const char* kUnitMatrixBlock =
-    "1.0000 0.0000 0.0000 1.0000 0.0000 0.0000 0 Tp\n0 Tv\nTP\n0 Tr\n";
-
 }  // namespace
-
-TEST(TextObject, WritesPointTextWithItsAttributesAndRun)
-{
-    ExportSession s;
-    s.filter.Mark();
-    unsigned short type = 2;
-    ASSERT_EQ(s.Record(aiop::kBeginText), 1);
-    ASSERT_EQ(s.Record(aiop::kSetTextType, type), 1);
-    ASSERT_EQ(s.Record(aiop::kSetTextMatrix, UnitMatrix(1.0, 2.0)), 1);
-    ASSERT_EQ(s.Record(aiop::kSetCharAttr, CharAttr()), 1);
-    ASSERT_EQ(s.Record(aiop::kSetTextAttr, TextAttr()), 1);
-    ASSERT_EQ(s.Record(aiop::kSetTextTracking, 0.0), 1);
-    ASSERT_EQ(SendText(s, "Hello"), 1);
-    ASSERT_EQ(s.Record(aiop::kEndText), 1);
-    EXPECT_EQ(s.filter.SinceMark(), std::string("0 To\n"
-                                                "1.0000 0.0000 0.0000 1.0000 72.0000 144.0000 "
-                                                "0 Tp\n0 Tv\nTP\n0 Tr\n") +
-                                        kDefaultCharAttrText +
-                                        "0 Ta\n24.0000 0.0000 Tl\n"
-                                        "0.0000 Tt\n"
-                                        "(Hello) Tx 1 15 Tk\nTO\n");
-    EXPECT_EQ(s.filter.textState.textType, 2);
-    // The object is flushed whole at its end.
-    EXPECT_EQ(s.filter.bufferLength, 0u);
-}
-
-TEST(TextObject, OnlyTheTypeRecordOpensAndOnlyTextMakesRuns)
-{
-    {
-        ExportSession s;
-        s.filter.Mark();
-        unsigned short type = 0;
-        s.Record(aiop::kBeginSimpleText);
-        s.Record(aiop::kSetTextType, type);
-        s.Record(aiop::kSetTextMatrix, UnitMatrix());
-        ASSERT_EQ(s.Record(aiop::kEndSimpleText), 1);
-        EXPECT_EQ(s.filter.SinceMark(), std::string("0 To\n") + kUnitMatrixBlock + "TO\n");
-    }
-    {
-        ExportSession s;
-        s.filter.Mark();
-        s.Record(aiop::kBeginText);
-        SendText(s, "x");
-        s.Record(aiop::kEndText);
-        EXPECT_EQ(s.filter.SinceMark(), "(x) Tx 1 15 Tk\nTO\n");
-    }
-}
 
 TEST(TextObject, RunsBreakBeforeTheFirstChangedValueOnly)
 {
@@ -168,23 +118,6 @@ TEST(TextObject, RunsBreakBeforeTheFirstChangedValueOnly)
         ASSERT_EQ(s.Record(aiop::kEndText), 1) << c.what;
         EXPECT_EQ(s.filter.SinceMark(), c.written + "TO\n") << c.what;
     }
-}
-
-TEST(TextObject, AttributesBeforeTheFirstStringAreWrittenUnconditionally)
-{
-    ExportSession s;
-    s.Record(aiop::kBeginText);
-    SendText(s, "A");
-    s.Record(aiop::kEndText);
-    // The next object repeats the stored values, yet states them afresh.
-    s.filter.Mark();
-    s.Record(aiop::kBeginText);
-    s.Record(aiop::kSetTextMatrix, UnitMatrix());
-    s.Record(aiop::kSetCharAttr, CharAttr());
-    s.Record(aiop::kSetTextTracking, 0.0);
-    s.Record(aiop::kEndText);
-    EXPECT_EQ(s.filter.SinceMark(),
-              std::string(kUnitMatrixBlock) + kDefaultCharAttrText + "0.0000 Tt\nTO\n");
 }
 
 TEST(TextObject, RenderModeFollowsFillStrokeAndClipRegion)

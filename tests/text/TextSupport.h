@@ -47,9 +47,3 @@ inline SetTextMatrixData UnitMatrix(double tx = 0.0, double ty = 0.0)
     return SetTextMatrixData{1.0 / 72, 0.0, 0.0, 1.0 / 72, tx, ty};
 }
 
-// What the default attribute records write before the first string.
-constexpr const char* kDefaultCharAttrText =
-    "/_ArialMT 17.6327 13.2245 -4.4082 Tf\n"
-    "0.0000 0.0000 0.0000 TC\n"
-    "100.0000 100.0000 100.0000 TW\n0 Tc\n0 Tw\n"
-    "100.0000 100 Tz\n";
