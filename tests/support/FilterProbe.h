@@ -217,7 +217,10 @@ public:
     using AAIExportFilter::prologEndMark;
     using AAIExportFilter::setupEndMark;
     using AHostExportFilter::targetFile;
+    using AAIExportFilter::compoundMerged;
     using AAIExportFilter::strokeColorStale;
+    using AAIExportFilter::AppendGradientStop;
+    using AAIExportFilter::patternItemOpened;
     using AAIExportFilter::BreakRun;
 
     // Everything written in this picture so far: the body file and the buffer.

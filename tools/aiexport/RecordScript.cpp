@@ -444,6 +444,8 @@ bool Parser::ParseDirective()
 
 bool Parser::ParseRecord()
 {
+    if (line[pos] == '"' || line[pos] == '<')
+        return Fail(pos, "expected a record name or opcode");
     Token head;
     NextToken(head);
     const std::string_view name = head.bare;
