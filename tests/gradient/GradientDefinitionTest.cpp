@@ -139,10 +139,13 @@ TEST(GradientDefinition, TintScalesStopColour)
             EXPECT_EQ(target.color.green, c.g) << c.tint;
             EXPECT_EQ(target.color.blue, c.b) << c.tint;
         } else {
-            EXPECT_DOUBLE_EQ(target.color.cyan, c.c);
-            EXPECT_DOUBLE_EQ(target.color.magenta, c.m);
-            EXPECT_DOUBLE_EQ(target.color.yellow, c.y);
-            EXPECT_DOUBLE_EQ(target.color.black, c.k);
+            // Copied out: the packed fields may not be aligned for a reference.
+            const double cmyk[] = {target.color.cyan, target.color.magenta, target.color.yellow,
+                                   target.color.black};
+            EXPECT_DOUBLE_EQ(cmyk[0], c.c);
+            EXPECT_DOUBLE_EQ(cmyk[1], c.m);
+            EXPECT_DOUBLE_EQ(cmyk[2], c.y);
+            EXPECT_DOUBLE_EQ(cmyk[3], c.k);
         }
     }
     // Untinted, the colour is copied whatever the tint says.

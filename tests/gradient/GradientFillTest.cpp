@@ -83,7 +83,6 @@ int Rectangle(ExportSession& s, double x0, double y0, double x1, double y1)
     return s.Record(aiop::kEndPath);
 }
 
-
 }  // namespace
 
 TEST(GradientFill, SunsetInstance)

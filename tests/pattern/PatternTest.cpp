@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "host/Opcodes.h"
+#include "platform/Platform.h"
 #include "support/ExportSession.h"
+
+namespace plat = aiexport_platform;
 
 namespace {
 
@@ -347,4 +350,37 @@ TEST(Pattern, GradientInTileKeepsTileBoundsInPatternSlot)
     const std::string file = Finish(s);
     EXPECT_NE(file.find("(First) 0.0000 0.0000 1.0000 1.0000 [\n"), std::string::npos);
     EXPECT_NE(file.find("(Second) -5.0000 0.0000 30.0000 40.0000 [\n"), std::string::npos);
+}
+
+TEST(Pattern, DefinitionKeepsNothingOfEarlierSlotContents)
+{
+    ExportSession s(8.5, 11, false);
+    PatternSlot& slot = s.filter.patternTable[0];
+    slot.columnSpacing = 0.5;  // as an earlier export might have left them
+    slot.rowSpacing = 0.5;
+    slot.hasBackground = true;
+    DefineTile(s, "P", 0, 0, 10, 10);
+    s.Record(aiop::kBeginDrawingSection, BeginDrawingSectionData{8.5, 11});
+    ASSERT_EQ(PatternFill(s, "P"), 1);
+    const std::string file = Finish(s);
+    EXPECT_NE(file.find("(P) 0.0000 0.0000 10.0000 10.0000 [\n%AI3_Tile\n(0 O 0 R ) @\n"),
+              std::string::npos);
+}
+
+TEST(Pattern, HeaderFindsItsPlaceAfterAFailedFlush)
+{
+    ExportSession s(8.5, 11, false);
+    DefineTile(s, "A", 0, 0, 1, 1);
+    plat::SetFault(plat::kFaultWrite, 1);
+    SetPatternDefData def{0, "B", 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(s.Record(aiop::kSetPatternDef, def), 0);
+    plat::ClearFaults();
+    s.Record(aiop::kBeginPattern);
+    s.Record(aiop::kSetFillColorByValue, Rgb(0, 0, 0));
+    Rectangle(s, 0, 0, 2, 2);
+    s.Record(aiop::kEndPattern);
+    const std::string file = Finish(s);
+    ASSERT_EQ(s.finishResult, 1);
+    EXPECT_NE(file.find("%AI3_BeginPattern: (B) \n(B) 0.0000 0.0000 2.0000 2.0000 [\n"),
+              std::string::npos);
 }
