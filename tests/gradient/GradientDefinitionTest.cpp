@@ -68,23 +68,6 @@ std::string Locations(const std::string& text)
 
 }  // namespace
 
-TEST(GradientDefinition, FadeGoesDirectlyBeforeEndSetup)
-{
-    ExportSession s(8.5, 11, false);
-    Define(s, "Fade", 0, {RgbStop(0, 255, 255, 255), RgbStop(100, 0, 0, 0)});
-    const std::string file = EndSetupAndFinish(s);
-    EXPECT_NE(file.find("%AI5_BeginGradient: (Fade) \n"
-                        "(Fade) 0 2 Bd\n"
-                        "[0 0 0 0 1 %_Br [\n"
-                        "1.0000 1.0000 1.0000 1.0000 0.0000 0.0000 0.0000 2 50.0000 100.0000 %_Bs\n"
-                        "0.0000 0.0000 0.0000 0.0000 1.0000 1.0000 1.0000 2 50.0000 0.0000 %_Bs\n"
-                        "BD\n"
-                        "%AI5_EndGradient\n"
-                        "%%EndSetup\n"),
-              std::string::npos)
-        << file;
-}
-
 TEST(GradientDefinition, KindDecidesStopOrder)
 {
     const struct {
@@ -208,16 +191,10 @@ TEST(GradientDefinition, LookupTakesFirstExactNameAndWritesNameWithoutTail)
     EXPECT_NE(file.find("%AI5_BeginGradient: (Sky) \n(Sky) 1 2 Bd\n"), std::string::npos);
 }
 
-TEST(GradientDefinition, BracketRecordsNeedAnOpenDefinition)
+TEST(GradientDefinition, StopsGoOnlyToAnOpenNamedDefinition)
 {
     FilterProbe f;
-    SetGradient2Data geometry{1, 10, 20, 30, 40};
     SetGradientRGNData stop = RgbStop(0, 1, 2, 3);
-    EXPECT_EQ(f.SetGradient2(&geometry), 0);
-    EXPECT_EQ(f.SetGradientRGN(&stop), 0);
-    EXPECT_EQ(f.EndGradient(), 0);
-    EXPECT_EQ(f.gradientTable[0].stopCount, 0);
-
     // A nameless definition opens nothing and takes no slot.
     SetGradientDefData nameless = Def("");
     EXPECT_EQ(f.SetGradientDef(&nameless), 0);
