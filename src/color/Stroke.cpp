@@ -112,7 +112,8 @@ int AAIExportFilter::SetStroke(SetStrokeData* data)
     if (data->miterLimit != stroke.miterLimit) {
         // Limits of 1 and below are no limit to a PostScript reader; a NaN
         // limit is floored the same way rather than written as 0.
-        stroke.miterLimit = data->miterLimit > 1.0 ? data->miterLimit : kMiterLimitFloor;
+        const double limit = data->miterLimit;
+        stroke.miterLimit = limit > 1.0 ? limit : kMiterLimitFloor;
         bufferLength += FloatToString(buffer + bufferLength, stroke.miterLimit);
         bufferLength += AppendStringToBuffer(buffer + bufferLength, "M ");
     }
