@@ -1,7 +1,9 @@
 // One export driven through writeData into a private directory.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <type_traits>
 
 #include "support/FilterProbe.h"
 
@@ -32,7 +34,9 @@ public:
     {
         return filter.writeData(opcode, payload);
     }
-    template <class T>
+    int Record(unsigned short opcode, std::nullptr_t) { return filter.writeData(opcode, nullptr); }
+    // A payload given by value is sent by address; a pointer is sent as it is.
+    template <class T, class = std::enable_if_t<!std::is_pointer_v<T>>>
     int Record(unsigned short opcode, T payload)
     {
         return filter.writeData(opcode, &payload);

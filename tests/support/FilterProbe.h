@@ -211,6 +211,11 @@ public:
     using AAIExportFilter::textWorkCapacity;
     using AAIExportFilter::xDrawingToPS;
     using AAIExportFilter::yDrawingToPS;
+    using AAIExportFilter::bufferLength;
+    using AAIExportFilter::bufferSize;
+    using AAIExportFilter::commentsEndMark;
+    using AAIExportFilter::prologEndMark;
+    using AAIExportFilter::setupEndMark;
     using AHostExportFilter::targetFile;
 
     // Everything written in this picture so far: the body file and the buffer.

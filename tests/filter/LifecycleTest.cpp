@@ -1,0 +1,303 @@
+// The life of an export: naming the target, temporary files, failure paths.
+#include <clocale>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sched.h>
+#include <string>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "host/Opcodes.h"
+#include "platform/Platform.h"
+#include "support/ExportSession.h"
+
+namespace plat = aiexport_platform;
+
+namespace {
+
+int OpenDescriptors()
+{
+    int count = 0;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        while (::readdir(d) != nullptr)
+            ++count;
+        ::closedir(d);
+    }
+    return count;
+}
+
+// What the filter's open descriptors point at, e.g. "/tmp/x/name.ab12Cd (deleted)".
+std::string DescriptorTargets()
+{
+    std::string all;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        while (dirent* e = ::readdir(d)) {
+            char link[512] = {};
+            const std::string p = std::string("/proc/self/fd/") + e->d_name;
+            const ssize_t n = ::readlink(p.c_str(), link, sizeof link - 1);
+            if (n > 0)
+                all += std::string(link, static_cast<std::size_t>(n)) + "\n";
+        }
+        ::closedir(d);
+    }
+    return all;
+}
+
+class Lifecycle : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ::setenv("SOURCE_DATE_EPOCH", "0", 1);
+        ::setenv("TMPDIR", tmp.path.c_str(), 1);
+        plat::ClearFaults();
+    }
+    void TearDown() override
+    {
+        plat::ClearFaults();
+        ::unsetenv("TMPDIR");
+    }
+    TempDir tmp;  // the temporary directory the filter uses
+    TempDir out;  // where targets go
+};
+
+int Picture(FilterProbe& f, double w = 8.5, double h = 11.0)
+{
+    BeginPictureData picture{0, 0, 0, w, h};
+    return f.writeData(aiop::kBeginPicture, &picture);
+}
+
+}  // namespace
+
+TEST_F(Lifecycle, DescriptorIsTheDialogString)
+{
+    FilterProbe f;
+    EXPECT_STREQ(f.getFilterDescriptor(), "Adobe Illustrator (*.AI)|*.ai");
+    EXPECT_EQ(f.hasPrefererences(), 0);
+    EXPECT_EQ(f.displayPreferenceDialog(), 1);
+}
+
+TEST_F(Lifecycle, ExportFileKeepsAtMost31CharactersOfTheName)
+{
+    FilterProbe f;
+    const std::string name(40, 'n');
+    std::string target = out.File(name + "");
+    ASSERT_EQ(f.exportFile(target.data()), 1);
+    EXPECT_STREQ(f.fileName, std::string(31, 'n').c_str());
+
+    char relative[] = "plain.ai";  // no directory: the whole path is the name
+    ASSERT_EQ(::chdir(out.path.c_str()), 0);
+    ASSERT_EQ(f.exportFile(relative), 1);
+    EXPECT_STREQ(f.fileName, "plain.ai");
+    std::string backslashed = out.path + "/sub\\inner.ai";  // either separator ends a directory
+    EXPECT_EQ(f.exportFile(backslashed.data()), 0);         // "sub" does not exist
+    ASSERT_EQ(::chdir("/"), 0);
+}
+
+TEST_F(Lifecycle, ExportFileRefusesWhatCannotBeWritten)
+{
+    FilterProbe f;
+    std::string missing = out.File("no/such/dir.ai");
+    EXPECT_EQ(f.exportFile(missing.data()), 0);
+    std::string directory = out.path;
+    EXPECT_EQ(f.exportFile(directory.data()), 0);
+    std::string slash = out.path + "/";
+    EXPECT_EQ(f.exportFile(slash.data()), 0);
+    std::string readOnly = out.File("ro.ai");
+    WriteFile(readOnly, "keep");
+    ::chmod(readOnly.c_str(), 0444);
+    EXPECT_EQ(f.exportFile(readOnly.data()), 0);
+    char proc[] = "/proc/aiexport-cannot-create.ai";  // no file can be created there, even by root
+    EXPECT_EQ(f.exportFile(proc), 0);
+    EXPECT_EQ(f.exportFile(nullptr), 0);
+    char empty[] = "";
+    EXPECT_EQ(f.exportFile(empty), 0);
+    EXPECT_EQ(ReadFile(readOnly), "keep");
+    EXPECT_EQ(out.Listing(), "ro.ai\n");
+}
+
+TEST_F(Lifecycle, GivingUpAfterExportFileLeavesNothingBehind)
+{
+    {
+        FilterProbe f;
+        std::string target = out.File("abandoned.ai");
+        ASSERT_EQ(f.exportFile(target.data()), 1);
+        ASSERT_EQ(Picture(f), 1);
+    }
+    EXPECT_EQ(out.Listing(), "");
+    EXPECT_EQ(tmp.Listing(), "");
+}
+
+TEST_F(Lifecycle, BodyFileIsUniqueAndNamedAfterTheTarget)
+{
+    FilterProbe f;
+    std::string target = out.File("drawing.ai");
+    ASSERT_EQ(f.exportFile(target.data()), 1);
+    ASSERT_EQ(Picture(f), 1);
+    // Unlinked at creation: only the open descriptor shows its name.
+    EXPECT_EQ(tmp.Listing(), "");
+    EXPECT_NE(DescriptorTargets().find(tmp.path + "/drawing.ai."), std::string::npos);
+    ASSERT_EQ(f.writeData(aiop::kEndPicture, nullptr), 1);
+    EXPECT_EQ(DescriptorTargets().find(tmp.path), std::string::npos);
+}
+
+TEST_F(Lifecycle, TargetInsideTheTemporaryDirectoryWorks)
+{
+    FilterProbe f;
+    std::string target = tmp.File("same.ai");
+    WriteFile(target, "old");
+    ASSERT_EQ(f.exportFile(target.data()), 1);
+    ASSERT_EQ(Picture(f), 1);
+    ASSERT_EQ(f.writeData(aiop::kEndPicture, nullptr), 1);
+    EXPECT_EQ(ReadFile(target).substr(0, 14), "%!PS-Adobe-3.0");
+    EXPECT_EQ(tmp.Listing(), "same.ai\n");
+}
+
+TEST_F(Lifecycle, FailedEndKeepsTheEarlierFileAndLeavesNoTemporaryFile)
+{
+    for (plat::FaultKind kind : {plat::kFaultWrite, plat::kFaultOpen, plat::kFaultRename,
+                                 plat::kFaultRead, plat::kFaultSeek}) {
+        FilterProbe f;
+        std::string target = out.File("kept.ai");
+        WriteFile(target, "the user's earlier drawing");
+        ASSERT_EQ(f.exportFile(target.data()), 1);
+        ASSERT_EQ(Picture(f), 1);
+        BeginDrawingSectionData section{8.5, 11};
+        ASSERT_EQ(f.writeData(aiop::kBeginDrawingSection, &section), 1);
+        plat::SetFault(kind, 1);
+        EXPECT_EQ(f.writeData(aiop::kEndPicture, nullptr), 0) << kind;
+        plat::ClearFaults();
+        EXPECT_EQ(ReadFile(target), "the user's earlier drawing") << kind;
+        EXPECT_EQ(out.Listing(), "kept.ai\n") << kind;
+        EXPECT_EQ(tmp.Listing(), "") << kind;
+        EXPECT_EQ(DescriptorTargets().find(out.path + "/."), std::string::npos);
+    }
+}
+
+TEST_F(Lifecycle, ReplacedTargetKeepsItsPermissionBits)
+{
+    FilterProbe f;
+    std::string target = out.File("shared.ai");
+    WriteFile(target, "old");
+    ::chmod(target.c_str(), 0640);
+    ASSERT_EQ(f.exportFile(target.data()), 1);
+    ASSERT_EQ(Picture(f), 1);
+    ASSERT_EQ(f.writeData(aiop::kEndPicture, nullptr), 1);
+    struct stat st;
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+    std::string fresh = out.File("fresh.ai");
+    const mode_t mask = ::umask(022);
+    ASSERT_EQ(f.exportFile(fresh.data()), 1);
+    ASSERT_EQ(Picture(f), 1);
+    ASSERT_EQ(f.writeData(aiop::kEndPicture, nullptr), 1);
+    ::umask(mask);
+    ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+TEST_F(Lifecycle, RepeatedPicturesAndTargetsLeakNothing)
+{
+    FilterProbe f;
+    std::string first = out.File("first.ai");
+    std::string second = out.File("second.ai");
+    const int before = OpenDescriptors();
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_EQ(f.exportFile(first.data()), 1);
+        ASSERT_EQ(f.exportFile(second.data()), 1);  // releases the first
+        ASSERT_EQ(Picture(f), 1);
+        ASSERT_EQ(Picture(f), 1);  // abandons the open picture
+        ASSERT_EQ(f.writeData(aiop::kEndPicture, nullptr), 1);
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(out.Listing(), "second.ai\n");
+    EXPECT_EQ(tmp.Listing(), "");
+}
+
+TEST_F(Lifecycle, PictureWithoutTargetFailsAndEndWithoutPictureFails)
+{
+    FilterProbe f;
+    EXPECT_EQ(Picture(f), 0);
+    EXPECT_EQ(f.writeData(aiop::kEndPicture, nullptr), 0);
+    EXPECT_EQ(tmp.Listing(), "");
+    // Record 17 releases the target: a later picture needs exportFile again.
+    std::string target = out.File("once.ai");
+    ASSERT_EQ(f.exportFile(target.data()), 1);
+    ASSERT_EQ(Picture(f), 1);
+    ASSERT_EQ(f.writeData(aiop::kEndPicture, nullptr), 1);
+    const std::string written = ReadFile(target);
+    EXPECT_EQ(Picture(f), 1);
+    EXPECT_EQ(f.writeData(aiop::kEndPicture, nullptr), 0);
+    EXPECT_EQ(ReadFile(target), written);
+}
+
+TEST_F(Lifecycle, NullPayloadsFailWithoutWriting)
+{
+    ExportSession s;
+    const std::string before = s.Drawing();
+    for (unsigned short op : {aiop::kBeginPicture, aiop::kMoveTo, aiop::kLineTo, aiop::kCurveTo,
+                              aiop::kLine, aiop::kSetStroke, aiop::kSetFillColorByValue,
+                              aiop::kText, aiop::kBitmap, aiop::kBeginLayer, aiop::kDefineLayer,
+                              aiop::kSetColorDef, aiop::kBeginDrawingSection, aiop::kSetMatrix,
+                              aiop::kPathBitmap, aiop::kPathPostscript, aiop::kSetCharAttr})
+        EXPECT_EQ(s.Record(op, nullptr), 0) << op;
+    EXPECT_EQ(s.Drawing(), before);
+    for (unsigned short op : {0, 40, 41, 1290, 1301, 2056, 257, 258, 259, 260, 270, 272, 9999})
+        EXPECT_EQ(s.Record(op, nullptr), 1) << op;
+    EXPECT_EQ(s.Drawing(), before);
+}
+
+TEST_F(Lifecycle, FailedFlushIsReportedAndTheTextKept)
+{
+    ExportSession s;
+    ASSERT_EQ(s.filter.Append("u\n"), 1);
+    plat::SetFault(plat::kFaultWrite, 1);
+    EXPECT_EQ(s.Record(aiop::kEndDrawingSection), 0);
+    EXPECT_EQ(std::string(s.filter.buffer, s.filter.bufferLength), "%%EndSetup\nu\n");
+    plat::ClearFaults();
+    EXPECT_EQ(s.Record(aiop::kEndDrawingSection), 1);
+    EXPECT_EQ(s.filter.bufferLength, 0u);
+}
+
+TEST_F(Lifecycle, NumericLocaleIsBracketedForTheCallingThreadOnly)
+{
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr)
+        GTEST_SKIP() << "no decimal-comma locale installed";
+    const locale_t before = ::uselocale(static_cast<locale_t>(0));
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    ExportSession s(8.25, 11.0);
+    const std::string file = s.Finish();
+    EXPECT_NE(file.find("%%HiResBoundingBox: 0.0000 0.0000 594.0000 792.0000 \n"),
+              std::string::npos);
+    EXPECT_EQ(::uselocale(static_cast<locale_t>(0)), before);
+    EXPECT_STREQ(std::localeconv()->decimal_point, ",");
+    std::setlocale(LC_ALL, "C");
+}
+
+TEST_F(Lifecycle, FullDiskAtTheEndKeepsTheEarlierFile)
+{
+    // A real full file system: a tiny tmpfs in a private mount namespace.
+    EXPECT_EXIT(
+        {
+            if (::unshare(CLONE_NEWNS) != 0 ||
+                ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount("tmpfs", out.path.c_str(), "tmpfs", 0, "size=8k") != 0)
+                std::_Exit(77);
+            const std::string target = out.File("full.ai");
+            WriteFile(target, "earlier");
+            WriteFile(out.File("filler"), std::string(7000, 'x'));
+            FilterProbe f;
+            if (f.exportFile(const_cast<char*>(target.c_str())) != 1 || Picture(f) != 1)
+                std::_Exit(3);
+            const int end = f.writeData(aiop::kEndPicture, nullptr);
+            const bool intact = ReadFile(target) == "earlier";
+            const bool clean = out.Listing() == "filler\nfull.ai\n";
+            std::_Exit(end == 0 && intact && clean ? 0 : 4);
+        },
+        ::testing::ExitedWithCode(0) , "")
+        << "exit 77 means tmpfs could not be mounted (needs root)";
+}

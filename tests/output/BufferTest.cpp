@@ -1,0 +1,106 @@
+// The output buffer: growth, flushing and the chunked copy into the target.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/Platform.h"
+#include "support/ExportSession.h"
+
+namespace plat = aiexport_platform;
+
+TEST(OutputBuffer, GrowsByDoublingAndKeepsTheText)
+{
+    FilterProbe f;
+    ASSERT_EQ(f.bufferSize, 16384u);
+    ASSERT_EQ(f.Append("keep"), 1);
+    ASSERT_EQ(f.ExpendBufferSize(), 1);
+    EXPECT_EQ(f.bufferSize, 32768u);
+    EXPECT_STREQ(f.buffer, "keep");
+    plat::SetFault(plat::kFaultAllocate, 1);
+    EXPECT_EQ(f.ExpendBufferSize(), 0);
+    plat::ClearFaults();
+    EXPECT_EQ(f.bufferSize, 32768u);
+    EXPECT_STREQ(f.buffer, "keep");
+}
+
+TEST(OutputBuffer, HugeNumbersNeverOverrunTheBlock)
+{
+    // Every append below ensures its own room: the buffer grows instead of overflowing.
+    FilterProbe f;
+    for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(f.AppendFloat(-1e300), 1);
+    EXPECT_LT(f.bufferLength, f.bufferSize);
+    EXPECT_EQ(f.buffer[f.bufferLength], '\0');
+    EXPECT_EQ(f.bufferLength, 200u * 308u);  // "-1000...0000.0000 " is 308 bytes
+}
+
+TEST(OutputBuffer, EmptyFlushSucceedsWithoutAFile)
+{
+    FilterProbe f;
+    EXPECT_EQ(f.WriteBufferToExportFile(0), 1);
+    EXPECT_EQ(f.WriteBufferToExportFile(1), 1);
+    ASSERT_EQ(f.Append("x"), 1);
+    EXPECT_EQ(f.WriteBufferToExportFile(0), 0);  // no body file: the text stays
+    EXPECT_EQ(f.bufferLength, 1u);
+}
+
+TEST(OutputBuffer, CopyMovesWholeBuffersAndTheRest)
+{
+    // Body sizes at, around and at multiples of the buffer size all arrive whole.
+    for (unsigned size : {16384u, 16383u, 16385u, 3u * 16384u}) {
+        ExportSession s;
+        const std::string head = s.filter.Written();
+        std::string pattern;
+        for (unsigned i = 0; i < size; ++i)
+            pattern += static_cast<char>('a' + i % 26);
+        ASSERT_EQ(s.filter.WriteBufferToExportFile(0), 1);
+        ASSERT_EQ(s.filter.tempFile.Write(pattern.data(), pattern.size()),
+                  static_cast<long>(pattern.size()));
+        ASSERT_EQ(s.filter.OpenTargetSibling(), 1);
+        ASSERT_EQ(s.filter.tempFile.SeekToBegin(), 0);
+        const unsigned total = static_cast<unsigned>(head.size() + size);
+        ASSERT_EQ(s.filter.CopyTempToExport(total), 1) << size;
+        ASSERT_EQ(s.filter.CommitTarget(), 1);
+        EXPECT_EQ(ReadFile(s.target), head + pattern) << size;
+    }
+}
+
+TEST(OutputBuffer, CopyFailsOnAShortBody)
+{
+    ExportSession s;
+    ASSERT_EQ(s.filter.WriteBufferToExportFile(0), 1);
+    ASSERT_EQ(s.filter.OpenTargetSibling(), 1);
+    ASSERT_EQ(s.filter.tempFile.SeekToBegin(), 0);
+    const long length = s.filter.tempFile.GetLength();
+    EXPECT_EQ(s.filter.CopyTempToExport(static_cast<unsigned>(length) + 1), 0);
+    EXPECT_EQ(s.filter.bufferLength, 0u);
+    EXPECT_EQ(s.filter.buffer[0], '\0');
+}
+
+TEST(ImportFile, ModesAndClosedFiles)
+{
+    TempDir dir;
+    const std::string path = dir.File("f");
+    AImportFile file;
+    EXPECT_EQ(file.Write("x", 1), -1);  // not open
+    EXPECT_EQ(file.GetLength(), 0);
+    ASSERT_EQ(file.Open(path.c_str(), 259), 1);
+    EXPECT_EQ(file.Write("hello", 5), 5);
+    EXPECT_EQ(file.GetPosition(), 5);
+    EXPECT_EQ(file.Seek(1, 0), 1);
+    AImportFile copy = file;  // copies share one file and its position
+    char got[4] = {};
+    EXPECT_EQ(copy.Read(got, 3), 3);
+    EXPECT_STREQ(got, "ell");
+    EXPECT_EQ(file.GetPosition(), 4);
+    file.Close();
+    ASSERT_EQ(file.Open(path.c_str(), 1), 1);  // read-only
+    EXPECT_EQ(file.GetLength(), 5);
+    EXPECT_EQ(file.Write("x", 1), -1);
+    file.Close();
+    ASSERT_EQ(file.Open(path.c_str(), 259), 1);  // create truncates
+    EXPECT_EQ(file.GetLength(), 0);
+    file.Close();
+    EXPECT_EQ(file.Open(dir.path.c_str(), 1), 0);  // a directory is not a file
+    EXPECT_EQ(file.Open(dir.File("missing").c_str(), 1), 0);
+}
