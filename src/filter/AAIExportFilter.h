@@ -278,6 +278,9 @@ protected:
     std::size_t textWorkCapacity = 0;
 
     GraphicsState graphicsState{};
+    // The stroke colour was reset without writing an operator: the next stroke
+    // colour by value must be written whatever its value.
+    int strokeColorStale = 0;
 
     // ---- paint and definition flags ----
     int patternFillWritten = 0;
@@ -307,5 +310,8 @@ protected:
     bool layerOpen = false;
 
     int compositeDepth = 0;
+    // Compound paths begun in a pattern tile while another's opening was still
+    // deferred: they share that one opening, so their closings are dropped.
+    int compoundMerged = 0;
     PathBounds regionBounds;
 };

@@ -217,6 +217,10 @@ public:
     using AAIExportFilter::prologEndMark;
     using AAIExportFilter::setupEndMark;
     using AHostExportFilter::targetFile;
+    using AAIExportFilter::compoundMerged;
+    using AAIExportFilter::strokeColorStale;
+    using AAIExportFilter::bufferLength;
+    using AAIExportFilter::bufferSize;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
