@@ -221,6 +221,7 @@ public:
     using AAIExportFilter::strokeColorStale;
     using AAIExportFilter::bufferLength;
     using AAIExportFilter::bufferSize;
+    using AAIExportFilter::BreakRun;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
