@@ -206,6 +206,8 @@ protected:
     int GenerateRadialGradRegion(int slot);
     int PaintGradient(char* paint);
     void FreeGradientStops();
+    // One stop line of a gradient resource.
+    int AppendGradientStop(const GradientStop& stop);
 
     // ---- pattern/ ----
     int SetPatternTilePathAttrib();
@@ -213,6 +215,8 @@ protected:
     int IsPatternNameDefined(const char* name, int& index);
     int SetExportPatternFill();
     int ExportPatternDefinition(unsigned int& position);
+    // The current tile item's opening is written and awaits its attribute block.
+    int patternItemOpened = 0;
 
     // ---- text/ ----
     void ResetTextState();

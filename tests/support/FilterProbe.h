@@ -219,9 +219,9 @@ public:
     using AHostExportFilter::targetFile;
     using AAIExportFilter::compoundMerged;
     using AAIExportFilter::strokeColorStale;
-    using AAIExportFilter::bufferLength;
-    using AAIExportFilter::bufferSize;
     using AAIExportFilter::BreakRun;
+    using AAIExportFilter::AppendGradientStop;
+    using AAIExportFilter::patternItemOpened;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
