@@ -7,19 +7,53 @@
 
 namespace {
 
-// Two hexadecimal digits per byte, upper case.
+// Two hexadecimal digits per byte, upper case; the second table holds the
+// digits of 255 - b, so inverted rows are written without a copy.
 struct HexTable {
     char pairs[256][2];
-    constexpr HexTable() : pairs()
+    constexpr explicit HexTable(bool inverted) : pairs()
     {
         const char digits[] = "0123456789ABCDEF";
         for (int i = 0; i < 256; ++i) {
-            pairs[i][0] = digits[i >> 4];
-            pairs[i][1] = digits[i & 15];
+            const int b = inverted ? 255 - i : i;
+            pairs[i][0] = digits[b >> 4];
+            pairs[i][1] = digits[b & 15];
         }
     }
 };
-constexpr HexTable kHex;
+constexpr HexTable kHex(false);
+constexpr HexTable kHexInverted(true);
+
+// Comment lines of 30 bytes, the running index k = row * count + i deciding
+// where "%" and the line feeds fall. Whole runs up to the next line end are
+// written without a test per byte.
+unsigned int WriteHexLines(char* dst, const unsigned char* bytes, int count, int row,
+                           const HexTable& table)
+{
+    if (count < 1)
+        return 0;
+    char* out = dst;
+    const long long k = static_cast<long long>(row) * count;
+    int column = static_cast<int>(((k % 30) + 30) % 30);
+    int i = 0;
+    while (i < count) {
+        if (column == 0)
+            *out++ = '%';
+        const int run = count - i < 30 - column ? count - i : 30 - column;
+        for (const unsigned char* p = bytes + i; p != bytes + i + run; ++p) {
+            std::memcpy(out, table.pairs[*p], 2);
+            out += 2;
+        }
+        i += run;
+        column += run;
+        if (column == 30) {
+            *out++ = '\n';
+            column = 0;
+        }
+    }
+    *out = '\0';
+    return static_cast<unsigned int>(out - dst);
+}
 
 }  // namespace
 
@@ -132,24 +166,12 @@ unsigned int AAIExportFilter::StandardFilePath(char* dst, const char* path)
 unsigned int AAIExportFilter::HexToPSCommentHexString(char* dst, const unsigned char* bytes,
                                                       int count, int row)
 {
-    if (count < 1)
-        return 0;
-    char* out = dst;
-    // The running index continues across rows: lines of 30 bytes, each opened by "%".
-    long long k = static_cast<long long>(row) * count;
-    int column = static_cast<int>(((k % 30) + 30) % 30);
-    for (int i = 0; i < count; ++i) {
-        if (column == 0)
-            *out++ = '%';
-        const char* pair = kHex.pairs[bytes[i]];
-        out[0] = pair[0];
-        out[1] = pair[1];
-        out += 2;
-        if (++column == 30) {
-            *out++ = '\n';
-            column = 0;
-        }
-    }
-    *out = '\0';
-    return static_cast<unsigned int>(out - dst);
+    return WriteHexLines(dst, bytes, count, row, kHex);
+}
+
+unsigned int AAIExportFilter::HexToPSCommentHexStringInverted(char* dst,
+                                                              const unsigned char* bytes,
+                                                              int count, int row)
+{
+    return WriteHexLines(dst, bytes, count, row, kHexInverted);
 }

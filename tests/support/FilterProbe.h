@@ -222,6 +222,7 @@ public:
     using AAIExportFilter::BreakRun;
     using AAIExportFilter::AppendGradientStop;
     using AAIExportFilter::patternItemOpened;
+    using AAIExportFilter::HexToPSCommentHexStringInverted;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
