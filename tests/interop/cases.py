@@ -100,7 +100,64 @@ def check_paths(doc):
     near(diagonal["lineWidth"], 2.16, "line width")
 
 
+def tree(items):
+    """(kind, members) pairs: the nesting without the geometry."""
+    return [(i["type"], tree(i.get("children", []))) if i["type"] == "Group" else i["type"]
+            for i in items]
+
+
+def check_structure(doc):
+    equal([(l["name"], l["visible"], l["printable"]) for l in doc.layers],
+          [("Back", True, True), ("Front (top)", False, True)], "layers, bottom to top")
+    # Scribus wraps each layer's objects in a group of its own; the groups of
+    # the file, nested, are inside it. Objects after the last layer bracket
+    # (an undeclared layer) stay on the last layer, outside its group.
+    equal(tree(doc.items), [
+        ("Group", [("Group", ["Polygon", ("Group", ["Polygon"])])]),
+        ("Group", ["Polygon"]),
+        "Polygon",
+        ("Group", ["Polygon"]),
+    ], "nesting")
+    equal([i["layer"] for i in doc.items], ["Back", "Front (top)", "Front (top)", "Front (top)"],
+          "layer of each object")
+    back, front, undeclared, mask = doc.items
+    outer = back["children"][0]
+    red, inner = outer["children"]
+    teal = inner["children"][0]
+    box(outer, 72, 72, 288, 144)
+    box(red, 72, 72, 144, 144)
+    box(teal, 216, 72, 288, 144)
+    # A colour that is not a spot colour is written by value: its name is not
+    # in the file, and Scribus names it after its value.
+    paint(doc, red, ("RGB", (200, 20, 20)), None)
+    # The spot colour keeps its name and values; Scribus reads the operand
+    # after the name as a tint (docs/interop.md).
+    paint(doc, teal, ("CMYK", (80, 0, 40, 10)), None)
+    equal(teal["fill"], "Process Teal", "spot colour name")
+    expect(doc.colours["Process Teal"]["spot"], "Process Teal is a spot colour")
+    equal(teal["fillShade"], 38, "spot colour shade (the file's gray value read as tint)")
+
+    # The compound path is one object with two subpaths, filled even-odd.
+    compound = front["children"][0]
+    box(compound, 72, 288, 216, 432)
+    paint(doc, compound, ("CMYK", (0, 0, 0, 100)), None)
+    element = [e for e in doc.sla_items() if e.get("PTYPE") == "6"][2]
+    equal(element.get("path").count("M"), 2, "subpaths of the compound path")
+    expect(element.get("fillRule", "1") != "0", "the compound path is filled even-odd")
+    # The guide is a guide in the file; Scribus shows no object for it.
+
+    box(undeclared, 360, 288, 432, 360)
+    paint(doc, undeclared, ("RGB", (0, 0, 255)), None)
+
+    # The mask: a group clipped by the path of the clip region.
+    box(mask, 396, 540, 576, 720)
+    box(mask["children"][0], 396, 540, 576, 720)
+    clip = [e for e in doc.sla_items() if e.get("PTYPE") == "12"][-1].get("path")
+    equal(clip, "M36 144 L108 144 L108 72 L36 72 Z", "clip path of the mask, in the group")
+
+
 CHECKS = {
     "minimal": check_minimal,
     "paths": check_paths,
+    "structure": check_structure,
 }
