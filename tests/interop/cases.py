@@ -156,8 +156,34 @@ def check_structure(doc):
     equal(clip, "M36 144 L108 144 L108 72 L36 72 Z", "clip path of the mask, in the group")
 
 
+def text_at(item, x, baseline, size):
+    """Scribus places a point text's frame with its top at baseline + size + 2."""
+    near(item["x"], x, item["name"] + " x")
+    near(item["y"], PAGE_HEIGHT - baseline - size - 2, item["name"] + " y")
+    near(item["fontSize"], size, item["name"] + " font size")
+
+
+def check_text(doc):
+    equal(kinds(doc.items), ["TextFrame"] * 3, "kinds")
+    hello, serif, unknown = doc.items
+    # Parentheses and the backslash travel escaped and arrive as they were.
+    equal(hello["text"], "Hello (world) \\ 1", "characters")
+    equal(hello["font"], "Liberation Sans Regular", "font (ArialMT, substituted)")
+    text_at(hello, 72, 648, 24)
+    equal(colour(doc, hello["textColor"]), ("RGB", (0, 0, 255)), "text colour")
+    # A size not given as em size is written divided by its factor.
+    equal(serif["text"], "Serif", "characters")
+    equal(serif["font"], "Liberation Serif Bold Italic", "font (TimesNewRomanPS-BoldItalicMT)")
+    text_at(serif, 72, 504, 17.6327)
+    # A font outside the table keeps the host's name, Foo-Bold.
+    equal(unknown["text"], "Unknown", "characters")
+    equal(unknown["font"], "Liberation Sans Bold", "font (Foo-Bold, substituted)")
+    text_at(unknown, 288, 504, 10)
+
+
 CHECKS = {
     "minimal": check_minimal,
     "paths": check_paths,
     "structure": check_structure,
+    "text": check_text,
 }
