@@ -181,9 +181,51 @@ def check_text(doc):
     text_at(unknown, 288, 504, 10)
 
 
+def gradient_stops(doc, name):
+    element = next((g for g in doc.sla.iter("Gradient") if g.get("Name") == name), None)
+    expect(element is not None, "Scribus has no gradient named %r" % name)
+    return [(float(s.get("RAMP")), colour(doc, s.get("NAME"))) for s in element.iter("CSTOP")]
+
+
+def check_gradients(doc):
+    equal(kinds(doc.items), ["Polygon", "Polygon"], "kinds")
+    linear, radial = doc.sla_items()
+    box(doc.items[0], 72, 72, 216, 144)
+    box(doc.items[1], 288, 72, 432, 216)
+    # Stops are written in CMYK (RGB converted); Scribus names them by value.
+    equal((linear.get("GRTYP"), linear.get("GRNAME")), ("6", "Fade"), "linear gradient fill")
+    equal(gradient_stops(doc, "Fade"), [(0.0, ("CMYK", (0, 100, 100, 0))),
+                                        (1.0, ("CMYK", (100, 100, 0, 0)))], "stops of Fade")
+    # From the middle of the left edge to the middle of the right edge, in the object.
+    equal([float(linear.get(k)) for k in ("GRSTARTX", "GRSTARTY", "GRENDX", "GRENDY")],
+          [0, 36, 144, 36], "linear gradient vector")
+    equal((radial.get("GRTYP"), radial.get("GRNAME")), ("7", "Glow"), "radial gradient fill")
+    equal(gradient_stops(doc, "Glow"), [(0.0, ("CMYK", (0, 100, 0, 0))),
+                                        (1.0, ("CMYK", (0, 0, 0, 0)))], "stops of Glow")
+    equal([float(radial.get(k)) for k in ("GRSTARTX", "GRSTARTY", "GRENDX", "GRENDY")],
+          [72, 72, 144, 72], "radial gradient centre and radius")
+
+
+def check_patterns(doc):
+    equal(kinds(doc.items), ["Polygon"], "kinds")
+    box(doc.items[0], 72, 72, 288, 216)
+    filled = doc.sla_items()[0]
+    equal((filled.get("GRTYP"), filled.get("pattern")), ("8", "Checks"), "pattern fill")
+    pattern = next(p for p in doc.sla.iter("Pattern") if p.get("Name") == "Checks")
+    equal((float(pattern.get("width")), float(pattern.get("height"))), (36.0, 36.0), "tile size")
+    tiles = [e for e in pattern.iter("PAGEOBJECT")]
+    # The background rectangle, then the tile's two squares, in tile coordinates.
+    equal([(float(e.get("gXpos")), float(e.get("gYpos")), float(e.get("WIDTH")),
+            float(e.get("HEIGHT")), e.get("PCOLOR")) for e in tiles],
+          [(0, 0, 36, 36, "White"), (0, 18, 18, 18, "FromAI#ff0000"),
+           (18, 0, 18, 18, "FromAI#ff0000")], "tile items")
+
+
 CHECKS = {
     "minimal": check_minimal,
     "paths": check_paths,
     "structure": check_structure,
     "text": check_text,
+    "gradients": check_gradients,
+    "patterns": check_patterns,
 }

@@ -41,8 +41,9 @@ class Document:
         return [i for i in self.all_items() if i["type"] != "Group"]
 
     def sla_items(self):
-        """The PAGEOBJECT elements of the saved document, members included."""
-        return list(self.sla.iter("PAGEOBJECT"))
+        """The PAGEOBJECT elements on the page, members included; not the tiles of patterns."""
+        inside = {id(e) for p in self.sla.iter("Pattern") for e in p.iter("PAGEOBJECT")}
+        return [e for e in self.sla.iter("PAGEOBJECT") if id(e) not in inside]
 
 
 def export(tool, case, workdir):
