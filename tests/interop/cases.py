@@ -1,5 +1,7 @@
 """What Scribus must report for each exported record script (records/NAME.records)."""
 
+import tiff
+
 TOLERANCE = 0.01  # points, after Scribus's own unit conversion
 PAGE_HEIGHT = 792.0  # 11 inches; Scribus measures y downwards from the page top
 
@@ -221,6 +223,31 @@ def check_patterns(doc):
            (18, 0, 18, 18, "FromAI#ff0000")], "tile items")
 
 
+def shifted(samples):
+    """Scribus's reading of hexadecimal raster data: it decodes the XI line as
+    data too, so one zero byte comes first and the last byte is lost."""
+    return [0] + samples[:-1]
+
+
+def check_raster(doc):
+    equal(kinds(doc.items), ["ImageFrame", "ImageFrame"], "kinds")
+    rgb, gray = doc.items
+    # Each pixel is half an inch (quarter inch) square; the image hangs from
+    # the matrix's origin, its first row at the top.
+    box(rgb, 72, 72, 144, 144)
+    box(gray, 288, 108, 360, 144)
+    width, height, samples, pixels = tiff.read(rgb["imageCopy"])
+    equal((width, height, samples), (2, 2, 3), "RGB image size and samples")
+    stream = [0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF]
+    equal([v for row in pixels for p in row for v in p], shifted(stream), "RGB samples")
+    width, height, samples, pixels = tiff.read(gray["imageCopy"])
+    equal((width, height), (4, 2), "gray image size")
+    # One channel is written inverted; Scribus widens it to RGB.
+    stream = [0xFF, 0xBF, 0x80, 0x00, 0x00, 0x80, 0xBF, 0xFF]
+    equal([p[0] for row in pixels for p in row], shifted(stream), "gray samples")
+    expect(all(p[0] == p[1] == p[2] for row in pixels for p in row), "gray pixels are gray")
+
+
 CHECKS = {
     "minimal": check_minimal,
     "paths": check_paths,
@@ -228,4 +255,5 @@ CHECKS = {
     "text": check_text,
     "gradients": check_gradients,
     "patterns": check_patterns,
+    "raster": check_raster,
 }

@@ -1,6 +1,7 @@
 # Runs inside Scribus: opens AIEXPORT_AI and writes what Scribus reports about it as JSON.
 import json
 import os
+import shutil
 import traceback
 
 import scribus
@@ -43,6 +44,12 @@ def item(name):
         d["imageScale"] = attempt(scribus.getImageScale, name)
         d["imageOffset"] = attempt(scribus.getImageOffset, name)
         d["imageColorSpace"] = attempt(scribus.getImageColorSpace, name)
+        # An embedded image lives in a temporary file of this session; keep a
+        # copy for the driver, which reads its pixels.
+        if d["imageFile"] and os.path.exists(d["imageFile"]):
+            copy = "%s.%s.tif" % (OUT, name)
+            shutil.copyfile(d["imageFile"], copy)
+            d["imageCopy"] = copy
     return d
 
 

@@ -98,7 +98,10 @@ def run_script(script, env_vars, ai_path=None, timeout=DEFAULT_TIMEOUT):
         env = dict(os.environ)
         env.update(env_vars)
         env.update({"HOME": home, "XDG_CONFIG_HOME": os.path.join(home, ".config"),
-                    "XDG_RUNTIME_DIR": home, "LC_ALL": "C.UTF-8"})
+                    "XDG_RUNTIME_DIR": home, "LC_ALL": "C.UTF-8",
+                    # Scribus keeps each embedded image in a temporary TIFF
+                    # that it never deletes; they go with the private HOME.
+                    "TMPDIR": home})
         command = ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24",
                    "scribus", "-g", "-ns", "-py", script]
         # A session of its own, so that a hang can be ended with Xvfb and all.
