@@ -248,6 +248,24 @@ def check_raster(doc):
     expect(all(p[0] == p[1] == p[2] for row in pixels for p in row), "gray pixels are gray")
 
 
+def check_placed(doc):
+    # The file places the EPS by name with its matrix and box; Scribus's
+    # reader ignores placed-art brackets and shows nothing for them.
+    expect("(%s/logo.eps) `" % doc.ai_dir in doc.ai_text, "the file names the placed EPS")
+    equal(doc.items, [], "items (placed art dropped by Scribus)")
+
+
+def check_sample(doc):
+    # The built-in sample grows with the module; whatever it holds opens, on
+    # a letter page, with every object on the page.
+    near(doc.page_size[0], 612.0, "page width")
+    near(doc.page_size[1], 792.0, "page height")
+    for item in doc.all_items():
+        expect(-TOLERANCE <= item["x"] and item["x"] + item["width"] <= 612 + TOLERANCE
+               and -TOLERANCE <= item["y"] and item["y"] + item["height"] <= 792 + TOLERANCE,
+               "%s lies outside the page: %r" % (item["name"], item))
+
+
 CHECKS = {
     "minimal": check_minimal,
     "paths": check_paths,
@@ -256,4 +274,6 @@ CHECKS = {
     "gradients": check_gradients,
     "patterns": check_patterns,
     "raster": check_raster,
+    "placed": check_placed,
+    "sample": check_sample,
 }

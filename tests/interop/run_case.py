@@ -30,6 +30,7 @@ class Document:
         self.items = report["items"]
         self.sla = ET.parse(sla_path).getroot()
         self.ai_text = open(ai_path, "rb").read().decode("latin-1")
+        self.ai_dir = os.path.dirname(os.path.abspath(ai_path))
 
     def all_items(self, items=None):
         """Every item, members of groups included, in document order."""
