@@ -278,6 +278,9 @@ protected:
     std::size_t textWorkCapacity = 0;
 
     GraphicsState graphicsState{};
+    // The stroke colour was reset without writing an operator: the next stroke
+    // colour by value must be written whatever its value.
+    int strokeColorStale = 0;
 
     // ---- paint and definition flags ----
     int patternFillWritten = 0;
