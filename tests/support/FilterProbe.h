@@ -218,6 +218,7 @@ public:
     using AAIExportFilter::setupEndMark;
     using AHostExportFilter::targetFile;
     using AAIExportFilter::strokeColorStale;
+    using AAIExportFilter::HexToPSCommentHexStringInverted;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
