@@ -220,6 +220,8 @@ protected:
     int GetRenderModeFromGSatate(int& mode);
     static double CalculateFontFactor(double size);
     static const char* LookUpPostScriptName(const char* hostName);
+    // Before the first changed attribute after a string, writes the pending run once.
+    int BreakRun();
 
     // ---- structure/ ----
     void ClearLayerDefinitions();

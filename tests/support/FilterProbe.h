@@ -219,6 +219,7 @@ public:
     using AHostExportFilter::targetFile;
     using AAIExportFilter::strokeColorStale;
     using AAIExportFilter::HexToPSCommentHexStringInverted;
+    using AAIExportFilter::BreakRun;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
