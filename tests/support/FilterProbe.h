@@ -220,6 +220,7 @@ public:
     using AAIExportFilter::strokeColorStale;
     using AAIExportFilter::HexToPSCommentHexStringInverted;
     using AAIExportFilter::BreakRun;
+    using AAIExportFilter::AppendRealsLine;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
