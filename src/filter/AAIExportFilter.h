@@ -210,6 +210,8 @@ protected:
     int GenerateRadialGradRegion(int slot);
     int PaintGradient(char* paint);
     void FreeGradientStops();
+    // One stop line of a gradient resource.
+    int AppendGradientStop(const GradientStop& stop);
 
     // ---- pattern/ ----
     int SetPatternTilePathAttrib();
@@ -217,6 +219,8 @@ protected:
     int IsPatternNameDefined(const char* name, int& index);
     int SetExportPatternFill();
     int ExportPatternDefinition(unsigned int& position);
+    // The current tile item's opening is written and awaits its attribute block.
+    int patternItemOpened = 0;
 
     // ---- text/ ----
     void ResetTextState();
@@ -323,5 +327,8 @@ protected:
     bool layerOpen = false;
 
     int compositeDepth = 0;
+    // Compound paths begun in a pattern tile while another's opening was still
+    // deferred: they share that one opening, so their closings are dropped.
+    int compoundMerged = 0;
     PathBounds regionBounds;
 };

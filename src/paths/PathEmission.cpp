@@ -118,6 +118,7 @@ int AAIExportFilter::ClosePath()
 int AAIExportFilter::EndPath()
 {
     char paint[] = "F\n";
+    int painted = 1;
     if (inGuide)
         return 1;  // EndGuide writes the guide
     if (inClipRegion) {
@@ -126,7 +127,11 @@ int AAIExportFilter::EndPath()
     } else {
         GetPaintFromGSatate(paint);
         if (graphicsState.fillType == kFillGradient) {
-            if (!PaintGradient(paint))
+            // A gradient that is not defined writes nothing of its fill: the
+            // path keeps its plain operator and ends like any other, and the
+            // record reports the failure.
+            painted = PaintGradient(paint);
+            if (!painted && !Append(paint))
                 return 0;
             // Outside a compound path each gradient gets a box of its own.
             if (compositeDepth == 0)
@@ -162,7 +167,7 @@ int AAIExportFilter::EndPath()
     pathOpen = false;
     pathClosed = false;
     patternFillWritten = 0;
-    return 1;
+    return painted;
 }
 
 int AAIExportFilter::Line(LineData* data)

@@ -141,22 +141,24 @@ int AAIExportFilter::GetBitmapInformation(const char* path, unsigned short fileT
         return 0;
 
     TiffFacts facts;
-    unsigned int value16 = 0;
     for (long e = 0; e < entries; ++e) {
         const std::uint16_t tag = Read_UINT16_FromFile(file, little, &shortRead);
         const std::uint16_t type = Read_UINT16_FromFile(file, little, &shortRead);
         const std::uint32_t count = Read_UINT32_FromFile(file, little, &shortRead);
+        // value16 is the entry's first value when it stands in the field, else
+        // 0; value32 the whole field, for a LONG its value, else an offset.
+        // Values that fit the four bytes stand in them: one or two SHORTs (a
+        // grey image with alpha has two bits-per-sample values) or one LONG.
+        std::uint32_t value16 = 0;
         std::uint32_t value32 = 0;
-        // Values that fit the four bytes of the field stand in it; one or two
-        // SHORTs use its first half, a grey image with alpha has two.
         const bool inlineShort = type == kTypeShort && (count == 1 || count == 2);
         if (inlineShort) {
             value16 = Read_UINT16_FromFile(file, little, &shortRead);
             Read_UINT16_FromFile(file, little, &shortRead);
         } else {
             value32 = Read_UINT32_FromFile(file, little, &shortRead);
-            // A single LONG is its own 16-bit value; anything else is an offset.
-            value16 = type == kTypeLong && count == 1 ? value32 : 0;
+            if (type == kTypeLong && count == 1)
+                value16 = value32;
         }
         if (shortRead)
             return 0;

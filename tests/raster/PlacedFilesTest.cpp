@@ -87,14 +87,6 @@ TEST(PlacedFiles, PlacedEpsNamesTheFileEscapedAndRaw)
               "%AI5_BeginPlace\n[1.0000 0 0 1.0000 0.0000 0.0000 ] 0.0000 0.0000 100.0000 50.0000 \n"
               "(E:\\\\art\\\\logo.eps) `\n%%E:\\art\\logo.eps\n~\n%AI5_EndPlace\n");
 
-    eps = {{}, 1, 2, {}, 0.5, {}, 10, 40, 30, 20};
-    std::strcpy(eps.filePath, "a(b)\xE9");
-    s.filter.Mark();
-    s.Record(aiop::kPathPostscript, eps);
-    EXPECT_EQ(s.filter.SinceMark(),
-              "%AI5_BeginPlace\n[0.5000 0 0 0.5000 62.0000 124.0000 ] 10.0000 20.0000 30.0000 40.0000 \n"
-              "(a\\(b\\)\\351) `\n%%a(b)\xE9\n~\n%AI5_EndPlace\n");
-
     // A full array without a NUL: all 258 bytes, escaped whole, nothing after them.
     std::memset(eps.filePath, '\\', sizeof eps.filePath);
     eps.placeX = 1.1;  // its first byte is not 0, so a read past the array would show
@@ -188,19 +180,4 @@ TEST(PlacedFiles, FullPathArrayIsReadNoFurther)
     s.filter.Mark();
     EXPECT_EQ(s.Record(aiop::kPathBitmap, link), 1);
     EXPECT_NE(s.filter.SinceMark().find("(" + path + ")  1 XG\n"), std::string::npos);
-}
-
-TEST(PlacedFiles, ReadersShareOnePositionAndReportAShortRead)
-{
-    TempDir dir;
-    WriteFile(dir.File("n"), std::string("\xFE\xFF\xFF\xFF\x80\x00\x12", 7));
-    AImportFile file;
-    ASSERT_EQ(file.Open(dir.File("n").c_str(), 1), 1);
-    bool shortRead = false;
-    EXPECT_EQ(FilterProbe::Read_INT32_FromFile(file, 1, &shortRead), -2);
-    EXPECT_EQ(FilterProbe::Read_INT16_FromFile(file, 0, &shortRead), -32768);
-    EXPECT_FALSE(shortRead);
-    EXPECT_EQ(FilterProbe::Read_UINT16_FromFile(file, 0, &shortRead), 0x1200);
-    EXPECT_TRUE(shortRead);
-    file.Close();
 }

@@ -214,25 +214,3 @@ TEST(Raster, FailedFlushOrGrowthFailsTheRecord)
     EXPECT_EQ(s.Record(aiop::kEndBitmap), 0);
     plat::ClearFaults();
 }
-
-TEST(Raster, HexLinesMatchTheByteByByteLayoutInBothForms)
-{
-    std::vector<unsigned char> bytes(256);
-    for (int i = 0; i < 256; ++i)
-        bytes[i] = static_cast<unsigned char>(i);
-    for (bool invert : {false, true}) {
-        for (int count : {1, 7, 29, 30, 31, 64}) {
-            // Rows of one length numbered on: together they are one stream.
-            std::string got;
-            for (int row = 0; (row + 1) * count <= 256; ++row) {
-                char out[256];
-                const unsigned char* p = bytes.data() + row * count;
-                got.append(out, invert ? FilterProbe::HexToPSCommentHexStringInverted(out, p, count, row)
-                                       : FilterProbe::HexToPSCommentHexString(out, p, count, row));
-            }
-            const std::size_t used = 256 / count * count;
-            std::vector<unsigned char> head(bytes.begin(), bytes.begin() + used);
-            EXPECT_EQ(got + "\n", Reference(head, invert)) << count << invert;
-        }
-    }
-}

@@ -217,8 +217,11 @@ public:
     using AAIExportFilter::prologEndMark;
     using AAIExportFilter::setupEndMark;
     using AHostExportFilter::targetFile;
-    using AAIExportFilter::strokeColorStale;
     using AAIExportFilter::HexToPSCommentHexStringInverted;
+    using AAIExportFilter::compoundMerged;
+    using AAIExportFilter::strokeColorStale;
+    using AAIExportFilter::AppendGradientStop;
+    using AAIExportFilter::patternItemOpened;
     using AAIExportFilter::BreakRun;
     using AAIExportFilter::AppendRealsLine;
 

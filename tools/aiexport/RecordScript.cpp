@@ -89,71 +89,71 @@ Range RangeOf(FieldKind kind)
     }
 }
 
-enum class IntResult { kOk, kNotInteger, kOutOfRange };
+enum class NumberResult { kOk, kMalformed, kOutOfRange };
 
 // Decimal with optional sign, or 0x followed by hex digits (a bit pattern of
 // the field's width, so 0xFFFF is -1 in a signed 16-bit field).
-IntResult ParseInteger(std::string_view text, Range range, long long& value)
+NumberResult ParseInteger(std::string_view text, Range range, long long& value)
 {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         unsigned long long v = 0;
         for (std::size_t i = 2; i < text.size(); ++i) {
             const int h = HexValue(text[i]);
             if (h < 0)
-                return IntResult::kNotInteger;
+                return NumberResult::kMalformed;
             if (v > (1ULL << range.bits))
-                return IntResult::kOutOfRange;  // keep shifting from overflowing
+                return NumberResult::kOutOfRange;  // keep shifting from overflowing
             v = v * 16 + static_cast<unsigned>(h);
         }
         if (v >= (1ULL << range.bits))
-            return IntResult::kOutOfRange;
+            return NumberResult::kOutOfRange;
         long long s = static_cast<long long>(v);
         if (range.min < 0 && s > range.max)
             s -= static_cast<long long>(1ULL << range.bits);
         value = s;
-        return IntResult::kOk;
+        return NumberResult::kOk;
     }
     std::size_t i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
     if (i == text.size())
-        return IntResult::kNotInteger;
+        return NumberResult::kMalformed;
     unsigned long long v = 0;
     bool big = false;
     for (; i < text.size(); ++i) {
         if (!IsDigit(text[i]))
-            return IntResult::kNotInteger;
+            return NumberResult::kMalformed;
         if (v > (1ULL << 40))
             big = true;  // past every field's range; keep validating the digits
         else
             v = v * 10 + static_cast<unsigned>(text[i] - '0');
     }
     if (big)
-        return IntResult::kOutOfRange;
+        return NumberResult::kOutOfRange;
     const long long s = negative ? -static_cast<long long>(v) : static_cast<long long>(v);
     if (s < range.min || s > range.max)
-        return IntResult::kOutOfRange;
+        return NumberResult::kOutOfRange;
     value = s;
-    return IntResult::kOk;
+    return NumberResult::kOk;
 }
 
 // Decimal reals as C writes them (no locale), nan, inf, -inf, and integers.
-IntResult ParseReal(std::string_view text, double& value)
+NumberResult ParseReal(std::string_view text, double& value)
 {
     if (text == "nan" || text == "+nan" || text == "-nan") {
         value = std::numeric_limits<double>::quiet_NaN();
-        return IntResult::kOk;
+        return NumberResult::kOk;
     }
     if (text == "inf" || text == "+inf" || text == "-inf") {
         value = text[0] == '-' ? -std::numeric_limits<double>::infinity()
                                : std::numeric_limits<double>::infinity();
-        return IntResult::kOk;
+        return NumberResult::kOk;
     }
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         long long v = 0;
-        const IntResult r = ParseInteger(text, {0, (1LL << 53), 53}, v);
-        if (r == IntResult::kOk)
+        const NumberResult r = ParseInteger(text, {0, (1LL << 53), 53}, v);
+        if (r == NumberResult::kOk)
             value = static_cast<double>(v);
         return r;
     }
@@ -172,7 +172,7 @@ IntResult ParseReal(std::string_view text, double& value)
             ++i, ++digits;
     }
     if (digits == 0)
-        return IntResult::kNotInteger;
+        return NumberResult::kMalformed;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         ++i;
         if (i < text.size() && (text[i] == '+' || text[i] == '-'))
@@ -181,29 +181,51 @@ IntResult ParseReal(std::string_view text, double& value)
         while (i < text.size() && IsDigit(text[i]))
             ++i, ++exponentDigits;
         if (exponentDigits == 0)
-            return IntResult::kNotInteger;
+            return NumberResult::kMalformed;
     }
     if (i != text.size())
-        return IntResult::kNotInteger;
+        return NumberResult::kMalformed;
     const char* first = text.data() + numberStart;
     const char* last = text.data() + text.size();
     double v = 0.0;
     const auto [end, ec] = std::from_chars(first, last, v);
     if (ec == std::errc::result_out_of_range) {
-        // Underflow is a tiny number, not an error; overflow is.
-        std::size_t e = 0;
-        while (e < text.size() && text[e] != 'e' && text[e] != 'E')
-            ++e;
-        if (e < text.size() && e + 1 < text.size() && text[e + 1] == '-') {
-            value = text[0] == '-' ? -0.0 : 0.0;
-            return IntResult::kOk;
+        // Too small is zero, too large an error: tell them apart by the
+        // decimal exponent of the first significant digit.
+        long exponent = 0;
+        long position = 0;  // of the first significant digit, 0 just before the point
+        bool significant = false;
+        bool afterPoint = false;
+        std::size_t k = numberStart + (text[numberStart] == '-' ? 1 : 0);
+        for (; k < text.size() && text[k] != 'e' && text[k] != 'E'; ++k) {
+            if (text[k] == '.') {
+                afterPoint = true;
+            } else if (!significant) {
+                if (afterPoint)
+                    --position;
+                if (text[k] != '0')
+                    significant = true;
+            } else if (!afterPoint) {
+                ++position;
+            }
         }
-        return IntResult::kOutOfRange;
+        if (k + 1 < text.size()) {
+            const bool negative = text[k + 1] == '-';
+            for (++k; k < text.size(); ++k)
+                if (IsDigit(text[k]) && exponent < 100000)
+                    exponent = exponent * 10 + (text[k] - '0');
+            exponent = negative ? -exponent : exponent;
+        }
+        if (position + exponent < 0) {
+            value = text[0] == '-' ? -0.0 : 0.0;
+            return NumberResult::kOk;
+        }
+        return NumberResult::kOutOfRange;
     }
     if (ec != std::errc() || end != last)
-        return IntResult::kNotInteger;
+        return NumberResult::kMalformed;
     value = v;
-    return IntResult::kOk;
+    return NumberResult::kOk;
 }
 
 enum class TokenKind { kBare, kString, kBytes };
@@ -254,7 +276,7 @@ private:
     bool ScanBytes(Token& token);
     bool ParseDirective();
     bool ParseRecord();
-    bool SetField(const RecordSpec& spec, const FieldSpec& field, Token& token, Record& record);
+    bool SetField(const RecordLayout& layout, const FieldLayout& field, Token& token, Record& record);
 
     const ParseOptions& options;
     ParsedScript& out;
@@ -449,35 +471,35 @@ bool Parser::ParseRecord()
     Token head;
     NextToken(head);
     const std::string_view name = head.bare;
-    const RecordSpec* spec = nullptr;
+    const RecordLayout* layout = nullptr;
     Record record;
     record.line = lineNumber;
     if (IsDigit(name[0])) {
         long long opcode = 0;
-        if (ParseInteger(name, RangeOf(FieldKind::kU16), opcode) != IntResult::kOk)
+        if (ParseInteger(name, RangeOf(FieldKind::kU16), opcode) != NumberResult::kOk)
             return Fail(head.start, "opcode " + Quoted(name) + " is not a number 0..65535");
         record.opcode = static_cast<std::uint16_t>(opcode);
-        spec = FindRecordByOpcode(record.opcode);
+        layout = FindRecordByOpcode(record.opcode);
     } else {
-        spec = FindRecordByName(name);
-        if (spec == nullptr) {
+        layout = FindRecordByName(name);
+        if (layout == nullptr) {
             std::string message = "unknown record " + Quoted(name);
-            if (const RecordSpec* near = FindRecordIgnoringCase(name))
+            if (const RecordLayout* near = FindRecordIgnoringCase(name))
                 message += std::string(" (did you mean '") + near->name + "'?)";
             return Fail(head.start, message);
         }
-        record.opcode = spec->opcode;
+        record.opcode = layout->opcode;
     }
 
-    if (spec == nullptr || spec->payload == PayloadKind::kZeroed)
-        record.payload.assign(kZeroedPayloadSize, 0);
-    else if (spec->payload == PayloadKind::kCString)
+    if (layout == nullptr || layout->payload == PayloadKind::kZeroed)
+        record.zeroedPayload = true;
+    else if (layout->payload == PayloadKind::kCString)
         record.payload.assign(1, 0);
     else
-        record.payload.assign(spec->size, 0);
-    if (spec != nullptr) {
-        for (std::size_t i = 0; i < spec->fieldCount; ++i) {
-            const FieldSpec& field = spec->fields[i];
+        record.payload.assign(layout->size, 0);
+    if (layout != nullptr) {
+        for (std::size_t i = 0; i < layout->fieldCount; ++i) {
+            const FieldLayout& field = layout->fields[i];
             if (field.kind == FieldKind::kText || field.kind == FieldKind::kBytes) {
                 record.data.assign(1, 0);  // never a null pointer, even for no bytes
                 record.pointerOffset = field.offset;
@@ -485,8 +507,8 @@ bool Parser::ParseRecord()
         }
     }
 
-    const std::size_t fieldCount = spec != nullptr ? spec->fieldCount : 0;
-    const std::string recordName = spec != nullptr ? spec->name : "opcode " + std::string(name);
+    const std::size_t fieldCount = layout != nullptr ? layout->fieldCount : 0;
+    const std::string recordName = layout != nullptr ? layout->name : "opcode " + std::string(name);
     std::size_t index = 0;
     while (!AtEnd()) {
         Token token;
@@ -504,10 +526,10 @@ bool Parser::ParseRecord()
                 return Fail(token.start, message + "none");
             message += std::to_string(fieldCount) + " (";
             for (std::size_t i = 0; i < fieldCount; ++i)
-                message += (i ? " " : "") + std::string(spec->fields[i].name);
+                message += (i ? " " : "") + std::string(layout->fields[i].name);
             return Fail(token.start, message + ")");
         }
-        if (!SetField(*spec, spec->fields[index], token, record))
+        if (!SetField(*layout, layout->fields[index], token, record))
             return false;
         ++index;
     }
@@ -515,9 +537,9 @@ bool Parser::ParseRecord()
     return true;
 }
 
-bool Parser::SetField(const RecordSpec& spec, const FieldSpec& field, Token& token, Record& record)
+bool Parser::SetField(const RecordLayout& layout, const FieldLayout& field, Token& token, Record& record)
 {
-    const std::string where = std::string(" for field '") + field.name + "' of " + spec.name;
+    const std::string where = std::string(" for field '") + field.name + "' of " + layout.name;
     const bool wantsString = field.kind == FieldKind::kChars ||
                              field.kind == FieldKind::kCountedChars ||
                              field.kind == FieldKind::kText;
@@ -531,10 +553,10 @@ bool Parser::SetField(const RecordSpec& spec, const FieldSpec& field, Token& tok
     switch (field.kind) {
     case FieldKind::kF64: {
         double value = 0.0;
-        const IntResult r = ParseReal(token.bare, value);
-        if (r == IntResult::kOutOfRange)
+        const NumberResult r = ParseReal(token.bare, value);
+        if (r == NumberResult::kOutOfRange)
             return Fail(token.start, "real " + Quoted(token.bare) + " is out of range" + where);
-        if (r != IntResult::kOk)
+        if (r != NumberResult::kOk)
             return Fail(token.start, "expected a real number, got " + Quoted(token.bare) + where);
         Put(payload, field.offset, value);
         return true;
@@ -575,11 +597,11 @@ bool Parser::SetField(const RecordSpec& spec, const FieldSpec& field, Token& tok
 
     const Range range = RangeOf(field.kind);
     long long value = 0;
-    const IntResult r = ParseInteger(token.bare, range, value);
-    if (r == IntResult::kOutOfRange)
+    const NumberResult r = ParseInteger(token.bare, range, value);
+    if (r == NumberResult::kOutOfRange)
         return Fail(token.start, Quoted(token.bare) + " is out of range (" + KindName(field.kind) +
                                      ")" + where);
-    if (r != IntResult::kOk)
+    if (r != NumberResult::kOk)
         return Fail(token.start, "expected " + std::string(KindName(field.kind)) + ", got " +
                                      Quoted(token.bare) + where);
     switch (field.kind) {
@@ -618,6 +640,13 @@ void* Record::Bind()
 {
     if (nullPayload)
         return nullptr;
+    if (zeroedPayload) {
+        // One block for all of them keeps a script of many bare records
+        // small; zeroed again each time in case a reader wrote into it.
+        static unsigned char zeroes[kZeroedPayloadSize];
+        std::memset(zeroes, 0, sizeof zeroes);
+        return zeroes;
+    }
     if (pointerOffset != kNoPointer && pointerOffset + sizeof(void*) <= payload.size()) {
         void* pointer = data.data();
         std::memcpy(payload.data() + pointerOffset, &pointer, sizeof pointer);

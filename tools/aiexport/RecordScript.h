@@ -17,6 +17,7 @@ constexpr std::size_t kNoPointer = static_cast<std::size_t>(-1);
 struct Record {
     std::uint16_t opcode = 0;
     bool nullPayload = false;
+    bool zeroedPayload = false;  // a shared zeroed block instead of `payload`
     std::vector<unsigned char> payload;
     std::vector<unsigned char> data;
     std::size_t pointerOffset = kNoPointer;
@@ -24,7 +25,8 @@ struct Record {
     std::uint32_t dataColumn = 0;  // where the pointed-at bytes were written
     std::uint16_t source = 0;      // index into Replay::sources
 
-    // Stores the data pointer into the payload; returns what writeData gets.
+    // Stores the data pointer into the payload; returns what writeData gets,
+    // valid until the next Bind of any record.
     void* Bind();
 };
 
@@ -91,9 +93,6 @@ extern const std::size_t kSampleFragmentCount;
 
 // The operation's name for an opcode, or null for a number outside the table.
 const char* RecordName(std::uint16_t opcode);
-
-// Field names of a record in script order, for documentation and messages.
-std::vector<std::string> RecordFieldNames(std::uint16_t opcode);
 
 // Every opcode of the table, in ascending order.
 std::vector<std::uint16_t> RecordOpcodes();

@@ -15,76 +15,76 @@ using K = FieldKind;
 constexpr std::uint16_t Off(std::size_t offset) { return static_cast<std::uint16_t>(offset); }
 
 #define AIX_FIELD(Struct, member, kind) \
-    FieldSpec { #member, kind, Off(offsetof(Struct, member)), 0, 0 }
+    FieldLayout { #member, kind, Off(offsetof(Struct, member)), 0, 0 }
 #define AIX_CHARS(Struct, member) \
-    FieldSpec { #member, K::kChars, Off(offsetof(Struct, member)), Off(sizeof(Struct::member)), 0 }
+    FieldLayout { #member, K::kChars, Off(offsetof(Struct, member)), Off(sizeof(Struct::member)), 0 }
 
 // A colour by value, embedded at `base` inside a larger payload.
 #define AIX_COLOR_FIELDS(base)                                                  \
-    FieldSpec{"model", K::kU16, Off((base) + offsetof(SetColorByValueData, model)), 0, 0},     \
-        FieldSpec{"red", K::kU16, Off((base) + offsetof(SetColorByValueData, red)), 0, 0},     \
-        FieldSpec{"green", K::kU16, Off((base) + offsetof(SetColorByValueData, green)), 0, 0}, \
-        FieldSpec{"blue", K::kU16, Off((base) + offsetof(SetColorByValueData, blue)), 0, 0},   \
-        FieldSpec{"cyan", K::kF64, Off((base) + offsetof(SetColorByValueData, cyan)), 0, 0},   \
-        FieldSpec{"magenta", K::kF64, Off((base) + offsetof(SetColorByValueData, magenta)), 0, 0}, \
-        FieldSpec{"yellow", K::kF64, Off((base) + offsetof(SetColorByValueData, yellow)), 0, 0},   \
-        FieldSpec{"black", K::kF64, Off((base) + offsetof(SetColorByValueData, black)), 0, 0}
+    FieldLayout{"model", K::kU16, Off((base) + offsetof(SetColorByValueData, model)), 0, 0},     \
+        FieldLayout{"red", K::kU16, Off((base) + offsetof(SetColorByValueData, red)), 0, 0},     \
+        FieldLayout{"green", K::kU16, Off((base) + offsetof(SetColorByValueData, green)), 0, 0}, \
+        FieldLayout{"blue", K::kU16, Off((base) + offsetof(SetColorByValueData, blue)), 0, 0},   \
+        FieldLayout{"cyan", K::kF64, Off((base) + offsetof(SetColorByValueData, cyan)), 0, 0},   \
+        FieldLayout{"magenta", K::kF64, Off((base) + offsetof(SetColorByValueData, magenta)), 0, 0}, \
+        FieldLayout{"yellow", K::kF64, Off((base) + offsetof(SetColorByValueData, yellow)), 0, 0},   \
+        FieldLayout{"black", K::kF64, Off((base) + offsetof(SetColorByValueData, black)), 0, 0}
 
-constexpr FieldSpec kBeginPicture[] = {
+constexpr FieldLayout kBeginPicture[] = {
     AIX_FIELD(BeginPictureData, left, K::kF64),
     AIX_FIELD(BeginPictureData, bottom, K::kF64),
     AIX_FIELD(BeginPictureData, width, K::kF64),
     AIX_FIELD(BeginPictureData, height, K::kF64),
 };
-constexpr FieldSpec kBeginDrawingSection[] = {
+constexpr FieldLayout kBeginDrawingSection[] = {
     AIX_FIELD(BeginDrawingSectionData, width, K::kF64),
     AIX_FIELD(BeginDrawingSectionData, height, K::kF64),
 };
-constexpr FieldSpec kPoint[] = {
+constexpr FieldLayout kPoint[] = {
     AIX_FIELD(MoveToData, x, K::kF64),
     AIX_FIELD(MoveToData, y, K::kF64),
 };
 static_assert(sizeof(MoveToData) == sizeof(LineToData));
-constexpr FieldSpec kCurveTo[] = {
+constexpr FieldLayout kCurveTo[] = {
     AIX_FIELD(CurveToData, x1, K::kF64), AIX_FIELD(CurveToData, y1, K::kF64),
     AIX_FIELD(CurveToData, x2, K::kF64), AIX_FIELD(CurveToData, y2, K::kF64),
     AIX_FIELD(CurveToData, x3, K::kF64), AIX_FIELD(CurveToData, y3, K::kF64),
 };
-constexpr FieldSpec kLine[] = {
+constexpr FieldLayout kLine[] = {
     AIX_FIELD(LineData, x1, K::kF64), AIX_FIELD(LineData, y1, K::kF64),
     AIX_FIELD(LineData, x2, K::kF64), AIX_FIELD(LineData, y2, K::kF64),
 };
-constexpr FieldSpec kColorByValue[] = {AIX_COLOR_FIELDS(0)};
-constexpr FieldSpec kNameTag[] = {
+constexpr FieldLayout kColorByValue[] = {AIX_COLOR_FIELDS(0)};
+constexpr FieldLayout kNameTag[] = {
     AIX_FIELD(NAME_TAG, tag, K::kU16),
     AIX_CHARS(NAME_TAG, name),
 };
-constexpr FieldSpec kSetFillTypeName[] = {
+constexpr FieldLayout kSetFillTypeName[] = {
     AIX_FIELD(SetFillTypeNameData, fillType, K::kU16),
     AIX_FIELD(SetFillTypeNameData, tag, K::kU16),
     AIX_CHARS(SetFillTypeNameData, name),
 };
-constexpr FieldSpec kU16Value[] = {{"value", K::kU16, 0, 0, 0}};
-constexpr FieldSpec kF64Value[] = {{"value", K::kF64, 0, 0, 0}};
-constexpr FieldSpec kI32Count[] = {{"count", K::kI32, 0, 0, 0}};
-constexpr FieldSpec kSetStroke[] = {
+constexpr FieldLayout kU16Value[] = {{"value", K::kU16, 0, 0, 0}};
+constexpr FieldLayout kF64Value[] = {{"value", K::kF64, 0, 0, 0}};
+constexpr FieldLayout kI32Count[] = {{"count", K::kI32, 0, 0, 0}};
+constexpr FieldLayout kSetStroke[] = {
     AIX_FIELD(SetStrokeData, style, K::kI16),
     AIX_FIELD(SetStrokeData, width, K::kF64),
     AIX_FIELD(SetStrokeData, cap, K::kI16),
     AIX_FIELD(SetStrokeData, join, K::kI16),
     AIX_FIELD(SetStrokeData, miterLimit, K::kF64),
 };
-constexpr FieldSpec kSetColorDef[] = {
+constexpr FieldLayout kSetColorDef[] = {
     AIX_FIELD(SetColorDefData, tag, K::kU16),
     AIX_CHARS(SetColorDefData, name),
     AIX_COLOR_FIELDS(offsetof(SetColorDefData, color)),
     AIX_FIELD(SetColorDefData, spot, K::kU16),
 };
-constexpr FieldSpec kSetGradientDef[] = {
+constexpr FieldLayout kSetGradientDef[] = {
     AIX_FIELD(SetGradientDefData, tag, K::kU16),
     AIX_CHARS(SetGradientDefData, name),
 };
-constexpr FieldSpec kSetGradient2[] = {
+constexpr FieldLayout kSetGradient2[] = {
     AIX_FIELD(SetGradient2Data, type, K::kI16),
     AIX_FIELD(SetGradient2Data, startX, K::kF64),
     AIX_FIELD(SetGradient2Data, startY, K::kF64),
@@ -92,15 +92,15 @@ constexpr FieldSpec kSetGradient2[] = {
     AIX_FIELD(SetGradient2Data, endY, K::kF64),
 };
 constexpr std::size_t kStop = offsetof(SetGradientRGNData, stopColor);
-constexpr FieldSpec kSetGradientRGN[] = {
+constexpr FieldLayout kSetGradientRGN[] = {
     AIX_FIELD(SetGradientRGNData, location, K::kF64),
     AIX_FIELD(SetGradientRGNData, midpoint, K::kF64),
     AIX_COLOR_FIELDS(kStop + offsetof(GradientColor, color)),
-    FieldSpec{"tinted", K::kU16, Off(kStop + offsetof(GradientColor, tinted)), 0, 0},
-    FieldSpec{"tint", K::kF64, Off(kStop + offsetof(GradientColor, tint)), 0, 0},
+    FieldLayout{"tinted", K::kU16, Off(kStop + offsetof(GradientColor, tinted)), 0, 0},
+    FieldLayout{"tint", K::kF64, Off(kStop + offsetof(GradientColor, tint)), 0, 0},
     AIX_FIELD(SetGradientRGNData, flags, K::kU16),
 };
-constexpr FieldSpec kSetPatternDef[] = {
+constexpr FieldLayout kSetPatternDef[] = {
     AIX_FIELD(SetPatternDefData, tag, K::kU16),
     AIX_CHARS(SetPatternDefData, name),
     AIX_FIELD(SetPatternDefData, tileWidth, K::kF64),
@@ -110,27 +110,27 @@ constexpr FieldSpec kSetPatternDef[] = {
     AIX_FIELD(SetPatternDefData, extra3, K::kF64),
     AIX_FIELD(SetPatternDefData, extraWord, K::kU16),
 };
-constexpr FieldSpec kPatternTrans[] = {{"text", K::kChars, 0, 0, 0}};
-constexpr FieldSpec kLayerName[] = {{"name", K::kChars, 0, 0, 0}};
-constexpr FieldSpec kDefineLayer[] = {
+constexpr FieldLayout kPatternTrans[] = {{"text", K::kChars, 0, 0, 0}};
+constexpr FieldLayout kLayerName[] = {{"name", K::kChars, 0, 0, 0}};
+constexpr FieldLayout kDefineLayer[] = {
     AIX_CHARS(DefLayerData, name),
     AIX_FIELD(DefLayerData, visibility, K::kI32),
 };
-constexpr FieldSpec kMatrix[] = {
+constexpr FieldLayout kMatrix[] = {
     AIX_FIELD(SetMatrixData, a, K::kF64),  AIX_FIELD(SetMatrixData, b, K::kF64),
     AIX_FIELD(SetMatrixData, c, K::kF64),  AIX_FIELD(SetMatrixData, d, K::kF64),
     AIX_FIELD(SetMatrixData, tx, K::kF64), AIX_FIELD(SetMatrixData, ty, K::kF64),
 };
 static_assert(sizeof(SetMatrixData) == sizeof(SetTextMatrixData));
 static_assert(offsetof(SetMatrixData, ty) == offsetof(SetTextMatrixData, ty));
-constexpr FieldSpec kSetTextScale[] = {
+constexpr FieldLayout kSetTextScale[] = {
     AIX_FIELD(SetTextScaleData, x, K::kF64),
     AIX_FIELD(SetTextScaleData, y, K::kF64),
 };
-constexpr FieldSpec kSetCharAttr[] = {
-    FieldSpec{"faceName", K::kCountedChars, Off(offsetof(SetCharAttrData, faceName)),
+constexpr FieldLayout kSetCharAttr[] = {
+    FieldLayout{"faceName", K::kCountedChars, Off(offsetof(SetCharAttrData, faceName)),
               Off(sizeof(SetCharAttrData::faceName)), Off(offsetof(SetCharAttrData, faceNameLength))},
-    FieldSpec{"styleName", K::kCountedChars, Off(offsetof(SetCharAttrData, styleName)),
+    FieldLayout{"styleName", K::kCountedChars, Off(offsetof(SetCharAttrData, styleName)),
               Off(sizeof(SetCharAttrData::styleName)), Off(offsetof(SetCharAttrData, styleNameLength))},
     AIX_FIELD(SetCharAttrData, attributeWordA, K::kU32),
     AIX_FIELD(SetCharAttrData, attributeWordB, K::kU32),
@@ -143,7 +143,7 @@ constexpr FieldSpec kSetCharAttr[] = {
     AIX_FIELD(SetCharAttrData, charSpacing, K::kF64),
     AIX_FIELD(SetCharAttrData, attributeValueD, K::kF64),
 };
-constexpr FieldSpec kSetTextAttr[] = {
+constexpr FieldLayout kSetTextAttr[] = {
     AIX_FIELD(SetTextAttrData, alignment, K::kU32),
     AIX_FIELD(SetTextAttrData, paragraphWordB, K::kU32),
     AIX_FIELD(SetTextAttrData, paragraphWordC, K::kU32),
@@ -152,22 +152,22 @@ constexpr FieldSpec kSetTextAttr[] = {
     AIX_FIELD(SetTextAttrData, paragraphLeading, K::kF64),
     AIX_FIELD(SetTextAttrData, paragraphWordE, K::kU32),
 };
-constexpr FieldSpec kText[] = {
-    FieldSpec{"characters", K::kText, Off(offsetof(_TextData, text)), 0, Off(offsetof(_TextData, count))},
+constexpr FieldLayout kText[] = {
+    FieldLayout{"characters", K::kText, Off(offsetof(_TextData, text)), 0, Off(offsetof(_TextData, count))},
 };
-constexpr FieldSpec kBeginBitmap[] = {
+constexpr FieldLayout kBeginBitmap[] = {
     AIX_FIELD(BeginBitmapData, width, K::kI16),
     AIX_FIELD(BeginBitmapData, height, K::kI16),
     AIX_FIELD(BeginBitmapData, bytesPerRow, K::kI16),
     AIX_FIELD(BeginBitmapData, bitDepth, K::kU16),
     AIX_FIELD(BeginBitmapData, colorModel, K::kU16),
 };
-constexpr FieldSpec kBitmap[] = {
+constexpr FieldLayout kBitmap[] = {
     AIX_FIELD(BitmapData, firstRow, K::kI16),
     AIX_FIELD(BitmapData, lastRow, K::kI16),
-    FieldSpec{"rows", K::kBytes, Off(offsetof(BitmapData, rowData)), 0, 0},
+    FieldLayout{"rows", K::kBytes, Off(offsetof(BitmapData, rowData)), 0, 0},
 };
-constexpr FieldSpec kPathPostscript[] = {
+constexpr FieldLayout kPathPostscript[] = {
     AIX_CHARS(PathPostscriptData, filePath),
     AIX_FIELD(PathPostscriptData, placeX, K::kF64),
     AIX_FIELD(PathPostscriptData, placeY, K::kF64),
@@ -177,7 +177,7 @@ constexpr FieldSpec kPathPostscript[] = {
     AIX_FIELD(PathPostscriptData, boxRight, K::kI32),
     AIX_FIELD(PathPostscriptData, boxBottom, K::kI32),
 };
-constexpr FieldSpec kPathBitmap[] = {
+constexpr FieldLayout kPathBitmap[] = {
     AIX_CHARS(PathBitmapData, filePath),
     AIX_FIELD(PathBitmapData, fileType, K::kU16),
     AIX_FIELD(PathBitmapData, placeX, K::kF64),
@@ -192,23 +192,23 @@ constexpr FieldSpec kPathBitmap[] = {
 #undef AIX_COLOR_FIELDS
 
 template <std::size_t N>
-constexpr RecordSpec Struct(const char* name, std::uint16_t opcode, std::size_t size,
-                            const FieldSpec (&fields)[N])
+constexpr RecordLayout Struct(const char* name, std::uint16_t opcode, std::size_t size,
+                            const FieldLayout (&fields)[N])
 {
     return {name, opcode, PayloadKind::kStruct, Off(size), fields, static_cast<std::uint8_t>(N)};
 }
 template <std::size_t N>
-constexpr RecordSpec CString(const char* name, std::uint16_t opcode, const FieldSpec (&fields)[N])
+constexpr RecordLayout CString(const char* name, std::uint16_t opcode, const FieldLayout (&fields)[N])
 {
     return {name, opcode, PayloadKind::kCString, 0, fields, static_cast<std::uint8_t>(N)};
 }
-constexpr RecordSpec Zeroed(const char* name, std::uint16_t opcode)
+constexpr RecordLayout Zeroed(const char* name, std::uint16_t opcode)
 {
     return {name, opcode, PayloadKind::kZeroed, Off(kZeroedPayloadSize), nullptr, 0};
 }
 
 // In opcode order.
-constexpr RecordSpec kRecords[] = {
+constexpr RecordLayout kRecords[] = {
     Struct("BeginPicture", aiop::kBeginPicture, sizeof(BeginPictureData), kBeginPicture),
     Zeroed("EndPicture", aiop::kEndPicture),
     Zeroed("BeginGroup", aiop::kBeginGroup),
@@ -317,28 +317,28 @@ char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' +
 
 }  // namespace
 
-const RecordSpec* RecordTableBegin() { return kRecords; }
-const RecordSpec* RecordTableEnd() { return kRecords + sizeof kRecords / sizeof kRecords[0]; }
+const RecordLayout* RecordTableBegin() { return kRecords; }
+const RecordLayout* RecordTableEnd() { return kRecords + sizeof kRecords / sizeof kRecords[0]; }
 
-const RecordSpec* FindRecordByName(std::string_view name)
+const RecordLayout* FindRecordByName(std::string_view name)
 {
-    for (const RecordSpec* r = RecordTableBegin(); r != RecordTableEnd(); ++r)
+    for (const RecordLayout* r = RecordTableBegin(); r != RecordTableEnd(); ++r)
         if (name == r->name)
             return r;
     return nullptr;
 }
 
-const RecordSpec* FindRecordByOpcode(std::uint16_t opcode)
+const RecordLayout* FindRecordByOpcode(std::uint16_t opcode)
 {
-    for (const RecordSpec* r = RecordTableBegin(); r != RecordTableEnd(); ++r)
+    for (const RecordLayout* r = RecordTableBegin(); r != RecordTableEnd(); ++r)
         if (r->opcode == opcode)
             return r;
     return nullptr;
 }
 
-const RecordSpec* FindRecordIgnoringCase(std::string_view name)
+const RecordLayout* FindRecordIgnoringCase(std::string_view name)
 {
-    for (const RecordSpec* r = RecordTableBegin(); r != RecordTableEnd(); ++r) {
+    for (const RecordLayout* r = RecordTableBegin(); r != RecordTableEnd(); ++r) {
         const std::string_view candidate = r->name;
         if (candidate.size() != name.size())
             continue;

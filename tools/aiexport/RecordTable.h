@@ -20,7 +20,7 @@ enum class FieldKind : std::uint8_t {
     kBytes,         // BitmapData rows: pointer at `offset`
 };
 
-struct FieldSpec {
+struct FieldLayout {
     const char* name;
     FieldKind kind;
     std::uint16_t offset;
@@ -34,12 +34,12 @@ enum class PayloadKind : std::uint8_t {
     kCString,  // the payload is the string itself (char*)
 };
 
-struct RecordSpec {
+struct RecordLayout {
     const char* name;
     std::uint16_t opcode;
     PayloadKind payload;
     std::uint16_t size;
-    const FieldSpec* fields;
+    const FieldLayout* fields;
     std::uint8_t fieldCount;
 };
 
@@ -47,11 +47,11 @@ struct RecordSpec {
 // still finds zeros rather than the end of the block.
 constexpr std::size_t kZeroedPayloadSize = 512;
 
-const RecordSpec* FindRecordByName(std::string_view name);
-const RecordSpec* FindRecordByOpcode(std::uint16_t opcode);
+const RecordLayout* FindRecordByName(std::string_view name);
+const RecordLayout* FindRecordByOpcode(std::uint16_t opcode);
 // The entry whose name matches ignoring case, for "did you mean".
-const RecordSpec* FindRecordIgnoringCase(std::string_view name);
-const RecordSpec* RecordTableBegin();
-const RecordSpec* RecordTableEnd();
+const RecordLayout* FindRecordIgnoringCase(std::string_view name);
+const RecordLayout* RecordTableBegin();
+const RecordLayout* RecordTableEnd();
 
 }  // namespace recordscript

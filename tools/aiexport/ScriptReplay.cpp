@@ -102,23 +102,14 @@ bool ComposeSample(const std::string& outDir, Replay& out, std::string& errorSou
 
 const char* RecordName(std::uint16_t opcode)
 {
-    const RecordSpec* spec = FindRecordByOpcode(opcode);
-    return spec != nullptr ? spec->name : nullptr;
-}
-
-std::vector<std::string> RecordFieldNames(std::uint16_t opcode)
-{
-    std::vector<std::string> names;
-    if (const RecordSpec* spec = FindRecordByOpcode(opcode))
-        for (std::size_t i = 0; i < spec->fieldCount; ++i)
-            names.emplace_back(spec->fields[i].name);
-    return names;
+    const RecordLayout* layout = FindRecordByOpcode(opcode);
+    return layout != nullptr ? layout->name : nullptr;
 }
 
 std::vector<std::uint16_t> RecordOpcodes()
 {
     std::vector<std::uint16_t> opcodes;
-    for (const RecordSpec* r = RecordTableBegin(); r != RecordTableEnd(); ++r)
+    for (const RecordLayout* r = RecordTableBegin(); r != RecordTableEnd(); ++r)
         opcodes.push_back(r->opcode);
     return opcodes;
 }

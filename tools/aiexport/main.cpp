@@ -21,8 +21,9 @@ constexpr int kExitOk = 0;
 constexpr int kExitRecordFailed = 1;
 constexpr int kExitUsage = 2;
 
-// Far beyond any drawing; keeps a stray huge file from exhausting memory.
-constexpr std::size_t kMaxScriptBytes = 256u << 20;
+// Far beyond any drawing; keeps a stray huge file from exhausting memory
+// (a record takes some hundred bytes however short its line).
+constexpr std::size_t kMaxScriptBytes = 64u << 20;
 
 const char kUsage[] =
     "Usage: aiexport [--module PATH] SCRIPT OUTPUT\n"
@@ -84,7 +85,7 @@ bool ReadAll(int fd, std::string& text, std::string& error)
         if (n == 0)
             return true;
         if (text.size() + static_cast<std::size_t>(n) > kMaxScriptBytes) {
-            error = "larger than 256 MiB";
+            error = "larger than 64 MiB";
             return false;
         }
         text.append(chunk, static_cast<std::size_t>(n));
@@ -168,7 +169,7 @@ struct Run {
     bool sample = false;
 };
 
-int Replay(const Run& run, recordscript::Replay& replay, const std::string& outDir)
+int Send(const Run& run, recordscript::Replay& replay, const std::string& outDir)
 {
     for (const recordscript::FileDirective& file : replay.files)
         if (file.name == FileNameOf(run.output)) {
@@ -306,5 +307,5 @@ int main(int argc, char** argv)
         return Usage(positional.size() == 1 ? "missing OUTPUT after the script"
                                             : "too many arguments");
     }
-    return Replay(run, replay, outDir);
+    return Send(run, replay, outDir);
 }
