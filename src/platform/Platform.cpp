@@ -123,6 +123,8 @@ long WriteFile(int fd, const void* buffer, unsigned long count)
 
 long CopyFileData(int from, int to, unsigned long count)
 {
+    if (ShouldFail(kFaultCopy))
+        return kCopyUnsupported;
     if (ShouldFail(kFaultRead))
         return -1;
     if (ShouldFail(kFaultWrite)) {

@@ -74,8 +74,10 @@ private:
 };
 
 // Fault injection for tests: fail the Nth call of one kind (counting from 1).
+// kFaultCopy makes an in-kernel copy report itself unsupported, so the copy
+// falls back to reading and writing through the buffer.
 enum FaultKind { kFaultOpen, kFaultWrite, kFaultRead, kFaultSeek, kFaultRename, kFaultAllocate,
-                 kFaultKinds };
+                 kFaultCopy, kFaultKinds };
 void SetFault(FaultKind kind, long nth);
 void ClearFaults();
 long FaultCount(FaultKind kind);

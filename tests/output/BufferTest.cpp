@@ -48,9 +48,14 @@ TEST(OutputBuffer, EmptyFlushSucceedsWithoutAFile)
 
 TEST(OutputBuffer, CopyMovesWholeBuffersAndTheRest)
 {
-    // Body sizes at, around and at multiples of the buffer size all arrive whole.
+    // Body sizes at, around and at multiples of the buffer size all arrive
+    // whole, copied in the kernel or, where it cannot, through the buffer.
+    for (bool throughBuffer : {false, true})
     for (unsigned size : {16384u, 16383u, 16385u, 3u * 16384u}) {
         ExportSession s;
+        plat::ClearFaults();
+        if (throughBuffer)
+            plat::SetFault(plat::kFaultCopy, 1);
         const std::string head = s.filter.Written();
         std::string pattern;
         for (unsigned i = 0; i < size; ++i)
@@ -62,6 +67,8 @@ TEST(OutputBuffer, CopyMovesWholeBuffersAndTheRest)
         ASSERT_EQ(s.filter.tempFile.SeekToBegin(), 0);
         const unsigned total = static_cast<unsigned>(head.size() + size);
         ASSERT_EQ(s.filter.CopyTempToExport(total), 1) << size;
+        EXPECT_EQ(plat::FaultCount(plat::kFaultCopy), 1);
+        plat::ClearFaults();
         ASSERT_EQ(s.filter.CommitTarget(), 1);
         EXPECT_EQ(ReadFile(s.target), head + pattern) << size;
     }
