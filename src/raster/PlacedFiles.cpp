@@ -227,7 +227,14 @@ int AAIExportFilter::PathPostscript(PathPostscriptData* data)
     // Escaped straight into the buffer, whatever its length: no work area to overrun.
     bufferLength += StringToStandardExportString(buffer + bufferLength, path);
     bufferLength += AppendStringToBuffer(buffer + bufferLength, ") `\n%%");
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, path);
+    // The raw path is a comment line: a line break in it would let the rest
+    // of the path out into the document, so breaks become blanks there.
+    char* raw = buffer + bufferLength;
+    bufferLength += AppendStringToBuffer(raw, path);
+    for (char* c = raw; c != buffer + bufferLength; ++c) {
+        if (*c == '\n' || *c == '\r')
+            *c = ' ';
+    }
     bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n~\n%AI5_EndPlace\n");
     return WriteBufferToExportFile(0);
 }
