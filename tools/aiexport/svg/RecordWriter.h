@@ -22,8 +22,10 @@ public:
     // point show, and short enough to read. Never locale-dependent.
     RecordWriter& Real(double v)
     {
-        if (v == 0 || !(v == v))
-            v = 0;  // no "-0"; non-finite values never reach here
+        // Rounding dust (6e-15 for a zero through a rotation) is zero, and
+        // there is no "-0"; non-finite values never reach here.
+        if (!(v == v) || (v < 1e-9 && v > -1e-9))
+            v = 0;
         char digits[32];
         const auto r = std::to_chars(digits, digits + sizeof digits, v, std::chars_format::general, 10);
         text += ' ';

@@ -6,6 +6,7 @@
 #include <libxml/xmlerror.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -466,11 +467,14 @@ void Reader::Run(xmlDocPtr doc)
             // A hidden layer keeps its content, marked invisible.
             Style style = ComputeStyle(layer.group, rootStyle);
             style.displayNone = false;
+            // The layer is the bracket: its content needs no group of its
+            // own unless it is clipped.
             View inner = view;
-            if (ElementTransform(layer.group, inner.ctm))
+            ElementTransform(layer.group, inner.ctm);
+            if (!style.clipPath.empty())
                 Group(layer.group, style, view, inner);
             else
-                Group(layer.group, style, view, view);
+                WalkChildren(layer.group, style, inner);
         } else {
             for (xmlNodePtr n : layer.loose)
                 Walk(n, rootStyle, view);
@@ -1120,16 +1124,15 @@ void Reader::Text(xmlNodePtr node, const Style& style, const View& view)
     chunks[0].y = ys.empty() ? 0 : ys[0];
     bool lastSpace = true;  // leading blanks go
     CollectText(node, style, view, chunks, lastSpace);
-    // Trailing blanks of the whole text go too.
-    for (auto c = chunks.rbegin(); c != chunks.rend() && !style.preserveSpace; ++c) {
-        bool done = false;
-        for (auto r = c->runs.rbegin(); r != c->runs.rend() && !done; ++r) {
+    // Blanks at the end of a line of text show nothing: they go, and would
+    // only shift text that is centred or aligned at its end.
+    for (TextChunk& c : chunks) {
+        bool done = style.preserveSpace;
+        for (auto r = c.runs.rbegin(); r != c.runs.rend() && !done; ++r) {
             while (!r->text.empty() && r->text.back() == ' ')
                 r->text.pop_back();
             done = !r->text.empty();
         }
-        if (done)
-            break;
     }
 
     const double s = view.ctm.Scale();
@@ -1332,17 +1335,47 @@ struct ContextFree {
 
 void Quiet(void*, const char*, ...) {}
 
+struct FirstError {
+    bool seen = false;
+    xmlError error{};
+    std::string message;
+};
+
+void KeepFirstError(void* data, xmlErrorPtr error)
+{
+    auto* first = static_cast<FirstError*>(data);
+    if (first->seen || error == nullptr || error->level < XML_ERR_ERROR)
+        return;
+    first->seen = true;
+    first->error = *error;
+    first->message = error->message != nullptr ? error->message : "";
+    first->error.message = first->message.data();  // the parser frees its own copy
+    first->error.file = nullptr;
+    first->error.str1 = first->error.str2 = first->error.str3 = nullptr;
+    first->error.ctxt = first->error.node = nullptr;
+}
+
 }  // namespace
 
 bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& outcome)
 {
     const std::string shown = path == "-" ? "<stdin>" : path;
+    if (path != "-") {
+        std::ifstream probe(path, std::ios::binary);
+        if (!probe) {
+            outcome.error = "aiexport: cannot read " + path + ": " + std::strerror(errno);
+            return false;
+        }
+    }
     std::unique_ptr<xmlParserCtxt, ContextFree> context(xmlNewParserCtxt());
     if (!context) {
         outcome.error = shown + ": out of memory";
         return false;
     }
     xmlSetGenericErrorFunc(nullptr, Quiet);
+    // The first error names the cause; later ones are its consequences.
+    FirstError first;
+    xmlSetStructuredErrorFunc(&first, KeepFirstError);
     // No network, no entity expansion beyond the parser's own limits, no
     // messages of its own: the error is reported once, below.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
@@ -1350,7 +1383,8 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
         path == "-" ? xmlCtxtReadMemory(context.get(), stdinText.data(), static_cast<int>(stdinText.size()),
                                         nullptr, nullptr, options)
                     : xmlCtxtReadFile(context.get(), path.c_str(), nullptr, options));
-    const xmlError* error = xmlCtxtGetLastError(context.get());
+    xmlSetStructuredErrorFunc(nullptr, nullptr);
+    const xmlError* error = first.seen ? &first.error : xmlCtxtGetLastError(context.get());
     if (!doc || (error != nullptr && error->level >= XML_ERR_ERROR)) {
         std::string message = error != nullptr && error->message != nullptr ? error->message : "cannot be read";
         while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
