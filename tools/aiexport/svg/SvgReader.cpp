@@ -763,6 +763,15 @@ bool Reader::Gradient(xmlNodePtr gradient, const Style& style, const Box& userBo
         if (!stops.empty())
             break;
     }
+    // Stops at one offset make a hard edge, but the module writes linear
+    // stops last to first and readers sort them by offset: equal offsets
+    // would lose their order. A step of 0.001 percent keeps it and shows
+    // nowhere.
+    constexpr double kStep = 0.00001;
+    for (std::size_t i = 1; i < stops.size(); ++i)
+        stops[i].offset = std::max(stops[i].offset, stops[i - 1].offset + kStep);
+    for (std::size_t i = stops.size(); i-- > 0;)
+        stops[i].offset = std::min(stops[i].offset, i + 1 < stops.size() ? stops[i + 1].offset - kStep : 1.0);
     if (stops.empty()) {
         fill.type = 5;  // no stops paint nothing
         return true;
