@@ -150,6 +150,27 @@ TEST(SvgInput, BrokenInputStopsWithStatus2AndWritesNothing)
     EXPECT_EQ(dir.Listing(), "html.svg\nplain.txt\n");
 }
 
+// Values the parser cannot read are left out, never fatal: real files carry
+// CSS keywords and editor leftovers.
+TEST(SvgInput, UnreadableValuesAreLeftOut)
+{
+    TempDir dir;
+    WriteFile(dir.File("v.svg"),
+              "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
+              "<rect width='10' height='10' fill='transparent' stroke='#zz' transform='rotate('/>"
+              "<path d='M 0 0 L 10 10 L' stroke='rgb(' fill='blue' stroke-width='x'/></svg>");
+    const ToolRun run = Aiexport(dir, "--records v.svg");
+    EXPECT_EQ(run.status, 0) << run.err;
+    // transparent paints nothing; the stroke keeps its inherited none; the
+    // transform is dropped; the path is drawn up to its error.
+    EXPECT_TRUE(Contains(run.out, "SetFillType 5\nSetStroke 5\nBeginPath\nMoveTo 0 1\nLineTo 0.1041666667 1\n"))
+        << run.out;
+    EXPECT_TRUE(Contains(run.out, "SetFillColorByValue 0 0 0 255\nSetStroke 5\nBeginPath\nMoveTo 0 1\n"
+                                  "LineTo 0.1041666667 0.8958333333\nEndPath\n"));
+    EXPECT_TRUE(Contains(run.err, "v.svg:1: warning: left out: malformed transforms"));
+    EXPECT_TRUE(Contains(run.err, "v.svg:1: warning: left out: malformed path data"));
+}
+
 // Text and names reach the records as data, never as script syntax.
 TEST(SvgInput, TextIsEscapedForTheScript)
 {

@@ -14,6 +14,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 
@@ -1413,8 +1414,13 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
                          (root != nullptr ? Str(root->name) : std::string()) + ">, not <svg>)";
         return false;
     }
-    Reader reader(shown, outcome);
-    reader.Run(doc.get());
+    try {
+        Reader reader(shown, outcome);
+        reader.Run(doc.get());
+    } catch (const std::bad_alloc&) {
+        outcome.error = shown + ": out of memory while reading the drawing";
+        return false;
+    }
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <svgpp/parser/path_data.hpp>
 #include <svgpp/parser/transform_list.hpp>
 
+#include <cctype>
 #include <string>
 
 namespace svgreader {
@@ -88,36 +89,60 @@ struct PaintContext {
 
 }  // namespace
 
+// SVG++ reports a value it cannot parse by throwing; to the reader that is
+// only a value to leave out.
 bool ParsePathData(std::string_view text, Path& path)
 {
-    const std::string value(text);
-    PathContext context{path};
-    return svgpp::value_parser<tag::type::path_data, svgpp::path_policy<svgpp::policy::path::minimal>>::parse(
-        tag::attribute::d(), context, value, tag::source::attribute());
+    try {
+        const std::string value(text);
+        PathContext context{path};
+        return svgpp::value_parser<tag::type::path_data, svgpp::path_policy<svgpp::policy::path::minimal>>::parse(
+            tag::attribute::d(), context, value, tag::source::attribute());
+    } catch (...) {
+        return false;
+    }
 }
 
 bool ParseTransformList(std::string_view text, Matrix& m)
 {
-    const std::string value(text);
-    Matrix product = m;
-    TransformContext context{product};
-    if (!svgpp::value_parser<tag::type::transform_list>::parse(tag::attribute::transform(), context, value,
-                                                               tag::source::attribute()))
+    try {
+        const std::string value(text);
+        Matrix product = m;
+        TransformContext context{product};
+        if (!svgpp::value_parser<tag::type::transform_list>::parse(tag::attribute::transform(), context, value,
+                                                                   tag::source::attribute()))
+            return false;
+        m = product;
+        return true;
+    } catch (...) {
         return false;
-    m = product;
-    return true;
+    }
 }
 
 bool ParsePaint(std::string_view text, bool css, Paint& paint)
 {
+    // CSS's "transparent" paints nothing, like none.
+    std::string lower(text);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == "transparent") {
+        paint = Paint();
+        paint.kind = Paint::kNone;
+        return true;
+    }
     const std::string value(text);
     Paint parsed;
     PaintContext context{parsed};
-    const bool ok =
+    bool ok = false;
+    try {
+        ok =
         css ? svgpp::value_parser<tag::type::paint, svgpp::iri_policy<svgpp::policy::iri::raw>>::parse(
                   tag::attribute::fill(), context, value, tag::source::css())
             : svgpp::value_parser<tag::type::paint, svgpp::iri_policy<svgpp::policy::iri::raw>>::parse(
                   tag::attribute::fill(), context, value, tag::source::attribute());
+    } catch (...) {
+        return false;
+    }
     if (!ok || parsed.kind == Paint::kUnset)
         return false;
     paint = parsed;
