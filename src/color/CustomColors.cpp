@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "filter/AAIExportFilter.h"
+#include "filter/DefinitionNames.h"
 
 namespace {
 
@@ -45,17 +46,7 @@ int AAIExportFilter::SetColorDef(SetColorDefData* data)
 
 int AAIExportFilter::IsColorExistingByColorName(const char* name, int& index)
 {
-    index = kDefinitionSlots;
-    // A free slot holds nothing of this export, so an empty name finds nothing.
-    if (name == nullptr || name[0] == '\0')
-        return 0;
-    for (int i = 0; i < kDefinitionSlots; ++i) {
-        if (IsSameColorName(name, colorTable[i].name)) {
-            index = i;
-            return 1;
-        }
-    }
-    return 0;
+    return FindSlotByName(colorTable, name, index);
 }
 
 int AAIExportFilter::ExportSetNameColor(NAME_TAG* nameTag, int isFill)

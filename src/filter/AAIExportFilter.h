@@ -153,6 +153,10 @@ protected:
     int Append(const char* text);
     int AppendFloat(double value);
     int AppendInteger(int value);
+    // Appends count reals ("%.4f " each) and then op, as one line of a path.
+    // The buffer grows only when this very line does not fit, so a long path
+    // streams through the flushes; 0 when it cannot grow, nothing written.
+    int AppendRealsLine(const double* values, int count, const char* op);
 
     // ---- output/: encoders ----
     double DistanceToPS(double d) const { return d * pointsPerUnit; }

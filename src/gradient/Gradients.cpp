@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "filter/AAIExportFilter.h"
+#include "filter/DefinitionNames.h"
 #include "platform/Platform.h"
 
 namespace plat = aiexport_platform;
@@ -29,7 +30,7 @@ int AAIExportFilter::SetGradientDef(SetGradientDefData* data)
 {
     if (data == nullptr)
         return 0;
-    const std::size_t length = strnlen(data->name, sizeof data->name - 1);
+    const std::size_t length = DefinitionNameLength(data->name);
     if (length == 0) {
         // A nameless gradient could never be filled with, and its slot would
         // stay free and end the list of definitions written at the end.
@@ -138,21 +139,7 @@ void AAIExportFilter::AssignGradientColor(const GradientColor& source, GradientC
 
 int AAIExportFilter::IsGradientNameDefined(const char* name, int& index)
 {
-    index = kDefinitionSlots;
-    if (name == nullptr)
-        return 0;
-    // Slot names hold at most 63 characters; the host's may lack its NUL.
-    const std::size_t length = strnlen(name, sizeof gradientTable[0].name - 1);
-    if (length == 0)
-        return 0;  // a free slot is no definition
-    for (int i = 0; i < kDefinitionSlots; ++i) {
-        const char* slotName = gradientTable[i].name;
-        if (std::strncmp(slotName, name, length) == 0 && slotName[length] == '\0') {
-            index = i;
-            return 1;
-        }
-    }
-    return 0;
+    return FindSlotByName(gradientTable, name, index);
 }
 
 int AAIExportFilter::AppendGradientStop(const GradientStop& stop)

@@ -44,6 +44,13 @@ long AImportFile::Write(const void* buffer, unsigned long count)
     return written == static_cast<long>(count) ? written : -1;
 }
 
+long AImportFile::CopyTo(AImportFile& to, unsigned long count)
+{
+    if (file == nullptr || to.file == nullptr)
+        return -1;
+    return plat::CopyFileData(file->fd, to.file->fd, count);
+}
+
 long AImportFile::Seek(long offset, int origin)
 {
     if (file == nullptr)

@@ -20,6 +20,9 @@ public:
 
     long Read(void* buffer, unsigned long count);
     long Write(const void* buffer, unsigned long count);
+    // Copies count bytes from this file's position to the position of to;
+    // the bytes copied, -1 on an error, -2 when only a copy by hand can do it.
+    long CopyTo(AImportFile& to, unsigned long count);
     long Seek(long offset, int origin);
     long SeekToBegin() { return Seek(0, 0); }
     long GetPosition();

@@ -86,27 +86,31 @@ struct DigitPairs {
 };
 constexpr DigitPairs kDigits;
 
-// Writes value (below 10^10) in decimal; returns the end.
-char* WriteUnsigned(char* out, std::uint64_t value)
+// Number of decimal digits of value, which is below 10^9.
+inline int DigitCount(std::uint32_t value)
 {
-    char digits[20];
-    char* p = digits + sizeof digits;
+    int n = 1;
+    for (std::uint32_t limit = 10; n < 9 && value >= limit; limit *= 10)
+        ++n;
+    return n;
+}
+
+// Writes value (below 10^9) in decimal, straight to its place; returns the end.
+inline char* WriteUnsigned(char* out, std::uint32_t value)
+{
+    char* const end = out + DigitCount(value);
+    char* p = end;
     while (value >= 100) {
         const char* pair = kDigits.pairs[value % 100];
         value /= 100;
-        *--p = pair[1];
-        *--p = pair[0];
+        p -= 2;
+        std::memcpy(p, pair, 2);
     }
-    if (value >= 10) {
-        const char* pair = kDigits.pairs[value];
-        *--p = pair[1];
-        *--p = pair[0];
-    } else {
-        *--p = static_cast<char>('0' + value);
-    }
-    const std::size_t n = static_cast<std::size_t>(digits + sizeof digits - p);
-    std::memcpy(out, p, n);
-    return out + n;
+    if (value >= 10)
+        std::memcpy(p - 2, kDigits.pairs[value], 2);
+    else
+        p[-1] = static_cast<char>('0' + value);
+    return end;
 }
 
 // Below 2^40 ten-thousandths the scaled value carries at least 12 fraction
@@ -123,15 +127,17 @@ bool FastFixed4(char*& out, double value)
     const double scaled = magnitude * 10000.0;
     if (!(scaled < kFastLimit))
         return false;
-    const double whole = std::floor(scaled);
-    const double fraction = scaled - whole;
+    // Truncation is the floor here: scaled is not negative.
+    const auto truncated = static_cast<std::uint64_t>(scaled);
+    const double fraction = scaled - static_cast<double>(truncated);
     if (std::fabs(fraction - 0.5) <= kTieMargin)
         return false;
-    std::uint64_t units = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    const std::uint64_t units = truncated + (fraction > 0.5 ? 1 : 0);
     if (std::signbit(value))
         *out++ = '-';  // printf keeps the sign of values that round to zero
-    out = WriteUnsigned(out, units / 10000);
-    const unsigned decimals = static_cast<unsigned>(units % 10000);
+    // Below 2^40 ten-thousandths the whole part is below 10^9.
+    out = WriteUnsigned(out, static_cast<std::uint32_t>(units / 10000));
+    const auto decimals = static_cast<unsigned>(units % 10000);
     out[0] = '.';
     std::memcpy(out + 1, kDigits.pairs[decimals / 100], 2);
     std::memcpy(out + 3, kDigits.pairs[decimals % 100], 2);

@@ -86,12 +86,55 @@ int AAIExportFilter::AppendInteger(int value)
     return 1;
 }
 
+int AAIExportFilter::AppendRealsLine(const double* values, int count, const char* op)
+{
+    constexpr int kMaxInLine = 6;
+    constexpr std::size_t kMaxOp = 8;
+    if (count < 0)
+        return 0;
+    const std::size_t opLength = std::strlen(op);
+    const std::size_t worst = static_cast<std::size_t>(count) * kMaxRealToken + opLength;
+    if (count > kMaxInLine || opLength > kMaxOp ||
+        static_cast<std::size_t>(bufferLength) + worst < bufferSize) {
+        if (!EnsureRoom(worst))
+            return 0;
+        char* out = buffer + bufferLength;
+        for (int i = 0; i < count; ++i)
+            out += FloatToString(out, values[i]);
+        std::memcpy(out, op, opLength + 1);
+        bufferLength = static_cast<unsigned int>(out + opLength - buffer);
+        return 1;
+    }
+    // Near the end: the line's real length decides, so ordinary numbers that
+    // fit the headroom left by the flush never grow the buffer.
+    char line[kMaxInLine * kMaxRealToken + kMaxOp + 1];
+    char* out = line;
+    for (int i = 0; i < count; ++i)
+        out += FloatToString(out, values[i]);
+    const std::size_t length = static_cast<std::size_t>(out - line) + opLength;
+    if (!EnsureRoom(length))
+        return 0;
+    std::memcpy(out, op, opLength + 1);
+    std::memcpy(buffer + bufferLength, line, length + 1);
+    bufferLength += static_cast<unsigned int>(length);
+    return 1;
+}
+
 int AAIExportFilter::CopyTempToExport(unsigned int count)
 {
     if (count == 0)
         return 1;
     if (!WriteBufferToExportFile(1))
         return 0;
+    // File to file inside the kernel: the bytes do not pass through the
+    // buffer, and one call replaces thousands of buffer-sized reads and writes.
+    const long copied = tempFile.CopyTo(targetFile, count);
+    if (copied == static_cast<long>(count))
+        return 1;
+    if (copied != plat::kCopyUnsupported) {
+        buffer[0] = '\0';
+        return 0;
+    }
     while (count > 0) {
         const unsigned int chunk = count < bufferSize ? count : bufferSize;
         if (tempFile.Read(buffer, chunk) != static_cast<long>(chunk)) {

@@ -111,19 +111,36 @@ void PathBounds::ExtendLine(double x, double y)
         maxY = y;
 }
 
-void PathBounds::ExtendCurve(double x0, double y0, double x1, double y1, double x2, double y2,
-                             double x3, double y3)
+PathBounds PathBounds::OfCurve(double x0, double y0, double x1, double y1, double x2, double y2,
+                               double x3, double y3)
 {
     const Range xs = CurveRange(x0, x1, x2, x3);
     const Range ys = CurveRange(y0, y1, y2, y3);
-    if (xs.min < minX)
-        minX = xs.min;
-    if (xs.max > maxX)
-        maxX = xs.max;
-    if (ys.min < minY)
-        minY = ys.min;
-    if (ys.max > maxY)
-        maxY = ys.max;
+    PathBounds box;
+    box.minX = xs.min;
+    box.maxX = xs.max;
+    box.minY = ys.min;
+    box.maxY = ys.max;
+    box.valid = true;
+    return box;
+}
+
+void PathBounds::ExtendBox(const PathBounds& box)
+{
+    if (box.minX < minX)
+        minX = box.minX;
+    if (box.maxX > maxX)
+        maxX = box.maxX;
+    if (box.minY < minY)
+        minY = box.minY;
+    if (box.maxY > maxY)
+        maxY = box.maxY;
+}
+
+void PathBounds::ExtendCurve(double x0, double y0, double x1, double y1, double x2, double y2,
+                             double x3, double y3)
+{
+    ExtendBox(OfCurve(x0, y0, x1, y1, x2, y2, x3, y3));
 }
 
 int PathBounds::PointAt(double& px, double& py) const

@@ -4,12 +4,10 @@
 namespace {
 
 // Headroom before a point: where the buffer is flushed between records.
+// Numbers of any size are written whole: a line longer than the headroom
+// grows the buffer (AppendRealsLine), an ordinary one never does.
 constexpr unsigned kPointMargin = 32;
 constexpr unsigned kCurveMargin = 128;
-// What a segment line may really need: numbers of any size are written whole,
-// so the room is ensured after the flush, by growing the buffer if need be.
-constexpr std::size_t kPointRoom = 2 * kMaxRealToken + sizeof "m\n";
-constexpr std::size_t kCurveRoom = 6 * kMaxRealToken + sizeof "c\n";
 
 }  // namespace
 
@@ -39,11 +37,14 @@ int AAIExportFilter::MoveTo(MoveToData* data)
             return 0;
         compoundPending = 0;
     }
-    if (!FlushIfAbove(kPointMargin) || !EnsureRoom(kPointRoom))
+    if (!FlushIfAbove(kPointMargin))
         return 0;
 
     const double x = xDrawingToPS(data->x);
     const double y = yDrawingToPS(data->y);
+    const double point[2] = {x, y};
+    if (!AppendRealsLine(point, 2, "m\n"))
+        return 0;
     pathOpen = true;
     pathBounds.Start(x, y);
     // A later member of a compound path keeps growing the region of the first.
@@ -51,10 +52,6 @@ int AAIExportFilter::MoveTo(MoveToData* data)
         regionBounds.Start(x, y);
     currentPoint = {x, y};
     subpathStart = {x, y};
-
-    bufferLength += FloatToString(buffer + bufferLength, x);
-    bufferLength += FloatToString(buffer + bufferLength, y);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "m\n");
     return 1;
 }
 
@@ -68,18 +65,17 @@ int AAIExportFilter::LineTo(LineToData* data)
     }
     if (!pathOpen)
         return 0;
-    if (!FlushIfAbove(kPointMargin) || !EnsureRoom(kPointRoom))
+    if (!FlushIfAbove(kPointMargin))
         return 0;
 
     const double x = xDrawingToPS(data->x);
     const double y = yDrawingToPS(data->y);
+    const double point[2] = {x, y};
+    if (!AppendRealsLine(point, 2, "l\n"))
+        return 0;
     pathBounds.ExtendLine(x, y);
     regionBounds.ExtendLine(x, y);
     currentPoint = {x, y};
-
-    bufferLength += FloatToString(buffer + bufferLength, x);
-    bufferLength += FloatToString(buffer + bufferLength, y);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "l\n");
     return 1;
 }
 
@@ -91,7 +87,7 @@ int AAIExportFilter::CurveTo(CurveToData* data)
         return 1;  // a guide is a straight line; curves leave its points alone
     if (!pathOpen)
         return 0;
-    if (!FlushIfAbove(kCurveMargin) || !EnsureRoom(kCurveRoom))
+    if (!FlushIfAbove(kCurveMargin))
         return 0;
 
     const double x1 = xDrawingToPS(data->x1);
@@ -100,13 +96,15 @@ int AAIExportFilter::CurveTo(CurveToData* data)
     const double y2 = yDrawingToPS(data->y2);
     const double x3 = xDrawingToPS(data->x3);
     const double y3 = yDrawingToPS(data->y3);
-    pathBounds.ExtendCurve(currentPoint.x, currentPoint.y, x1, y1, x2, y2, x3, y3);
-    regionBounds.ExtendCurve(currentPoint.x, currentPoint.y, x1, y1, x2, y2, x3, y3);
+    const double points[6] = {x1, y1, x2, y2, x3, y3};
+    if (!AppendRealsLine(points, 6, "c\n"))
+        return 0;
+    // One exact box for the segment serves both boxes.
+    const PathBounds segment =
+        PathBounds::OfCurve(currentPoint.x, currentPoint.y, x1, y1, x2, y2, x3, y3);
+    pathBounds.ExtendBox(segment);
+    regionBounds.ExtendBox(segment);
     currentPoint = {x3, y3};
-
-    for (const double v : {x1, y1, x2, y2, x3, y3})
-        bufferLength += FloatToString(buffer + bufferLength, v);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "c\n");
     return 1;
 }
 

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "filter/AAIExportFilter.h"
+#include "filter/DefinitionNames.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ int AAIExportFilter::SetPatternDef(SetPatternDefData* data)
 {
     if (data == nullptr)
         return 0;
-    const std::size_t length = strnlen(data->name, sizeof data->name - 1);
+    const std::size_t length = DefinitionNameLength(data->name);
     // A nameless slot counts as free: its header would never be written.
     if (length == 0)
         return 0;
@@ -196,21 +197,7 @@ int AAIExportFilter::SetPatternTilePathLineStyle()
 
 int AAIExportFilter::IsPatternNameDefined(const char* name, int& index)
 {
-    index = kDefinitionSlots;
-    if (name == nullptr)
-        return 0;
-    // Slot names hold at most 63 characters; the host's may lack its NUL.
-    const std::size_t length = strnlen(name, sizeof patternTable[0].name - 1);
-    if (length == 0)
-        return 0;  // a free slot is no definition
-    for (int i = 0; i < kDefinitionSlots; ++i) {
-        const char* slotName = patternTable[i].name;
-        if (std::strncmp(slotName, name, length) == 0 && slotName[length] == '\0') {
-            index = i;
-            return 1;
-        }
-    }
-    return 0;
+    return FindSlotByName(patternTable, name, index);
 }
 
 int AAIExportFilter::SetExportPatternFill()

@@ -121,6 +121,35 @@ long WriteFile(int fd, const void* buffer, unsigned long count)
     return static_cast<long>(done);
 }
 
+long CopyFileData(int from, int to, unsigned long count)
+{
+    if (ShouldFail(kFaultCopy))
+        return kCopyUnsupported;
+    if (ShouldFail(kFaultRead))
+        return -1;
+    if (ShouldFail(kFaultWrite)) {
+        errno = ENOSPC;
+        return -1;
+    }
+    unsigned long done = 0;
+    while (done < count) {
+        const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, count - done, 0);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            // Different file systems, an old kernel or a special file.
+            if (done == 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
+                              errno == EOPNOTSUPP || errno == EBADF))
+                return kCopyUnsupported;
+            return done > 0 ? static_cast<long>(done) : -1;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<unsigned long>(n);
+    }
+    return static_cast<long>(done);
+}
+
 long SeekFile(int fd, long offset, int origin)
 {
     if (ShouldFail(kFaultSeek))

@@ -20,6 +20,12 @@ int OpenFile(const char* path, unsigned int mode);
 long ReadFile(int fd, void* buffer, unsigned long count);
 // Writes all count bytes or reports how far it got; -1 on an error before any byte.
 long WriteFile(int fd, const void* buffer, unsigned long count);
+// Copies count bytes from the current position of one file to the current
+// position of the other, inside the kernel; the bytes copied (fewer when from
+// ends first), -1 on an error, kCopyUnsupported when the files cannot be
+// copied that way (then nothing was copied and the caller copies by hand).
+constexpr long kCopyUnsupported = -2;
+long CopyFileData(int from, int to, unsigned long count);
 long SeekFile(int fd, long offset, int origin);
 long FileLength(int fd);
 int SyncFile(int fd);
@@ -68,8 +74,10 @@ private:
 };
 
 // Fault injection for tests: fail the Nth call of one kind (counting from 1).
+// kFaultCopy makes an in-kernel copy report itself unsupported, so the copy
+// falls back to reading and writing through the buffer.
 enum FaultKind { kFaultOpen, kFaultWrite, kFaultRead, kFaultSeek, kFaultRename, kFaultAllocate,
-                 kFaultKinds };
+                 kFaultCopy, kFaultKinds };
 void SetFault(FaultKind kind, long nth);
 void ClearFaults();
 long FaultCount(FaultKind kind);

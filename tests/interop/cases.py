@@ -252,7 +252,13 @@ def check_placed(doc):
     # The file places the EPS by name with its matrix and box; Scribus's
     # reader ignores placed-art brackets and shows nothing for them.
     expect("(%s/logo.eps) `" % doc.ai_dir in doc.ai_text, "the file names the placed EPS")
-    equal(doc.items, [], "items (placed art dropped by Scribus)")
+    # The linked TIFF (4 by 4 pixels) is placed in the rectangle from (144, 144)
+    # to (252, 252): its XF matrix is [1 0 0 1 144 36] with the bounds
+    # 0 0 108 108. Scribus loads the file but sizes the frame by its pixels and
+    # puts the image's top edge at the matrix origin.
+    expect("(%s/photo.tif)  1 XG" % doc.ai_dir in doc.ai_text, "the file links the TIFF")
+    equal(kinds(doc.items), ["ImageFrame"], "items (placed art dropped, linked image kept)")
+    box(doc.items[0], 144.0, 32.0, 148.0, 36.0)
 
 
 def check_sample(doc):

@@ -223,6 +223,7 @@ public:
     using AAIExportFilter::AppendGradientStop;
     using AAIExportFilter::patternItemOpened;
     using AAIExportFilter::BreakRun;
+    using AAIExportFilter::AppendRealsLine;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
