@@ -33,6 +33,12 @@ const std::string kSvgDir = AIEXPORT_SOURCE_DIR "/tests/svg/";
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+}  // namespace
+
+#ifdef AIEXPORT_HAVE_SVG
+
+namespace {
+
 // The text between "%%EndSetup" and the trailer: the drawing.
 std::string DrawingOf(const std::string& file)
 {
@@ -42,8 +48,6 @@ std::string DrawingOf(const std::string& file)
 }
 
 }  // namespace
-
-#ifdef AIEXPORT_HAVE_SVG
 
 // Each test drawing gives the records of its .records file, reviewed line by
 // line against the drawing's geometry when it was written.
