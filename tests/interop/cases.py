@@ -272,7 +272,73 @@ def check_sample(doc):
                "%s lies outside the page: %r" % (item["name"], item))
 
 
+# SVG drawings (tests/svg): Scribus must find each shape where the SVG's own
+# numbers put it. Scribus measures from the page's top left, as SVG does.
+def svg_box(item, x, y, width, height, scale):
+    """The item covers the SVG user-space box (x, y, width, height); scale is points per user unit."""
+    what = item["name"]
+    for key, expected in (("x", x), ("y", y), ("width", width), ("height", height)):
+        near(item[key], expected * scale, "%s %s" % (what, key))
+
+
+def check_svg_shapes(doc):
+    # 2 by 1 inches over a viewBox of 384 by 192: 0.375 points a user unit.
+    near(doc.page_size[0], 144.0, "page width")
+    near(doc.page_size[1], 72.0, "page height")
+    equal([l["name"] for l in doc.layers], ["Layer 1"], "layers")
+    leaves = doc.leaves()
+    # The horizontal <line> is dropped by Scribus, as every horizontal line.
+    equal(kinds(leaves), ["Polygon"] * 4 + ["Polyline", "Polygon", "Polygon", "Polygon"], "kinds")
+    plain, rounded, circle, ellipse, polyline, polygon, compound, transformed = leaves
+    s = 0.375
+    svg_box(plain, 0, 0, 96, 48, s)
+    paint(doc, plain, ("RGB", (255, 0, 0)), None)
+    svg_box(rounded, 192, 0, 96, 48, s)
+    svg_box(circle, 24, 120, 48, 48, s)
+    paint(doc, circle, ("RGB", (0, 0, 255)), None)
+    svg_box(ellipse, 96, 120, 96, 48, s)
+    paint(doc, ellipse, None, ("CMYK", (0, 0, 0, 100)))
+    near(ellipse["lineWidth"], s, "ellipse line width")
+    svg_box(polyline, 0, 96, 192, 96, s)
+    svg_box(polygon, 288, 96, 96, 96, s)
+    # The arc reaches 48 units left of 192, the quadratic's extreme is 312.
+    svg_box(compound, 144, 96, 168, 96, s)
+    # translate(192 0) rotate(90) scale(2) of the rectangle (0, -48, 24, 12).
+    svg_box(transformed, 264, 0, 24, 48, s)
+    paint(doc, transformed, ("RGB", (128, 0, 128)), None)
+
+
+def check_svg_gradients(doc):
+    # 192 by 96 pixels: 0.75 points a user unit.
+    square, wide, tall, round_, one, none = doc.leaves()
+    s = 0.75
+    svg_box(square, 0, 0, 48, 48, s)
+    svg_box(wide, 48, 0, 96, 48, s)
+    svg_box(round_, 72, 48, 48, 48, s)
+    paint(doc, one, ("CMYK", (0, 0, 0, 49.8)), None)
+    paint(doc, none, None, ("CMYK", (0, 0, 0, 100)))
+    linear, diagonal, user, radial = doc.sla_items()[1:5]
+
+    def vector(element):
+        return [round(float(element.get(k)), 2) for k in ("GRSTARTX", "GRSTARTY", "GRENDX", "GRENDY")]
+
+    equal((linear.get("GRTYP"), linear.get("GRNAME")), ("6", "across"), "linear gradient")
+    equal(vector(linear), [0, 0, 36, 0], "left to right across the square")
+    # (0,0) to (1,1) in a box twice as wide as high: the lines of equal
+    # colour run along the other diagonal, so the vector is steeper than the
+    # box's diagonal and ends where the far corner's line crosses it.
+    equal(vector(diagonal), [0, 0, 28.8, 57.6], "bounding-box vector on a wide box")
+    # rotate(90) of (0,0)-(48,0) in user space: straight down from the page
+    # top, 36 points above the shape, to the shape's top edge.
+    equal(vector(user), [0, -36, 0, 0], "user-space vector under a transform")
+    equal(vector(radial), [18, 18, 36, 18], "radial centre and radius")
+    equal(gradient_stops(doc, "across"), [(0.0, ("CMYK", (100, 100, 0, 0))),
+                                          (1.0, ("CMYK", (0, 0, 0, 0)))], "stops of across")
+
+
 CHECKS = {
+    "svg-shapes": check_svg_shapes,
+    "svg-gradients": check_svg_gradients,
     "minimal": check_minimal,
     "paths": check_paths,
     "structure": check_structure,

@@ -53,6 +53,10 @@ def export(tool, case, workdir):
         command = [tool]
         result = subprocess.run(command, cwd=workdir, capture_output=True, text=True)
         ai = os.path.join(workdir, "sample.ai")
+    elif case.startswith("svg-"):
+        # An SVG drawing of the tests, through the tool's SVG reader.
+        command = [tool, os.path.join(HERE, "..", "svg", case[4:] + ".svg"), ai]
+        result = subprocess.run(command, capture_output=True, text=True)
     else:
         records = os.path.join(HERE, "records", case + ".records")
         command = [tool, records, ai]
@@ -80,7 +84,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--tool", required=True, help="the built aiexport program")
     parser.add_argument("--keep", help="keep the exported file and Scribus's report in this directory")
-    parser.add_argument("case", help="a name from cases.CHECKS: records/NAME.records, or sample")
+    parser.add_argument("case", help="a name from cases.CHECKS: records/NAME.records, svg-NAME for "
+                        "../svg/NAME.svg, or sample")
     args = parser.parse_args()
 
     missing = scribus_session.missing_programs()

@@ -12,6 +12,10 @@
 
 #include "ModuleLoader.h"
 #include "RecordScript.h"
+#include "svg/SvgDetect.h"
+#ifdef AIEXPORT_HAVE_SVG
+#include "svg/SvgReader.h"
+#endif
 #include "host/AHostExportFilter.h"
 #include "host/Opcodes.h"
 
@@ -27,6 +31,8 @@ constexpr std::size_t kMaxScriptBytes = 64u << 20;
 
 const char kUsage[] =
     "Usage: aiexport [--module PATH] SCRIPT OUTPUT\n"
+    "       aiexport [--module PATH] DRAWING.svg OUTPUT\n"
+    "       aiexport --records DRAWING.svg\n"
     "       aiexport [--module PATH]\n"
     "       aiexport --help\n"
     "\n"
@@ -35,6 +41,11 @@ const char kUsage[] =
     "module with dlopen, calls getFilter, exportFile(OUTPUT) and writeData once\n"
     "per record. Records that fail are reported and the replay goes on.\n"
     "\n"
+    "An SVG drawing (a name ending in .svg or .svgz, or a file that begins with\n"
+    "markup) is read and turned into the records that describe it; what the\n"
+    "records cannot express is left out with one warning per kind. --records\n"
+    "prints those records as a script instead of exporting (docs/svg.md).\n"
+    "\n"
     "Without SCRIPT and OUTPUT it exports the built-in sample drawing to sample.ai\n"
     "in the current directory and says where it wrote it.\n"
     "\n"
@@ -42,6 +53,8 @@ const char kUsage[] =
     "  --module PATH  load this module instead of the default one, which is\n"
     "                 libaiexport.so.1 beside this program, in its build tree\n"
     "                 (../../), or in ../lib of an installed layout\n"
+    "  --records      print the record script an SVG drawing gives, on standard\n"
+    "                 output, and export nothing\n"
     "  -h, --help     show this text\n"
     "  --version      show the version\n"
     "\n"
@@ -59,7 +72,8 @@ const char kUsage[] =
     "  1  a record failed (reported as FILE:LINE: record NAME failed), or the\n"
     "     module refused the output file\n"
     "  2  bad usage, unreadable or malformed script (reported as\n"
-    "     FILE:LINE:COLUMN: message, before any record is sent), a file of @file\n"
+    "     FILE:LINE:COLUMN: message, before any record is sent), an unreadable or\n"
+    "     malformed SVG file (FILE:LINE: message), a file of @file\n"
     "     that cannot be written, or a module that cannot be loaded\n"
     "\n"
     "SOURCE_DATE_EPOCH, when set, fixes the creation date written in the file.\n";
@@ -245,6 +259,7 @@ int Send(const Run& run, recordscript::Replay& replay, const std::string& outDir
 int main(int argc, char** argv)
 {
     Run run;
+    bool recordsOnly = false;
     std::vector<std::string> positional;
     bool optionsDone = false;
     for (int i = 1; i < argc; ++i) {
@@ -259,6 +274,8 @@ int main(int argc, char** argv)
         } else if (arg == "--version") {
             std::printf("aiexport %s\n", AIEXPORT_VERSION);
             return kExitOk;
+        } else if (arg == "--records") {
+            recordsOnly = true;
         } else if (arg == "--module") {
             if (i + 1 >= argc)
                 return Usage("--module needs a path");
@@ -278,6 +295,8 @@ int main(int argc, char** argv)
     std::string errorSource;
     recordscript::Diagnostic diagnostic;
     std::string outDir;
+    if (recordsOnly && positional.empty())
+        return Usage("--records needs an SVG file");
     if (positional.empty()) {
         run.sample = true;
         run.output = "sample.ai";
@@ -287,17 +306,45 @@ int main(int argc, char** argv)
                          diagnostic.column, diagnostic.message.c_str());
             return kExitUsage;
         }
-    } else if (positional.size() == 2) {
+    } else if (positional.size() == 2 || (recordsOnly && positional.size() == 1)) {
         const std::string& scriptPath = positional[0];
-        run.output = positional[1];
+        const bool svgByName = svgreader::IsSvgName(scriptPath);
         std::string text;
         std::string error;
-        if (!ReadScript(scriptPath, text, error)) {
+        if (!svgByName && !ReadScript(scriptPath, text, error)) {
             std::fprintf(stderr, "aiexport: cannot read %s: %s\n", scriptPath.c_str(), error.c_str());
             return kExitUsage;
         }
+        const bool svg = svgByName || svgreader::LooksLikeSvg(text);
+        if (recordsOnly && (!svg || positional.size() != 1))
+            return Usage(svg ? "--records takes the SVG file alone, no OUTPUT"
+                             : "--records needs an SVG file");
+        std::string sourceName = scriptPath == "-" ? "<stdin>" : scriptPath;
+        if (svg) {
+#ifdef AIEXPORT_HAVE_SVG
+            svgreader::Outcome outcome;
+            if (!svgreader::ReadSvg(scriptPath, text, outcome)) {
+                std::fprintf(stderr, "%s\n", outcome.error.c_str());
+                return kExitUsage;
+            }
+            for (const std::string& warning : outcome.warnings)
+                std::fprintf(stderr, "%s\n", warning.c_str());
+            if (recordsOnly) {
+                std::fwrite(outcome.script.data(), 1, outcome.script.size(), stdout);
+                return std::fflush(stdout) == 0 ? kExitOk : kExitUsage;
+            }
+            text = std::move(outcome.script);
+            sourceName += " (records)";
+#else
+            std::fprintf(stderr,
+                         "aiexport: %s is SVG, and SVG input was not built into this aiexport "
+                         "(it needs libsvgpp-dev, libxml2-dev and libstb-dev at build time)\n",
+                         sourceName.c_str());
+            return kExitUsage;
+#endif
+        }
+        run.output = positional[1];
         outDir = OutputDirectory(run.output);
-        const std::string sourceName = scriptPath == "-" ? "<stdin>" : scriptPath;
         if (!recordscript::LoadScript(text, sourceName, outDir, replay, errorSource, diagnostic)) {
             std::fprintf(stderr, "%s:%u:%u: %s\n", errorSource.c_str(), diagnostic.line,
                          diagnostic.column, diagnostic.message.c_str());

@@ -1,0 +1,203 @@
+// SVG drawings through the built tool: the records it derives, the file it exports, its errors.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "support/ExportSession.h"
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+ToolRun Aiexport(const TempDir& dir, const std::string& args)
+{
+    static TempDir logs;
+    const std::string command = "cd '" + dir.path + "' && SOURCE_DATE_EPOCH=0 '" AIEXPORT_TOOL_PATH "' " + args +
+                                " </dev/null >'" + logs.File("out") + "' 2>'" + logs.File("err") + "'";
+    const int raw = std::system(command.c_str());
+    ToolRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ReadFile(logs.File("out"));
+    run.err = ReadFile(logs.File("err"));
+    return run;
+}
+
+const std::string kSvgDir = AIEXPORT_SOURCE_DIR "/tests/svg/";
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+#ifdef AIEXPORT_HAVE_SVG
+
+namespace {
+
+// The text between "%%EndSetup" and the trailer: the drawing.
+std::string DrawingOf(const std::string& file)
+{
+    const std::size_t start = file.find("%%EndSetup\n");
+    const std::size_t end = file.find("%%PageTrailer");
+    return start == std::string::npos || end == std::string::npos ? std::string() : file.substr(start, end - start);
+}
+
+}  // namespace
+
+// Each test drawing gives the records of its .records file, reviewed line by
+// line against the drawing's geometry when it was written.
+TEST(SvgInput, RecordsOfTheTestDrawings)
+{
+    TempDir dir;
+    for (const char* name : {"shapes", "style", "layers", "gradients", "clip-text", "images"}) {
+        SCOPED_TRACE(name);
+        const ToolRun run = Aiexport(dir, "--records '" + kSvgDir + name + ".svg'");
+        EXPECT_EQ(run.status, 0) << run.err;
+        const std::string expected = ReadFile(kSvgDir + name + ".records");
+        // The first line names the file as given on the command line.
+        const std::size_t body = run.out.find('\n');
+        ASSERT_NE(body, std::string::npos);
+        EXPECT_EQ(run.out.substr(body), expected.substr(expected.find('\n')));
+    }
+    EXPECT_EQ(dir.Listing(), "");  // --records writes no file
+}
+
+// What --records prints is what the tool sends: replayed, it gives the same
+// file byte for byte.
+TEST(SvgInput, PrintedRecordsReplayToTheSameFile)
+{
+    TempDir direct, replayed;
+    const std::string svg = "'" + kSvgDir + "clip-text.svg'";
+    ASSERT_EQ(Aiexport(direct, svg + " out.ai").status, 0);
+    const ToolRun records = Aiexport(replayed, "--records " + svg);
+    WriteFile(replayed.File("drawing.records"), records.out);
+    ASSERT_EQ(Aiexport(replayed, "drawing.records out.ai").status, 0);
+    const std::string a = ReadFile(direct.File("out.ai"));
+    EXPECT_FALSE(a.empty());
+    EXPECT_EQ(a, ReadFile(replayed.File("out.ai")));
+}
+
+TEST(SvgInput, ExportedFileCarriesTheDrawing)
+{
+    TempDir dir;
+    ASSERT_EQ(Aiexport(dir, "'" + kSvgDir + "layers.svg' layers.ai").status, 0);
+    const std::string layers = DrawingOf(ReadFile(dir.File("layers.ai")));
+    // The hidden layer is declared invisible; the unbalanced name is mended.
+    EXPECT_TRUE(Contains(layers, "0  1 1 1 0 0 -1 1  0 0  Lb\n(Hidden :-]) Ln\n")) << layers;
+    EXPECT_TRUE(Contains(layers, "(Back 2) Ln\n"));
+    // The back rectangle fills the 2 by 1 inch page (144 by 72 points).
+    EXPECT_TRUE(Contains(layers, "0.0000 72.0000 m\n144.0000 72.0000 l\n144.0000 0.0000 l\n0.0000 0.0000 l\nf\n"));
+
+    ASSERT_EQ(Aiexport(dir, "'" + kSvgDir + "gradients.svg' gradients.ai").status, 0);
+    const std::string gradients = ReadFile(dir.File("gradients.ai"));
+    EXPECT_TRUE(Contains(gradients, "1 (across) 0.0000 72.0000 0.0000 36.0000 1 0 0 1 0 0 Bg\n"));
+    EXPECT_TRUE(Contains(gradients, "1 (glow) 72.0000 18.0000 0.0000 18.0000 1 0 0 1 0 0 Bg\n"));
+    EXPECT_TRUE(Contains(gradients, "%AI5_BeginGradient: (user) \n(user) 0 3 Bd\n"));
+
+    ASSERT_EQ(Aiexport(dir, "'" + kSvgDir + "images.svg' images.ai").status, 0);
+    const std::string images = DrawingOf(ReadFile(dir.File("images.ai")));
+    // Two pixels across an inch, two down half an inch, from the top left.
+    EXPECT_TRUE(Contains(images, "[ 36.0000 0.0000 -0.0000 -18.0000 0.0000 72.0000 ] 2 2 0 Xh\n")) << images;
+    EXPECT_TRUE(Contains(images, "%FF000000FF000000FFFFFFFF\n"));
+
+    ASSERT_EQ(Aiexport(dir, "'" + kSvgDir + "clip-text.svg' text.ai").status, 0);
+    const std::string text = DrawingOf(ReadFile(dir.File("text.ai")));
+    EXPECT_TRUE(Contains(text, "(Caf\\351 ) Tx 1 15 Tk\n/_TimesNewRomanPS-BoldItalicMT 24.0000 18.0000 -6.0000 Tf\n(bold) Tx")) << text;
+    EXPECT_TRUE(Contains(text, "h\nW\nn\n"));
+}
+
+TEST(SvgInput, UnsupportedContentIsWarnedOncePerKind)
+{
+    TempDir dir;
+    const ToolRun run = Aiexport(dir, "'" + kSvgDir + "images.svg' out.ai");
+    EXPECT_EQ(run.status, 0);
+    for (const char* kind : {"images.svg:15: warning: left out: transparency of images (composited on white)\n",
+                             "images.svg:18: warning: left out: filters\n",
+                             "images.svg:18: warning: left out: opacity\n",
+                             "images.svg:19: warning: left out: pattern fills (the fallback colour or none is used)\n",
+                             "images.svg:20: warning: left out: markers\n",
+                             "images.svg:22: warning: left out: <foreignObject> elements\n"})
+        EXPECT_TRUE(Contains(run.err, kind)) << run.err;
+    // Opacity appears on two elements and is reported once.
+    EXPECT_EQ(run.err.find("opacity"), run.err.rfind("opacity"));
+}
+
+TEST(SvgInput, BrokenInputStopsWithStatus2AndWritesNothing)
+{
+    TempDir dir;
+    WriteFile(dir.File("html.svg"), "<html>\n<body/></html>\n");
+    WriteFile(dir.File("plain.txt"), "<svg xmlns='http://www.w3.org/2000/svg'><rect</svg>");
+    const struct {
+        std::string args, message;
+    } cases[] = {
+        {"'" + kSvgDir + "malformed.svg' out.ai",
+         kSvgDir + "malformed.svg:3: Opening and ending tag mismatch: rect line 2 and svg\n"},
+        {"html.svg out.ai", "html.svg:1: not an SVG document (its root element is <html>, not <svg>)\n"},
+        // Found by its content, whatever its name.
+        {"plain.txt out.ai", "plain.txt:1: error parsing attribute name\n"},
+        {"missing.svg out.ai", "aiexport: cannot read missing.svg: No such file or directory\n"},
+        {"--records html.svg out.ai", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const ToolRun run = Aiexport(dir, c.args);
+        EXPECT_EQ(run.status, 2);
+        if (!c.message.empty()) {
+            EXPECT_EQ(run.err, c.message);
+        }
+    }
+    EXPECT_EQ(dir.Listing(), "html.svg\nplain.txt\n");
+}
+
+// Values the parser cannot read are left out, never fatal: real files carry
+// CSS keywords and editor leftovers.
+TEST(SvgInput, UnreadableValuesAreLeftOut)
+{
+    TempDir dir;
+    WriteFile(dir.File("v.svg"),
+              "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
+              "<rect width='10' height='10' fill='transparent' stroke='#zz' transform='rotate('/>"
+              "<path d='M 0 0 L 10 10 L' stroke='rgb(' fill='blue' stroke-width='x'/></svg>");
+    const ToolRun run = Aiexport(dir, "--records v.svg");
+    EXPECT_EQ(run.status, 0) << run.err;
+    // transparent paints nothing; the stroke keeps its inherited none; the
+    // transform is dropped; the path is drawn up to its error.
+    EXPECT_TRUE(Contains(run.out, "SetFillType 5\nSetStroke 5\nBeginPath\nMoveTo 0 1\nLineTo 0.1041666667 1\n"))
+        << run.out;
+    EXPECT_TRUE(Contains(run.out, "SetFillColorByValue 0 0 0 255\nSetStroke 5\nBeginPath\nMoveTo 0 1\n"
+                                  "LineTo 0.1041666667 0.8958333333\nEndPath\n"));
+    EXPECT_TRUE(Contains(run.err, "v.svg:1: warning: left out: malformed transforms"));
+    EXPECT_TRUE(Contains(run.err, "v.svg:1: warning: left out: malformed path data"));
+}
+
+// Text and names reach the records as data, never as script syntax.
+TEST(SvgInput, TextIsEscapedForTheScript)
+{
+    TempDir dir;
+    WriteFile(dir.File("t.svg"),
+              "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
+              "<text x='0' y='50' xml:space='preserve'>${OUTDIR} \"q\" \\ a\tb</text></svg>");
+    const ToolRun run = Aiexport(dir, "--records t.svg");
+    EXPECT_TRUE(Contains(run.out, "Text \"\\x24{OUTDIR} \\\"q\\\" \\\\ a b\"\n")) << run.out;
+    ASSERT_EQ(Aiexport(dir, "t.svg t.ai").status, 0);
+    EXPECT_TRUE(Contains(ReadFile(dir.File("t.ai")), "(${OUTDIR} \"q\" \\\\ a b) Tx"));
+}
+
+#else
+
+TEST(SvgInput, BuildWithoutSvgSaysSo)
+{
+    TempDir dir;
+    WriteFile(dir.File("d.svg"), "<svg/>");
+    const ToolRun run = Aiexport(dir, "d.svg out.ai");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(Contains(run.err, "SVG input was not built")) << run.err;
+    EXPECT_EQ(dir.Listing(), "d.svg\n");
+}
+
+#endif

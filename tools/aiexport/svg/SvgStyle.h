@@ -1,0 +1,89 @@
+// Lengths, style properties and their cascade: attributes, style sheets, style attributes.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "SvgValues.h"
+
+namespace svgreader {
+
+// The inherited and per-element properties the reader maps; everything else
+// it only checks for, to warn.
+struct Style {
+    // Inherited.
+    Paint fill;    // black unless set
+    Paint stroke;  // none unless set
+    Rgb color;
+    double strokeWidth = 1;
+    int cap = 2;   // record codes: 0 projecting square, 1 round, 2 butt
+    int join = 1;  // 0 bevel, 1 miter, 2 round
+    double miterLimit = 4;
+    std::vector<double> dashes;
+    double fillOpacity = 1, strokeOpacity = 1;
+    std::string fontFamily = "serif";
+    double fontSize = 16;  // user units
+    bool bold = false, italic = false;
+    int anchor = 0;  // 0 start, 1 middle, 2 end
+    bool visible = true;
+    bool preserveSpace = false;
+    // Not inherited.
+    double opacity = 1;
+    bool displayNone = false;
+    std::string clipPath;  // fragment id
+    Paint stopColor;
+    double stopOpacity = 1;
+    std::vector<std::string> unsupported;  // kinds of property present but not mapped
+
+    Style()
+    {
+        fill.kind = Paint::kColor;
+        stroke.kind = Paint::kNone;
+        stopColor.kind = Paint::kColor;
+    }
+    // The values a child starts from: inherited ones kept, the rest reset.
+    Style Inherited() const;
+};
+
+// "1.5in", "3mm", "12", "50%": user units (1/96 inch). `percentOf` is the
+// reference length for percentages; `fontSize` for em and ex.
+bool ParseLength(std::string_view text, double percentOf, double fontSize, double& out);
+// A list of numbers separated by blanks and/or commas.
+std::vector<double> ParseNumberList(std::string_view text);
+std::string_view Trim(std::string_view s);
+
+// The rules of <style> elements, for the selectors the reader supports:
+// type, .class, #id, type.class, and lists of them separated by commas.
+class StyleSheet {
+public:
+    // Adds a sheet's rules; returns the number of rules whose selectors were
+    // not understood (left out).
+    int Add(std::string_view css);
+    // The declarations that apply, in cascade order (lowest first).
+    std::vector<std::pair<std::string, std::string>> Matching(std::string_view element,
+                                                              std::string_view id,
+                                                              std::string_view classes) const;
+    bool Empty() const { return rules.empty(); }
+
+private:
+    struct Rule {
+        std::string element, id, className;
+        int specificity = 0;
+        std::size_t order = 0;
+        std::vector<std::pair<std::string, std::string>> declarations;
+    };
+    std::vector<Rule> rules;
+};
+
+// "a: b; c: d" into pairs, names lower-cased, !important dropped.
+std::vector<std::pair<std::string, std::string>> ParseDeclarations(std::string_view text);
+
+// Applies one property to `style`; `parent` is what "inherit" refers to.
+// Returns false for a property the reader does not know at all.
+bool ApplyProperty(Style& style, const Style& parent, const std::string& name, std::string_view value,
+                   bool css);
+
+}  // namespace svgreader

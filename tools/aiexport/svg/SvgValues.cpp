@@ -1,0 +1,152 @@
+// Attribute values of SVG parsed with SVG++: path data, transform lists and paints.
+// The one file that includes SVG++, whose templates are slow to compile.
+#include "SvgValues.h"
+
+// SVG++ instantiates its arc conversion with members GCC cannot prove set.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+#include <svgpp/parser/paint.hpp>
+#include <svgpp/parser/path_data.hpp>
+#include <svgpp/parser/transform_list.hpp>
+
+#include <cctype>
+#include <string>
+
+namespace svgreader {
+
+namespace {
+
+namespace tag = svgpp::tag;
+
+struct PathContext {
+    Path& path;
+
+    void path_move_to(double x, double y, tag::coordinate::absolute) { path.MoveTo(x, y); }
+    void path_line_to(double x, double y, tag::coordinate::absolute) { path.LineTo(x, y); }
+    void path_cubic_bezier_to(double x1, double y1, double x2, double y2, double x, double y,
+                              tag::coordinate::absolute)
+    {
+        path.CurveTo(x1, y1, x2, y2, x, y);
+    }
+    void path_close_subpath() { path.Close(); }
+    void path_exit() {}
+};
+
+struct TransformContext {
+    Matrix& m;
+
+    void transform_matrix(const boost::array<double, 6>& v)
+    {
+        m = m * Matrix{v[0], v[1], v[2], v[3], v[4], v[5]};
+    }
+};
+
+using Iri = boost::iterator_range<std::string::const_iterator>;
+
+struct PaintContext {
+    Paint& paint;
+
+    static Rgb ToRgb(int rgb)
+    {
+        Rgb c;
+        c.r = static_cast<std::uint8_t>((rgb >> 16) & 0xFF);
+        c.g = static_cast<std::uint8_t>((rgb >> 8) & 0xFF);
+        c.b = static_cast<std::uint8_t>(rgb & 0xFF);
+        return c;
+    }
+    void Url(const Iri& iri)
+    {
+        std::string text(iri.begin(), iri.end());
+        paint.kind = Paint::kUrl;
+        paint.url = !text.empty() && text[0] == '#' ? text.substr(1) : text;
+    }
+
+    void set(tag::attribute::fill, tag::value::none) { paint.kind = Paint::kNone; }
+    void set(tag::attribute::fill, tag::value::currentColor) { paint.kind = Paint::kCurrentColor; }
+    void set(tag::attribute::fill, int rgb, tag::skip_icc_color = tag::skip_icc_color())
+    {
+        paint.kind = Paint::kColor;
+        paint.color = ToRgb(rgb);
+    }
+    void set(tag::attribute::fill, const Iri& iri) { Url(iri); }
+    void set(tag::attribute::fill, const Iri& iri, tag::value::none)
+    {
+        Url(iri);
+        paint.fallback = Paint::kNone;
+    }
+    void set(tag::attribute::fill, const Iri& iri, tag::value::currentColor)
+    {
+        Url(iri);
+        paint.fallback = Paint::kCurrentColor;
+    }
+    void set(tag::attribute::fill, const Iri& iri, int rgb, tag::skip_icc_color = tag::skip_icc_color())
+    {
+        Url(iri);
+        paint.fallback = Paint::kColor;
+        paint.color = ToRgb(rgb);
+    }
+};
+
+}  // namespace
+
+// SVG++ reports a value it cannot parse by throwing; to the reader that is
+// only a value to leave out.
+bool ParsePathData(std::string_view text, Path& path)
+{
+    try {
+        const std::string value(text);
+        PathContext context{path};
+        return svgpp::value_parser<tag::type::path_data, svgpp::path_policy<svgpp::policy::path::minimal>>::parse(
+            tag::attribute::d(), context, value, tag::source::attribute());
+    } catch (...) {
+        return false;
+    }
+}
+
+bool ParseTransformList(std::string_view text, Matrix& m)
+{
+    try {
+        const std::string value(text);
+        Matrix product = m;
+        TransformContext context{product};
+        if (!svgpp::value_parser<tag::type::transform_list>::parse(tag::attribute::transform(), context, value,
+                                                                   tag::source::attribute()))
+            return false;
+        m = product;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool ParsePaint(std::string_view text, bool css, Paint& paint)
+{
+    // CSS's "transparent" paints nothing, like none.
+    std::string lower(text);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == "transparent") {
+        paint = Paint();
+        paint.kind = Paint::kNone;
+        return true;
+    }
+    const std::string value(text);
+    Paint parsed;
+    PaintContext context{parsed};
+    bool ok = false;
+    try {
+        ok =
+        css ? svgpp::value_parser<tag::type::paint, svgpp::iri_policy<svgpp::policy::iri::raw>>::parse(
+                  tag::attribute::fill(), context, value, tag::source::css())
+            : svgpp::value_parser<tag::type::paint, svgpp::iri_policy<svgpp::policy::iri::raw>>::parse(
+                  tag::attribute::fill(), context, value, tag::source::attribute());
+    } catch (...) {
+        return false;
+    }
+    if (!ok || parsed.kind == Paint::kUnset)
+        return false;
+    paint = parsed;
+    return true;
+}
+
+}  // namespace svgreader
