@@ -2,7 +2,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <regex>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -60,10 +59,11 @@ std::string EndSetupAndFinish(ExportSession& s)
 // The locations of the stop lines in the order written, e.g. "100 50 0".
 std::string Locations(const std::string& text)
 {
-    static const std::regex stop(R"(2 50\.0000 (-?\d+)\.0000 %_Bs\n)");
     std::string out;
-    for (std::sregex_iterator it(text.begin(), text.end(), stop), end; it != end; ++it)
-        out += (out.empty() ? "" : " ") + (*it)[1].str();
+    for (std::size_t at = text.find(" %_Bs\n"); at != std::string::npos; at = text.find(" %_Bs\n", at + 1)) {
+        const std::size_t start = text.rfind(' ', at - 1) + 1;
+        out += (out.empty() ? "" : " ") + text.substr(start, text.find('.', start) - start);
+    }
     return out;
 }
 
