@@ -23,7 +23,7 @@ SetColorByValueData Cmyk(double c, double m, double y, double k)
 
 }  // namespace
 
-TEST(ColorOperators, EveryFormOfTheTable)
+TEST(ColorOperators, FormsOfTheTableAndHostileValues)
 {
     ExportSession s;
     FilterProbe& f = s.filter;
@@ -37,17 +37,12 @@ TEST(ColorOperators, EveryFormOfTheTable)
         const int result = f.ExportSetCMYKColor(c, m, y, k, fill, custom, name);
         return std::to_string(result) + " " + f.SinceMark();
     };
-    EXPECT_EQ(rgb(0.5, 0.5, 0.5, 1, 0, nullptr), "1 0.5000 g\n");
     EXPECT_EQ(rgb(0.5, 0.5, 0.5, 0, 0, nullptr), "1 0.5000 G\n");
     EXPECT_EQ(rgb(1, 0, 0.25, 1, 0, nullptr), "1 1.0000 0.0000 0.2500 Xa\n");
-    EXPECT_EQ(rgb(1, 0, 0.25, 0, 0, nullptr), "1 1.0000 0.0000 0.2500 XA\n");
     // A custom gray keeps its three numbers.
     EXPECT_EQ(rgb(0.5, 0.5, 0.5, 1, 1, "Ash"), "1 0.5000 0.5000 0.5000 (Ash) 0 1 Xx\n");
-    EXPECT_EQ(rgb(1, 0.5, 0, 0, 1, "Orange"), "1 1.0000 0.5000 0.0000 (Orange) 0 1 XX\n");
-    EXPECT_EQ(cmyk(0, 0, 0, 1, 1, 0, nullptr), "1 0.0000 0.0000 0.0000 1.0000 k\n");
     EXPECT_EQ(cmyk(1, 0, 0, 0, 0, 0, nullptr), "1 1.0000 0.0000 0.0000 0.0000 K\n");
     // The tint: CMYK 0 1 1 0 is RGB 255 0 0, whose gray is 0.3.
-    EXPECT_EQ(cmyk(0, 1, 1, 0, 1, 1, "Red"), "1 0.0000 1.0000 1.0000 0.0000 (Red) 0.3000 x\n");
     EXPECT_EQ(cmyk(0, 1, 1, 0, 0, 1, "Red"), "1 0.0000 1.0000 1.0000 0.0000 (Red) 0.3000 X\n");
     EXPECT_EQ(rgb(1, 0, 0, 1, 1, nullptr), "0 ");
     EXPECT_EQ(cmyk(1, 0, 0, 0, 0, 1, nullptr), "0 ");
@@ -59,12 +54,9 @@ TEST(ColorOperators, EveryFormOfTheTable)
     EXPECT_EQ(s.Record(aiop::kSetFillColorByValue, Rgb(10, 20, 30)), 1);
     EXPECT_EQ(f.SinceMark(), "");
     EXPECT_EQ(f.graphicsState.fillColor.red, 10);
-}
 
-TEST(ColorOperators, HostileValuesAreWrittenWhole)
-{
-    ExportSession s;
-    FilterProbe& f = s.filter;
+    // Values that print long or not at all are written whole, or as 0.
+    f.patternFillWritten = 0;
     f.Mark();
     s.Record(aiop::kSetFillColorByValue, Cmyk(1e300, -1e300, std::nan(""), HUGE_VAL));
     char big[400];
@@ -195,9 +187,8 @@ TEST(FillType, FillRuleAndNamedFillTypes)
     ExportSession s;
     FilterProbe& f = s.filter;
     f.Mark();
-    for (unsigned short mode : {0, 77})
-        EXPECT_EQ(s.Record(aiop::kSetFillMode, mode), 1);
-    EXPECT_EQ(f.SinceMark(), "0 XR\n0 XR\n");
+    EXPECT_EQ(s.Record(aiop::kSetFillMode, static_cast<unsigned short>(77)), 1);
+    EXPECT_EQ(f.SinceMark(), "0 XR\n");
 
     SetFillTypeNameData named{};
     std::memset(named.name, 'G', sizeof named.name);  // no terminator

@@ -10,73 +10,12 @@
 
 namespace {
 
-const char* const kProlog =
-    "%%EndComments\n"
-    "%%BeginProlog\n"
-    "%%IncludeResource: procset Adobe_level2_AI5 1.2 0\n"
-    "%%IncludeResource: procset Adobe_screens_AI5 1.2 0\n"
-    "%%IncludeResource: procset Adobe_typography_AI5 1.0 1\n"
-    "%%IncludeResource: procset Adobe_ColorImage_AI6 1.1 0\n"
-    "%%IncludeResource: procset Adobe_Illustrator_AI5 1.2 0\n"
-    "%%IncludeResource: procset Adobe_blend_AI5 1.0 0\n"
-    "%%IncludeResource: procset Adobe_pattern_AI5 1.1 0\n"
-    "%%IncludeResource: procset Adobe_cshow 2.0 8\n"
-    "%%EndProlog\n"
-    "%%BeginSetup\n"
-    "Adobe_level2_AI5 /initialize get exec\n"
-    "Adobe_cshow /initialize get exec\n"
-    "Adobe_screens_AI5 /initialize get exec\n"
-    "Adobe_Illustrator_AI5_vars Adobe_Illustrator_AI5 Adobe_typography_AI5 /initialize get exec\n"
-    "Adobe_Illustrator_AI5_vars Adobe_Illustrator_AI5 Adobe_blend_AI5 /initialize get exec\n"
-    "Adobe_Illustrator_AI5_vars Adobe_Illustrator_AI5 Adobe_pattern_AI5 /initialize get exec\n"
-    "Adobe_ColorImage_AI6 /initialize get exec\n"
-    "Adobe_Illustrator_AI5 /initialize get exec\n";
-
-const char* const kTrailer =
-    "%%PageTrailer\n"
-    "gsave annotatepage grestore showpage\n"
-    "%%Trailer\n"
-    "Adobe_Illustrator_AI5 /terminate get exec\n"
-    "Adobe_ColorImage_AI6 /terminate get exec\n"
-    "Adobe_pattern_AI5 /terminate get exec\n"
-    "Adobe_blend_AI5 /terminate get exec\n"
-    "Adobe_typography_AI5 /terminate get exec\n"
-    "Adobe_screens_AI5 /terminate get exec\n"
-    "Adobe_cshow /terminate get exec\n"
-    "Adobe_level2_AI5 /terminate get exec\n"
-    "%%EOF\n";
-
-std::string HeaderLines(const std::string& title, const std::string& box, const std::string& hires)
-{
-    return "%!PS-Adobe-3.0\n"
-           "%%Creator: Adobe Illustrator(TM) 6.0 Export From Ostrel 6.5\n"
-           "%%For: (" +
-           aiexport_platform::ComputerName(68) + ") () \n%%Title: (" + title +
-           ") \n%%CreationDate: (01/01/1970) (00:00:00) \n%%BoundingBox: " + box +
-           "\n%%HiResBoundingBox: " + hires + "\n";
-}
-
 class Document : public ::testing::Test {
 protected:
     void SetUp() override { ::setenv("SOURCE_DATE_EPOCH", "0", 1); }
 };
 
 }  // namespace
-
-TEST_F(Document, MinimalPictureIsTheSkeletonInOrder)
-{
-    ExportSession s(8.5, 11.0);
-    const std::string file = s.Finish();
-    ASSERT_EQ(s.finishResult, 1);
-    const std::string want = HeaderLines("drawing.ai", "0 0 612 792 ",
-                                         "0.0000 0.0000 612.0000 792.0000 ") +
-                             "%AI5_FileFormat 2.0\n"
-                             "%AI3_ColorUsage: Color\n"
-                             "%AI5_ArtSize: 612 792 \n"
-                             "%AI5_RulerUnits: 0\n" +
-                             kProlog + "%%EndSetup\n" + kTrailer;
-    EXPECT_EQ(file, want);
-}
 
 TEST_F(Document, MarksPointAtTheLinesTheyName)
 {
@@ -85,18 +24,6 @@ TEST_F(Document, MarksPointAtTheLinesTheyName)
     EXPECT_EQ(body.compare(s.filter.commentsEndMark, 14, "%%EndComments\n"), 0);
     EXPECT_EQ(body.compare(s.filter.prologEndMark, 12, "%%EndProlog\n"), 0);
     EXPECT_EQ(body.find("%%EndComments"), s.filter.commentsEndMark);
-}
-
-TEST_F(Document, BoundingBoxTruncatesTowardZero)
-{
-    ExportSession s(1.0, 1.0, false);
-    // A new picture whose left and bottom edges lie half a point below zero.
-    BeginPictureData picture{0, -0.5 / 72, -0.5 / 72, 2.0, 1.0};
-    ASSERT_EQ(s.Record(aiop::kBeginPicture, &picture), 1);
-    const std::string body = s.filter.Written();
-    EXPECT_NE(body.find("%%BoundingBox: 0 0 143 71 \n"), std::string::npos) << body;
-    EXPECT_NE(body.find("%%HiResBoundingBox: -0.5000 -0.5000 143.5000 71.5000 \n"),
-              std::string::npos);
 }
 
 TEST_F(Document, TitleKeepsParenthesesAndCreationDateIsUniversal)

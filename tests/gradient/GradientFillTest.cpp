@@ -48,65 +48,24 @@ std::string Paint(FilterProbe& f, int& result, const char* paintOperator = "f\n"
     return f.SinceMark();
 }
 
-void Move(ExportSession& s, double x, double y) { s.Record(aiop::kMoveTo, MoveToData{x, y}); }
-void LineTo(ExportSession& s, double x, double y) { s.Record(aiop::kLineTo, LineToData{x, y}); }
-
-void DefineByRecords(ExportSession& s, const char* name, SetGradient2Data geometry)
-{
-    SetGradientDefData def{};
-    std::strncpy(def.name, name, sizeof def.name - 1);
-    s.Record(aiop::kSetGradientDef, def);
-    s.Record(aiop::kSetGradient2, geometry);
-    SetGradientRGNData stop{};
-    s.Record(aiop::kSetGradientRGN, stop);
-    stop.location = 100;
-    s.Record(aiop::kSetGradientRGN, stop);
-    s.Record(aiop::kEndGradient);
-}
-
-void GradientFill(ExportSession& s, const char* name)
-{
-    SetFillTypeNameData fill{kFillGradient, 0, {}};
-    std::strncpy(fill.name, name, sizeof fill.name - 1);
-    ASSERT_EQ(s.Record(aiop::kSetFillTypeName, fill), 1);
-}
-
 // A closed rectangle in host units; returns EndPath's result.
 int Rectangle(ExportSession& s, double x0, double y0, double x1, double y1)
 {
     s.Record(aiop::kBeginPath);
-    Move(s, x0, y0);
-    LineTo(s, x1, y0);
-    LineTo(s, x1, y1);
-    LineTo(s, x0, y1);
+    s.Record(aiop::kMoveTo, MoveToData{x0, y0});
+    s.Record(aiop::kLineTo, LineToData{x1, y0});
+    s.Record(aiop::kLineTo, LineToData{x1, y1});
+    s.Record(aiop::kLineTo, LineToData{x0, y1});
     s.Record(aiop::kClosePath);
     return s.Record(aiop::kEndPath);
 }
 
 }  // namespace
 
-TEST(GradientFill, SunsetInstance)
-{
-    FilterProbe f;
-    Define(f, "Sunset", {0, 0, 50, 100, 50});
-    FillWith(f, "Sunset", kStrokeNone, true);
-    SetRegion(f, 0, 0, 200, 100);
-    int result = 0;
-    EXPECT_EQ(Paint(f, result),
-              "Bb\n"
-              "0 0 0 0 Bh\n"
-              "1 (Sunset) 0.0000 50.0000 0.0000 200.0000 1 0 0 1 0 0 Bg\n"
-              "f\n"
-              "0 BB\n");
-    EXPECT_EQ(result, 1);
-}
-
 TEST(GradientFill, AngleIsDirectionFromStartToEnd)
 {
-    const struct {
-        double x1, y1, x2, y2;
-        const char* placed;  // start point, angle and length
-    } cases[] = {
+    // placed: the start point, angle and length.
+    const struct { double x1, y1, x2, y2; const char* placed; } cases[] = {
         {0, 0, 100, 100, "0.0000 0.0000 45.0000 141.4214 "},
         {100, 50, 0, 50, "100.0000 50.0000 180.0000 100.0000 "},      // leftwards, level
         {100, 0, 0, 100, "100.0000 0.0000 135.0000 141.4214 "},      // up and to the left
@@ -130,12 +89,7 @@ TEST(GradientFill, AngleIsDirectionFromStartToEnd)
 
 TEST(GradientFill, StrokeFlagFollowsStrokeAndClosure)
 {
-    const struct {
-        short style;
-        bool closed;
-        const char* paint;
-        const char* tail;
-    } cases[] = {
+    const struct { short style; bool closed; const char* paint; const char* tail; } cases[] = {
         {kStrokeNone, true, "f\n", "f\n0 BB\n"},
         {kStrokeNone, false, "S\n", "S\n0 BB\n"},
         {0, true, "b\n", "b\n2 BB\n"},
@@ -181,8 +135,8 @@ TEST(GradientFill, UndefinedGradientLeavesPlainPaintAndEndsPath)
 {
     ExportSession s;
     FilterProbe& f = s.filter;
-    DefineByRecords(s, "Known", {0, 0, 0, 100, 0});
-    GradientFill(s, "Nowhere");
+    Define(f, "Known", {0, 0, 0, 100, 0});
+    ASSERT_EQ(s.Record(aiop::kSetFillTypeName, SetFillTypeNameData{kFillGradient, 0, "Nowhere"}), 1);
     f.patternFillWritten = 1;
     f.currentDefinitionIndex = 7;
     f.Mark();
@@ -201,8 +155,8 @@ TEST(GradientFill, UndefinedGradientLeavesPlainPaintAndEndsPath)
 TEST(GradientFill, CompoundPathMembersShareOneBox)
 {
     ExportSession s;
-    DefineByRecords(s, "G", {0, 0, 50, 100, 50});
-    GradientFill(s, "G");
+    Define(s.filter, "G", {0, 0, 50, 100, 50});
+    ASSERT_EQ(s.Record(aiop::kSetFillTypeName, SetFillTypeNameData{kFillGradient, 0, "G"}), 1);
     s.filter.Mark();
     s.Record(aiop::kBeginComposite);
     EXPECT_EQ(Rectangle(s, 0, 0, 1, 1), 1);

@@ -91,34 +91,6 @@ const char* const kDefaultItemStyle =
 
 }  // namespace
 
-TEST(Pattern, TwoPatternsAndAGradientLieInTheSetup)
-{
-    ExportSession s(8.5, 11, false);
-    DefineTile(s, "A", 0, 0, 10, 10);
-    s.Record(aiop::kSetGradientDef, SetGradientDefData{0, "G"});
-    SetGradientRGNData stop{};
-    s.Record(aiop::kSetGradientRGN, stop);
-    s.Record(aiop::kSetGradientRGN, stop);
-    s.Record(aiop::kEndGradient);
-    DefineTile(s, "B", 0, 0, 5, 5);
-    const std::string file = Finish(s);
-    ASSERT_EQ(s.finishResult, 1);
-
-    const char* const order[] = {
-        "%%BeginSetup\n",     "%AI3_BeginPattern: (A) \n(A) 0.0000 0.0000 10.0000 10.0000 [\n",
-        "%AI3_EndPattern\n",  "%AI3_BeginPattern: (B) \n(B) 0.0000 0.0000 5.0000 5.0000 [\n",
-        "%AI3_EndPattern\n",  "%AI5_BeginGradient: (G) \n",
-        "%AI5_EndGradient\n%%EndSetup\n",
-    };
-    std::size_t at = 0;
-    for (const char* piece : order) {
-        const std::size_t found = file.find(piece, at);
-        ASSERT_NE(found, std::string::npos) << piece << "\n" << file;
-        at = found + 1;
-    }
-    EXPECT_EQ(Count(file, "%AI3_Tile\n"), 2u);
-}
-
 TEST(Pattern, EveryFillScalesAsTheFirstAndBoxTakesOneGap)
 {
     ExportSession s(8.5, 11, false);
@@ -163,7 +135,6 @@ TEST(Pattern, BackgroundDecidesFirstItemAndRectanglePaint)
         const char* item;
         const char* paint;
     } cases[] = {
-        {true, Rgb(255, 255, 255), "(0 O 0 R 1.0000 g\n) @\n", "f\n"},
         {true, Rgb(255, 0, 0), "(0 O 0 R 1.0000 0.0000 0.0000  Xa\n) @\n", "f\n"},
         {true, {1, 0, 0, 0, 0.1, 0.2, 0.3, 0.4}, "(0 O 0 R 0.1000 0.2000 0.3000 0.4000  k\n) @\n",
          "f\n"},

@@ -73,45 +73,6 @@ std::string Facts(FilterProbe& f, const std::string& path)
 
 }  // namespace
 
-TEST(PlacedFiles, PlacedEpsNamesTheFileEscapedAndRaw)
-{
-    ExportSession s;
-    PathPostscriptData eps{};
-    std::strcpy(eps.filePath, "E:\\art\\logo.eps");
-    eps.placeScale = 1;
-    eps.boxRight = 100;
-    eps.boxTop = 50;
-    s.filter.Mark();
-    EXPECT_EQ(s.Record(aiop::kPathPostscript, eps), 1);
-    EXPECT_EQ(s.filter.SinceMark(),
-              "%AI5_BeginPlace\n[1.0000 0 0 1.0000 0.0000 0.0000 ] 0.0000 0.0000 100.0000 50.0000 \n"
-              "(E:\\\\art\\\\logo.eps) `\n%%E:\\art\\logo.eps\n~\n%AI5_EndPlace\n");
-
-    // A full array without a NUL: all 258 bytes, escaped whole, nothing after them.
-    std::memset(eps.filePath, '\\', sizeof eps.filePath);
-    eps.placeX = 1.1;  // its first byte is not 0, so a read past the array would show
-    s.filter.Mark();
-    EXPECT_EQ(s.Record(aiop::kPathPostscript, eps), 1);
-    const std::string out = s.filter.SinceMark();
-    EXPECT_NE(out.find("\n(" + std::string(516, '\\') + ") `\n%%" + std::string(258, '\\') + "\n~\n"),
-              std::string::npos);
-}
-
-TEST(PlacedFiles, LinkedTiffIsTheSameInBothByteOrders)
-{
-    for (bool little : {true, false}) {
-        ExportSession s;
-        const std::string path = s.dir.File("a\\b(c).tif");
-        WriteFile(path, Tiff(little, kRgb, kRgbBits));
-        s.filter.Mark();
-        EXPECT_EQ(s.Record(aiop::kPathBitmap, Link(path)), 1);
-        EXPECT_EQ(s.filter.SinceMark(),
-                  "%AI5_File:\n%AI5_BeginRaster\n(" + s.dir.path +
-                      "/a\\\\b(c).tif)  1 XG\n[ 1.0000 0 0 1.0000 72.0000 36.0000 ] "
-                      "0.0000 0.0000 216.0000 108.0000 640 480 8 3 0 0 0 0 XF\n%AI5_EndRaster\nN\n");
-    }
-}
-
 TEST(PlacedFiles, HeaderFactsFromTheFirstDirectory)
 {
     struct Case { std::vector<Entry> entries; std::vector<std::uint16_t> extra; const char* facts; };
@@ -170,14 +131,22 @@ TEST(PlacedFiles, BadOrShortTiffWritesNothing)
     EXPECT_EQ(s.filter.SinceMark(), "");
 }
 
-TEST(PlacedFiles, FullPathArrayIsReadNoFurther)
+TEST(PlacedFiles, FullPathArraysAreEscapedWholeAndReadNoFurther)
 {
     ExportSession s;
+    PathPostscriptData eps{};
+    std::memset(eps.filePath, '\\', sizeof eps.filePath);
+    eps.placeX = 1.1;  // its first byte is not 0, so a read past the array would show
+    s.filter.Mark();
+    EXPECT_EQ(s.Record(aiop::kPathPostscript, eps), 1);
+    EXPECT_NE(s.filter.SinceMark().find("\n(" + std::string(516, '\\') + ") `\n%%" +
+                                        std::string(258, '\\') + "\n~\n"),
+              std::string::npos);
+
     std::string path = s.dir.File("");
     path += std::string(sizeof PathBitmapData::filePath - path.size(), 'n');
     WriteFile(path, Tiff(false, kRgb, kRgbBits));
-    PathBitmapData link = Link(path);  // no NUL; fileType follows the array
     s.filter.Mark();
-    EXPECT_EQ(s.Record(aiop::kPathBitmap, link), 1);
+    EXPECT_EQ(s.Record(aiop::kPathBitmap, Link(path)), 1);  // no NUL; fileType follows the array
     EXPECT_NE(s.filter.SinceMark().find("(" + path + ")  1 XG\n"), std::string::npos);
 }

@@ -57,8 +57,7 @@ TEST(Raster, HeaderOfHundredByFiftyGreyImage)
 TEST(Raster, PlacementMatrixIsConsumedByOneImage)
 {
     ExportSession s;
-    const double m[6] = {2, 0.5, -0.25, -3, 1.5, 2};
-    std::copy(m, m + 6, s.filter.graphicsState.matrix);
+    s.Record(aiop::kSetMatrix, SetMatrixData{2, 0.5, 0.25, 3, 1.5, 2});  // c and d are stored negated
     s.Record(aiop::kBeginBitmap, Image(4, 2, 12, 8, 3));
     s.Record(aiop::kEndBitmap);
     s.filter.Mark();
@@ -70,44 +69,17 @@ TEST(Raster, PlacementMatrixIsConsumedByOneImage)
     EXPECT_NE(s.filter.SinceMark().find(std::string(kIdentity) + "4 2 0 Xh\n"), std::string::npos);
 }
 
-TEST(Raster, ModelsGiveTypeBitsAndPlaceholder)
+TEST(Raster, ModelsGiveTypeAndBits)
 {
-    struct Case { int bitDepth, model; const char* tail; } cases[] = {
-        {8, 0, "8 1 0 0 0 0\n"}, {1, 1, "1 1 0 0 0 0\n"}, {8, 3, "8 3 0 0 0 0\n"},
-        {8, 4, "8 4 0 0 0 0\n"}, {16, 65535, "8 -1 0 0 0 0\n"},
+    const struct { int bitDepth, model; const char* tail; } cases[] = {
+        {8, 3, "8 3 0 0 0 0\n"}, {16, 65535, "8 -1 0 0 0 0\n"},  // grey, one-bit, CMYK: raster replay
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         ExportSession s;
         s.Record(aiop::kBeginBitmap, Image(10, 2, 10, c.bitDepth, c.model));
         EXPECT_NE(s.Drawing().find(std::string("0 0 10 2 10 2 ") + c.tail), std::string::npos)
             << c.model;
     }
-    // Model 2 is not exported: an 8 by 1 white placeholder, its rows ignored.
-    ExportSession s;
-    s.Record(aiop::kBeginBitmap, Image(100, 50, 100, 1, 2));
-    std::vector<unsigned char> row(100, 0x55);
-    EXPECT_EQ(Rows(s, 0, 0, row), "");
-    EXPECT_EQ(s.Record(aiop::kEndBitmap), 1);
-    EXPECT_EQ(s.Drawing(), std::string("%AI5_BeginRaster\n() 0 XG\n") + kIdentity + "8 1 0 Xh\n" +
-                               kIdentity + "0 0 8 1 8 1 1 1 0 0 0 0\n%%BeginData: 19 \nXI\n"
-                               "%FFFFFFFFFFFFFFFF\n%%EndData\nXH\n%AI5_EndRaster\nN\n");
-}
-
-TEST(Raster, RowsFormLinesOfThirtyBytesContinuedWithinARecord)
-{
-    ExportSession s;
-    s.Record(aiop::kBeginBitmap, Image(31, 1, 31, 8, 3));
-    std::vector<unsigned char> row(31);
-    for (int i = 0; i < 31; ++i)
-        row[i] = static_cast<unsigned char>(i * 8 + 1);
-    EXPECT_EQ(Rows(s, 0, 0, row), Reference(row, false));  // a full line, then "%" and one pair
-    s.filter.raster.bytesPerRow = 30;
-    row.resize(30);
-    EXPECT_EQ(Rows(s, 0, 0, row), Reference(row, false));  // "%", 60 digits, then an empty line
-    s.filter.raster.bytesPerRow = 20;
-    std::vector<unsigned char> two(40, 0xAB);
-    EXPECT_EQ(Rows(s, 4, 5, two), Reference(two, false));
-    EXPECT_EQ(Rows(s, 7, 7, two), Reference({two.begin(), two.begin() + 20}, false));
 }
 
 TEST(Raster, GreyAndOneBitRowsAreInvertedWithoutTouchingTheHostRows)

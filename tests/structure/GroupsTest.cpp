@@ -119,12 +119,3 @@ TEST(Groups, FailedFlushIsReportedAndTheTextKept)
         EXPECT_GT(s.filter.bufferLength, 0u) << opcode;
     }
 }
-
-TEST(Groups, SetMatrixStoresCAndDNegated)
-{
-    ExportSession s;
-    EXPECT_EQ(s.Record(aiop::kSetMatrix, SetMatrixData{1, 2, 3, 4, 5, 6}), 1);
-    const double want[6] = {1, 2, -3, -4, 5, 6};
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(s.filter.graphicsState.matrix[i], want[i]) << i;
-}

@@ -50,21 +50,6 @@ TEST(Layers, FirstExactNameGivesVisibilityAndPosition)
                                         "LB\n%AI5_EndLayer\nLB\n%AI5_EndLayer\n");
 }
 
-TEST(Layers, NamesThatWouldEndTheStringAreEscaped)
-{
-    const char* cases[][2] = {
-        {"Layer (1)", "Layer (1)"},  {"Notes :)", "Notes :\\)"},   {")(", "\\)\\("},
-        {"C:\\art", "C:\\\\art"},    {"two\nlines", "two\\rlines"}, {"\xE4 (", "\\344 \\("},
-    };
-    for (const auto& c : cases) {
-        ExportSession s;
-        Define(s, c[0]);
-        s.filter.Mark();
-        Begin(s, c[0]);
-        EXPECT_EQ(s.filter.SinceMark(), Opening("1  1 1 1 0 0 -1 0", c[1])) << c[0];
-    }
-}
-
 TEST(Layers, NamesAreReadNoFurtherThan255Characters)
 {
     ExportSession s;

@@ -55,8 +55,6 @@ TEST(TextObject, RunsBreakBeforeTheFirstChangedValueOnly)
              s.Record(aiop::kSetTextMatrix, UnitMatrix());
          },
          joined},
-        {"char spacing", charAttr([](SetCharAttrData& d) { d.charSpacing = 0.05; }),
-         a + "5.0000 5.0000 5.0000 TC\n" + b},
         {"two values in one gap",
          charAttr([](SetCharAttrData& d) {
              d.charSpacing = 0.05;
@@ -65,11 +63,6 @@ TEST(TextObject, RunsBreakBeforeTheFirstChangedValueOnly)
          }),
          a + "5.0000 5.0000 5.0000 TC\n105.0000 105.0000 105.0000 TW\n0 Tc\n0 Tw\n"
              "80.0000 100 Tz\n" + b},
-        {"font", charAttr([](SetCharAttrData& d) { d = CharAttr("Times New Roman", "Bold", 24, 1); }),
-         a + "/_TimesNewRomanPS-BoldMT 24.0000 18.0000 -6.0000 Tf\n" + b},
-        {"only sizeIsEm", charAttr([](SetCharAttrData& d) { d.sizeIsEm = 1; }), joined},
-        {"only kernClass", charAttr([](SetCharAttrData& d) { d.kernClass = 4; }),
-         "(AB) Tx 1 -5 Tk\n"},
         {"attributeWordA", charAttr([](SetCharAttrData& d) { d.attributeWordA = 1; }), a + b},
         {"attributeWordB", charAttr([](SetCharAttrData& d) { d.attributeWordB = 1; }), a + b},
         {"attributeValueC", charAttr([](SetCharAttrData& d) { d.attributeValueC = 1; }), a + b},
@@ -82,11 +75,6 @@ TEST(TextObject, RunsBreakBeforeTheFirstChangedValueOnly)
          a + "24.0000 0.0000 Tl\n" + b},
         {"leading", textAttr([](SetTextAttrData& d) { d.paragraphLeading = 6; }),
          a + "24.0000 6.0000 Tl\n" + b},
-        {"tracking", [](ExportSession& s) { s.Record(aiop::kSetTextTracking, 50.0); },
-         a + "50.0000 Tt\n" + b},
-        {"text scale",
-         [](ExportSession& s) { s.Record(aiop::kSetTextScale, SetTextScaleData{1.0, 2.0}); },
-         a + b},
         {"vertical offset", [](ExportSession& s) { s.Record(aiop::kSetTextVerOffset, 0.5); },
          a + b},
         {"matrix", [](ExportSession& s) { s.Record(aiop::kSetTextMatrix, UnitMatrix(0, 1)); },
@@ -120,83 +108,6 @@ TEST(TextObject, RunsBreakBeforeTheFirstChangedValueOnly)
     }
 }
 
-TEST(TextObject, RenderModeFollowsFillStrokeAndClipRegion)
-{
-    struct Case {
-        unsigned short fillType;
-        short strokeStyle;
-        bool inClip;
-        bool beginsInClip;
-        int mode;
-    };
-    const Case cases[] = {
-        {kFillSolid, kStrokeNone, false, false, 0},  {kFillGradient, kStrokeNone, false, false, 0},
-        {kFillNone, 0, false, false, 1},              {kFillSolid, 2, false, false, 2},
-        {kFillNone, kStrokeNone, false, false, 3},    {kFillSolid, 0, true, true, 3},
-        // The clip region opened after the object began: fill and stroke decide.
-        {kFillSolid, 0, true, false, 2},
-    };
-    for (const Case& c : cases) {
-        ExportSession s;
-        s.filter.graphicsState.fillType = c.fillType;
-        s.filter.graphicsState.stroke.style = c.strokeStyle;
-        s.filter.inClipRegion = c.beginsInClip;
-        s.Record(aiop::kBeginText);
-        s.filter.inClipRegion = c.inClip;
-        s.filter.Mark();
-        s.Record(aiop::kSetTextMatrix, UnitMatrix());
-        EXPECT_EQ(s.filter.SinceMark(),
-                  "1.0000 0.0000 0.0000 1.0000 0.0000 0.0000 0 Tp\n0 Tv\nTP\n" +
-                      std::to_string(c.mode) + " Tr\n")
-            << c.fillType << " " << c.strokeStyle << " " << c.inClip << c.beginsInClip;
-    }
-}
-
-TEST(TextObject, ClipTextLastsFromBeginToEndInsideTheRegion)
-{
-    ExportSession s;
-    s.filter.inClipRegion = true;
-    s.Record(aiop::kBeginText);
-    EXPECT_TRUE(s.filter.clipText);
-    s.Record(aiop::kEndText);
-    EXPECT_FALSE(s.filter.clipText);
-
-    s.Record(aiop::kBeginText);
-    s.filter.inClipRegion = false;
-    s.Record(aiop::kEndText);
-    EXPECT_TRUE(s.filter.clipText) << "cleared only while the region is open";
-}
-
-TEST(TextObject, EscapesParenthesesBackslashesAndBytesOutsidePrintable)
-{
-    ExportSession s;
-    s.Record(aiop::kBeginText);
-    s.filter.Mark();
-    SendText(s, "a(b)c\\d\n\r\t\x01\x1f\x7f\x80\xff~ ");
-    s.Record(aiop::kEndText);
-    EXPECT_EQ(s.filter.SinceMark(),
-              "(a\\(b\\)c\\\\d\\r\\r\\t\\001\\037\\177\\200\\377~ ) Tx 1 15 Tk\nTO\n");
-}
-
-TEST(TextObject, WritesTheKernValueOfEachClass)
-{
-    const std::pair<std::uint32_t, int> cases[] = {{0, 5},  {1, 15},  {2, 20},         {3, 0},
-                                                   {4, -5}, {5, 10},  {6, 15},         {7, 15},
-                                                   {100, 15}, {0xFFFFFFFFu, 15}};
-    for (const auto& [kernClass, kern] : cases) {
-        ExportSession s;
-        s.Record(aiop::kBeginText);
-        SetCharAttrData d = CharAttr();
-        d.kernClass = kernClass;
-        s.Record(aiop::kSetCharAttr, d);
-        s.filter.Mark();
-        SendText(s, "k");
-        s.Record(aiop::kEndText);
-        EXPECT_EQ(s.filter.SinceMark(), "(k) Tx 1 " + std::to_string(kern) + " Tk\nTO\n")
-            << kernClass;
-    }
-}
-
 TEST(TextObject, LongTextIsWrittenWhole)
 {
     // Every byte value, so the escaped run is up to four times the text.
@@ -224,35 +135,24 @@ TEST(TextObject, LongTextIsWrittenWhole)
     }
 }
 
-TEST(TextObject, FailedGrowthKeepsTheCollectedText)
+TEST(TextObject, FailedGrowthOrNullCharactersKeepTheCollectedText)
 {
     FaultGuard guard;
     const std::string longer(300, 'x');
-    // The first allocation grows the string, the second the work area.
-    for (long nth : {1, 2}) {
+    // The first allocation grows the string, the second the work area; 0 is no fault.
+    for (long nth : {0, 1, 2}) {
         ExportSession s;
         s.Record(aiop::kBeginText);
         s.filter.Mark();
         ASSERT_EQ(SendText(s, "abc"), 1);
         plat::SetFault(plat::kFaultAllocate, nth);
-        EXPECT_EQ(SendText(s, longer.c_str()), 0) << nth;
+        EXPECT_EQ(SendText(s, nth == 0 ? nullptr : longer.c_str()), 0) << nth;
         plat::ClearFaults();
+        EXPECT_EQ(s.Record(aiop::kText, nullptr), 0);
+        EXPECT_EQ(s.Record(aiop::kAppendText, nullptr), 0);
         EXPECT_EQ(s.Record(aiop::kEndText), 1);
         EXPECT_EQ(s.filter.SinceMark(), "(abc) Tx 1 15 Tk\nTO\n") << nth;
     }
-}
-
-TEST(TextObject, NullCharactersAddNothing)
-{
-    ExportSession s;
-    s.Record(aiop::kBeginText);
-    s.filter.Mark();
-    SendText(s, "abc");
-    EXPECT_EQ(SendText(s, nullptr), 0);
-    EXPECT_EQ(s.Record(aiop::kText, nullptr), 0);
-    EXPECT_EQ(s.Record(aiop::kAppendText, nullptr), 0);
-    s.Record(aiop::kEndText);
-    EXPECT_EQ(s.filter.SinceMark(), "(abc) Tx 1 15 Tk\nTO\n");
 }
 
 TEST(TextObject, FailedRunFlushEndsTheObjectWithoutTO)
@@ -262,11 +162,8 @@ TEST(TextObject, FailedRunFlushEndsTheObjectWithoutTO)
     s.Record(aiop::kBeginText);
     SendText(s, "abc");
     // Leave less headroom than a run needs, so writing it flushes.
-    s.filter.bufferLength = 0;
-    ASSERT_EQ(s.filter.EnsureRoom(s.filter.bufferSize - 100), 1);
-    std::memset(s.filter.buffer, ' ', s.filter.bufferSize - 100);
-    s.filter.bufferLength = s.filter.bufferSize - 100;
-    s.filter.buffer[s.filter.bufferLength] = '\0';
+    s.filter.WriteBufferToExportFile(0);
+    s.filter.Append(std::string(s.filter.bufferSize - 100, ' ').c_str());
     plat::SetFault(plat::kFaultWrite, 1);
     EXPECT_EQ(s.Record(aiop::kEndText), 0);
     plat::ClearFaults();
