@@ -31,22 +31,6 @@ bool SameColor(const SetColorByValueData& stored, const SetColorByValueData& giv
     return stored.red == given.red && stored.green == given.green && stored.blue == given.blue;
 }
 
-void StoreColor(SetColorByValueData& stored, const SetColorByValueData& given)
-{
-    // Only the group the model names is taken; the other keeps its values.
-    stored.model = given.model;
-    if (given.model != 0) {
-        stored.cyan = given.cyan;
-        stored.magenta = given.magenta;
-        stored.yellow = given.yellow;
-        stored.black = given.black;
-    } else {
-        stored.red = given.red;
-        stored.green = given.green;
-        stored.blue = given.blue;
-    }
-}
-
 // Does the text end with the whole operator token op (preceded by a blank,
 // a line break or nothing)? Other operators also end in these letters.
 bool EndsWithOperator(const char* text, unsigned int length, const char* op)

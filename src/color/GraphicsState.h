@@ -32,3 +32,20 @@ enum : short { kStrokeNone = 5 };
 constexpr double kOneOver255 = 0.00392156862745098;
 
 constexpr int kDefinitionSlots = 1024;
+
+// Takes the colour group that the model names (CMYK for any model but 0);
+// the other group keeps its values.
+inline void StoreColor(SetColorByValueData& stored, const SetColorByValueData& given)
+{
+    stored.model = given.model;
+    if (given.model != 0) {
+        stored.cyan = given.cyan;
+        stored.magenta = given.magenta;
+        stored.yellow = given.yellow;
+        stored.black = given.black;
+    } else {
+        stored.red = given.red;
+        stored.green = given.green;
+        stored.blue = given.blue;
+    }
+}

@@ -73,19 +73,7 @@ int AAIExportFilter::SetStroke(SetStrokeData* data)
             graphicsState.fillType = kFillNone;
             stroke.style = 0;
             bufferLength += AppendStringToBuffer(buffer + bufferLength, "[ ] 0 d 0 w ");
-            const SetColorByValueData& fill = graphicsState.fillColor;
-            SetColorByValueData& line = graphicsState.strokeColor;
-            line.model = fill.model;
-            if (fill.model == 0) {
-                line.red = fill.red;
-                line.green = fill.green;
-                line.blue = fill.blue;
-            } else {
-                line.cyan = fill.cyan;
-                line.magenta = fill.magenta;
-                line.yellow = fill.yellow;
-                line.black = fill.black;
-            }
+            StoreColor(graphicsState.strokeColor, graphicsState.fillColor);
             ResetFillColor();
             graphicsState.fillByName = 0;
             graphicsState.fillColorName.name[0] = '\0';

@@ -230,6 +230,8 @@ protected:
     static const char* LookUpPostScriptName(const char* hostName);
     // Before the first changed attribute after a string, writes the pending run once.
     int BreakRun();
+    template <class T>
+    int KeepRunValue(T& stored, T incoming);
 
     // ---- structure/ ----
     void ClearLayerDefinitions();

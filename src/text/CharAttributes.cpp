@@ -51,20 +51,23 @@ void JoinHostName(char (&joined)[kJoinedNameArea], const char (&face)[kNameArray
 
 }  // namespace
 
+// A value without an operator still ends the pending run when it changes.
+template <class T>
+int AAIExportFilter::KeepRunValue(T& stored, T incoming)
+{
+    if (textStarted && incoming == stored)
+        return 1;
+    if (!BreakRun())
+        return 0;
+    stored = incoming;
+    return 1;
+}
+
 int AAIExportFilter::SetCharAttr(SetCharAttrData* data)
 {
     if (data == nullptr)
         return 0;
     TextState& t = textState;
-    // A value without an operator still ends the run when it changes.
-    auto keep = [this](auto& stored, auto incoming) {
-        if (textStarted && incoming == stored)
-            return 1;
-        if (!BreakRun())
-            return 0;
-        stored = incoming;
-        return 1;
-    };
 
     // sizeIsEm is left out of the comparison: alone it changes neither the font nor the run.
     const double fontSize = data->fontSize;
@@ -109,8 +112,8 @@ int AAIExportFilter::SetCharAttr(SetCharAttrData* data)
         bufferLength += AppendStringToBuffer(buffer + bufferLength, "TW\n0 Tc\n0 Tw\n");
     }
 
-    if (!keep(t.attributeWordA, data->attributeWordA) ||
-        !keep(t.attributeWordB, data->attributeWordB))
+    if (!KeepRunValue(t.attributeWordA, data->attributeWordA) ||
+        !KeepRunValue(t.attributeWordB, data->attributeWordB))
         return 0;
 
     // The kern value belongs to the run as it is written, so a change alone joins the run.
@@ -125,8 +128,8 @@ int AAIExportFilter::SetCharAttr(SetCharAttrData* data)
         bufferLength += AppendStringToBuffer(buffer + bufferLength, "100 Tz\n");
     }
 
-    return keep(t.attributeValueC, data->attributeValueC) &&
-           keep(t.attributeValueD, data->attributeValueD);
+    return KeepRunValue(t.attributeValueC, data->attributeValueC) &&
+           KeepRunValue(t.attributeValueD, data->attributeValueD);
 }
 
 int AAIExportFilter::SetTextAttr(SetTextAttrData* data)
@@ -134,14 +137,6 @@ int AAIExportFilter::SetTextAttr(SetTextAttrData* data)
     if (data == nullptr)
         return 0;
     TextState& t = textState;
-    auto keep = [this](auto& stored, auto incoming) {
-        if (textStarted && incoming == stored)
-            return 1;
-        if (!BreakRun())
-            return 0;
-        stored = incoming;
-        return 1;
-    };
 
     const std::uint32_t alignment = data->alignment;
     if (!textStarted || alignment != t.alignment) {
@@ -152,9 +147,9 @@ int AAIExportFilter::SetTextAttr(SetTextAttrData* data)
         bufferLength += AppendStringToBuffer(buffer + bufferLength, "Ta\n");
     }
 
-    if (!keep(t.paragraphWordB, data->paragraphWordB) ||
-        !keep(t.paragraphWordC, data->paragraphWordC) ||
-        !keep(t.paragraphWordD, data->paragraphWordD))
+    if (!KeepRunValue(t.paragraphWordB, data->paragraphWordB) ||
+        !KeepRunValue(t.paragraphWordC, data->paragraphWordC) ||
+        !KeepRunValue(t.paragraphWordD, data->paragraphWordD))
         return 0;
 
     // paragraphWordE has no operand of its own but travels with the leading: a change rewrites Tl.
