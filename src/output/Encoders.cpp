@@ -1,7 +1,11 @@
 // Numbers, strings and names as PostScript tokens.
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "filter/AAIExportFilter.h"
 
@@ -20,6 +24,114 @@ struct HexTable {
     }
 };
 constexpr HexTable kHex;
+
+// Four bytes to eight upper-case hex digits at once, in memory order: each
+// byte spreads into a 16-bit lane holding its high nibble first, then every
+// nibble becomes '0'..'9' or, with 7 more, 'A'..'F'.
+inline void HexFour(char* out, const unsigned char* in)
+{
+    std::uint64_t y = static_cast<std::uint64_t>(in[0]) | static_cast<std::uint64_t>(in[1]) << 16 |
+                      static_cast<std::uint64_t>(in[2]) << 32 |
+                      static_cast<std::uint64_t>(in[3]) << 48;
+    const std::uint64_t nibbles = ((y >> 4) & 0x000F000F000F000FULL) |
+                                  ((y & 0x000F000F000F000FULL) << 8);
+    const std::uint64_t letters = ((nibbles + 0x0606060606060606ULL) >> 4) & 0x0101010101010101ULL;
+    const std::uint64_t ascii = nibbles + 0x3030303030303030ULL + letters * 7;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::memcpy(out, &ascii, 8);
+#else
+    for (int b = 0; b < 8; ++b)
+        out[b] = static_cast<char>(ascii >> (8 * b));
+#endif
+}
+
+#ifdef __SSE2__
+// Sixteen bytes to thirty-two hex digits with SSE2, the same nibble rule.
+inline void HexSixteen(char* out, const unsigned char* in)
+{
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i mask = _mm_set1_epi8(0x0F);
+    const __m128i high = _mm_and_si128(_mm_srli_epi16(bytes, 4), mask);
+    const __m128i low = _mm_and_si128(bytes, mask);
+    const __m128i nine = _mm_set1_epi8(9);
+    const __m128i zero = _mm_set1_epi8('0');
+    const __m128i seven = _mm_set1_epi8(7);
+    auto ascii = [&](__m128i n) {
+        const __m128i letters = _mm_and_si128(_mm_cmpgt_epi8(n, nine), seven);
+        return _mm_add_epi8(_mm_add_epi8(n, zero), letters);
+    };
+    const __m128i h = ascii(high);
+    const __m128i l = ascii(low);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(h, l));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi8(h, l));
+}
+#endif
+
+// "00" to "99": integer digits two at a time.
+struct DigitPairs {
+    char pairs[100][2];
+    constexpr DigitPairs() : pairs()
+    {
+        for (int i = 0; i < 100; ++i) {
+            pairs[i][0] = static_cast<char>('0' + i / 10);
+            pairs[i][1] = static_cast<char>('0' + i % 10);
+        }
+    }
+};
+constexpr DigitPairs kDigits;
+
+// Writes value (below 10^10) in decimal; returns the end.
+char* WriteUnsigned(char* out, std::uint64_t value)
+{
+    char digits[20];
+    char* p = digits + sizeof digits;
+    while (value >= 100) {
+        const char* pair = kDigits.pairs[value % 100];
+        value /= 100;
+        *--p = pair[1];
+        *--p = pair[0];
+    }
+    if (value >= 10) {
+        const char* pair = kDigits.pairs[value];
+        *--p = pair[1];
+        *--p = pair[0];
+    } else {
+        *--p = static_cast<char>('0' + value);
+    }
+    const std::size_t n = static_cast<std::size_t>(digits + sizeof digits - p);
+    std::memcpy(out, p, n);
+    return out + n;
+}
+
+// Below 2^40 ten-thousandths the scaled value carries at least 12 fraction
+// bits, so its error (half an ulp, at most 2^-13) can only change the
+// rounding when the fraction lies within 2^-12 of one half.
+constexpr double kFastLimit = 1099511627776.0;  // 2^40
+constexpr double kTieMargin = 1.0 / 4096;
+
+// "%.4f" of a finite value by integer digit generation; false when the value
+// is too large or too close to a tie to be sure, so the caller falls back.
+bool FastFixed4(char*& out, double value)
+{
+    const double magnitude = std::fabs(value);
+    const double scaled = magnitude * 10000.0;
+    if (!(scaled < kFastLimit))
+        return false;
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;
+    if (std::fabs(fraction - 0.5) <= kTieMargin)
+        return false;
+    std::uint64_t units = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    if (std::signbit(value))
+        *out++ = '-';  // printf keeps the sign of values that round to zero
+    out = WriteUnsigned(out, units / 10000);
+    const unsigned decimals = static_cast<unsigned>(units % 10000);
+    out[0] = '.';
+    std::memcpy(out + 1, kDigits.pairs[decimals / 100], 2);
+    std::memcpy(out + 3, kDigits.pairs[decimals % 100], 2);
+    out += 5;
+    return true;
+}
 
 }  // namespace
 
@@ -47,7 +159,9 @@ unsigned int AAIExportFilter::FloatToString(char* dst, double value)
     if (!std::isfinite(value))
         value = 0.0;
     // Exactly what "%.4f" writes, without the locale and far faster.
-    char* end = std::to_chars(dst, dst + kMaxRealToken - 1, value, std::chars_format::fixed, 4).ptr;
+    char* end = dst;
+    if (!FastFixed4(end, value))
+        end = std::to_chars(dst, dst + kMaxRealToken - 1, value, std::chars_format::fixed, 4).ptr;
     *end++ = ' ';
     *end = '\0';
     return static_cast<unsigned int>(end - dst);
@@ -136,16 +250,26 @@ unsigned int AAIExportFilter::HexToPSCommentHexString(char* dst, const unsigned 
         return 0;
     char* out = dst;
     // The running index continues across rows: lines of 30 bytes, each opened by "%".
-    long long k = static_cast<long long>(row) * count;
+    const long long k = static_cast<long long>(row) * count;
     int column = static_cast<int>(((k % 30) + 30) % 30);
-    for (int i = 0; i < count; ++i) {
+    int i = 0;
+    while (i < count) {
         if (column == 0)
             *out++ = '%';
-        const char* pair = kHex.pairs[bytes[i]];
-        out[0] = pair[0];
-        out[1] = pair[1];
-        out += 2;
-        if (++column == 30) {
+        const int run = count - i < 30 - column ? count - i : 30 - column;
+        const unsigned char* p = bytes + i;
+        const unsigned char* const end = p + run;
+#ifdef __SSE2__
+        for (; end - p >= 16; p += 16, out += 32)
+            HexSixteen(out, p);
+#endif
+        for (; end - p >= 4; p += 4, out += 8)
+            HexFour(out, p);
+        for (; p != end; ++p, out += 2)
+            std::memcpy(out, kHex.pairs[*p], 2);
+        i += run;
+        column += run;
+        if (column == 30) {
             *out++ = '\n';
             column = 0;
         }

@@ -132,3 +132,70 @@ TEST(HexEncoder, ContinuesLinesAcrossRows)
               "%000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D\n");
     EXPECT_EQ(FilterProbe::HexToPSCommentHexString(line, row, 0, 3), 0u);
 }
+
+TEST(FloatToString, MatchesPrintfAroundTiesAndMagnitudes)
+{
+    // Tens of millions of values where a fast formatter goes wrong first:
+    // exact ties, one ulp either side of ties, powers of ten, values that
+    // round to -0.0000, the edge of the fast range and beyond it.
+    std::mt19937_64 random(2024);
+    std::uniform_int_distribution<long long> units(-99999999999LL, 99999999999LL);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    char want[400];
+    long checked = 0;
+    auto check = [&](double v) {
+        std::snprintf(want, sizeof want, "%.4f ", v);
+        ASSERT_EQ(Float(v), want) << std::hexfloat << v;
+        ++checked;
+    };
+#ifdef AIEXPORT_SANITIZED
+    const int rounds = 125000;  // the instrumented build samples a twentieth
+#else
+    const int rounds = 2500000;
+#endif
+    for (int i = 0; i < rounds; ++i) {
+        const double tie = (static_cast<double>(units(random)) + 0.5) / 10000.0;
+        check(tie);
+        check(std::nextafter(tie, HUGE_VAL));
+        check(std::nextafter(tie, -HUGE_VAL));
+        check(unit(random) * 0.0001);
+        check(std::ldexp(unit(random), static_cast<int>(random() % 80) - 30));
+        check(static_cast<double>(units(random)) / 10000.0);
+        check(unit(random) * 1.2e8);
+        check(unit(random));
+    }
+    for (int e = -320; e <= 308; ++e) {
+        const double p = std::pow(10.0, e);
+        for (double v : {p, -p, std::nextafter(p, 0.0), std::nextafter(p, HUGE_VAL)})
+            check(v);
+    }
+    for (int k = 0; k < 100000; ++k)
+        check(k / 32.0);  // exact binary ties such as 0.03125
+    EXPECT_GT(checked, 8L * rounds);
+}
+
+TEST(HexEncoder, MatchesTheLineRuleForAnyRowAndLength)
+{
+    std::mt19937 random(99);
+    for (int trial = 0; trial < 2000; ++trial) {
+        const int count = static_cast<int>(random() % 100);
+        const int row = static_cast<int>(random() % 50);
+        std::vector<unsigned char> bytes(static_cast<std::size_t>(count) + 1);
+        for (auto& b : bytes)
+            b = static_cast<unsigned char>(random());
+        std::string want;
+        for (int i = 0; i < count; ++i) {
+            const long long k = static_cast<long long>(row) * count + i;
+            char pair[3];
+            std::snprintf(pair, sizeof pair, "%02X", bytes[static_cast<std::size_t>(i)]);
+            if (k % 30 == 0)
+                want += '%';
+            want += pair;
+            if (k % 30 == 29)
+                want += '\n';
+        }
+        std::vector<char> out(static_cast<std::size_t>(count) * 3 + 8);
+        const unsigned n = FilterProbe::HexToPSCommentHexString(out.data(), bytes.data(), count, row);
+        ASSERT_EQ(std::string(out.data(), n), want) << count << " " << row;
+    }
+}

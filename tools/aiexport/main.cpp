@@ -1,2 +1,311 @@
-// Placeholder until the replay tool lands.
-int main() { return 0; }
+// aiexport: replays a record script through the filter module, as a host would.
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ModuleLoader.h"
+#include "RecordScript.h"
+#include "host/AHostExportFilter.h"
+#include "host/Opcodes.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitRecordFailed = 1;
+constexpr int kExitUsage = 2;
+
+// Far beyond any drawing; keeps a stray huge file from exhausting memory
+// (a record takes some hundred bytes however short its line).
+constexpr std::size_t kMaxScriptBytes = 64u << 20;
+
+const char kUsage[] =
+    "Usage: aiexport [--module PATH] SCRIPT OUTPUT\n"
+    "       aiexport [--module PATH]\n"
+    "       aiexport --help\n"
+    "\n"
+    "Replays the record script SCRIPT (\"-\" reads standard input) through the\n"
+    "export filter module into OUTPUT, as a host application would: it loads the\n"
+    "module with dlopen, calls getFilter, exportFile(OUTPUT) and writeData once\n"
+    "per record. Records that fail are reported and the replay goes on.\n"
+    "\n"
+    "Without SCRIPT and OUTPUT it exports the built-in sample drawing to sample.ai\n"
+    "in the current directory and says where it wrote it.\n"
+    "\n"
+    "Options:\n"
+    "  --module PATH  load this module instead of the default one, which is\n"
+    "                 libaiexport.so.1 beside this program, in its build tree\n"
+    "                 (../../), or in ../lib of an installed layout\n"
+    "  -h, --help     show this text\n"
+    "  --version      show the version\n"
+    "\n"
+    "A record script is UTF-8 text, one record a line: the operation's name\n"
+    "(BeginPicture, MoveTo, ...) or its opcode number, then the payload's fields\n"
+    "in structure order; '#' begins a comment. For example:\n"
+    "  BeginPicture 0 0 8.5 11\n"
+    "  BeginDrawingSection 8.5 11\n"
+    "  EndPicture\n"
+    "The grammar, every record with its fields and the directives @file and\n"
+    "@drawing are documented in docs/record-script.md.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  every record succeeded\n"
+    "  1  a record failed (reported as FILE:LINE: record NAME failed), or the\n"
+    "     module refused the output file\n"
+    "  2  bad usage, unreadable or malformed script (reported as\n"
+    "     FILE:LINE:COLUMN: message, before any record is sent), a file of @file\n"
+    "     that cannot be written, or a module that cannot be loaded\n"
+    "\n"
+    "SOURCE_DATE_EPOCH, when set, fixes the creation date written in the file.\n";
+
+int Usage(const std::string& message)
+{
+    std::fprintf(stderr, "aiexport: %s\nTry 'aiexport --help' for more information.\n",
+                 message.c_str());
+    return kExitUsage;
+}
+
+bool ReadAll(int fd, std::string& text, std::string& error)
+{
+    char chunk[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error = std::strerror(errno);
+            return false;
+        }
+        if (n == 0)
+            return true;
+        if (text.size() + static_cast<std::size_t>(n) > kMaxScriptBytes) {
+            error = "larger than 64 MiB";
+            return false;
+        }
+        text.append(chunk, static_cast<std::size_t>(n));
+    }
+}
+
+bool ReadScript(const std::string& path, std::string& text, std::string& error)
+{
+    if (path == "-")
+        return ReadAll(STDIN_FILENO, text, error);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const bool ok = ReadAll(fd, text, error);
+    ::close(fd);
+    return ok;
+}
+
+std::string CurrentDirectory()
+{
+    char buffer[PATH_MAX];
+    return ::getcwd(buffer, sizeof buffer) != nullptr ? buffer : ".";
+}
+
+// The absolute directory of the output file, for ${OUTDIR} and @file.
+std::string OutputDirectory(const std::string& output)
+{
+    const std::size_t slash = output.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : output.substr(0, slash);
+    char resolved[PATH_MAX];
+    if (::realpath(dir.c_str(), resolved) != nullptr)
+        return resolved;
+    return dir[0] == '/' ? dir : CurrentDirectory() + "/" + dir;
+}
+
+std::string FileNameOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool WriteWhole(const std::string& path, const std::vector<unsigned char>& bytes, std::string& error)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = std::strerror(n < 0 ? errno : EIO);
+            ::close(fd);
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+std::string Position(const recordscript::Replay& replay, std::uint16_t source, std::uint32_t line)
+{
+    std::string text = replay.sources[source];
+    if (line != 0)
+        text += ":" + std::to_string(line);
+    return text;
+}
+
+struct Run {
+    std::string modulePath;
+    std::string output;
+    bool sample = false;
+};
+
+int Send(const Run& run, recordscript::Replay& replay, const std::string& outDir)
+{
+    for (const recordscript::FileDirective& file : replay.files)
+        if (file.name == FileNameOf(run.output)) {
+            std::fprintf(stderr, "%s: @file \"%s\" would overwrite the output\n",
+                         Position(replay, file.source, file.line).c_str(), file.name.c_str());
+            return kExitUsage;
+        }
+
+    LoadedModule module;
+    std::string error;
+    if (!LoadModule(run.modulePath, module, error)) {
+        std::fprintf(stderr, "aiexport: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    AHostExportFilter* filter = module.getFilter();
+    if (filter == nullptr) {
+        std::fprintf(stderr, "aiexport: getFilter of %s returned no filter\n", module.path.c_str());
+        return kExitUsage;
+    }
+
+    for (const recordscript::FileDirective& file : replay.files) {
+        const std::string path = outDir + "/" + file.name;
+        if (!WriteWhole(path, file.bytes, error)) {
+            std::fprintf(stderr, "%s: cannot write %s: %s\n",
+                         Position(replay, file.source, file.line).c_str(), path.c_str(),
+                         error.c_str());
+            return kExitUsage;
+        }
+    }
+
+    std::vector<char> target(run.output.begin(), run.output.end());
+    target.push_back('\0');
+    if (filter->exportFile(target.data()) == 0) {
+        std::fprintf(stderr,
+                     "aiexport: the module refused the output file %s (exportFile failed): "
+                     "check that its directory exists and is writable and that it is not a "
+                     "directory or a read-only file\n",
+                     run.output.c_str());
+        return kExitRecordFailed;
+    }
+
+    bool failed = false;
+    bool ended = false;
+    for (recordscript::Record& record : replay.records) {
+        if (filter->writeData(record.opcode, record.Bind()) == 0) {
+            const char* name = recordscript::RecordName(record.opcode);
+            std::fprintf(stderr, "%s: record %s failed\n",
+                         Position(replay, record.source, record.line).c_str(),
+                         name != nullptr ? name : std::to_string(record.opcode).c_str());
+            failed = true;
+        }
+        ended = ended || record.opcode == aiop::kEndPicture;
+    }
+    if (!ended)
+        std::fprintf(stderr, "aiexport: warning: the script sends no EndPicture, so %s was not written\n",
+                     run.output.c_str());
+    if (failed)
+        return kExitRecordFailed;
+    if (run.sample) {
+        std::string also;
+        for (const recordscript::FileDirective& file : replay.files)
+            also += (also.empty() ? " (with " : ", ") + file.name;
+        if (!also.empty())
+            also += " beside it)";
+        std::printf("aiexport: wrote the built-in sample drawing to %s/%s%s\n", outDir.c_str(),
+                    FileNameOf(run.output).c_str(), also.c_str());
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Run run;
+    std::vector<std::string> positional;
+    bool optionsDone = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (optionsDone || arg == "-" || arg.empty() || arg[0] != '-') {
+            positional.push_back(arg);
+        } else if (arg == "--") {
+            optionsDone = true;
+        } else if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return kExitOk;
+        } else if (arg == "--version") {
+            std::printf("aiexport %s\n", AIEXPORT_VERSION);
+            return kExitOk;
+        } else if (arg == "--module") {
+            if (i + 1 >= argc)
+                return Usage("--module needs a path");
+            run.modulePath = argv[++i];
+            if (run.modulePath.empty())
+                return Usage("--module needs a path");
+        } else if (arg.rfind("--module=", 0) == 0) {
+            run.modulePath = arg.substr(9);
+            if (run.modulePath.empty())
+                return Usage("--module needs a path");
+        } else {
+            return Usage("unknown option '" + arg + "'");
+        }
+    }
+
+    recordscript::Replay replay;
+    std::string errorSource;
+    recordscript::Diagnostic diagnostic;
+    std::string outDir;
+    if (positional.empty()) {
+        run.sample = true;
+        run.output = "sample.ai";
+        outDir = OutputDirectory(run.output);
+        if (!recordscript::ComposeSample(outDir, replay, errorSource, diagnostic)) {
+            std::fprintf(stderr, "%s:%u:%u: %s\n", errorSource.c_str(), diagnostic.line,
+                         diagnostic.column, diagnostic.message.c_str());
+            return kExitUsage;
+        }
+    } else if (positional.size() == 2) {
+        const std::string& scriptPath = positional[0];
+        run.output = positional[1];
+        std::string text;
+        std::string error;
+        if (!ReadScript(scriptPath, text, error)) {
+            std::fprintf(stderr, "aiexport: cannot read %s: %s\n", scriptPath.c_str(), error.c_str());
+            return kExitUsage;
+        }
+        outDir = OutputDirectory(run.output);
+        const std::string sourceName = scriptPath == "-" ? "<stdin>" : scriptPath;
+        if (!recordscript::LoadScript(text, sourceName, outDir, replay, errorSource, diagnostic)) {
+            std::fprintf(stderr, "%s:%u:%u: %s\n", errorSource.c_str(), diagnostic.line,
+                         diagnostic.column, diagnostic.message.c_str());
+            return kExitUsage;
+        }
+    } else {
+        return Usage(positional.size() == 1 ? "missing OUTPUT after the script"
+                                            : "too many arguments");
+    }
+    return Send(run, replay, outDir);
+}
