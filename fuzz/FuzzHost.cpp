@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
@@ -147,6 +148,20 @@ void FuzzHost::CheckNothingLeft() const
         Fail("the target's directory holds: " + Listing(outDir));
     if (Listing(tmpDir) != "")
         Fail("the temporary directory holds: " + Listing(tmpDir));
+}
+
+void FuzzHost::ConfinePath(unsigned char* pathBitmapPayload) const
+{
+    char path[sizeof PathBitmapData::filePath];
+    std::memcpy(path, pathBitmapPayload, sizeof path);
+    const std::size_t length = strnlen(path, sizeof path);
+    std::string confined = filesDir + "/";
+    for (std::size_t i = 0; i < length; ++i)
+        confined += path[i] == '/' || path[i] == '\\' ? '_' : path[i];
+    const std::size_t keep =
+        std::min(confined.size(), length < sizeof path ? sizeof path - 1 : sizeof path);
+    std::memset(pathBitmapPayload, 0, sizeof path);
+    std::memcpy(pathBitmapPayload, confined.data(), keep);
 }
 
 void FuzzHost::PutFile(const std::string& name, const std::uint8_t* data, std::size_t size) const

@@ -22,6 +22,10 @@ public:
     void CheckAfterEnd(int result);
     // After the filter object is gone: nothing of it remains on disk.
     void CheckNothingLeft() const;
+    // Linked files are opened by the filter: makes the path of a PathBitmap
+    // payload name a file in the directory of linked files, where only the
+    // fuzzer's own files live. A path without its NUL stays without one.
+    void ConfinePath(unsigned char* pathBitmapPayload) const;
     const std::string& FilesDir() const { return filesDir; }
     // Writes a file into the directory of linked files.
     void PutFile(const std::string& name, const std::uint8_t* data, std::size_t size) const;

@@ -80,21 +80,6 @@ std::size_t RowCount(std::int16_t firstRow, std::int16_t lastRow)
     return static_cast<std::size_t>(span < 0 ? -static_cast<int>(span) : span);
 }
 
-// Linked files are opened by the filter: every path names a file in the
-// fuzzer's own directory, where only the files it wrote live. A path without
-// its NUL stays without one.
-void ConfinePath(char (&path)[sizeof PathBitmapData::filePath], const std::string& dir)
-{
-    const std::size_t length = strnlen(path, sizeof path);
-    std::string confined = dir + "/";
-    for (std::size_t i = 0; i < length; ++i)
-        confined += path[i] == '/' || path[i] == '\\' ? '_' : path[i];
-    const std::size_t keep = std::min(confined.size(), length < sizeof path ? sizeof path - 1
-                                                                              : sizeof path);
-    std::memset(path, 0, sizeof path);
-    std::memcpy(path, confined.data(), keep);
-}
-
 // A small RGB TIFF that seeds link as "t.tif".
 const std::uint8_t kLinkedTiff[] = {
     'I', 'I', 42, 0, 8, 0, 0, 0,  4, 0,
@@ -167,10 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             in.Fill(block.data(), block.size());
             reliability::BreakNonFiniteWords(block.data(), block.size());
             if (record.opcode == aiop::kPathBitmap) {
-                PathBitmapData link;
-                std::memcpy(&link, block.data(), sizeof link);
-                ConfinePath(link.filePath, host.FilesDir());
-                std::memcpy(block.data(), &link, sizeof link);
+                host.ConfinePath(block.data());
             }
             payload = block.data();
             break;
