@@ -227,10 +227,17 @@ protected:
     // ---- raster/ ----
     int GetBitmapInformation(const char* path, unsigned short fileType, int& imageType,
                              int& bitsPerSample, int& width, int& height);
-    static int Read_INT32_FromFile(AImportFile file, int littleEndian);
-    static int Read_INT16_FromFile(AImportFile file, int littleEndian);
-    static unsigned int Read_UINT32_FromFile(AImportFile file, int littleEndian);
-    static unsigned short Read_UINT16_FromFile(AImportFile file, int littleEndian);
+    // A read that ends early sets *shortRead (when given) and never clears it,
+    // so a whole header can be read first and checked once.
+    static int Read_INT32_FromFile(AImportFile file, int littleEndian, bool* shortRead = nullptr);
+    static int Read_INT16_FromFile(AImportFile file, int littleEndian, bool* shortRead = nullptr);
+    static unsigned int Read_UINT32_FromFile(AImportFile file, int littleEndian,
+                                             bool* shortRead = nullptr);
+    static unsigned short Read_UINT16_FromFile(AImportFile file, int littleEndian,
+                                               bool* shortRead = nullptr);
+    // Grey and one-bit rows go out inverted; the host's bytes stay as they are.
+    static unsigned int HexToPSCommentHexStringInverted(char* dst, const unsigned char* bytes,
+                                                        int count, int row);
 
     // ---- state: target and temporary files ----
     char descriptorText[80] = {};

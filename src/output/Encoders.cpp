@@ -27,12 +27,16 @@ constexpr HexTable kHex;
 
 // Four bytes to eight upper-case hex digits at once, in memory order: each
 // byte spreads into a 16-bit lane holding its high nibble first, then every
-// nibble becomes '0'..'9' or, with 7 more, 'A'..'F'.
+// nibble becomes '0'..'9' or, with 7 more, 'A'..'F'. A flip of 0xFF writes
+// 255 - b for every byte b (inverted rows) at no extra cost.
+template <unsigned char Flip>
 inline void HexFour(char* out, const unsigned char* in)
 {
-    std::uint64_t y = static_cast<std::uint64_t>(in[0]) | static_cast<std::uint64_t>(in[1]) << 16 |
-                      static_cast<std::uint64_t>(in[2]) << 32 |
-                      static_cast<std::uint64_t>(in[3]) << 48;
+    const std::uint64_t y = (static_cast<std::uint64_t>(in[0]) |
+                             static_cast<std::uint64_t>(in[1]) << 16 |
+                             static_cast<std::uint64_t>(in[2]) << 32 |
+                             static_cast<std::uint64_t>(in[3]) << 48) ^
+                            Flip * 0x0001000100010001ULL;
     const std::uint64_t nibbles = ((y >> 4) & 0x000F000F000F000FULL) |
                                   ((y & 0x000F000F000F000FULL) << 8);
     const std::uint64_t letters = ((nibbles + 0x0606060606060606ULL) >> 4) & 0x0101010101010101ULL;
@@ -47,9 +51,11 @@ inline void HexFour(char* out, const unsigned char* in)
 
 #ifdef __SSE2__
 // Sixteen bytes to thirty-two hex digits with SSE2, the same nibble rule.
+template <unsigned char Flip>
 inline void HexSixteen(char* out, const unsigned char* in)
 {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i bytes = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)),
+                                        _mm_set1_epi8(static_cast<char>(Flip)));
     const __m128i mask = _mm_set1_epi8(0x0F);
     const __m128i high = _mm_and_si128(_mm_srli_epi16(bytes, 4), mask);
     const __m128i low = _mm_and_si128(bytes, mask);
@@ -243,8 +249,10 @@ unsigned int AAIExportFilter::StandardFilePath(char* dst, const char* path)
     return static_cast<unsigned int>(out - dst);
 }
 
-unsigned int AAIExportFilter::HexToPSCommentHexString(char* dst, const unsigned char* bytes,
-                                                      int count, int row)
+namespace {
+
+template <unsigned char Flip>
+unsigned int WriteHexLines(char* dst, const unsigned char* bytes, int count, int row)
 {
     if (count < 1)
         return 0;
@@ -261,12 +269,12 @@ unsigned int AAIExportFilter::HexToPSCommentHexString(char* dst, const unsigned 
         const unsigned char* const end = p + run;
 #ifdef __SSE2__
         for (; end - p >= 16; p += 16, out += 32)
-            HexSixteen(out, p);
+            HexSixteen<Flip>(out, p);
 #endif
         for (; end - p >= 4; p += 4, out += 8)
-            HexFour(out, p);
+            HexFour<Flip>(out, p);
         for (; p != end; ++p, out += 2)
-            std::memcpy(out, kHex.pairs[*p], 2);
+            std::memcpy(out, kHex.pairs[*p ^ Flip], 2);
         i += run;
         column += run;
         if (column == 30) {
@@ -276,4 +284,19 @@ unsigned int AAIExportFilter::HexToPSCommentHexString(char* dst, const unsigned 
     }
     *out = '\0';
     return static_cast<unsigned int>(out - dst);
+}
+
+}  // namespace
+
+unsigned int AAIExportFilter::HexToPSCommentHexString(char* dst, const unsigned char* bytes,
+                                                      int count, int row)
+{
+    return WriteHexLines<0>(dst, bytes, count, row);
+}
+
+unsigned int AAIExportFilter::HexToPSCommentHexStringInverted(char* dst,
+                                                              const unsigned char* bytes,
+                                                              int count, int row)
+{
+    return WriteHexLines<0xFF>(dst, bytes, count, row);
 }

@@ -217,6 +217,7 @@ public:
     using AAIExportFilter::prologEndMark;
     using AAIExportFilter::setupEndMark;
     using AHostExportFilter::targetFile;
+    using AAIExportFilter::HexToPSCommentHexStringInverted;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();

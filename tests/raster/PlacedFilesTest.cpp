@@ -1,0 +1,183 @@
+// Placed EPS files and linked TIFF files: the objects written and the header reader.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "host/Opcodes.h"
+#include "platform/Platform.h"
+#include "support/ExportSession.h"
+
+namespace {
+
+struct Entry {
+    std::uint16_t tag, type;
+    std::uint32_t count, field;
+};
+
+// A TIFF file as the reader sees it: header, the extra values at offset 8,
+// then the first directory.
+std::string Tiff(bool little, const std::vector<Entry>& entries,
+                 const std::vector<std::uint16_t>& extra = {})
+{
+    std::string t = little ? "II" : "MM";
+    auto put = [&](std::uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            t += static_cast<char>(v >> 8 * (little ? i : n - 1 - i));
+    };
+    put(42, 2);
+    put(static_cast<std::uint32_t>(8 + 2 * extra.size()), 4);
+    for (std::uint16_t v : extra)
+        put(v, 2);
+    put(static_cast<std::uint32_t>(entries.size()), 2);
+    for (const Entry& e : entries) {
+        put(e.tag, 2);
+        put(e.type, 2);
+        put(e.count, 4);
+        if (e.type == 3 && e.count <= 2) {
+            put(e.field, 2);
+            put(0, 2);
+        } else {
+            put(e.field, 4);
+        }
+    }
+    put(0, 4);  // no further directory
+    return t;
+}
+
+// 640 by 480 RGB, eight bits in each of three samples stored at offset 8.
+const std::vector<Entry> kRgb = {{256, 3, 1, 640}, {257, 4, 1, 480}, {258, 3, 3, 8}, {262, 3, 1, 2}};
+const std::vector<std::uint16_t> kRgbBits = {8, 8, 8};
+
+PathBitmapData Link(const std::string& path, unsigned short fileType = 1)
+{
+    PathBitmapData d{};
+    std::memcpy(d.filePath, path.c_str(), std::min(path.size(), sizeof d.filePath));
+    d.fileType = fileType;
+    d.placeX = 1;
+    d.placeY = 2;
+    d.placeWidth = 3;
+    d.placeHeight = 1.5;
+    d.placeScale = 1;
+    return d;
+}
+
+std::string Facts(FilterProbe& f, const std::string& path)
+{
+    int type = 77, bits = 77, width = 77, height = 77;
+    const int ok = f.GetBitmapInformation(path.c_str(), 1, type, bits, width, height);
+    return std::to_string(ok) + ": " + std::to_string(width) + " " + std::to_string(height) + " " +
+           std::to_string(bits) + " " + std::to_string(type);
+}
+
+}  // namespace
+
+TEST(PlacedFiles, PlacedEpsNamesTheFileEscapedAndRaw)
+{
+    ExportSession s;
+    PathPostscriptData eps{};
+    std::strcpy(eps.filePath, "E:\\art\\logo.eps");
+    eps.placeScale = 1;
+    eps.boxRight = 100;
+    eps.boxTop = 50;
+    s.filter.Mark();
+    EXPECT_EQ(s.Record(aiop::kPathPostscript, eps), 1);
+    EXPECT_EQ(s.filter.SinceMark(),
+              "%AI5_BeginPlace\n[1.0000 0 0 1.0000 0.0000 0.0000 ] 0.0000 0.0000 100.0000 50.0000 \n"
+              "(E:\\\\art\\\\logo.eps) `\n%%E:\\art\\logo.eps\n~\n%AI5_EndPlace\n");
+
+    // A full array without a NUL: all 258 bytes, escaped whole, nothing after them.
+    std::memset(eps.filePath, '\\', sizeof eps.filePath);
+    eps.placeX = 1.1;  // its first byte is not 0, so a read past the array would show
+    s.filter.Mark();
+    EXPECT_EQ(s.Record(aiop::kPathPostscript, eps), 1);
+    const std::string out = s.filter.SinceMark();
+    EXPECT_NE(out.find("\n(" + std::string(516, '\\') + ") `\n%%" + std::string(258, '\\') + "\n~\n"),
+              std::string::npos);
+}
+
+TEST(PlacedFiles, LinkedTiffIsTheSameInBothByteOrders)
+{
+    for (bool little : {true, false}) {
+        ExportSession s;
+        const std::string path = s.dir.File("a\\b(c).tif");
+        WriteFile(path, Tiff(little, kRgb, kRgbBits));
+        s.filter.Mark();
+        EXPECT_EQ(s.Record(aiop::kPathBitmap, Link(path)), 1);
+        EXPECT_EQ(s.filter.SinceMark(),
+                  "%AI5_File:\n%AI5_BeginRaster\n(" + s.dir.path +
+                      "/a\\\\b(c).tif)  1 XG\n[ 1.0000 0 0 1.0000 72.0000 36.0000 ] "
+                      "0.0000 0.0000 216.0000 108.0000 640 480 8 3 0 0 0 0 XF\n%AI5_EndRaster\nN\n");
+    }
+}
+
+TEST(PlacedFiles, HeaderFactsFromTheFirstDirectory)
+{
+    struct Case { std::vector<Entry> entries; std::vector<std::uint16_t> extra; const char* facts; };
+    const Case cases[] = {
+        {{{256, 4, 1, 70000}, {257, 3, 1, 3}, {262, 3, 1, 5}}, {}, "1: 70000 3 0 4"},
+        {{{258, 3, 1, 1}, {262, 3, 1, 3}}, {}, "1: 0 0 1 1"},
+        {{{262, 3, 1, 0}, {258, 3, 2, 8}}, {}, "1: 0 0 8 1"},  // grey with alpha: two inline SHORTs
+        {{{258, 4, 1, 16}, {262, 4, 1, 2}}, {}, "1: 0 0 16 3"},  // single LONGs
+        {{{259, 3, 1, 5}, {258, 3, 4, 8}}, {16, 16, 16, 16}, "1: 0 0 16 0"},
+        {{}, {}, "1: 0 0 0 0"},
+    };
+    TempDir dir;
+    FilterProbe f;
+    for (bool little : {true, false}) {
+        for (const Case& c : cases) {
+            WriteFile(dir.File("t.tif"), Tiff(little, c.entries, c.extra));
+            EXPECT_EQ(Facts(f, dir.File("t.tif")), c.facts) << little;
+        }
+    }
+}
+
+TEST(PlacedFiles, BadOrShortTiffWritesNothing)
+{
+    ExportSession s;
+    const std::string good = Tiff(true, kRgb, kRgbBits);
+    auto patched = [&](std::size_t at, const std::string& bytes) {
+        return good.substr(0, at) + bytes + good.substr(at + bytes.size());
+    };
+    const std::string bad[] = {
+        patched(0, "IM"), patched(2, "+"), patched(4, "\xFF\xFF\xFF\xFF"),
+        patched(4, std::string(1, static_cast<char>(good.size() - 1)) + std::string(3, '\0')),
+        patched(14, "\xFF\xFF"),  // entry count beyond the file
+        Tiff(true, {{258, 3, 3, 0xFFFFFFF0u}}), Tiff(true, {{258, 3, 3, 25}}),  // bits one byte short of the end
+    };
+    std::vector<std::string> files(std::begin(bad), std::end(bad));
+    // Every prefix of a good file short of its directory's last entry.
+    const std::size_t needed = good.size() - 4;
+    for (std::size_t n = 0; n < needed; ++n)
+        files.push_back(good.substr(0, n));
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        WriteFile(s.dir.File("bad.tif"), files[i]);
+        s.filter.Mark();
+        EXPECT_EQ(s.Record(aiop::kPathBitmap, Link(s.dir.File("bad.tif"))), 0) << i;
+        EXPECT_EQ(s.filter.SinceMark(), "") << i;
+        EXPECT_EQ(Facts(s.filter, s.dir.File("bad.tif")), "0: 77 77 77 77") << i;
+    }
+    WriteFile(s.dir.File("bad.tif"), good.substr(0, needed));
+    EXPECT_EQ(Facts(s.filter, s.dir.File("bad.tif")), "1: 640 480 8 3");
+
+    // Other file types, a missing file and a failing read.
+    EXPECT_EQ(s.Record(aiop::kPathBitmap, Link(s.dir.File("bad.tif"), 2)), 0);
+    EXPECT_EQ(s.Record(aiop::kPathBitmap, Link(s.dir.File("none.tif"))), 0);
+    aiexport_platform::SetFault(aiexport_platform::kFaultRead, 9);
+    EXPECT_EQ(s.Record(aiop::kPathBitmap, Link(s.dir.File("bad.tif"))), 0);
+    aiexport_platform::ClearFaults();
+    EXPECT_EQ(s.filter.SinceMark(), "");
+}
+
+TEST(PlacedFiles, FullPathArrayIsReadNoFurther)
+{
+    ExportSession s;
+    std::string path = s.dir.File("");
+    path += std::string(sizeof PathBitmapData::filePath - path.size(), 'n');
+    WriteFile(path, Tiff(false, kRgb, kRgbBits));
+    PathBitmapData link = Link(path);  // no NUL; fileType follows the array
+    s.filter.Mark();
+    EXPECT_EQ(s.Record(aiop::kPathBitmap, link), 1);
+    EXPECT_NE(s.filter.SinceMark().find("(" + path + ")  1 XG\n"), std::string::npos);
+}

@@ -1,0 +1,216 @@
+// Embedded raster images: header, rows as hexadecimal comment lines, buffer streaming.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "host/Opcodes.h"
+#include "platform/Platform.h"
+#include "support/ExportSession.h"
+
+namespace {
+
+BeginBitmapData Image(int width, int height, int bytesPerRow, int bitDepth, int model)
+{
+    BeginBitmapData b{};
+    b.width = static_cast<std::int16_t>(width);
+    b.height = static_cast<std::int16_t>(height);
+    b.bytesPerRow = static_cast<std::int16_t>(bytesPerRow);
+    b.bitDepth = static_cast<std::uint16_t>(bitDepth);
+    b.colorModel = static_cast<std::uint16_t>(model);
+    return b;
+}
+
+// Independent of the encoder: one byte at a time, the running index deciding the layout.
+std::string Reference(const std::vector<unsigned char>& bytes, bool invert)
+{
+    std::string out;
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02X", invert ? 255 - bytes[k] : bytes[k]);
+        out += (k % 30 == 0 ? "%" : "") + std::string(pair) + (k % 30 == 29 ? "\n" : "");
+    }
+    return out + "\n";
+}
+
+std::string Rows(ExportSession& s, int first, int last, std::vector<unsigned char> data)
+{
+    s.filter.Mark();
+    BitmapData rows{static_cast<std::int16_t>(first), static_cast<std::int16_t>(last), data.data()};
+    EXPECT_EQ(s.filter.Bitmap(&rows), 1);
+    return s.filter.SinceMark();
+}
+
+const char* const kIdentity = "[ 72.0000 0.0000 0.0000 72.0000 0.0000 0.0000 ] ";
+
+}  // namespace
+
+TEST(Raster, HeaderOfHundredByFiftyGreyImage)
+{
+    ExportSession s;
+    EXPECT_EQ(s.Record(aiop::kBeginBitmap, Image(100, 50, 100, 8, 0)), 1);
+    EXPECT_EQ(s.Drawing(), std::string("%AI5_BeginRaster\n() 0 XG\n") + kIdentity +
+                               "100 50 0 Xh\n" + kIdentity +
+                               "0 0 100 50 100 50 8 1 0 0 0 0\n%%BeginData: 10502 \nXI\n");
+}
+
+TEST(Raster, PlacementMatrixIsConsumedByOneImage)
+{
+    ExportSession s;
+    const double m[6] = {2, 0.5, -0.25, -3, 1.5, 2};
+    std::copy(m, m + 6, s.filter.graphicsState.matrix);
+    s.Record(aiop::kBeginBitmap, Image(4, 2, 12, 8, 3));
+    s.Record(aiop::kEndBitmap);
+    s.filter.Mark();
+    s.Record(aiop::kBeginBitmap, Image(4, 2, 12, 8, 3));
+    const std::string first = s.Drawing().substr(0, s.Drawing().find("%AI5_EndRaster"));
+    EXPECT_NE(first.find("[ 144.0000 36.0000 -18.0000 -216.0000 108.0000 144.0000 ] 4 2 0 Xh\n"
+                         "[ 144.0000 36.0000 -18.0000 -216.0000 108.0000 144.0000 ] 0 0 4 2 4 2 8 3 "),
+              std::string::npos);
+    EXPECT_NE(s.filter.SinceMark().find(std::string(kIdentity) + "4 2 0 Xh\n"), std::string::npos);
+}
+
+TEST(Raster, ModelsGiveTypeBitsAndPlaceholder)
+{
+    struct Case { int bitDepth, model; const char* tail; } cases[] = {
+        {8, 0, "8 1 0 0 0 0\n"}, {1, 1, "1 1 0 0 0 0\n"}, {8, 3, "8 3 0 0 0 0\n"},
+        {8, 4, "8 4 0 0 0 0\n"}, {16, 65535, "8 -1 0 0 0 0\n"},
+    };
+    for (const Case& c : cases) {
+        ExportSession s;
+        s.Record(aiop::kBeginBitmap, Image(10, 2, 10, c.bitDepth, c.model));
+        EXPECT_NE(s.Drawing().find(std::string("0 0 10 2 10 2 ") + c.tail), std::string::npos)
+            << c.model;
+    }
+    // Model 2 is not exported: an 8 by 1 white placeholder, its rows ignored.
+    ExportSession s;
+    s.Record(aiop::kBeginBitmap, Image(100, 50, 100, 1, 2));
+    std::vector<unsigned char> row(100, 0x55);
+    EXPECT_EQ(Rows(s, 0, 0, row), "");
+    EXPECT_EQ(s.Record(aiop::kEndBitmap), 1);
+    EXPECT_EQ(s.Drawing(), std::string("%AI5_BeginRaster\n() 0 XG\n") + kIdentity + "8 1 0 Xh\n" +
+                               kIdentity + "0 0 8 1 8 1 1 1 0 0 0 0\n%%BeginData: 19 \nXI\n"
+                               "%FFFFFFFFFFFFFFFF\n%%EndData\nXH\n%AI5_EndRaster\nN\n");
+}
+
+TEST(Raster, RowsFormLinesOfThirtyBytesContinuedWithinARecord)
+{
+    ExportSession s;
+    s.Record(aiop::kBeginBitmap, Image(31, 1, 31, 8, 3));
+    std::vector<unsigned char> row(31);
+    for (int i = 0; i < 31; ++i)
+        row[i] = static_cast<unsigned char>(i * 8 + 1);
+    EXPECT_EQ(Rows(s, 0, 0, row), Reference(row, false));  // a full line, then "%" and one pair
+    s.filter.raster.bytesPerRow = 30;
+    row.resize(30);
+    EXPECT_EQ(Rows(s, 0, 0, row), Reference(row, false));  // "%", 60 digits, then an empty line
+    s.filter.raster.bytesPerRow = 20;
+    std::vector<unsigned char> two(40, 0xAB);
+    EXPECT_EQ(Rows(s, 4, 5, two), Reference(two, false));
+    EXPECT_EQ(Rows(s, 7, 7, two), Reference({two.begin(), two.begin() + 20}, false));
+}
+
+TEST(Raster, GreyAndOneBitRowsAreInvertedWithoutTouchingTheHostRows)
+{
+    for (int model : {0, 1}) {
+        ExportSession s;
+        s.Record(aiop::kBeginBitmap, Image(4, 1, 4, model == 1 ? 1 : 8, model));
+        const std::vector<unsigned char> row = {0x00, 0x0F, 0x80, 0xFF};
+        std::vector<unsigned char> host = row;
+        BitmapData rows{0, 0, host.data()};
+        s.filter.Mark();
+        EXPECT_EQ(s.filter.Bitmap(&rows), 1);
+        EXPECT_EQ(s.filter.SinceMark(), "%FFF07F00\n");
+        EXPECT_EQ(host, row);
+    }
+}
+
+TEST(Raster, RowCountNeverExceedsTheRowsOfTheRange)
+{
+    // Each case hands over exactly the rows it expects, so reading one more
+    // is caught by the address sanitizer and by the text.
+    struct Case { int first, last, rows; } cases[] = {
+        {0, 0, 1}, {3, 5, 3}, {5, 3, 1}, {5, 4, 0}, {0, -1, 0}, {-32768, 32767, 0}, {2, 1, 0},
+    };
+    for (const Case& c : cases) {
+        ExportSession s;
+        s.Record(aiop::kBeginBitmap, Image(3, 9, 3, 8, 3));
+        std::vector<unsigned char> data(static_cast<std::size_t>(c.rows) * 3, 0x12);
+        EXPECT_EQ(Rows(s, c.first, c.last, data), Reference(data, false))
+            << c.first << " " << c.last;
+    }
+}
+
+TEST(Raster, SizesThatAreNotPositiveWriteNoRows)
+{
+    for (int bytesPerRow : {0, -5, -32768}) {
+        ExportSession s;
+        s.Record(aiop::kBeginBitmap, Image(-2, -3, bytesPerRow, 8, 0));
+        EXPECT_NE(s.Drawing().find("%%BeginData: 2 \n"), std::string::npos);
+        BitmapData rows{0, 9, nullptr};
+        s.filter.Mark();
+        EXPECT_EQ(s.filter.Bitmap(&rows), 1);
+        EXPECT_EQ(s.filter.SinceMark(), "\n");
+    }
+    // The largest image announces its size in full, beyond the range of an int.
+    ExportSession s;
+    s.Record(aiop::kBeginBitmap, Image(32767, 32767, 32767, 8, 3));
+    EXPECT_NE(s.Drawing().find("%%BeginData: 2254720209 \n"), std::string::npos);
+    // Rows to write but no rows handed over fail without output.
+    BitmapData missing{0, 0, nullptr};
+    s.filter.Mark();
+    EXPECT_EQ(s.filter.Bitmap(&missing), 0);
+    EXPECT_EQ(s.filter.SinceMark(), "");
+}
+
+TEST(Raster, RowsStreamThroughTheBufferWhichGrowsOnlyForAHugeRow)
+{
+    ExportSession s;
+    s.Record(aiop::kBeginBitmap, Image(997, 300, 997, 8, 0));
+    std::vector<unsigned char> all;
+    std::string expected;
+    for (int record = 0; record < 3; ++record) {
+        std::vector<unsigned char> data(997 * 100);
+        for (std::size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<unsigned char>(i * 7 + record);
+        Rows(s, record * 100, record * 100 + 99, data);
+        expected += Reference(data, true);
+    }
+    EXPECT_EQ(s.filter.bufferSize, 16384u);
+    const std::string written = s.filter.Written();
+    EXPECT_EQ(written.substr(written.rfind("\nXI\n") + 4), expected);
+
+    // A 20000-byte row needs 41337 bytes: the buffer doubles twice, for good.
+    s.Record(aiop::kBeginBitmap, Image(20000, 1, 20000, 8, 3));
+    std::vector<unsigned char> wide(20000, 0xC3);
+    EXPECT_EQ(Rows(s, 0, 0, wide), Reference(wide, false));
+    EXPECT_EQ(s.filter.bufferSize, 65536u);
+    EXPECT_EQ(s.Record(aiop::kEndBitmap), 1);
+    EXPECT_NE(s.Finish().find(Reference(wide, false) + "%%EndData\nXH\n%AI5_EndRaster\nN\n"),
+              std::string::npos);
+    const std::string next = s.dir.File("next.ai");
+    s.filter.exportFile(const_cast<char*>(next.c_str()));
+    BeginPictureData picture{0, 0.0, 0.0, 8.5, 11.0};
+    EXPECT_EQ(s.Record(aiop::kBeginPicture, picture), 1);
+    EXPECT_EQ(s.filter.bufferSize, 65536u);
+}
+
+TEST(Raster, FailedFlushOrGrowthFailsTheRecord)
+{
+    namespace plat = aiexport_platform;
+    ExportSession s;
+    s.Record(aiop::kBeginBitmap, Image(20000, 1, 20000, 8, 3));
+    std::vector<unsigned char> wide(20000, 1);
+    BitmapData rows{0, 0, wide.data()};
+    plat::SetFault(plat::kFaultWrite, 1);
+    EXPECT_EQ(s.filter.Bitmap(&rows), 0);  // the buffer holds the header: a flush comes first
+    plat::SetFault(plat::kFaultAllocate, 1);
+    EXPECT_EQ(s.filter.Bitmap(&rows), 0);
+    plat::ClearFaults();
+    EXPECT_EQ(s.filter.Bitmap(&rows), 1);
+    EXPECT_EQ(s.filter.EndBitmap(), 1);
+    plat::SetFault(plat::kFaultWrite, 1);
+    EXPECT_EQ(s.Record(aiop::kBeginBitmap, Image(1, 1, 1, 8, 3)), 1);
+    EXPECT_EQ(s.Record(aiop::kEndBitmap), 0);
+    plat::ClearFaults();
+}
