@@ -142,3 +142,21 @@ TEST_F(FaultInjection, EveryFaultPointIsReportedAndLosesNothing)
                 total, summary.substr(0, summary.size() - 2).c_str(),
                 absorbed.empty() ? " none" : absorbed.c_str());
 }
+
+TEST_F(FaultInjection, FilterWithoutItsFirstBlocksStillExports)
+{
+    // The constructor's allocations are the first ones: the output buffer,
+    // then the text block. Each failure alone must leave a working filter.
+    for (long n : {1, 2}) {
+        plat::SetFault(plat::kFaultAllocate, n);
+        AAIExportFilter filter;
+        plat::ClearFaults();
+        std::string path = out.File("drawing.ai");
+        ASSERT_EQ(filter.exportFile(path.data()), 1);
+        reliability::EveryRecord drawing(filter, files.File("linked.tif"));
+        drawing.Send();
+        EXPECT_TRUE(drawing.failed.empty()) << "allocation " << n;
+        ASSERT_EQ(filter.writeData(aiop::kEndPicture, nullptr), 1) << "allocation " << n;
+        EXPECT_EQ(reliability::DocumentFault(ReadFile(path)), "") << "allocation " << n;
+    }
+}
