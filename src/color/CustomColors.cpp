@@ -1,8 +1,113 @@
-// Not built yet: records are accepted without output.
+// Colours defined by name: the colour table, its lookup and the uses by name.
+#include <cstring>
+
 #include "filter/AAIExportFilter.h"
 
-int AAIExportFilter::SetColorDef(SetColorDefData*) { return 1; }
-int AAIExportFilter::SetFillColorByName(NAME_TAG*) { return 1; }
-int AAIExportFilter::SetStrokeColorByName(NAME_TAG*) { return 1; }
-int AAIExportFilter::IsColorExistingByColorName(const char*, int& index) { index = kDefinitionSlots; return 0; }
-int AAIExportFilter::ExportSetNameColor(NAME_TAG*, int) { return 0; }
+namespace {
+
+// Names travel in 64-byte arrays that the host need not terminate. Every name
+// is cut to 63 characters wherever it enters, so stored names are always
+// terminated and a lookup compares the same 63 characters it was stored with.
+constexpr std::size_t kMaxColorName = sizeof NAME_TAG::name - 1;
+static_assert(sizeof NAME_TAG::name == sizeof SetColorDefData::name);
+
+void CopyColorName(char (&target)[sizeof NAME_TAG::name], const char (&source)[sizeof NAME_TAG::name])
+{
+    const std::size_t length = strnlen(source, kMaxColorName);
+    std::memmove(target, source, length);
+    target[length] = '\0';
+}
+
+bool IsSameColorName(const char* a, const char* b)
+{
+    return std::strncmp(a, b, kMaxColorName) == 0;
+}
+
+}  // namespace
+
+int AAIExportFilter::SetColorDef(SetColorDefData* data)
+{
+    if (data == nullptr)
+        return 0;
+    for (SetColorDefData& slot : colorTable) {
+        if (slot.name[0] != '\0')
+            continue;
+        // The whole colour is copied, not only the group its model names: a
+        // use that reads the other group must not find an older colour there.
+        slot.tag = data->tag;
+        slot.color = data->color;
+        slot.spot = data->spot;
+        CopyColorName(slot.name, data->name);
+        return 1;
+    }
+    return 0;  // all slots in use: the definition is lost
+}
+
+int AAIExportFilter::IsColorExistingByColorName(const char* name, int& index)
+{
+    index = kDefinitionSlots;
+    // A free slot holds nothing of this export, so an empty name finds nothing.
+    if (name == nullptr || name[0] == '\0')
+        return 0;
+    for (int i = 0; i < kDefinitionSlots; ++i) {
+        if (IsSameColorName(name, colorTable[i].name)) {
+            index = i;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int AAIExportFilter::ExportSetNameColor(NAME_TAG* nameTag, int isFill)
+{
+    if (nameTag == nullptr)
+        return 0;
+    if (inPatternDefinition && !patternTileAttribWritten) {
+        // Each colour inside a tile opens a new tile item.
+        patternTileAttribWritten = 1;
+        if (!SetPatternTilePathAttrib())
+            return 0;
+    }
+    char name[sizeof NAME_TAG::name];
+    CopyColorName(name, nameTag->name);
+    int index = kDefinitionSlots;
+    if (!IsColorExistingByColorName(name, index))
+        return 0;
+
+    SetColorDefData& slot = colorTable[index];
+    const int isCustom = slot.spot != 0;
+    if (slot.color.model == 1)
+        return ExportSetCMYKColor(slot.color.cyan, slot.color.magenta, slot.color.yellow,
+                                  slot.color.black, isFill, isCustom, slot.name);
+    slot.color.model = 0;
+    return ExportSetRGBColor(slot.color.red * kOneOver255, slot.color.green * kOneOver255,
+                             slot.color.blue * kOneOver255, isFill, isCustom, slot.name);
+}
+
+int AAIExportFilter::SetFillColorByName(NAME_TAG* nameTag)
+{
+    if (nameTag == nullptr)
+        return 0;
+    graphicsState.fillByName = 1;
+    // Inside a tile the colour stays in force from path to path; outside, a
+    // colour by name is written at every use.
+    if (IsSameColorName(nameTag->name, graphicsState.fillColorName.name) && inPatternDefinition &&
+        !patternTileFirstPath)
+        return 1;
+    CopyColorName(graphicsState.fillColorName.name, nameTag->name);
+    graphicsState.fillColorName.tag = nameTag->tag;
+    return ExportSetNameColor(nameTag, 1);
+}
+
+int AAIExportFilter::SetStrokeColorByName(NAME_TAG* nameTag)
+{
+    if (nameTag == nullptr)
+        return 0;
+    graphicsState.strokeByName = 1;
+    if (IsSameColorName(nameTag->name, graphicsState.strokeColorName.name) &&
+        inPatternDefinition && !patternTileFirstPath)
+        return 1;
+    CopyColorName(graphicsState.strokeColorName.name, nameTag->name);
+    graphicsState.strokeColorName.tag = nameTag->tag;
+    return ExportSetNameColor(nameTag, 0);
+}

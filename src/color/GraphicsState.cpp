@@ -13,6 +13,7 @@ void AAIExportFilter::ResetGraphicsState()
     // The colour names, the by-name flags and fillTypeName are not reset.
     graphicsState.stroke = SetStrokeData{kStrokeNone, 0.0, 2, 1, 1.0001};
     graphicsState.strokeColor = SetColorByValueData{0, 0, 0, 0, 0.0, 0.0, 0.0, 1.0};
+    strokeColorStale = 0;
     ResetFillColor();
     graphicsState.fillType = kFillSolid;
     const double identity[6] = {1.0, 0.0, 0.0, 1.0, 0.0, 0.0};

@@ -206,6 +206,8 @@ protected:
     int GenerateRadialGradRegion(int slot);
     int PaintGradient(char* paint);
     void FreeGradientStops();
+    // One stop line of a gradient resource.
+    int AppendGradientStop(const GradientStop& stop);
 
     // ---- pattern/ ----
     int SetPatternTilePathAttrib();
@@ -213,6 +215,8 @@ protected:
     int IsPatternNameDefined(const char* name, int& index);
     int SetExportPatternFill();
     int ExportPatternDefinition(unsigned int& position);
+    // The current tile item's opening is written and awaits its attribute block.
+    int patternItemOpened = 0;
 
     // ---- text/ ----
     void ResetTextState();
@@ -220,6 +224,8 @@ protected:
     int GetRenderModeFromGSatate(int& mode);
     static double CalculateFontFactor(double size);
     static const char* LookUpPostScriptName(const char* hostName);
+    // Before the first changed attribute after a string, writes the pending run once.
+    int BreakRun();
 
     // ---- structure/ ----
     void ClearLayerDefinitions();
@@ -285,6 +291,9 @@ protected:
     std::size_t textWorkCapacity = 0;
 
     GraphicsState graphicsState{};
+    // The stroke colour was reset without writing an operator: the next stroke
+    // colour by value must be written whatever its value.
+    int strokeColorStale = 0;
 
     // ---- paint and definition flags ----
     int patternFillWritten = 0;
@@ -314,5 +323,8 @@ protected:
     bool layerOpen = false;
 
     int compositeDepth = 0;
+    // Compound paths begun in a pattern tile while another's opening was still
+    // deferred: they share that one opening, so their closings are dropped.
+    int compoundMerged = 0;
     PathBounds regionBounds;
 };

@@ -21,3 +21,6 @@ struct GradientSlot {
     GradientStop* stops;
     int stopCount;
 };
+
+// Far beyond any real gradient; keeps the size of a stop array from overflowing.
+constexpr int kMaxGradientStops = 1 << 20;

@@ -1,13 +1,250 @@
-// Not built yet: records are accepted without output.
-#include "filter/AAIExportFilter.h"
+// Gradient definitions: the table, its records and the resources written at the end.
+#include <cstring>
 
-int AAIExportFilter::SetGradientDef(SetGradientDefData*) { return 1; }
-int AAIExportFilter::SetGradient2(SetGradient2Data*) { return 1; }
-int AAIExportFilter::SetGradientRGN(SetGradientRGNData*) { return 1; }
-int AAIExportFilter::EndGradient() { return 1; }
-void AAIExportFilter::AssignGradientColor(const GradientColor&, GradientColor&) {}
-int AAIExportFilter::IsGradientNameDefined(const char*, int& index) { index = kDefinitionSlots; return 0; }
-int AAIExportFilter::ExportGradientDefinition() { return 1; }
-int AAIExportFilter::GenerateLinearGradRegion(int) { return 1; }
-int AAIExportFilter::GenerateRadialGradRegion(int) { return 1; }
-void AAIExportFilter::FreeGradientStops() {}
+#include "filter/AAIExportFilter.h"
+#include "platform/Platform.h"
+
+namespace plat = aiexport_platform;
+
+namespace {
+
+// Name token: parenthesis, up to 63 characters, parenthesis, blank.
+constexpr unsigned kMaxNameToken = 64 + 3;
+// Nine reals, the fixed "2 " and "%_Bs\n".
+constexpr unsigned kStopLineRoom = 9 * kMaxRealToken + 16;
+// Above this much buffered text the stop lines go to the target early, so a
+// gradient with thousands of stops does not grow the buffer for good.
+constexpr unsigned kStopFlushMark = kInitialBufferSize / 2;
+
+void ClearStops(GradientSlot& slot)
+{
+    plat::Free(slot.stops);
+    slot.stops = nullptr;
+    slot.stopCount = 0;
+}
+
+}  // namespace
+
+int AAIExportFilter::SetGradientDef(SetGradientDefData* data)
+{
+    if (data == nullptr)
+        return 0;
+    const std::size_t length = strnlen(data->name, sizeof data->name - 1);
+    if (length == 0) {
+        // A nameless gradient could never be filled with, and its slot would
+        // stay free and end the list of definitions written at the end.
+        inGradientDefinition = 0;
+        return 0;
+    }
+    inGradientDefinition = 1;
+
+    int index = 0;
+    while (index < kDefinitionSlots - 1 && gradientTable[index].name[0] != '\0')
+        ++index;
+    GradientSlot& slot = gradientTable[index];
+    // With the table full the last gradient is replaced, stops and all.
+    ClearStops(slot);
+    std::memcpy(slot.name, data->name, length);
+    slot.name[length] = '\0';
+    slot.tag = data->tag;
+    // A gradient without its geometry record is linear with both points at
+    // the corner, whatever the slot held before.
+    slot.type = 0;
+    slot.startX = slot.startY = slot.endX = slot.endY = 0.0;
+    currentGradientIndex = index;
+    currentDefinitionIndex = index;
+    return 1;
+}
+
+int AAIExportFilter::SetGradient2(SetGradient2Data* data)
+{
+    if (data == nullptr || !inGradientDefinition)
+        return 0;
+    GradientSlot& slot = gradientTable[currentGradientIndex];
+    slot.type = data->type > 1 ? static_cast<short>(1) : data->type;
+    slot.startX = data->startX;
+    slot.startY = data->startY;
+    slot.endX = data->endX;
+    slot.endY = data->endY;
+    return 1;
+}
+
+int AAIExportFilter::SetGradientRGN(SetGradientRGNData* data)
+{
+    if (data == nullptr || !inGradientDefinition)
+        return 0;
+    GradientSlot& slot = gradientTable[currentGradientIndex];
+    if (slot.stopCount < 0 || slot.stopCount >= kMaxGradientStops)
+        return 0;
+
+    const std::size_t count = static_cast<std::size_t>(slot.stopCount);
+    auto* stops = static_cast<GradientStop*>(plat::Allocate((count + 1) * sizeof(GradientStop)));
+    if (stops == nullptr)
+        return 0;
+    // Stored stops are never tinted, so a plain copy is what the colour
+    // assignment would give.
+    if (count > 0)
+        std::memcpy(stops, slot.stops, count * sizeof(GradientStop));
+    GradientStop& added = stops[count];
+    added = GradientStop{};
+    added.location = data->location;
+    added.midpoint = data->midpoint;
+    added.flags = data->flags;
+    AssignGradientColor(data->stopColor, added.color);
+
+    plat::Free(slot.stops);
+    slot.stops = stops;
+    slot.stopCount = static_cast<int>(count + 1);
+    return 1;
+}
+
+int AAIExportFilter::EndGradient()
+{
+    if (!inGradientDefinition)
+        return 0;
+    inGradientDefinition = 0;
+    return 1;
+}
+
+void AAIExportFilter::AssignGradientColor(const GradientColor& source, GradientColor& target)
+{
+    const SetColorByValueData& from = source.color;
+    SetColorByValueData& to = target.color;
+    to.model = from.model;
+    target.tinted = 0;
+    const double tint = source.tinted ? source.tint : 1.0;
+    if (from.model == 0) {
+        if (!source.tinted) {
+            to.red = from.red;
+            to.green = from.green;
+            to.blue = from.blue;
+            return;
+        }
+        // Components keep only their low eight bits: 200 at tint 1.5 is 44.
+        const auto scaled = [tint](unsigned short value) {
+            const unsigned bits = static_cast<unsigned>(TruncateToInt(value * tint));
+            return static_cast<unsigned short>(bits & 0xffu);
+        };
+        to.red = scaled(from.red);
+        to.green = scaled(from.green);
+        to.blue = scaled(from.blue);
+        return;
+    }
+    to.cyan = from.cyan * tint;
+    to.magenta = from.magenta * tint;
+    to.yellow = from.yellow * tint;
+    to.black = from.black * tint;
+}
+
+int AAIExportFilter::IsGradientNameDefined(const char* name, int& index)
+{
+    index = kDefinitionSlots;
+    if (name == nullptr)
+        return 0;
+    // Slot names hold at most 63 characters; the host's may lack its NUL.
+    const std::size_t length = strnlen(name, sizeof gradientTable[0].name - 1);
+    if (length == 0)
+        return 0;  // a free slot is no definition
+    for (int i = 0; i < kDefinitionSlots; ++i) {
+        const char* slotName = gradientTable[i].name;
+        if (std::strncmp(slotName, name, length) == 0 && slotName[length] == '\0') {
+            index = i;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int AAIExportFilter::AppendGradientStop(const GradientStop& stop)
+{
+    if (bufferLength > kStopFlushMark && !WriteBufferToExportFile(1))
+        return 0;
+    if (!EnsureRoom(kStopLineRoom))
+        return 0;
+
+    const SetColorByValueData& color = stop.color.color;
+    double c = 0.0, m = 0.0, y = 0.0, k = 0.0;
+    double r = 0.0, g = 0.0, b = 0.0;
+    if (color.model != 0) {
+        c = color.cyan;
+        m = color.magenta;
+        y = color.yellow;
+        k = color.black;
+        unsigned short r8 = 0, g8 = 0, b8 = 0;
+        ConvertCMYK_RGB(c, m, y, k, r8, g8, b8);
+        r = r8 * kOneOver255;
+        g = g8 * kOneOver255;
+        b = b8 * kOneOver255;
+    } else {
+        ConvertRGB_CMYK(c, m, y, k, color.red, color.green, color.blue);
+        r = color.red * kOneOver255;
+        g = color.green * kOneOver255;
+        b = color.blue * kOneOver255;
+    }
+    for (double value : {c, m, y, k, r, g, b})
+        bufferLength += FloatToString(buffer + bufferLength, value);
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "2 ");
+    bufferLength += FloatToString(buffer + bufferLength, 50.0);  // the midpoint is never the host's
+    bufferLength += FloatToString(buffer + bufferLength, stop.location);
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "%_Bs\n");
+    return 1;
+}
+
+int AAIExportFilter::GenerateLinearGradRegion(int slot)
+{
+    const GradientSlot& gradient = gradientTable[slot];
+    if (gradient.stopCount < 2)
+        return 0;
+    for (int i = gradient.stopCount - 1; i >= 0; --i) {
+        if (!AppendGradientStop(gradient.stops[i]))
+            return 0;
+    }
+    return 1;
+}
+
+int AAIExportFilter::GenerateRadialGradRegion(int slot)
+{
+    const GradientSlot& gradient = gradientTable[slot];
+    for (int i = 0; i < gradient.stopCount; ++i) {
+        if (!AppendGradientStop(gradient.stops[i]))
+            return 0;
+    }
+    return 1;
+}
+
+int AAIExportFilter::ExportGradientDefinition()
+{
+    if (!WriteBufferToExportFile(1))
+        return 0;
+    for (int slot = 0; slot < kDefinitionSlots && gradientTable[slot].name[0] != '\0'; ++slot) {
+        const GradientSlot& gradient = gradientTable[slot];
+        // A gradient needs two stops; the document cannot be completed without it.
+        if (gradient.stopCount < 2 || gradient.stops == nullptr)
+            return 0;
+        if (!EnsureRoom(2 * kMaxNameToken + 3 * kMaxIntegerToken + 64))
+            return 0;
+        bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI5_BeginGradient: ");
+        bufferLength += StringToPSStringNoTail(buffer + bufferLength, gradient.name);
+        bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n");
+        bufferLength += StringToPSStringNoTail(buffer + bufferLength, gradient.name);
+        bufferLength += IntegerToString(buffer + bufferLength, gradient.type);
+        bufferLength += IntegerToString(buffer + bufferLength, gradient.stopCount);
+        bufferLength += AppendStringToBuffer(buffer + bufferLength, "Bd\n[0 0 0 0 1 %_Br [\n");
+
+        const int written = gradient.type == 0 ? GenerateLinearGradRegion(slot)
+                                               : GenerateRadialGradRegion(slot);
+        if (!written)
+            return 0;
+        if (!Append("BD\n%AI5_EndGradient\n"))
+            return 0;
+        if (!WriteBufferToExportFile(1))
+            return 0;
+    }
+    return 1;
+}
+
+void AAIExportFilter::FreeGradientStops()
+{
+    for (GradientSlot& slot : gradientTable)
+        ClearStops(slot);
+}

@@ -23,4 +23,7 @@ struct PatternSlot {
     double minY;
     double maxX;
     double maxY;
+    // A path was filled with the pattern: its header box takes in one gap
+    // between tiles, however many fills there were.
+    bool used;
 };

@@ -1,16 +1,294 @@
-// Not built yet: records are accepted without output.
+// Patterns: definitions with their tile items, fills, and the headers written at the end.
+#include <cstring>
+
 #include "filter/AAIExportFilter.h"
 
-int AAIExportFilter::SetPatternSections(int*) { return 1; }
-int AAIExportFilter::SetPatternDef(SetPatternDefData*) { return 1; }
-int AAIExportFilter::SetPatternTrans(char*) { return 1; }
-int AAIExportFilter::SetPatternColSpacing(double*) { return 1; }
-int AAIExportFilter::SetPatternRowSpacing(double*) { return 1; }
-int AAIExportFilter::SetPatternBackground(SetColorByValueData*) { return 1; }
-int AAIExportFilter::BeginPattern() { return 1; }
-int AAIExportFilter::EndPattern() { return 1; }
-int AAIExportFilter::SetPatternTilePathAttrib() { return 1; }
-int AAIExportFilter::SetPatternTilePathLineStyle() { return 1; }
-int AAIExportFilter::IsPatternNameDefined(const char*, int& index) { index = kDefinitionSlots; return 0; }
-int AAIExportFilter::SetExportPatternFill() { return 0; }
-int AAIExportFilter::ExportPatternDefinition(unsigned int& position) { position = prologEndMark; return 1; }
+namespace {
+
+// Name token: parenthesis, up to 63 characters, parenthesis, blank.
+constexpr unsigned kMaxNameToken = 64 + 3;
+constexpr unsigned short kNoBackground = 65535;
+
+struct TileBox {
+    double minX, minY, maxX, maxY;
+};
+
+// The box of a tile as its header states it: the extent of its paths, and
+// one gap between tiles when the pattern filled anything. A tile without
+// paths has no extent at all, whatever the slot held before.
+TileBox HeaderBox(const PatternSlot& slot)
+{
+    if (!slot.tileBoundsValid)
+        return {0.0, 0.0, 0.0, 0.0};
+    TileBox box{slot.minX, slot.minY, slot.maxX, slot.maxY};
+    if (slot.used) {
+        box.maxX += (slot.maxX - slot.minX) * slot.columnSpacing;
+        box.maxY += (slot.maxY - slot.minY) * slot.rowSpacing;
+    }
+    return box;
+}
+
+// How much a fill scales the tile so that it has the size asked for; a tile
+// without extent in a direction is left at its size there.
+double TileScale(double wanted, double extent)
+{
+    return extent > 0.0 ? wanted / extent : 1.0;
+}
+
+int CapCode(short cap)
+{
+    return cap == 0 ? 2 : cap == 1 ? 1 : 0;
+}
+
+int JoinCode(short join)
+{
+    return join == 0 ? 2 : join == 2 ? 1 : 0;
+}
+
+}  // namespace
+
+int AAIExportFilter::SetPatternSections(int* count)
+{
+    return count != nullptr && *count <= kDefinitionSlots ? 1 : 0;
+}
+
+int AAIExportFilter::SetPatternDef(SetPatternDefData* data)
+{
+    if (data == nullptr)
+        return 0;
+    const std::size_t length = strnlen(data->name, sizeof data->name - 1);
+    // A nameless slot counts as free: its header would never be written.
+    if (length == 0)
+        return 0;
+    int index = 0;
+    while (index < kDefinitionSlots && patternTable[index].name[0] != '\0')
+        ++index;
+    if (index == kDefinitionSlots)
+        return 0;
+    if (!EnsureRoom(sizeof "%AI3_BeginPattern: " + kMaxNameToken + 1))
+        return 0;
+
+    PatternSlot& slot = patternTable[index];
+    slot = PatternSlot{};  // nothing of an earlier definition in this slot survives
+    std::memcpy(slot.name, data->name, length);
+    slot.tag = data->tag;
+    slot.tileWidth = DistanceToPS(data->tileWidth);
+    slot.tileHeight = DistanceToPS(data->tileHeight);
+    slot.extra1 = DistanceToPS(data->extra1);
+    slot.extra2 = DistanceToPS(data->extra2);
+    slot.extra3 = DistanceToPS(data->extra3);
+    slot.extraWord = data->extraWord;
+    inPatternDefinition = 1;
+    currentPatternIndex = index;
+    currentDefinitionIndex = index;
+
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI3_BeginPattern: ");
+    bufferLength += StringToPSString(buffer + bufferLength, slot.name);
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n");
+    const int flushed = WriteBufferToExportFile(0);
+    // The header goes right after that line. Should the flush fail, the line
+    // still waits at the end of the buffer and lands there later.
+    const long at = tempFile.GetPosition();
+    if (at < 0 || static_cast<unsigned long>(at) + bufferLength > 0xffffffffUL)
+        return 0;
+    slot.tempPosition = static_cast<unsigned int>(at) + bufferLength;
+    return flushed;
+}
+
+int AAIExportFilter::SetPatternTrans(char* data)
+{
+    if (data == nullptr || !inPatternDefinition)
+        return 0;
+    patternTable[currentPatternIndex].transfer = data[0];
+    return 1;
+}
+
+int AAIExportFilter::SetPatternColSpacing(double* data)
+{
+    if (data == nullptr || !inPatternDefinition)
+        return 0;
+    patternTable[currentPatternIndex].columnSpacing = *data * 0.01;
+    return 1;
+}
+
+int AAIExportFilter::SetPatternRowSpacing(double* data)
+{
+    if (data == nullptr || !inPatternDefinition)
+        return 0;
+    patternTable[currentPatternIndex].rowSpacing = *data * 0.01;
+    return 1;
+}
+
+int AAIExportFilter::SetPatternBackground(SetColorByValueData* data)
+{
+    if (data == nullptr || !inPatternDefinition)
+        return 0;
+    PatternSlot& slot = patternTable[currentPatternIndex];
+    slot.hasBackground = data->model != kNoBackground;
+    slot.background = *data;
+    return 1;
+}
+
+int AAIExportFilter::BeginPattern()
+{
+    if (!inPatternDefinition)
+        return 0;
+    patternTileAttribWritten = 0;
+    patternTileFirstPath = 1;
+    patternItemOpened = 0;
+    patternTable[currentPatternIndex].tileBoundsValid = false;
+    return 1;
+}
+
+int AAIExportFilter::EndPattern()
+{
+    // An item opened by a colour but never given a path still needs its
+    // attribute block; a tile without any item has nothing to close.
+    const bool itemPending = inPatternDefinition && patternItemOpened;
+    const bool noItem = inPatternDefinition && patternTileFirstPath && !patternItemOpened;
+    if (itemPending && !SetPatternTilePathLineStyle())
+        return 0;
+    inPatternDefinition = 0;
+    patternTileFirstPath = 0;
+    patternTileAttribWritten = 0;
+    patternItemOpened = 0;
+    if (!noItem && !Append("%AI6_EndPatternLayer\n) &\n"))
+        return 0;
+    if (!Append("] E\n%AI3_EndPattern\n"))
+        return 0;
+    return WriteBufferToExportFile(0);
+}
+
+int AAIExportFilter::SetPatternTilePathAttrib()
+{
+    if (!EnsureRoom(64))
+        return 0;
+    if (!patternTileFirstPath)
+        bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI6_EndPatternLayer\n) &\n");
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "(0 O 0 R ");
+    patternItemOpened = 1;
+    return 1;
+}
+
+int AAIExportFilter::SetPatternTilePathLineStyle()
+{
+    if (!EnsureRoom(128 + 2 * kMaxIntegerToken + 2 * kMaxRealToken))
+        return 0;
+    // A tile path that came without a colour still opens its item, or the
+    // block below would close a string that was never begun.
+    if (!patternItemOpened)
+        bufferLength += AppendStringToBuffer(buffer + bufferLength, "(0 O 0 R ");
+    patternItemOpened = 0;
+
+    const SetStrokeData& stroke = graphicsState.stroke;
+    bufferLength += AppendStringToBuffer(buffer + bufferLength,
+                                         ") @\n(\n%AI6_BeginPatternLayer\n800 Ar\n");
+    bufferLength += IntegerToString(buffer + bufferLength, CapCode(stroke.cap));
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "J ");
+    bufferLength += IntegerToString(buffer + bufferLength, JoinCode(stroke.join));
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "j ");
+    bufferLength += FloatToString(buffer + bufferLength, DistanceToPS(stroke.width));
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "w ");
+    bufferLength += FloatToString(buffer + bufferLength, stroke.miterLimit);
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "M [] 0 d\n%AI3_Note:\n0 D\n1 XR\n");
+    return 1;
+}
+
+int AAIExportFilter::IsPatternNameDefined(const char* name, int& index)
+{
+    index = kDefinitionSlots;
+    if (name == nullptr)
+        return 0;
+    // Slot names hold at most 63 characters; the host's may lack its NUL.
+    const std::size_t length = strnlen(name, sizeof patternTable[0].name - 1);
+    if (length == 0)
+        return 0;  // a free slot is no definition
+    for (int i = 0; i < kDefinitionSlots; ++i) {
+        const char* slotName = patternTable[i].name;
+        if (std::strncmp(slotName, name, length) == 0 && slotName[length] == '\0') {
+            index = i;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int AAIExportFilter::SetExportPatternFill()
+{
+    int index = kDefinitionSlots;
+    if (!IsPatternNameDefined(graphicsState.fillTypeName.name, index))
+        return 0;
+    if (!EnsureRoom(kMaxNameToken + 2 * kMaxRealToken + 64))
+        return 0;
+    PatternSlot& slot = patternTable[index];
+    // Scales come from the tile's own extent, never from a box that an
+    // earlier fill widened, so every fill of a pattern looks the same.
+    const double width = slot.tileBoundsValid ? slot.maxX - slot.minX : 0.0;
+    const double height = slot.tileBoundsValid ? slot.maxY - slot.minY : 0.0;
+
+    bufferLength += StringToPSString(buffer + bufferLength, slot.name);
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "0 0 ");
+    bufferLength += FloatToString(buffer + bufferLength, TileScale(slot.tileWidth, width));
+    bufferLength += FloatToString(buffer + bufferLength, TileScale(slot.tileHeight, height));
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "0 0 0 0 0 [1 0 0 1 0 0] p\n");
+    slot.used = true;
+    patternFillWritten = 1;
+    return 1;
+}
+
+int AAIExportFilter::ExportPatternDefinition(unsigned int& position)
+{
+    for (int i = 0; i < kDefinitionSlots && patternTable[i].name[0] != '\0'; ++i) {
+        const PatternSlot& slot = patternTable[i];
+        // Definitions lie in the body in slot order; one that does not is
+        // beyond repair.
+        if (slot.tempPosition < position)
+            return 0;
+        if (!CopyTempToExport(slot.tempPosition - position))
+            return 0;
+        position = slot.tempPosition;
+
+        const TileBox box = HeaderBox(slot);
+        if (!EnsureRoom(kMaxNameToken + 14 * kMaxRealToken + 128))
+            return 0;
+        bufferLength += StringToPSString(buffer + bufferLength, slot.name);
+        for (double value : {box.minX, box.minY, box.maxX, box.maxY})
+            bufferLength += FloatToString(buffer + bufferLength, value);
+        bufferLength += AppendStringToBuffer(buffer + bufferLength, "[\n%AI3_Tile\n(0 O 0 R ");
+        if (slot.hasBackground) {
+            const SetColorByValueData& color = slot.background;
+            if (color.model != 0) {
+                for (double value : {color.cyan, color.magenta, color.yellow, color.black})
+                    bufferLength += FloatToString(buffer + bufferLength, value);
+                bufferLength += AppendStringToBuffer(buffer + bufferLength, " k\n");
+            } else if (color.red == color.green && color.red == color.blue) {
+                bufferLength += FloatToString(buffer + bufferLength, color.red * kOneOver255);
+                bufferLength += AppendStringToBuffer(buffer + bufferLength, "g\n");
+            } else {
+                for (unsigned short value : {color.red, color.green, color.blue})
+                    bufferLength += FloatToString(buffer + bufferLength, value * kOneOver255);
+                bufferLength += AppendStringToBuffer(buffer + bufferLength, " Xa\n");
+            }
+        }
+        patternItemOpened = 1;  // the background item is open; its block follows
+        if (!SetPatternTilePathLineStyle())
+            return 0;
+
+        if (!EnsureRoom(10 * kMaxRealToken + 64))
+            return 0;
+        const double corners[5][2] = {{box.minX, box.minY}, {box.maxX, box.minY},
+                                      {box.maxX, box.maxY}, {box.minX, box.maxY},
+                                      {box.minX, box.minY}};
+        for (int c = 0; c < 5; ++c) {
+            bufferLength += FloatToString(buffer + bufferLength, corners[c][0]);
+            bufferLength += FloatToString(buffer + bufferLength, corners[c][1]);
+            bufferLength += AppendStringToBuffer(buffer + bufferLength, c == 0 ? "m\n" : "l\n");
+        }
+        bufferLength += AppendStringToBuffer(buffer + bufferLength,
+                                             slot.hasBackground ? "f\n" : "n\n");
+        bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI6_EndPatternLayer\n) &\n");
+        if (!WriteBufferToExportFile(1))
+            return 0;
+    }
+    return 1;
+}

@@ -1,14 +1,158 @@
-// Not built yet: records are accepted without output.
+// Groups, compound paths, masks, clip regions, guides and the image placement matrix.
+#include <climits>
+#include <cmath>
+
 #include "filter/AAIExportFilter.h"
 
-int AAIExportFilter::BeginGroup() { return 1; }
-int AAIExportFilter::EndGroup() { return 1; }
-int AAIExportFilter::BeginComposite() { return 1; }
-int AAIExportFilter::EndComposite() { return 1; }
-int AAIExportFilter::BeginMask() { return 1; }
-int AAIExportFilter::EndMask() { return 1; }
-int AAIExportFilter::BeginClipRgn() { return 1; }
-int AAIExportFilter::EndClipRgn() { return 1; }
-int AAIExportFilter::BeginGuide() { return 1; }
-int AAIExportFilter::EndGuide() { return 1; }
-int AAIExportFilter::SetMatrix(SetMatrixData*) { return 1; }
+namespace {
+
+// Guides run across a fixed extent, in points, whatever the captured geometry.
+constexpr double kGuideTop = 4715.5;
+constexpr double kGuideBottom = -3924.5;
+constexpr double kGuideLeft = -7885.0;
+constexpr double kGuideRight = 8498.0;
+constexpr double kSamePoint = 1e-8;
+
+// Two coordinate lines and the guide mark.
+constexpr unsigned kGuideRoom = 4 * kMaxRealToken + sizeof "m\nl\n(N) *\n";
+
+}  // namespace
+
+int AAIExportFilter::BeginGroup()
+{
+    if (inPatternDefinition)
+        return 1;
+    return Append("u\n");
+}
+
+int AAIExportFilter::EndGroup()
+{
+    if (inPatternDefinition)
+        return 1;
+    if (!Append("U\n"))
+        return 0;
+    return WriteBufferToExportFile(0);
+}
+
+int AAIExportFilter::BeginComposite()
+{
+    // A fresh outermost compound path: nothing can still be merged from an
+    // earlier one, even if that picture ended inside its bracket.
+    if (compositeDepth == 0)
+        compoundMerged = 0;
+    if (compositeDepth < INT_MAX)
+        ++compositeDepth;
+    if (inPatternDefinition) {
+        // The opening has to follow the tile item's attribute lines, which the
+        // first colour or path record writes; the next move-to writes it. A
+        // compound path begun while one is already pending shares that one
+        // opening, so its closing must be dropped too.
+        if (compoundPending)
+            ++compoundMerged;
+        compoundPending = 1;
+        return 1;
+    }
+    return Append("*u\n1 XR\n");
+}
+
+int AAIExportFilter::EndComposite()
+{
+    // An unmatched end leaves the depth at 0, so later gradients still get a
+    // box of their own; it closes nothing that was merged.
+    if (compositeDepth == 0)
+        compoundMerged = 0;
+    else if (--compositeDepth == 0)
+        regionBounds.Invalidate();
+
+    // Inside a pattern definition a compound path whose opening never reached
+    // the tile writes no closing either: an unbalanced "*U" would break the tile.
+    if (inPatternDefinition && compoundMerged > 0) {
+        --compoundMerged;
+        return 1;
+    }
+    if (inPatternDefinition && compoundPending) {
+        compoundPending = 0;
+        return 1;
+    }
+    compoundPending = 0;
+    if (!Append("*U\n"))
+        return 0;
+    return WriteBufferToExportFile(0);
+}
+
+int AAIExportFilter::BeginMask()
+{
+    return Append("q\n");
+}
+
+int AAIExportFilter::EndMask()
+{
+    if (!Append("Q\n"))
+        return 0;
+    return WriteBufferToExportFile(0);
+}
+
+int AAIExportFilter::BeginClipRgn()
+{
+    inClipRegion = true;
+    return 1;
+}
+
+int AAIExportFilter::EndClipRgn()
+{
+    inClipRegion = false;
+    return 1;
+}
+
+int AAIExportFilter::BeginGuide()
+{
+    // A bracket without a move-to captures nothing, rather than the last guide again.
+    guideStart = FilterPoint{};
+    guideEnd = FilterPoint{};
+    inGuide = true;
+    return 1;
+}
+
+int AAIExportFilter::EndGuide()
+{
+    const FilterPoint start = guideStart;
+    const double dx = std::fabs(start.x - guideEnd.x);
+    const double dy = std::fabs(start.y - guideEnd.y);
+    inGuide = false;
+    guideStart = FilterPoint{};
+    guideEnd = FilterPoint{};
+    if (dx < kSamePoint && dy < kSamePoint)
+        return 1;
+    if (!EnsureRoom(kGuideRoom))
+        return 0;
+
+    // Only the direction comes from the capture: a slanted one counts as horizontal.
+    if (dx < kSamePoint) {
+        const double x = DistanceToPS(start.x);
+        bufferLength += FloatToString(buffer + bufferLength, x);
+        bufferLength += FloatToString(buffer + bufferLength, kGuideTop);
+        bufferLength += AppendStringToBuffer(buffer + bufferLength, "m\n");
+        bufferLength += FloatToString(buffer + bufferLength, x);
+        bufferLength += FloatToString(buffer + bufferLength, kGuideBottom);
+    } else {
+        const double y = DistanceToPS(start.y);
+        bufferLength += FloatToString(buffer + bufferLength, kGuideLeft);
+        bufferLength += FloatToString(buffer + bufferLength, y);
+        bufferLength += AppendStringToBuffer(buffer + bufferLength, "m\n");
+        bufferLength += FloatToString(buffer + bufferLength, kGuideRight);
+        bufferLength += FloatToString(buffer + bufferLength, y);
+    }
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "l\n(N) *\n");
+    return WriteBufferToExportFile(0);
+}
+
+int AAIExportFilter::SetMatrix(SetMatrixData* data)
+{
+    if (data == nullptr)
+        return 0;
+    // The host's c and d point the other way round from the image operator's.
+    const double matrix[6] = {data->a, data->b, -data->c, -data->d, data->tx, data->ty};
+    for (int i = 0; i < 6; ++i)
+        graphicsState.matrix[i] = matrix[i];
+    return 1;
+}

@@ -1,7 +1,124 @@
-// Not built yet: records are accepted without output.
-#include "filter/AAIExportFilter.h"
+// Declared layers and the layer brackets around their objects.
+#include <climits>
+#include <cstring>
 
-int AAIExportFilter::DefineLayer(const DefLayerData*) { return 1; }
-int AAIExportFilter::BeginLayer(const char*) { return 1; }
-int AAIExportFilter::EndLayer() { return 1; }
-void AAIExportFilter::ClearLayerDefinitions() { layerCount = 0; }
+#include "filter/AAIExportFilter.h"
+#include "platform/Platform.h"
+
+namespace plat = aiexport_platform;
+
+namespace {
+
+constexpr int kLayerGrowth = 10;
+// Names longer than the list's field keeps are cut, never overrun.
+constexpr std::size_t kMaxLayerName = sizeof LayerDefinition::name - 1;
+// Every byte escaped as backslash and three octal digits.
+constexpr std::size_t kMaxEscapedName = 4 * kMaxLayerName;
+constexpr unsigned kLayerOpeningRoom = sizeof "%AI5_BeginLayer\n" + 2 * kMaxIntegerToken +
+                                       sizeof " 1 1 1 0 0 -1  0 0  Lb\n" + sizeof "() Ln\n" +
+                                       kMaxEscapedName;
+
+// Does the name survive unchanged inside a PostScript string? Balanced
+// parentheses do; a stray one, a backslash or a line break would end the string
+// early or swallow the rest of the file.
+bool IsPlainStringBody(const char* name)
+{
+    int depth = 0;
+    for (const char* p = name; *p != '\0'; ++p) {
+        if (*p == '(') {
+            ++depth;
+        } else if (*p == ')') {
+            if (--depth < 0)
+                return false;
+        } else if (*p == '\\' || *p == '\n' || *p == '\r') {
+            return false;
+        }
+    }
+    return depth == 0;
+}
+
+}  // namespace
+
+int AAIExportFilter::DefineLayer(const DefLayerData* data)
+{
+    if (data == nullptr)
+        return 0;
+    if (layerCount == layerCapacity) {
+        if (layerCapacity > INT_MAX - kLayerGrowth)
+            return 0;
+        const int capacity = layerCapacity + kLayerGrowth;
+        auto* grown = static_cast<LayerDefinition*>(
+            plat::Allocate(static_cast<std::size_t>(capacity) * sizeof(LayerDefinition)));
+        if (grown == nullptr)
+            return 0;  // the layers declared so far stay
+        if (layerCount > 0)
+            std::memcpy(grown, layerDefinitions,
+                        static_cast<std::size_t>(layerCount) * sizeof(LayerDefinition));
+        plat::Free(layerDefinitions);
+        layerDefinitions = grown;
+        layerCapacity = capacity;
+    }
+
+    LayerDefinition& layer = layerDefinitions[layerCount];
+    const std::size_t length = strnlen(data->name, kMaxLayerName);
+    std::memcpy(layer.name, data->name, length);
+    layer.name[length] = '\0';
+    layer.visibility = data->visibility;
+    ++layerCount;
+    return 1;
+}
+
+int AAIExportFilter::BeginLayer(const char* name)
+{
+    layerOpen = false;
+    if (name == nullptr)
+        return 0;
+    // The host's text has no declared size: read no more than a name can hold.
+    const std::size_t length = strnlen(name, kMaxLayerName);
+
+    int index = 0;
+    while (index < layerCount) {
+        const char* declared = layerDefinitions[index].name;
+        if (std::strlen(declared) == length && std::memcmp(declared, name, length) == 0)
+            break;
+        ++index;
+    }
+    if (index == layerCount)
+        return 1;  // undeclared: its objects go outside any layer
+    layerOpen = true;
+
+    if (!EnsureRoom(kLayerOpeningRoom))
+        return 0;
+    const LayerDefinition& layer = layerDefinitions[index];
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI5_BeginLayer\n");
+    // Visible, preview, enabled, printing, dimmed, multi-layer masks, colour
+    // index, then red green blue: the red component tells the layers apart.
+    bufferLength += IntegerToString(buffer + bufferLength, layer.visibility);
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, " 1 1 1 0 0 -1 ");
+    bufferLength += IntegerToString(buffer + bufferLength, index);
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, " 0 0  Lb\n(");
+    if (IsPlainStringBody(layer.name))
+        bufferLength += AppendStringToBuffer(buffer + bufferLength, layer.name);
+    else
+        bufferLength += StringToStandardExportString(buffer + bufferLength, layer.name);
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, ") Ln\n");
+    return WriteBufferToExportFile(0);
+}
+
+int AAIExportFilter::EndLayer()
+{
+    // Not cleared: a repeated end closes the same layer again.
+    if (!layerOpen)
+        return 1;
+    if (!Append("LB\n%AI5_EndLayer\n"))
+        return 0;
+    return WriteBufferToExportFile(0);
+}
+
+void AAIExportFilter::ClearLayerDefinitions()
+{
+    plat::Free(layerDefinitions);
+    layerDefinitions = nullptr;
+    layerCount = 0;
+    layerCapacity = 0;
+}

@@ -1,18 +1,235 @@
-// Not built yet: records are accepted without output.
-#include "filter/AAIExportFilter.h"
+// Point-text objects: the bracket, the text path block and the runs of characters.
+#include <algorithm>
+#include <cstring>
 
-int AAIExportFilter::BeginText() { return 1; }
-int AAIExportFilter::EndText() { return 1; }
-int AAIExportFilter::BeginSimpleText() { return 1; }
-int AAIExportFilter::EndSimpleText() { return 1; }
-int AAIExportFilter::SetTextType(unsigned short*) { return 1; }
-int AAIExportFilter::SetTextMatrix(SetTextMatrixData*) { return 1; }
-int AAIExportFilter::Text(_TextData*) { return 1; }
-int AAIExportFilter::AppendText(_TextData*) { return 1; }
-int AAIExportFilter::ExportTextString() { return 1; }
-int AAIExportFilter::GetRenderModeFromGSatate(int& mode) { mode = 0; return 1; }
-int AAIExportFilter::SetTextScale(SetTextScaleData*) { return 1; }
-int AAIExportFilter::SetTextVerOffset(double*) { return 1; }
+#include "filter/AAIExportFilter.h"
+#include "platform/Platform.h"
+
+namespace plat = aiexport_platform;
+
+namespace {
+
+// Escaping turns one byte into at most four ("\ooo").
+constexpr std::size_t kEscapeFactor = 4;
+// Keeps the escaped run and every size derived from it inside 32 bits.
+constexpr std::size_t kMaxPendingCapacity = std::size_t{1} << 28;
+constexpr std::size_t kMinPendingCapacity = 256;
+// A run after its string: "Tx ", "1 ", the kern value, "Tk\n".
+constexpr std::size_t kRunTailRoom = 3 + 2 + kMaxIntegerToken + 3;
+// Matrix, "0 Tp\n0 Tv\nTP\n", render mode, "Tr\n".
+constexpr std::size_t kTextPathRoom = 6 * kMaxRealToken + 13 + kMaxIntegerToken + 3;
+
+int KernValue(std::uint32_t kernClass)
+{
+    static const int values[] = {5, 15, 20, 0, -5, 10, 15};
+    return kernClass < sizeof values / sizeof values[0] ? values[kernClass] : 15;
+}
+
+// Makes room for the escaped form of capacity - 1 characters; the old contents are not kept.
+int ReserveWorkArea(char*& workArea, std::size_t& workCapacity, std::size_t capacity)
+{
+    const std::size_t need = kEscapeFactor * (capacity - 1) + 1;
+    if (workArea != nullptr && workCapacity >= need)
+        return 1;
+    auto* block = static_cast<char*>(plat::Allocate(need));
+    if (block == nullptr)
+        return 0;
+    plat::Free(workArea);
+    workArea = block;
+    workCapacity = need;
+    return 1;
+}
+
+// Grows the pending string, by doubling, until length characters and the NUL fit; the
+// characters already there are kept. The work area grows with it, so a run once collected
+// can always be escaped. On failure nothing collected so far is lost.
+int ReserveTextAreas(TextState& t, char*& workArea, std::size_t& workCapacity,
+                     std::size_t length)
+{
+    if (length >= kMaxPendingCapacity)
+        return 0;
+    const std::size_t need = length + 1;
+    if (t.pendingString == nullptr || need > t.pendingCapacity) {
+        std::size_t capacity = std::max<std::size_t>(t.pendingCapacity, kMinPendingCapacity);
+        while (capacity < need)
+            capacity *= 2;
+        capacity = std::min(capacity, kMaxPendingCapacity);
+        auto* block = static_cast<char*>(plat::Allocate(capacity));
+        if (block == nullptr)
+            return 0;
+        if (t.pendingString != nullptr) {
+            std::memcpy(block, t.pendingString, t.pendingLength + 1);
+        } else {
+            block[0] = '\0';
+            t.pendingLength = 0;
+        }
+        plat::Free(t.pendingString);
+        t.pendingString = block;
+        t.pendingCapacity = static_cast<std::uint32_t>(capacity);
+    }
+    return ReserveWorkArea(workArea, workCapacity, t.pendingCapacity);
+}
+
+}  // namespace
+
+int AAIExportFilter::BeginText()
+{
+    textStarted = false;  // a string never written as a run is dropped
+    if (inClipRegion)
+        clipText = true;
+    return 1;
+}
+
+int AAIExportFilter::BeginSimpleText()
+{
+    return AAIExportFilter::BeginText();
+}
+
+int AAIExportFilter::EndSimpleText()
+{
+    if (inClipRegion)
+        clipText = false;
+    if (textStarted && !runWritten && !ExportTextString())
+        return 0;
+    if (!Append("TO\n"))
+        return 0;
+    textStarted = false;
+    return WriteBufferToExportFile(0);
+}
+
+int AAIExportFilter::EndText()
+{
+    return EndSimpleText();
+}
+
+int AAIExportFilter::SetTextType(unsigned short* data)
+{
+    if (data == nullptr)
+        return 0;
+    textState.textType = *data;
+    // Every object is point text, whatever the host's type.
+    return Append("0 To\n");
+}
+
+int AAIExportFilter::SetTextMatrix(SetTextMatrixData* data)
+{
+    if (data == nullptr)
+        return 0;
+    const double values[6] = {data->a, data->b, data->c, data->d, data->tx, data->ty};
+    double* const stored = textState.textMatrix;
+    if (textStarted && std::equal(values, values + 6, stored))
+        return 1;
+    if (!BreakRun())
+        return 0;
+    if (!EnsureRoom(kTextPathRoom))
+        return 0;
+    std::copy(values, values + 6, stored);
+
+    for (int i = 0; i < 4; ++i)
+        bufferLength += FloatToString(buffer + bufferLength, stored[i] * pointsPerUnit);
+    bufferLength += FloatToString(buffer + bufferLength, DistanceToPS(stored[4]));
+    bufferLength += FloatToString(buffer + bufferLength, DistanceToPS(stored[5]));
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "0 Tp\n0 Tv\nTP\n");
+
+    // Fill and stroke are read now: records after the matrix do not change the mode.
+    int mode = 0;
+    GetRenderModeFromGSatate(mode);
+    bufferLength += IntegerToString(buffer + bufferLength, mode);
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "Tr\n");
+    return 1;
+}
+
+int AAIExportFilter::GetRenderModeFromGSatate(int& mode)
+{
+    const bool filled = graphicsState.fillType != kFillNone;
+    const bool stroked = graphicsState.stroke.style != kStrokeNone;
+    if (inClipRegion && clipText)
+        mode = 3;
+    else if (!filled && !stroked)
+        mode = 3;
+    else if (!stroked)
+        mode = 0;
+    else if (!filled)
+        mode = 1;
+    else
+        mode = 2;
+    return 1;
+}
+
+int AAIExportFilter::Text(_TextData* data)
+{
+    if (data == nullptr || data->text == nullptr)
+        return 0;
+    const std::size_t length = std::strlen(data->text);
+    // A string after a written run starts a new run; otherwise it extends the pending one.
+    const std::size_t kept = (textStarted && !runWritten) ? textState.pendingLength : 0;
+    if (length >= kMaxPendingCapacity - kept)
+        return 0;
+    if (!ReserveTextAreas(textState, textWorkArea, textWorkCapacity, kept + length))
+        return 0;
+    std::memcpy(textState.pendingString + kept, data->text, length + 1);
+    textState.pendingLength = static_cast<std::uint32_t>(kept + length);
+    textStarted = true;
+    runWritten = false;
+    return 1;
+}
+
+int AAIExportFilter::AppendText(_TextData* data)
+{
+    return Text(data);
+}
+
+int AAIExportFilter::ExportTextString()
+{
+    const char* text = textState.pendingString != nullptr ? textState.pendingString : "";
+    const std::size_t length = std::strlen(text);
+    if (!ReserveWorkArea(textWorkArea, textWorkCapacity, length + 1))
+        return 0;
+    const std::size_t escaped = StringToStandardExportString(textWorkArea, text);
+    if (!EnsureRoom(escaped + sizeof "() " + kRunTailRoom))
+        return 0;
+    bufferLength += StringToPSString(buffer + bufferLength, textWorkArea);
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "Tx ");
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "1 ");
+    bufferLength += IntegerToString(buffer + bufferLength, KernValue(textState.kernClass));
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "Tk\n");
+    return FlushIfAbove(256);
+}
+
+int AAIExportFilter::BreakRun()
+{
+    if (!textStarted || runWritten)
+        return 1;
+    runWritten = true;
+    return ExportTextString();
+}
+
+int AAIExportFilter::SetTextScale(SetTextScaleData* data)
+{
+    if (data == nullptr)
+        return 0;
+    if (textStarted && data->x == textState.textScale[0] && data->y == textState.textScale[1])
+        return 1;
+    if (!BreakRun())
+        return 0;
+    textState.textScale[0] = data->x;
+    textState.textScale[1] = data->y;
+    return 1;
+}
+
+int AAIExportFilter::SetTextVerOffset(double* data)
+{
+    if (data == nullptr)
+        return 0;
+    if (textStarted && *data == textState.verticalOffset)
+        return 1;
+    if (!BreakRun())
+        return 0;
+    textState.verticalOffset = *data;
+    return 1;
+}
+
+// Records of text on arcs, glyphs and line runs: the output has no form for them.
 int AAIExportFilter::SetArcTextAttr(SetArcTextAttrData*) { return 1; }
 int AAIExportFilter::SetText(SetTextData*) { return 1; }
 int AAIExportFilter::Glyph(GlyphData*) { return 1; }

@@ -218,6 +218,11 @@ public:
     using AAIExportFilter::setupEndMark;
     using AHostExportFilter::targetFile;
     using AAIExportFilter::HexToPSCommentHexStringInverted;
+    using AAIExportFilter::compoundMerged;
+    using AAIExportFilter::strokeColorStale;
+    using AAIExportFilter::AppendGradientStop;
+    using AAIExportFilter::patternItemOpened;
+    using AAIExportFilter::BreakRun;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
