@@ -331,6 +331,11 @@ TEST_F(HostileHost, PayloadsOfAllOnesOrRandomBytesInEveryContext)
             for (const auto& record : reliability::Catalog()) {
                 if (record.opcode == aiop::kEndPicture)
                     continue;
+                // A gradient defined with fewer than two stops fails the end
+                // of the picture; odd rounds leave gradients out, so that
+                // their documents are finished and checked too.
+                if (record.opcode == aiop::kSetGradientDef && round % 2 == 1)
+                    continue;
                 if (round == 0)
                     host.Send(record, ones);
                 else
