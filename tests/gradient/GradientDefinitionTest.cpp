@@ -68,23 +68,6 @@ std::string Locations(const std::string& text)
 
 }  // namespace
 
-TEST(GradientDefinition, FadeGoesDirectlyBeforeEndSetup)
-{
-    ExportSession s(8.5, 11, false);
-    Define(s, "Fade", 0, {RgbStop(0, 255, 255, 255), RgbStop(100, 0, 0, 0)});
-    const std::string file = EndSetupAndFinish(s);
-    EXPECT_NE(file.find("%AI5_BeginGradient: (Fade) \n"
-                        "(Fade) 0 2 Bd\n"
-                        "[0 0 0 0 1 %_Br [\n"
-                        "1.0000 1.0000 1.0000 1.0000 0.0000 0.0000 0.0000 2 50.0000 100.0000 %_Bs\n"
-                        "0.0000 0.0000 0.0000 0.0000 1.0000 1.0000 1.0000 2 50.0000 0.0000 %_Bs\n"
-                        "BD\n"
-                        "%AI5_EndGradient\n"
-                        "%%EndSetup\n"),
-              std::string::npos)
-        << file;
-}
-
 TEST(GradientDefinition, KindDecidesStopOrder)
 {
     const struct {
@@ -139,10 +122,13 @@ TEST(GradientDefinition, TintScalesStopColour)
             EXPECT_EQ(target.color.green, c.g) << c.tint;
             EXPECT_EQ(target.color.blue, c.b) << c.tint;
         } else {
-            EXPECT_DOUBLE_EQ(target.color.cyan, c.c);
-            EXPECT_DOUBLE_EQ(target.color.magenta, c.m);
-            EXPECT_DOUBLE_EQ(target.color.yellow, c.y);
-            EXPECT_DOUBLE_EQ(target.color.black, c.k);
+            // Copied out: the packed fields may not be aligned for a reference.
+            const double cmyk[] = {target.color.cyan, target.color.magenta, target.color.yellow,
+                                   target.color.black};
+            EXPECT_DOUBLE_EQ(cmyk[0], c.c);
+            EXPECT_DOUBLE_EQ(cmyk[1], c.m);
+            EXPECT_DOUBLE_EQ(cmyk[2], c.y);
+            EXPECT_DOUBLE_EQ(cmyk[3], c.k);
         }
     }
     // Untinted, the colour is copied whatever the tint says.
@@ -205,16 +191,10 @@ TEST(GradientDefinition, LookupTakesFirstExactNameAndWritesNameWithoutTail)
     EXPECT_NE(file.find("%AI5_BeginGradient: (Sky) \n(Sky) 1 2 Bd\n"), std::string::npos);
 }
 
-TEST(GradientDefinition, BracketRecordsNeedAnOpenDefinition)
+TEST(GradientDefinition, StopsGoOnlyToAnOpenNamedDefinition)
 {
     FilterProbe f;
-    SetGradient2Data geometry{1, 10, 20, 30, 40};
     SetGradientRGNData stop = RgbStop(0, 1, 2, 3);
-    EXPECT_EQ(f.SetGradient2(&geometry), 0);
-    EXPECT_EQ(f.SetGradientRGN(&stop), 0);
-    EXPECT_EQ(f.EndGradient(), 0);
-    EXPECT_EQ(f.gradientTable[0].stopCount, 0);
-
     // A nameless definition opens nothing and takes no slot.
     SetGradientDefData nameless = Def("");
     EXPECT_EQ(f.SetGradientDef(&nameless), 0);

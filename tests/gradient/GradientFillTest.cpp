@@ -83,7 +83,6 @@ int Rectangle(ExportSession& s, double x0, double y0, double x1, double y1)
     return s.Record(aiop::kEndPath);
 }
 
-
 }  // namespace
 
 TEST(GradientFill, SunsetInstance)
@@ -154,29 +153,6 @@ TEST(GradientFill, StrokeFlagFollowsStrokeAndClosure)
     }
 }
 
-TEST(GradientFill, WritesNothingWithoutDefinedGradient)
-{
-    FilterProbe f;
-    Define(f, "Known", {0, 0, 0, 100, 0});
-    f.currentDefinitionIndex = 7;
-    SetRegion(f, 0, 0, 10, 10);
-    int result = -1;
-
-    FillWith(f, "Unknown", kStrokeNone, true);
-    EXPECT_EQ(Paint(f, result), "");
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(f.currentDefinitionIndex, 7);
-
-    FillWith(f, "Known", kStrokeNone, true);
-    f.graphicsState.fillType = kFillSolid;
-    EXPECT_EQ(Paint(f, result), "");
-    EXPECT_EQ(result, 0);
-
-    f.graphicsState.fillType = kFillGradient;
-    EXPECT_NE(Paint(f, result), "");
-    EXPECT_EQ(f.currentDefinitionIndex, 0);
-}
-
 TEST(GradientFill, LookupDoesNotRedirectGradientBeingDefined)
 {
     FilterProbe f;
@@ -201,38 +177,17 @@ TEST(GradientFill, LookupDoesNotRedirectGradientBeingDefined)
     EXPECT_EQ(f.gradientTable[1].type, 1);
 }
 
-TEST(GradientFill, SunsetInAWholeDocument)
-{
-    ExportSession s(8.5, 11, false);
-    DefineByRecords(s, "Sunset", {0, 0, 50, 100, 50});
-    s.Record(aiop::kBeginDrawingSection, BeginDrawingSectionData{8.5, 11});
-    GradientFill(s, "Sunset");
-    EXPECT_EQ(Rectangle(s, 0, 0, 200 / 72.0, 100 / 72.0), 1);
-    const std::string file = s.Finish();
-    ASSERT_EQ(s.finishResult, 1);
-    EXPECT_EQ(Between(file, "%%EndSetup\n", "%%PageTrailer\n"),
-              "%%EndSetup\n"
-              "0.0000 0.0000 m\n"
-              "200.0000 0.0000 l\n"
-              "200.0000 100.0000 l\n"
-              "0.0000 100.0000 l\n"
-              "Bb\n"
-              "0 0 0 0 Bh\n"
-              "1 (Sunset) 0.0000 50.0000 0.0000 200.0000 1 0 0 1 0 0 Bg\n"
-              "f\n"
-              "0 BB\n"
-              "%%PageTrailer\n");
-    EXPECT_NE(file.find("%AI5_BeginGradient: (Sunset) \n"), std::string::npos);
-}
-
 TEST(GradientFill, UndefinedGradientLeavesPlainPaintAndEndsPath)
 {
     ExportSession s;
     FilterProbe& f = s.filter;
+    DefineByRecords(s, "Known", {0, 0, 0, 100, 0});
     GradientFill(s, "Nowhere");
     f.patternFillWritten = 1;
+    f.currentDefinitionIndex = 7;
     f.Mark();
     EXPECT_EQ(Rectangle(s, 0, 0, 1, 1), 0);
+    EXPECT_EQ(f.currentDefinitionIndex, 7);
     EXPECT_EQ(f.SinceMark(),
               "0.0000 0.0000 m\n72.0000 0.0000 l\n72.0000 72.0000 l\n0.0000 72.0000 l\nf\n");
     EXPECT_FALSE(f.pathOpen);

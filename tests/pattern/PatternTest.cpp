@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "host/Opcodes.h"
+#include "platform/Platform.h"
 #include "support/ExportSession.h"
+
+namespace plat = aiexport_platform;
 
 namespace {
 
@@ -87,52 +90,6 @@ const char* const kDefaultItemStyle =
     "1 XR\n";
 
 }  // namespace
-
-TEST(Pattern, DotsInAWholeDocument)
-{
-    ExportSession s(8.5, 11, false);
-    BeginDefinition(s, "Dots", 0.25, 0.25);
-    s.Record(aiop::kSetPatternBackground, Rgb(255, 255, 255));
-    s.Record(aiop::kBeginPattern);
-    s.Record(aiop::kSetFillColorByValue, Rgb(0, 0, 0));
-    Rectangle(s, 0, 0, 9, 9);
-    s.Record(aiop::kEndPattern);
-    s.Record(aiop::kBeginDrawingSection, BeginDrawingSectionData{8.5, 11});
-    ASSERT_EQ(PatternFill(s, "Dots"), 1);
-    Rectangle(s, 0, 0, 72, 72);
-    const std::string file = s.Finish();
-    ASSERT_EQ(s.finishResult, 1);
-
-    const std::string style = kDefaultItemStyle;
-    EXPECT_EQ(Between(file, "%AI3_BeginPattern", "%AI3_EndPattern\n"),
-              "%AI3_BeginPattern: (Dots) \n"
-              "(Dots) 0.0000 0.0000 9.0000 9.0000 [\n"
-              "%AI3_Tile\n"
-              "(0 O 0 R 1.0000 g\n" +
-                  style +
-                  "0.0000 0.0000 m\n"
-                  "9.0000 0.0000 l\n"
-                  "9.0000 9.0000 l\n"
-                  "0.0000 9.0000 l\n"
-                  "0.0000 0.0000 l\n"
-                  "f\n"
-                  "%AI6_EndPatternLayer\n"
-                  ") &\n"
-                  "(0 O 0 R 0.0000 g\n" +
-                  style +
-                  "0.0000 0.0000 m\n"
-                  "9.0000 0.0000 l\n"
-                  "9.0000 9.0000 l\n"
-                  "0.0000 9.0000 l\n"
-                  "f\n"
-                  "%AI6_EndPatternLayer\n"
-                  ") &\n"
-                  "] E\n"
-                  "%AI3_EndPattern\n");
-    EXPECT_NE(file.find("%%EndSetup\n(Dots) 0 0 2.0000 2.0000 0 0 0 0 0 [1 0 0 1 0 0] p\n"
-                        "0.0000 0.0000 m\n"),
-              std::string::npos);
-}
 
 TEST(Pattern, TwoPatternsAndAGradientLieInTheSetup)
 {
@@ -238,10 +195,10 @@ TEST(Pattern, ColoursOpenTileItems)
     const std::string closeItem = "%AI6_EndPatternLayer\n) &\n";
     const std::string square = "0.0000 0.0000 m\n72.0000 0.0000 l\n72.0000 72.0000 l\n"
                                "0.0000 72.0000 l\nf\n";
-    enum Colour { kNone, kRed, kBlue, kNamedRed };
+    enum Colour { kNone, kRed, kBlue, kNamedRed, kRedOnly };
     const struct {
         const char* what;
-        std::vector<Colour> paths;  // one colour record (or none) before each path
+        std::vector<Colour> paths;  // a colour record (or none) before each path; kRedOnly, no path
         std::string items;          // the tile's items as the body holds them
     } cases[] = {
         {"two colours by value", {kRed, kRed},
@@ -253,6 +210,7 @@ TEST(Pattern, ColoursOpenTileItems)
          "(0 O 0 R " + style + square + closeItem + "(0 O 0 R 0.0000 0.0000 1.0000 Xa\n" + style +
              square + closeItem},
         {"no path", {}, ""},
+        {"colour without path", {kRedOnly}, "(0 O 0 R 1.0000 0.0000 0.0000 Xa\n" + style + closeItem},
     };
     for (const auto& c : cases) {
         ExportSession s(8.5, 11, false);
@@ -260,13 +218,14 @@ TEST(Pattern, ColoursOpenTileItems)
         BeginDefinition(s, "P");
         s.Record(aiop::kBeginPattern);
         for (Colour colour : c.paths) {
-            if (colour == kRed)
+            if (colour == kRed || colour == kRedOnly)
                 s.Record(aiop::kSetFillColorByValue, Rgb(255, 0, 0));
             else if (colour == kBlue)
                 s.Record(aiop::kSetFillColorByValue, Rgb(0, 0, 255));
             else if (colour == kNamedRed)
                 s.Record(aiop::kSetFillColorByName, NAME_TAG{0, "Red"});
-            Rectangle(s, 0, 0, 72, 72);
+            if (colour != kRedOnly)
+                Rectangle(s, 0, 0, 72, 72);
         }
         s.Record(aiop::kEndPattern);
         const std::string file = Finish(s);
@@ -278,35 +237,12 @@ TEST(Pattern, ColoursOpenTileItems)
     }
 }
 
-TEST(Pattern, ColourWithoutPathStillGetsItsAttributes)
-{
-    ExportSession s(8.5, 11, false);
-    BeginDefinition(s, "P");
-    s.Record(aiop::kBeginPattern);
-    s.Record(aiop::kSetFillColorByValue, Rgb(0, 0, 0));
-    s.filter.Mark();
-    s.Record(aiop::kEndPattern);
-    EXPECT_EQ(s.filter.SinceMark(), std::string(kDefaultItemStyle) +
-                                        "%AI6_EndPatternLayer\n) &\n] E\n%AI3_EndPattern\n");
-}
-
-TEST(Pattern, RecordsOutsideDefinitionAreRefused)
+TEST(Pattern, SectionCountAndTableLimits)
 {
     ExportSession s(8.5, 11, false);
     FilterProbe& f = s.filter;
-    double percent = 10;
-    char trans[] = "x";
-    EXPECT_EQ(f.SetPatternColSpacing(&percent), 0);
-    EXPECT_EQ(f.SetPatternRowSpacing(&percent), 0);
-    EXPECT_EQ(f.SetPatternTrans(trans), 0);
-    SetColorByValueData white = Rgb(255, 255, 255);
-    EXPECT_EQ(f.SetPatternBackground(&white), 0);
-    EXPECT_EQ(f.BeginPattern(), 0);
-    EXPECT_EQ(f.patternTable[0].columnSpacing, 0.0);
-
-    for (int count : {0, 1024, 1025, -1}) {
+    for (int count : {0, 1024, 1025, -1})
         EXPECT_EQ(f.SetPatternSections(&count), count <= 1024 ? 1 : 0) << count;
-    }
 
     SetPatternDefData nameless{};
     EXPECT_EQ(f.SetPatternDef(&nameless), 0);
@@ -347,4 +283,37 @@ TEST(Pattern, GradientInTileKeepsTileBoundsInPatternSlot)
     const std::string file = Finish(s);
     EXPECT_NE(file.find("(First) 0.0000 0.0000 1.0000 1.0000 [\n"), std::string::npos);
     EXPECT_NE(file.find("(Second) -5.0000 0.0000 30.0000 40.0000 [\n"), std::string::npos);
+}
+
+TEST(Pattern, DefinitionKeepsNothingOfEarlierSlotContents)
+{
+    ExportSession s(8.5, 11, false);
+    PatternSlot& slot = s.filter.patternTable[0];
+    slot.columnSpacing = 0.5;  // as an earlier export might have left them
+    slot.rowSpacing = 0.5;
+    slot.hasBackground = true;
+    DefineTile(s, "P", 0, 0, 10, 10);
+    s.Record(aiop::kBeginDrawingSection, BeginDrawingSectionData{8.5, 11});
+    ASSERT_EQ(PatternFill(s, "P"), 1);
+    const std::string file = Finish(s);
+    EXPECT_NE(file.find("(P) 0.0000 0.0000 10.0000 10.0000 [\n%AI3_Tile\n(0 O 0 R ) @\n"),
+              std::string::npos);
+}
+
+TEST(Pattern, HeaderFindsItsPlaceAfterAFailedFlush)
+{
+    ExportSession s(8.5, 11, false);
+    DefineTile(s, "A", 0, 0, 1, 1);
+    plat::SetFault(plat::kFaultWrite, 1);
+    SetPatternDefData def{0, "B", 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(s.Record(aiop::kSetPatternDef, def), 0);
+    plat::ClearFaults();
+    s.Record(aiop::kBeginPattern);
+    s.Record(aiop::kSetFillColorByValue, Rgb(0, 0, 0));
+    Rectangle(s, 0, 0, 2, 2);
+    s.Record(aiop::kEndPattern);
+    const std::string file = Finish(s);
+    ASSERT_EQ(s.finishResult, 1);
+    EXPECT_NE(file.find("%AI3_BeginPattern: (B) \n(B) 0.0000 0.0000 2.0000 2.0000 [\n"),
+              std::string::npos);
 }
