@@ -96,7 +96,8 @@ public:
                 count = 1;
             }
             rows.resize(count * perRow);
-            fill(rows.data(), rows.size());
+            if (!rows.empty())
+                fill(rows.data(), rows.size());
             b.rowData = rows.data();
             std::memcpy(block.data(), &b, sizeof b);
             payload = block.data();
@@ -320,7 +321,7 @@ TEST_F(HostileHost, PayloadsOfAllOnesOrRandomBytesInEveryContext)
         for (std::size_t i = 0; i < n; ++i)
             p[i] = static_cast<unsigned char>(random());
     };
-    for (int round = 0; round < 41; ++round) {
+    for (int round = 0; round < 101; ++round) {
         const std::string what = round == 0 ? "all ones" : "random round " + std::to_string(round);
         AAIExportFilter f;
         RawHost host(f);
