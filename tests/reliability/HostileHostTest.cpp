@@ -482,3 +482,19 @@ TEST_F(HostileHost, NumbersThatAreNotFiniteNeverReachTheFile)
         End(f, what);
     }
 }
+
+TEST(DocumentCheck, FlagsWhatTheFuzzersMustNeverSee)
+{
+    const std::string head = "%!PS-Adobe-3.0\n";
+    const std::string tail = "%%EOF\n";
+    EXPECT_EQ(reliability::DocumentFault(head + "1.0000 info nanny /_inf (x)Tj\n" + tail), "");
+    for (const char* body : {"nan ", "-nan ", "inf ", "-inf\n", "[1 NaN]", "Infinity ", "+inf/"})
+        EXPECT_NE(reliability::DocumentFault(head + body + tail), "") << body;
+    EXPECT_NE(reliability::DocumentFault(head + tail.substr(0, 5)), "");  // no line feed
+    EXPECT_NE(reliability::DocumentFault("%!PS-Adobe-2.0\n" + tail), "");
+    EXPECT_NE(reliability::DocumentFault(""), "");
+
+    unsigned char text[] = "a NaN, an Inf and infinity";
+    reliability::BreakNonFiniteWords(text, sizeof text - 1);
+    EXPECT_STREQ(reinterpret_cast<char*>(text), "a Na_, an In_ and in_inity");
+}
