@@ -31,12 +31,15 @@ int AAIExportFilter::ExpendBufferSize()
 {
     if (bufferSize > 0x7fffffffu / 2)
         return 0;
-    const unsigned int newSize = bufferSize * 2;
+    // A filter whose first block could not be allocated starts over here;
+    // doubling a size of 0 would never make room.
+    const unsigned int newSize = bufferSize == 0 ? kInitialBufferSize : bufferSize * 2;
     // One byte beyond bufferSize holds the NUL even when the text fills the block.
     auto* block = static_cast<char*>(plat::Allocate(newSize + 1u));
     if (block == nullptr)
         return 0;
-    std::memcpy(block, buffer, bufferLength);
+    if (bufferLength > 0)
+        std::memcpy(block, buffer, bufferLength);
     block[bufferLength] = '\0';
     plat::Free(buffer);
     buffer = block;

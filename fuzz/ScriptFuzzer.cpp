@@ -1,0 +1,55 @@
+// Reads fuzz input as a record script and replays what parses through a filter.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "FuzzHost.h"
+#include "RecordScript.h"
+#include "filter/AAIExportFilter.h"
+#include "host/Opcodes.h"
+#include "host/Payloads.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static FuzzHost host;
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+
+    recordscript::ParseOptions options;
+    options.outDir = host.FilesDir();
+    // A sample fragment must hold its one @drawing line; a plain script must not.
+    options.sampleFragment = text.find("@drawing") != std::string_view::npos;
+    recordscript::ParsedScript parsed;
+    recordscript::Diagnostic error;
+    if (!recordscript::ParseScript(text, options, parsed, error)) {
+        if (error.line == 0 || error.message.empty())
+            std::abort();  // a refusal always says where and why
+        return 0;
+    }
+    std::size_t bad = 0;
+    std::string message;
+    if (!recordscript::CheckRowData(parsed.records, bad, message))
+        std::abort();  // the reader promises row data that fits its image
+
+    // Files the script would write are not written: their names come from the input.
+    host.StartInput();
+    auto filter = std::make_unique<AAIExportFilter>();
+    AHostExportFilter* h = filter.get();
+    std::string target = host.target;
+    h->exportFile(target.data());
+    for (recordscript::Record& record : parsed.records) {
+        void* payload = record.Bind();
+        if (record.opcode == aiop::kPathBitmap && payload != nullptr &&
+            record.payload.size() >= sizeof(PathBitmapData))
+            host.ConfinePath(static_cast<unsigned char*>(payload));
+        const int result = h->writeData(record.opcode, payload);
+        if (record.opcode == aiop::kEndPicture)
+            host.CheckAfterEnd(result);
+        if (record.opcode == aiop::kEndPicture)
+            h->exportFile(target.data());  // scripts may hold several pictures
+    }
+    host.CheckAfterEnd(h->writeData(aiop::kEndPicture, nullptr));
+    filter.reset();
+    host.CheckNothingLeft();
+    return 0;
+}

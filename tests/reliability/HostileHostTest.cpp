@@ -1,0 +1,500 @@
+// Hosts that break the rules: records out of order, garbage payloads, open-ended names, non-finite numbers.
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <limits>
+#include <malloc.h>
+#include <memory>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/Platform.h"
+#include "reliability/EveryRecord.h"
+#include "reliability/RecordCatalog.h"
+#include "support/ExportSession.h"
+
+namespace plat = aiexport_platform;
+using reliability::PayloadShape;
+
+namespace {
+
+const char kEarlier[] = "the user's earlier drawing\n";
+
+int OpenDescriptors()
+{
+    int count = 0;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        while (::readdir(d) != nullptr)
+            ++count;
+        ::closedir(d);
+    }
+    return count;
+}
+
+// Sends catalog records with payloads laid out as a host lays them out, the
+// bytes from a filler; every block is exactly its size, so a read past a
+// payload, a name or a row is caught by the address sanitizer.
+class RawHost {
+public:
+    explicit RawHost(AHostExportFilter& filter) : f(filter) {}
+
+    template <class Fill>
+    int Send(const reliability::RecordShape& record, Fill&& fill)
+    {
+        std::vector<unsigned char> block;
+        std::vector<unsigned char> text;
+        std::vector<unsigned char> rows;
+        void* payload = nullptr;
+        switch (record.shape) {
+        case PayloadShape::kIgnored:
+            block.assign(reliability::kIgnoredPayloadSize, 0);
+            payload = block.data();
+            break;
+        case PayloadShape::kFixed:
+            block.resize(record.size);
+            fill(block.data(), block.size());
+            reliability::BreakNonFiniteWords(block.data(), block.size());
+            payload = block.data();
+            break;
+        case PayloadShape::kCString:
+        case PayloadShape::kText: {
+            text.resize(300);
+            fill(text.data(), text.size() - 1);
+            reliability::BreakNonFiniteWords(text.data(), text.size() - 1);
+            text.back() = '\0';  // the host's terminator
+            if (record.shape == PayloadShape::kCString) {
+                payload = text.data();
+                break;
+            }
+            block.resize(sizeof(_TextData));
+            fill(block.data(), block.size());
+            _TextData t;
+            std::memcpy(&t, block.data(), sizeof t);
+            t.text = reinterpret_cast<char*>(text.data());
+            std::memcpy(block.data(), &t, sizeof t);
+            payload = block.data();
+            break;
+        }
+        case PayloadShape::kBitmap: {
+            BitmapData b;
+            block.resize(sizeof b);
+            fill(block.data(), block.size());
+            std::memcpy(&b, block.data(), sizeof b);
+            const auto span = static_cast<std::int16_t>(
+                static_cast<std::uint16_t>(b.lastRow - b.firstRow + 1));
+            std::size_t count = static_cast<std::size_t>(span < 0 ? -span : span);
+            const std::size_t perRow = bytesPerRow > 0 ? static_cast<std::size_t>(bytesPerRow) : 0;
+            if (count * perRow > (1u << 20)) {  // what a host could hold; one row will do
+                b.lastRow = b.firstRow;
+                count = 1;
+            }
+            rows.resize(count * perRow);
+            if (!rows.empty())
+                fill(rows.data(), rows.size());
+            b.rowData = rows.data();
+            std::memcpy(block.data(), &b, sizeof b);
+            payload = block.data();
+            break;
+        }
+        }
+        if (record.opcode == aiop::kBeginBitmap) {
+            BeginBitmapData b;
+            std::memcpy(&b, payload, sizeof b);
+            bytesPerRow = b.colorModel == 2 ? 8 : b.bytesPerRow;
+        }
+        return f.writeData(record.opcode, payload);
+    }
+
+private:
+    AHostExportFilter& f;
+    std::int16_t bytesPerRow = 0;  // of the image the filter last began
+};
+
+class HostileHost : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ::setenv("SOURCE_DATE_EPOCH", "0", 1);
+        ::setenv("TMPDIR", tmp.path.c_str(), 1);
+        plat::ClearFaults();
+        target = out.File("drawing.ai");
+        WriteFile(target, kEarlier);
+        WriteFile(files.File("linked.tif"), reliability::SmallTiff());
+    }
+    void TearDown() override { ::unsetenv("TMPDIR"); }
+
+    int Export(AHostExportFilter& f)
+    {
+        std::string path = target;
+        return f.exportFile(path.data());
+    }
+
+    // Record 17 and what must hold after it, whatever came before.
+    void End(AHostExportFilter& f, const std::string& what, int want = -1)
+    {
+        const int end = f.writeData(aiop::kEndPicture, nullptr);
+        const std::string now = ReadFile(target);
+        if (want >= 0) {
+            EXPECT_EQ(end, want) << what;
+        }
+        if (end == 1) {
+            EXPECT_EQ(reliability::DocumentFault(now), "") << what;
+            earlier = now;
+        } else {
+            EXPECT_EQ(end, 0) << what;
+            EXPECT_EQ(now, earlier) << what << ": record 17 failed and the earlier file changed";
+        }
+        EXPECT_EQ(tmp.Listing(), "") << what;
+        EXPECT_EQ(out.Listing(), "drawing.ai\n") << what;
+    }
+
+    static void Picture(AHostExportFilter& f)
+    {
+        BeginPictureData picture{0, 0, 0, 8.5, 11};
+        f.writeData(aiop::kBeginPicture, &picture);
+    }
+    static void Section(AHostExportFilter& f)
+    {
+        BeginDrawingSectionData section{8.5, 11};
+        f.writeData(aiop::kBeginDrawingSection, &section);
+    }
+    static void Square(AHostExportFilter& f)
+    {
+        f.writeData(aiop::kBeginPath, nullptr);
+        MoveToData m{1, 1};
+        f.writeData(aiop::kMoveTo, &m);
+        for (LineToData l : {LineToData{2, 1}, LineToData{2, 2}, LineToData{1, 2}})
+            f.writeData(aiop::kLineTo, &l);
+        f.writeData(aiop::kClosePath, nullptr);
+        f.writeData(aiop::kEndPath, nullptr);
+    }
+
+    TempDir tmp;
+    TempDir out;
+    TempDir files;
+    std::string target;
+    std::string earlier = kEarlier;
+};
+
+const unsigned short kClosers[] = {
+    aiop::kEndGroup, aiop::kEndComposite, aiop::kEndPattern, aiop::kEndPath, aiop::kEndText,
+    aiop::kEndSimpleText, aiop::kEndGuide, aiop::kEndGradient, aiop::kEndMask, aiop::kEndBitmap,
+    aiop::kEndClipRgn, aiop::kEndLayer, aiop::kEndPatternSection, aiop::kEndDrawingSection,
+    aiop::kEndPreviewSection};
+const unsigned short kOpeners[] = {
+    aiop::kBeginGroup, aiop::kBeginComposite, aiop::kBeginPattern, aiop::kBeginPath,
+    aiop::kBeginText, aiop::kBeginSimpleText, aiop::kBeginGuide, aiop::kBeginGradient,
+    aiop::kBeginMask, aiop::kBeginClipRgn, aiop::kBeginPatternSection};
+
+}  // namespace
+
+TEST_F(HostileHost, RecordsOutOfTheirBracketsAndOutOfOrder)
+{
+    // Where in the export the stray records arrive: before the picture, in
+    // its definitions, in its drawing.
+    for (int stage = 0; stage < 3; ++stage) {
+        for (bool closers : {true, false}) {
+            const std::string what = "stage " + std::to_string(stage) +
+                                     (closers ? ", closing records" : ", opening records");
+            AAIExportFilter f;
+            ASSERT_EQ(Export(f), 1);
+            if (stage >= 1)
+                Picture(f);
+            if (stage >= 2)
+                Section(f);
+            if (closers) {
+                for (unsigned short op : kClosers)
+                    f.writeData(op, nullptr);
+            } else {
+                for (unsigned short op : kOpeners)
+                    f.writeData(op, nullptr);
+            }
+            Square(f);
+            if (stage < 1)
+                Picture(f);
+            if (stage < 2)
+                Section(f);
+            Square(f);
+            End(f, what);
+        }
+    }
+}
+
+TEST_F(HostileHost, PicturesWithoutTheirOpeningRecords)
+{
+    {
+        AAIExportFilter f;  // record 17 without 16 fails and keeps the earlier file
+        ASSERT_EQ(Export(f), 1);
+        End(f, "17 without 16", 0);
+    }
+    {
+        AAIExportFilter f;  // drawing before record 16 does not spoil the picture
+        ASSERT_EQ(Export(f), 1);
+        Square(f);
+        char text[] = "early";
+        _TextData t{text, 0, 5};
+        f.writeData(aiop::kText, &t);
+        Picture(f);
+        Section(f);
+        Square(f);
+        End(f, "drawing before 16", 1);
+        EXPECT_EQ(earlier.find("early"), std::string::npos);
+    }
+    {
+        AAIExportFilter f;  // a picture without record 2052 still ends sound
+        ASSERT_EQ(Export(f), 1);
+        Picture(f);
+        Square(f);
+        End(f, "no 2052");
+    }
+    {
+        AAIExportFilter f;  // 16 twice and exportFile twice: the second of each counts
+        ASSERT_EQ(Export(f), 1);
+        ASSERT_EQ(Export(f), 1);
+        Picture(f);
+        Square(f);
+        Picture(f);
+        Section(f);
+        Section(f);
+        Square(f);
+        End(f, "16 twice", 1);
+    }
+    {
+        AAIExportFilter f;  // no target at all: nothing may appear anywhere
+        Picture(f);
+        Section(f);
+        Square(f);
+        EXPECT_EQ(f.writeData(aiop::kEndPicture, nullptr), 0);
+        EXPECT_EQ(ReadFile(target), earlier);
+        EXPECT_EQ(tmp.Listing(), "");
+    }
+}
+
+TEST_F(HostileHost, ThousandExportsWithOneFilterHoldNoMoreFilesOrMemory)
+{
+    // Memory-backed when there is such a place: each export syncs its file.
+    if (::access("/dev/shm", W_OK) == 0)
+        ::setenv("TMPDIR", "/dev/shm", 1);
+    TempDir fast;
+    TempDir fastTmp;
+    ::setenv("TMPDIR", fastTmp.path.c_str(), 1);
+    std::string path = fast.File("drawing.ai");
+    AAIExportFilter f;
+    auto one = [&] {
+        ASSERT_EQ(f.exportFile(path.data()), 1);
+        reliability::EveryRecord drawing(f, files.File("linked.tif"));
+        drawing.Send();
+        ASSERT_TRUE(drawing.failed.empty()) << drawing.failed.front();
+        ASSERT_EQ(f.writeData(aiop::kEndPicture, nullptr), 1);
+    };
+    for (int i = 0; i < 10; ++i)  // the buffer and text block reach their sizes
+        one();
+    const std::string first = ReadFile(path);
+    const int descriptors = OpenDescriptors();
+    const std::size_t heap = ::mallinfo2().uordblks;
+    for (int i = 0; i < 1000 && !HasFatalFailure(); ++i)
+        one();
+    EXPECT_EQ(ReadFile(path), first);
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_EQ(fastTmp.Listing(), "");
+    EXPECT_EQ(fast.Listing(), "drawing.ai\n");
+#if !defined(__SANITIZE_ADDRESS__)
+    // The sanitizer's allocator keeps no such count; there the leak check stands in.
+    EXPECT_LE(::mallinfo2().uordblks, heap + 64 * 1024);
+#else
+    (void)heap;
+#endif
+}
+
+TEST_F(HostileHost, PayloadsOfAllOnesOrRandomBytesInEveryContext)
+{
+    std::mt19937 random(20240);
+    auto ones = [](unsigned char* p, std::size_t n) { std::memset(p, 0xFF, n); };
+    auto noise = [&](unsigned char* p, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i)
+            p[i] = static_cast<unsigned char>(random());
+    };
+    for (int round = 0; round < 101; ++round) {
+        const std::string what = round == 0 ? "all ones" : "random round " + std::to_string(round);
+        AAIExportFilter f;
+        RawHost host(f);
+        ASSERT_EQ(Export(f), 1);
+        // Before the picture, in its definitions and in its drawing; record
+        // 17 is left to the end, record 16 and 2052 are sent sound as well.
+        for (int stage = 0; stage < 3; ++stage) {
+            for (const auto& record : reliability::Catalog()) {
+                if (record.opcode == aiop::kEndPicture)
+                    continue;
+                // A gradient defined with fewer than two stops fails the end
+                // of the picture; odd rounds leave gradients out, so that
+                // their documents are finished and checked too.
+                if (record.opcode == aiop::kSetGradientDef && round % 2 == 1)
+                    continue;
+                if (round == 0)
+                    host.Send(record, ones);
+                else
+                    host.Send(record, noise);
+            }
+            if (stage == 0)
+                Picture(f);
+            if (stage == 1)
+                Section(f);
+        }
+        End(f, what);
+        if (HasFailure())
+            return;
+    }
+}
+
+TEST_F(HostileHost, NamesWithoutTerminatorAreReadWithinTheirArrays)
+{
+    // Each name fills its array with one letter and no NUL. Sent once in a
+    // block of exactly the payload's size (a read past it is caught by the
+    // address sanitizer) and once followed by more of the same letter (a
+    // read past it shows as a longer run of the letter in the file).
+    struct Named {
+        unsigned short opcode;
+        std::size_t size;
+        std::size_t offset;
+        std::size_t length;
+        char letter;
+    };
+    const Named kNamed[] = {
+        {aiop::kDefineLayer, sizeof(DefLayerData), offsetof(DefLayerData, name), 256, 'A'},
+        {aiop::kSetColorDef, sizeof(SetColorDefData), offsetof(SetColorDefData, name), 64, 'B'},
+        {aiop::kSetGradientDef, sizeof(SetGradientDefData), 2, 64, 'C'},
+        {aiop::kSetPatternDef, sizeof(SetPatternDefData), 2, 64, 'D'},
+        {aiop::kSetFillColorByName, sizeof(NAME_TAG), 2, 64, 'B'},
+        {aiop::kSetStrokeColorByName, sizeof(NAME_TAG), 2, 64, 'B'},
+        {aiop::kSetFillTypeName, sizeof(SetFillTypeNameData), 4, 64, 'C'},
+        {aiop::kSetCharAttr, sizeof(SetCharAttrData), offsetof(SetCharAttrData, faceName), 64, 'E'},
+        {aiop::kSetCharAttr, sizeof(SetCharAttrData), offsetof(SetCharAttrData, styleName), 64, 'F'},
+        {aiop::kPathPostscript, sizeof(PathPostscriptData), 0, 258, 'G'},
+        {aiop::kPathBitmap, sizeof(PathBitmapData), 0, 258, 'H'},
+    };
+    for (bool padded : {false, true}) {
+        AAIExportFilter f;
+        ASSERT_EQ(Export(f), 1);
+        Picture(f);
+        auto send = [&](const Named& n, bool drawing) {
+            std::vector<char> block(n.size + (padded ? 300 : 0), n.letter);
+            std::memset(block.data(), 0, n.size);
+            std::memset(block.data() + n.offset, n.letter, n.length);
+            if (n.opcode == aiop::kSetCharAttr) {  // lengths that claim more than the array
+                std::uint16_t claim = 0xFFFF;
+                std::memcpy(block.data(), &claim, 2);
+                std::memcpy(block.data() + offsetof(SetCharAttrData, styleNameLength), &claim, 2);
+                double size = 12;
+                std::memcpy(block.data() + offsetof(SetCharAttrData, fontSize), &size, 8);
+            }
+            if (n.opcode == aiop::kSetFillTypeName && drawing) {
+                std::uint16_t gradient = 2;
+                std::memcpy(block.data(), &gradient, 2);
+            }
+            if (n.opcode == aiop::kPathBitmap) {
+                std::uint16_t tiff = 1;
+                std::memcpy(block.data() + offsetof(PathBitmapData, fileType), &tiff, 2);
+            }
+            f.writeData(n.opcode, block.data());
+        };
+        for (const Named& n : kNamed)
+            send(n, false);
+        Section(f);
+        std::vector<char> layer(257, 'A');
+        layer.back() = '\0';  // a pointer-only name: the host's NUL is all there is
+        f.writeData(aiop::kBeginLayer, layer.data());
+        f.writeData(aiop::kBeginText, nullptr);
+        for (const Named& n : kNamed)
+            send(n, true);
+        char text[] = "x";
+        _TextData t{text, 0, 1};
+        f.writeData(aiop::kText, &t);
+        f.writeData(aiop::kEndText, nullptr);
+        Square(f);
+        f.writeData(aiop::kEndLayer, nullptr);
+        End(f, padded ? "padded" : "exact");
+        for (const Named& n : kNamed) {
+            const std::string longer(n.length + 1, n.letter);
+            EXPECT_EQ(earlier.find(longer), std::string::npos)
+                << "read past the name of record " << n.opcode;
+        }
+    }
+}
+
+TEST_F(HostileHost, NumbersThatAreNotFiniteNeverReachTheFile)
+{
+    const double kValues[] = {std::numeric_limits<double>::quiet_NaN(),
+                              -std::numeric_limits<double>::quiet_NaN(),
+                              std::numeric_limits<double>::infinity(),
+                              -std::numeric_limits<double>::infinity(),
+                              DBL_MAX, -DBL_MAX, 1e300, DBL_TRUE_MIN, -0.0};
+    for (double v : kValues) {
+        const std::string what = "value " + std::to_string(v);
+        AAIExportFilter f;
+        RawHost host(f);
+        ASSERT_EQ(Export(f), 1);
+        // Every double of every record is v; the rest of each payload is
+        // zero, so names are empty and models are RGB.
+        auto withValue = [&](const reliability::RecordShape& record) {
+            return [&record, v](unsigned char* p, std::size_t n) {
+                std::memset(p, 0, n);
+                if (n != record.size)
+                    return;  // text or rows: zeros do
+                for (std::size_t at : record.reals)
+                    std::memcpy(p + at, &v, sizeof v);
+            };
+        };
+        for (int stage = 1; stage < 3; ++stage) {
+            for (const auto& record : reliability::Catalog()) {
+                if (record.reals.empty())
+                    continue;
+                if (record.opcode == aiop::kMoveTo || record.opcode == aiop::kLineTo ||
+                    record.opcode == aiop::kCurveTo)
+                    f.writeData(aiop::kBeginPath, nullptr);
+                host.Send(record, withValue(record));
+                if (record.opcode == aiop::kMoveTo || record.opcode == aiop::kLineTo)
+                    continue;  // the path goes on to its curve
+                if (record.opcode == aiop::kCurveTo)
+                    f.writeData(aiop::kEndPath, nullptr);
+            }
+            // The records that use what was set: a path, text, an image.
+            Square(f);
+            f.writeData(aiop::kBeginText, nullptr);
+            char text[] = "x";
+            _TextData t{text, 0, 1};
+            f.writeData(aiop::kText, &t);
+            f.writeData(aiop::kEndText, nullptr);
+            BeginBitmapData image{};
+            image.width = image.height = image.bytesPerRow = 1;
+            f.writeData(aiop::kBeginBitmap, &image);
+            unsigned char pixel = 7;
+            BitmapData row{0, 0, &pixel};
+            f.writeData(aiop::kBitmap, &row);
+            f.writeData(aiop::kEndBitmap, nullptr);
+        }
+        End(f, what);
+    }
+}
+
+TEST(DocumentCheck, FlagsWhatTheFuzzersMustNeverSee)
+{
+    const std::string head = "%!PS-Adobe-3.0\n";
+    const std::string tail = "%%EOF\n";
+    EXPECT_EQ(reliability::DocumentFault(head + "1.0000 info nanny /_inf (x)Tj\n" + tail), "");
+    for (const char* body : {"nan ", "-nan ", "inf ", "-inf\n", "[1 NaN]", "Infinity ", "+inf/"})
+        EXPECT_NE(reliability::DocumentFault(head + body + tail), "") << body;
+    EXPECT_NE(reliability::DocumentFault(head + tail.substr(0, 5)), "");  // no line feed
+    EXPECT_NE(reliability::DocumentFault("%!PS-Adobe-2.0\n" + tail), "");
+    EXPECT_NE(reliability::DocumentFault(""), "");
+
+    unsigned char text[] = "a NaN, an Inf and infinity";
+    reliability::BreakNonFiniteWords(text, sizeof text - 1);
+    EXPECT_STREQ(reinterpret_cast<char*>(text), "a Na_, an In_ and in_inity");
+}
