@@ -78,7 +78,8 @@ protected:
     TempDir files;  // linked files
 };
 
-const char* const kKindNames[] = {"open", "write", "read", "seek", "rename", "allocate"};
+const char* const kKindNames[] = {"open", "write", "read", "seek", "rename", "allocate", "copy"};
+static_assert(sizeof kKindNames / sizeof kKindNames[0] == aiexport_platform::kFaultKinds);
 
 }  // namespace
 
