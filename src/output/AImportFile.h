@@ -32,6 +32,6 @@ public:
     bool IsOpen() const { return file != nullptr; }
 
 private:
-    void* stream = nullptr;  // a host stream; never set by this module
+    [[maybe_unused]] void* stream = nullptr;  // a host stream; never set by this module
     aiexport_platform::FileHandle* file = nullptr;
 };
