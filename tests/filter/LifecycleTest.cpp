@@ -19,17 +19,6 @@ namespace plat = aiexport_platform;
 
 namespace {
 
-int OpenDescriptors()
-{
-    int count = 0;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d) != nullptr)
-            ++count;
-        ::closedir(d);
-    }
-    return count;
-}
-
 // What the filter's open descriptors point at, e.g. "/tmp/x/name.ab12Cd (deleted)".
 std::string DescriptorTargets()
 {

@@ -17,17 +17,6 @@ namespace {
 
 const char kEarlier[] = "the user's earlier drawing\n";
 
-int OpenDescriptors()
-{
-    int count = 0;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d) != nullptr)
-            ++count;
-        ::closedir(d);
-    }
-    return count;
-}
-
 struct Outcome {
     bool exported = false;           // exportFile accepted the target
     std::vector<unsigned short> failed;  // records answered 0, record 17 included

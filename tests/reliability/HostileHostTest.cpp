@@ -27,17 +27,6 @@ namespace {
 
 const char kEarlier[] = "the user's earlier drawing\n";
 
-int OpenDescriptors()
-{
-    int count = 0;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d) != nullptr)
-            ++count;
-        ::closedir(d);
-    }
-    return count;
-}
-
 // Sends catalog records with payloads laid out as a host lays them out, the
 // bytes from a filler; every block is exactly its size, so a read past a
 // payload, a name or a row is caught by the address sanitizer.

@@ -47,6 +47,17 @@ std::string TempDir::Listing() const
     return out;
 }
 
+int OpenDescriptors()
+{
+    int count = 0;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        while (::readdir(d) != nullptr)
+            ++count;
+        ::closedir(d);
+    }
+    return count;
+}
+
 std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -21,6 +21,9 @@ public:
     std::string path;
 };
 
+// Descriptors this process holds open, for checks that nothing leaks.
+int OpenDescriptors();
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
 
