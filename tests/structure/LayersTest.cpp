@@ -93,3 +93,22 @@ TEST(Layers, ListGrowsTenAtATimeAndSurvivesAFailedAllocation)
     EXPECT_EQ(s.filter.SinceMark(), "");
     EXPECT_EQ(s.filter.layerDefinitions, nullptr);
 }
+
+TEST(Layers, NamesThatWouldEndTheStringAreEscaped)
+{
+    // Balanced parentheses stay as they are; a name that would close the
+    // string early, or a backslash, is escaped so the file stays readable.
+    const struct {
+        const char* name;
+        const char* written;
+    } cases[] = {{"Layer (1)", "(Layer (1)) Ln\n"},
+                 {"Notes :)", "(Notes :\\)) Ln\n"},
+                 {"a\\b", "(a\\\\b) Ln\n"},
+                 {"two\nlines", "(two\\rlines) Ln\n"}};
+    for (const auto& c : cases) {
+        ExportSession s;
+        ASSERT_EQ(Define(s, c.name), 1);
+        ASSERT_EQ(Begin(s, c.name), 1);
+        EXPECT_NE(s.Drawing().find(c.written), std::string::npos) << c.name << "\n" << s.Drawing();
+    }
+}
