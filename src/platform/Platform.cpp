@@ -169,7 +169,8 @@ long FileLength(int fd)
 
 int SyncFile(int fd)
 {
-    return ::fsync(fd) == 0 ? 1 : 0;
+    // The data and the size must be on disk before the rename; the times need not.
+    return ::fdatasync(fd) == 0 ? 1 : 0;
 }
 
 void CloseFile(int fd)
