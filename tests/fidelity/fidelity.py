@@ -40,7 +40,7 @@ LONG_SIDE = 256        # pixels of a picture's longer side; small icons are enla
 WRONG_LEVEL = 48       # a channel difference above this, after the blur, makes a pixel wrong
 SIM_MARGIN = 0.005     # floors sit this far below what was measured: renderers vary a little
 WRONG_MARGIN = 0.01
-WORST_SHOWN = 8
+WORST_SHOWN = 6
 EXPORT_TIMEOUT = 120
 SKIPPED = 77           # CTest's code for a test that could not run here
 REPORT_BEGIN = "<!-- fidelity table: written by tests/fidelity/fidelity.py --write-docs -->"
@@ -203,17 +203,18 @@ def record_floors(results, floors, lower):
 
 
 def side_by_side(result, png):
-    """Reference, ours and where they differ, at most 160 pixels high."""
+    """Reference, ours and where they differ, at most 128 pixels high."""
     diff = np.abs(np.asarray(result.reference, dtype=np.int16) - np.asarray(result.ours, dtype=np.int16))
     heat = (255 - np.clip(diff.max(axis=2) * 2, 0, 255)).astype(np.uint8)
     panels = [result.reference, result.ours, Image.fromarray(heat).convert("RGB")]
     width, height = result.reference.size
-    scale = min(1.0, 160.0 / height)
+    scale = min(1.0, 128.0 / height)
     size = (max(1, int(width * scale)), max(1, int(height * scale)))
     sheet = Image.new("RGB", (3 * size[0] + 8, size[1]), (160, 160, 160))
     for i, panel in enumerate(panels):
         sheet.paste(panel.resize(size, Image.LANCZOS), (i * (size[0] + 4), 0))
-    sheet.save(png, optimize=True)
+    # A palette keeps the pictures in the documentation small.
+    sheet.convert("P", palette=Image.ADAPTIVE, colors=128).save(png, optimize=True)
 
 
 def figure(value, form):
@@ -232,10 +233,12 @@ def report(results, before, pictures, picture_dir):
              "Median similarity %.4f over %d drawings; worst: `%s`, %.4f."
              % (median, len(results), worst.name, worst.similarity), ""]
     if before:
-        old = [v[0] for v in before.values()]
-        lines += ["Before: median %.4f; worst %.4f." % (statistics.median(old), min(old)), ""]
+        earliest = min(before, key=lambda n: before[n][0])
+        lines += ["Before: median %.4f; worst: `%s`, %.4f. The last column gives the similarity, "
+                  "export time and size before." % (statistics.median(v[0] for v in before.values()),
+                                                     earliest, before[earliest][0]), ""]
     lines += ["| drawing | similarity | wrong pixels | export ms | export KiB | warnings | before |",
-              "|---|---:|---:|---:|---:|---:|---:|"]
+              "|---|---:|---:|---:|---:|---:|---|"]
     for r in sorted(results, key=lambda r: r.similarity):
         was = before.get(r.name)
         lines.append("| %s | %s | %s | %s | %s | %d | %s |" % (
@@ -243,7 +246,8 @@ def report(results, before, pictures, picture_dir):
             figure(None if r.failure else 100 * r.wrong, "%.2f%%"),
             figure(None if r.export_seconds is None else 1000 * r.export_seconds, "%.0f"),
             figure(None if r.export_bytes is None else r.export_bytes / 1024, "%.1f"),
-            r.warnings, figure(was[0] if was else None, "%.4f")))
+            r.warnings, "%.4f · %.0f ms · %.1f KiB" % (was[0], 1000 * was[2], was[3] / 1024)
+            if was else "—"))
     if pictures:
         lines += ["", "The worst drawings: Inkscape's picture, ours, and where they differ (darker is "
                   "further apart).", ""]
