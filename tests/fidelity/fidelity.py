@@ -307,6 +307,14 @@ def main():
     floors = read_table(FLOORS)
     if args.only:
         floors = {n: v for n, v in floors.items() if n in {r.name for r in results}}
+    if args.record_before:
+        kept = read_table(BEFORE)
+        kept.update({r.name: [r.similarity, r.wrong, r.export_seconds or 0, r.export_bytes or 0]
+                     for r in results})
+        with open(BEFORE, "w", encoding="utf-8") as out:
+            out.write("# drawing  similarity  wrong share  export seconds  export bytes\n")
+            for name in sorted(kept):
+                out.write("%s %.4f %.4f %.4f %d\n" % (name, *kept[name][:3], kept[name][3]))
     before = read_table(BEFORE)
     scored = sorted((r for r in results if r.reference is not None), key=lambda r: r.similarity)
     worst = scored[:WORST_SHOWN]
@@ -321,12 +329,6 @@ def main():
     table = report(results, before, worst, "fidelity" if args.write_docs else "pictures")
     write_report(os.path.join(DOCS, "fidelity.md") if args.write_docs else os.path.join(work, "fidelity.md"),
                  table)
-    if args.record_before:
-        with open(BEFORE, "w", encoding="utf-8") as out:
-            out.write("# drawing  similarity  wrong share  export seconds  export bytes\n")
-            for r in sorted(results, key=lambda r: r.name):
-                out.write("%s %.4f %.4f %.4f %d\n" % (r.name, r.similarity, r.wrong,
-                                                      r.export_seconds or 0, r.export_bytes or 0))
     if args.record_floors:
         record_floors(results, read_table(FLOORS), args.lower)
 
