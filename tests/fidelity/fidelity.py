@@ -58,7 +58,7 @@ class Result:
         self.export_bytes = None
         self.warnings = 0
         self.failure = None
-        self.reference = None   # RGB arrays on white, one size
+        self.reference = None   # pictures on white, of one size
         self.ours = None
 
 
@@ -129,6 +129,9 @@ def measure(args, key, path, work):
     try:
         dpi = resolution(path)
         reference = on_white(render_reference(args, path, dpi, work))
+        for stale in (stem + ".ai", stem + ".png"):  # a failed run must not find the last one's
+            if os.path.exists(stale):
+                os.remove(stale)
         started = time.monotonic()
         exported = run([args.aiexport, path, stem + ".ai"], EXPORT_TIMEOUT)
         result.export_seconds = time.monotonic() - started
