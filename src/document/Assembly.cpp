@@ -45,23 +45,38 @@ int AAIExportFilter::OpenTargetSibling()
     if (targetPath.empty())
         return 0;
     const std::string destination = plat::ResolveTarget(targetPath);
-    const std::string stem = std::string(".") + fileName;
-    std::string created;
-    const int fd = plat::CreateUniqueFile(plat::DirectoryOf(destination), stem, created, 0666);
+    const std::string directory = plat::DirectoryOf(destination);
+    int fd = plat::CreateUnnamedFile(directory, 0666);
+    const bool unnamed = fd >= 0;
+    if (fd == plat::kUnnamedUnsupported) {
+        std::string created;
+        fd = plat::CreateUniqueFile(directory, std::string(".") + fileName, created, 0666);
+        if (fd >= 0)
+            siblingPath = created;
+    }
     if (fd < 0)
         return 0;
     plat::CopyOwnership(fd, destination.c_str());
-    siblingPath = created;
-    return targetFile.Attach(fd);
+    if (!targetFile.Attach(fd))
+        return 0;
+    if (unnamed)
+        unnamedTarget = fd;
+    return 1;
 }
 
 int AAIExportFilter::CommitTarget()
 {
-    if (siblingPath.empty())
+    if (siblingPath.empty() && unnamedTarget < 0)
         return 0;
     const std::string destination = plat::ResolveTarget(targetPath);
     if (!targetFile.Sync())
         return 0;
+    if (unnamedTarget >= 0) {
+        const int linked =
+            plat::LinkUnnamedFile(unnamedTarget, destination, std::string(".") + fileName);
+        ReleaseTarget();
+        return linked;
+    }
     targetFile.Close();
     if (!plat::RenameFile(siblingPath.c_str(), destination.c_str()))
         return 0;  // the reset removes the sibling; the old file stays

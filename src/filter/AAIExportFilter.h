@@ -181,6 +181,8 @@ protected:
     int CloseSetup();
     // The finished document goes to a new file beside the target and replaces
     // it only when complete, so a failed export never destroys the old file.
+    // The new file has no name until then where the file system allows, so
+    // not even a killed process leaves it behind.
     int OpenTargetSibling();
     int CommitTarget();
 
@@ -256,6 +258,7 @@ protected:
     char fileName[32] = {};
     std::string targetPath;   // the full path named by exportFile
     std::string siblingPath;  // the finished document, until it replaces the target
+    int unnamedTarget = -1;   // or its descriptor, when it has no name until complete
     std::string tempPath;
     AImportFile tempFile;
     bool pictureOpen = false;

@@ -11,24 +11,47 @@ namespace plat = aiexport_platform;
 
 namespace {
 
-// Can a new file be created beside the target? Tried for real, then removed.
+// Can a new file be created beside the target? Tried for real, without a
+// name where possible, so that not even a killed host leaves the probe behind.
 bool CanCreateIn(const std::string& dir, const char* stem)
 {
     std::string probe;
-    const int fd = plat::CreateUniqueFile(dir, std::string(".") + stem, probe);
+    int fd = plat::CreateUnnamedFile(dir, 0600);
+    if (fd == plat::kUnnamedUnsupported)
+        fd = plat::CreateUniqueFile(dir, std::string(".") + stem, probe);
     if (fd < 0)
         return false;
     plat::CloseFile(fd);
-    plat::RemoveFile(probe.c_str());
+    if (!probe.empty())
+        plat::RemoveFile(probe.c_str());
     return true;
+}
+
+// How much of a name fits in limit bytes without cutting through a UTF-8
+// character; bytes that are not UTF-8 are cut where the limit falls.
+std::size_t KeptLength(const std::string& name, std::size_t limit)
+{
+    if (name.size() <= limit)
+        return name.size();
+    const auto continues = [&](std::size_t i) {
+        return (static_cast<unsigned char>(name[i]) & 0xC0) == 0x80;
+    };
+    std::size_t lead = limit;
+    while (lead > 0 && limit - lead < 3 && continues(lead))
+        --lead;
+    return lead < limit && static_cast<unsigned char>(name[lead]) >= 0xC0 ? lead : limit;
 }
 
 }  // namespace
 
 int AAIExportFilter::exportFile(char* path)
 {
+    // Whatever the outcome, the earlier target is given up: a refused call
+    // must not leave the previous file to be overwritten by the next picture.
+    ReleaseTarget();
+    targetPath.clear();
+    fileName[0] = '\0';
     try {
-        ReleaseTarget();
         if (path == nullptr || path[0] == '\0')
             return 0;
         const std::string target(path);
@@ -47,9 +70,11 @@ int AAIExportFilter::exportFile(char* path)
         } else if (errno != ENOENT) {
             return 0;
         }
-        char stem[32] = {};
-        std::strncpy(stem, name.c_str(), sizeof stem - 1);
-        if (!CanCreateIn(plat::DirectoryOf(target), stem))
+        char stem[sizeof fileName] = {};
+        std::memcpy(stem, name.c_str(), KeptLength(name, sizeof stem - 1));
+        // A dangling symbolic link is written through, so its destination's
+        // directory is the one that must take a new file.
+        if (!CanCreateIn(plat::DirectoryOf(plat::ResolveTarget(target)), stem))
             return 0;
 
         targetPath = target;
@@ -63,7 +88,8 @@ int AAIExportFilter::exportFile(char* path)
 
 void AAIExportFilter::ReleaseTarget()
 {
-    targetFile.Close();
+    targetFile.Close();  // an unnamed file goes with its last descriptor
+    unnamedTarget = -1;
     if (!siblingPath.empty()) {
         plat::RemoveFile(siblingPath.c_str());
         siblingPath.clear();

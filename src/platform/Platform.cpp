@@ -187,11 +187,13 @@ std::string TemporaryDirectory()
     return result;
 }
 
-int CreateUniqueFile(const std::string& dir, const std::string& prefix, std::string& path,
-                     unsigned int permissions)
+namespace {
+
+// Tries fresh names dir + prefix + ".XXXXXX" with make until one is made;
+// gives up at once on any failure but a name that is taken. The name, or "".
+template <class Make>
+std::string MakeUniquelyNamed(const std::string& dir, const std::string& prefix, Make make)
 {
-    if (ShouldFail(kFaultOpen))
-        return -1;
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     static unsigned long long counter = 0;
     struct timespec ts {};
@@ -206,24 +208,95 @@ int CreateUniqueFile(const std::string& dir, const std::string& prefix, std::str
             name += kLetters[bits % 62];
             bits /= 62;
         }
-        int fd;
+        if (make(name))
+            return name;
+        if (errno != EEXIST)
+            break;
+    }
+    return std::string();
+}
+
+std::string DescriptorPath(int fd)
+{
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+}  // namespace
+
+int CreateUniqueFile(const std::string& dir, const std::string& prefix, std::string& path,
+                     unsigned int permissions)
+{
+    if (ShouldFail(kFaultOpen))
+        return -1;
+    int fd = -1;
+    const std::string name = MakeUniquelyNamed(dir, prefix, [&](const std::string& candidate) {
         do {
-            fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
+            fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
                         static_cast<mode_t>(permissions));
         } while (fd < 0 && errno == EINTR);
-        if (fd >= 0) {
-            path = name;
-            return fd;
-        }
-        if (errno != EEXIST)
-            return -1;
+        return fd >= 0;
+    });
+    if (name.empty())
+        return -1;
+    path = name;
+    return fd;
+}
+
+int CreateUnnamedFile(const std::string& dir, unsigned int permissions)
+{
+    if (ShouldFail(kFaultOpen))
+        return -1;
+    if (ShouldFail(kFaultUnnamed))
+        return kUnnamedUnsupported;
+#ifdef O_TMPFILE
+    int fd;
+    do {
+        fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, static_cast<mode_t>(permissions));
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)  // EISDIR: a kernel without O_TMPFILE
+        return errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL ? kUnnamedUnsupported
+                                                                        : -1;
+    // Without /proc the file could be linked in by a privileged process only.
+    if (::access(DescriptorPath(fd).c_str(), F_OK) != 0) {
+        ::close(fd);
+        return kUnnamedUnsupported;
     }
-    return -1;
+    return fd;
+#else
+    (void)dir;
+    (void)permissions;
+    return kUnnamedUnsupported;
+#endif
+}
+
+int LinkUnnamedFile(int fd, const std::string& destination, const std::string& prefix)
+{
+    if (ShouldFail(kFaultRename))
+        return 0;
+    const std::string self = DescriptorPath(fd);
+    const auto link = [&](const std::string& name) {
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        return errno != EEXIST && ::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+    };
+    // A new target gets its name in one step; an existing one is replaced by
+    // a rename, which needs a name of its own first.
+    struct stat st;
+    if (::lstat(destination.c_str(), &st) != 0 && errno == ENOENT && link(destination))
+        return 1;
+    const std::string linked = MakeUniquelyNamed(DirectoryOf(destination), prefix, link);
+    if (linked.empty())
+        return 0;
+    if (::rename(linked.c_str(), destination.c_str()) != 0) {
+        ::unlink(linked.c_str());
+        return 0;
+    }
+    return 1;
 }
 
 std::size_t FileNameStart(const std::string& path)
 {
-    const std::size_t cut = path.find_last_of("/\\");
+    const std::size_t cut = path.rfind('/');
     return cut == std::string::npos ? 0 : cut + 1;
 }
 
@@ -232,10 +305,7 @@ std::string DirectoryOf(const std::string& path)
     const std::size_t start = FileNameStart(path);
     if (start == 0)
         return "./";
-    std::string dir = path.substr(0, start);
-    if (dir.back() == '\\')
-        dir.back() = '/';
-    return dir;
+    return path.substr(0, start);
 }
 
 void CopyOwnership(int fd, const char* replaced)
@@ -251,16 +321,20 @@ void CopyOwnership(int fd, const char* replaced)
 
 std::string ResolveTarget(const std::string& path)
 {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char* real = ::realpath(path.c_str(), nullptr);
-        if (real != nullptr) {
-            std::string resolved(real);
-            std::free(real);
-            return resolved;
-        }
+    // Followed by hand: a dangling link still names the file to create.
+    std::string at = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st;
+        if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return at;
+        char next[PATH_MAX];
+        const ssize_t n = ::readlink(at.c_str(), next, sizeof next);
+        if (n <= 0 || n == static_cast<ssize_t>(sizeof next))
+            return at;
+        const std::string link(next, static_cast<std::size_t>(n));
+        at = link[0] == '/' ? link : DirectoryOf(at) + link;
     }
-    return path;
+    return at;
 }
 
 int RenameFile(const char* from, const char* to)

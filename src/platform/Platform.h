@@ -37,14 +37,25 @@ std::string TemporaryDirectory();
 // permission bits (less the umask). Returns its descriptor and path, or -1.
 int CreateUniqueFile(const std::string& dir, const std::string& prefix, std::string& path,
                      unsigned int permissions = 0600);
-// Where the file name begins in a path: both "/" and "\\" end a directory.
+// Where the file name begins in a path: only "/" ends a directory, a
+// backslash is an ordinary character of a name.
 std::size_t FileNameStart(const std::string& path);
 // The directory part of a path, ending with "/"; "./" when there is none.
 std::string DirectoryOf(const std::string& path);
 // Gives a finished file the owner and permission bits of the file it replaces.
 void CopyOwnership(int fd, const char* replaced);
-// The path a rename must replace: a symbolic link's destination, else the path.
+// The path a rename must replace: the end of a chain of symbolic links,
+// whether or not that file exists yet, else the path itself.
 std::string ResolveTarget(const std::string& path);
+// A new file without a name in dir (O_TMPFILE), to be linked in once it is
+// complete. Its descriptor, -1 on an error, or kUnnamedUnsupported when the
+// file system or the system cannot create or later link such a file.
+constexpr int kUnnamedUnsupported = -2;
+int CreateUnnamedFile(const std::string& dir, unsigned int permissions);
+// Gives the unnamed file fd the name destination, replacing what is there in
+// one step; a hidden prefix.XXXXXX link in between is removed on failure.
+// 1 on success, else 0 and the destination is untouched.
+int LinkUnnamedFile(int fd, const std::string& destination, const std::string& prefix);
 int RenameFile(const char* from, const char* to);
 void RemoveFile(const char* path);
 
@@ -75,9 +86,10 @@ private:
 
 // Fault injection for tests: fail the Nth call of one kind (counting from 1).
 // kFaultCopy makes an in-kernel copy report itself unsupported, so the copy
-// falls back to reading and writing through the buffer.
+// falls back to reading and writing through the buffer. kFaultUnnamed makes
+// an unnamed file unsupported, so the document goes to a named sibling.
 enum FaultKind { kFaultOpen, kFaultWrite, kFaultRead, kFaultSeek, kFaultRename, kFaultAllocate,
-                 kFaultCopy, kFaultKinds };
+                 kFaultCopy, kFaultUnnamed, kFaultKinds };
 void SetFault(FaultKind kind, long nth);
 void ClearFaults();
 long FaultCount(FaultKind kind);

@@ -1,13 +1,18 @@
 // The life of an export: naming the target, temporary files, failure paths.
 #include <clocale>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sched.h>
 #include <string>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -73,9 +78,68 @@ TEST_F(Lifecycle, ExportFileKeepsAtMost31CharactersOfTheName)
     ASSERT_EQ(::chdir(out.path.c_str()), 0);
     ASSERT_EQ(f.exportFile(relative), 1);
     EXPECT_STREQ(f.fileName, "plain.ai");
-    std::string backslashed = out.path + "/sub\\inner.ai";  // either separator ends a directory
-    EXPECT_EQ(f.exportFile(backslashed.data()), 0);         // "sub" does not exist
     ASSERT_EQ(::chdir("/"), 0);
+
+    // The cut never splits a UTF-8 character; other bytes are cut where they fall.
+    const std::pair<std::string, std::string> cuts[] = {
+        {std::string(30, 'a') + "\xC3\xA9.ai", std::string(30, 'a')},
+        {std::string(29, 'a') + "\xE2\x82\xAC.ai", std::string(29, 'a')},
+        {std::string(28, 'a') + "\xF0\x9F\x8E\xA8.ai", std::string(28, 'a')},
+        {std::string(31, 'a') + "\xC3\xA9", std::string(31, 'a')},
+        {std::string(31, 'a') + "\xA9\xA9", std::string(31, 'a')},
+        {std::string(30, 'a') + "\xE9\xE9", std::string(30, 'a') + "\xE9"},
+    };
+    for (const auto& [name, kept] : cuts) {
+        std::string path = out.File(name);
+        ASSERT_EQ(f.exportFile(path.data()), 1);
+        EXPECT_EQ(std::string(f.fileName), kept);
+    }
+}
+
+TEST_F(Lifecycle, RefusedExportFileGivesUpTheEarlierTarget)
+{
+    FilterProbe f;
+    std::string old = out.File("old.ai");
+    std::string directory = out.path;
+    std::string missing = out.File("missing-dir/new.ai");
+    for (char* refused : {missing.data(), directory.data(), static_cast<char*>(nullptr)}) {
+        WriteFile(old, "the earlier drawing");
+        ASSERT_EQ(f.exportFile(old.data()), 1);
+        ASSERT_EQ(f.exportFile(refused), 0);
+        Picture(f);
+        BeginDrawingSectionData section{8.5, 11};
+        f.writeData(aiop::kBeginDrawingSection, &section);
+        EXPECT_EQ(f.writeData(aiop::kEndPicture, nullptr), 0);
+        EXPECT_EQ(ReadFile(old), "the earlier drawing");
+        EXPECT_EQ(out.Listing(), "old.ai\n");
+        EXPECT_EQ(tmp.Listing(), "");
+    }
+}
+
+TEST_F(Lifecycle, OnlySlashSeparatesAndLinksAreWrittenThrough)
+{
+    FilterProbe f;
+    const auto exportTo = [&](std::string path) {
+        return f.exportFile(path.data()) == 1 && Picture(f) == 1 &&
+               f.writeData(aiop::kEndPicture, nullptr) == 1;
+    };
+    ASSERT_EQ(::mkdir(out.File("we").c_str(), 0700), 0);
+    ASSERT_TRUE(exportTo(out.File("we\\ird.ai")));
+    EXPECT_STREQ(f.fileName, "we\\ird.ai");
+    EXPECT_EQ(out.Listing(), "we\nwe\\ird.ai\n");
+
+    // A dangling link gets its destination, relative to the link's directory.
+    ASSERT_EQ(::symlink("we/drawn.ai", out.File("link.ai").c_str()), 0);
+    ASSERT_TRUE(exportTo(out.File("link.ai")));
+    struct stat st;
+    ASSERT_EQ(::lstat(out.File("link.ai").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadFile(out.File("we/drawn.ai")).substr(0, 14), "%!PS-Adobe-3.0");
+    // One into a directory that does not exist is refused, as opening it would be.
+    ASSERT_EQ(::symlink("none/drawn.ai", out.File("nowhere.ai").c_str()), 0);
+    std::string nowhere = out.File("nowhere.ai");
+    EXPECT_EQ(f.exportFile(nowhere.data()), 0);
+    EXPECT_EQ(out.Listing(), "link.ai\nnowhere.ai\nwe\nwe\\ird.ai\n");
 }
 
 TEST_F(Lifecycle, ExportFileRefusesWhatCannotBeWritten)
@@ -278,4 +342,86 @@ TEST_F(Lifecycle, FullDiskAtTheEndKeepsTheEarlierFile)
         },
         ::testing::ExitedWithCode(0) , "")
         << "exit 77 means tmpfs could not be mounted (needs root)";
+}
+
+TEST_F(Lifecycle, KilledExportLeavesTheOldFileOrTheNewOneAndNothingElse)
+{
+#ifdef AIEXPORT_SANITIZED
+    const int kPaths = 5000;
+#else
+    const int kPaths = 30000;
+#endif
+    const std::string target = out.File("big.ai");
+    // Writes a byte to ready just before record 17, then exports to the end.
+    const auto exportInChild = [&](int ready) {
+        const pid_t pid = ::fork();
+        if (pid != 0)
+            return pid;
+        FilterProbe f;
+        std::string path = target;
+        if (f.exportFile(path.data()) != 1 || Picture(f, 1000, 1000) != 1)
+            std::_Exit(2);
+        BeginDrawingSectionData section{1000, 1000};
+        f.writeData(aiop::kBeginDrawingSection, &section);
+        for (int i = 0; i < kPaths; ++i) {
+            f.writeData(aiop::kBeginPath, nullptr);
+            MoveToData m{i % 997 * 1.0, i % 991 * 1.0};
+            f.writeData(aiop::kMoveTo, &m);
+            for (LineToData l : {LineToData{m.x + 3, m.y}, LineToData{m.x, m.y + 5}})
+                f.writeData(aiop::kLineTo, &l);
+            f.writeData(aiop::kEndPath, nullptr);
+        }
+        ssize_t sent = ::write(ready, "e", 1);
+        std::_Exit(sent == 1 && f.writeData(aiop::kEndPicture, nullptr) == 1 ? 0 : 3);
+    };
+    const auto now = [] {
+        timespec t{};
+        ::clock_gettime(CLOCK_MONOTONIC, &t);
+        return t.tv_sec * 1e6 + t.tv_nsec / 1e3;  // microseconds
+    };
+    const auto run = [&](long killAfter, bool fromEnd, double* body, double* end) {
+        int pipeEnds[2];
+        EXPECT_EQ(::pipe(pipeEnds), 0);
+        const double start = now();
+        const pid_t child = exportInChild(pipeEnds[1]);
+        ::close(pipeEnds[1]);
+        char byte;
+        if (fromEnd) {
+            EXPECT_EQ(::read(pipeEnds[0], &byte, 1), 1);
+        }
+        const double reached = now();
+        if (killAfter >= 0) {
+            ::usleep(static_cast<useconds_t>(killAfter));
+            ::kill(child, SIGKILL);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ::close(pipeEnds[0]);
+        if (body != nullptr) {
+            *body = reached - start;
+            *end = now() - reached;
+        }
+        return status;
+    };
+
+    WriteFile(target, "old");
+    double body = 0, end = 0;
+    ASSERT_EQ(run(-1, true, &body, &end), 0);
+    const std::string complete = ReadFile(target);
+    ASSERT_GT(complete.size(), kPaths * 50u);
+    std::srand(static_cast<unsigned>(::getpid()));
+    int replaced = 0;
+    for (int round = 0; round < 40; ++round) {
+        WriteFile(target, "old");
+        // Most kills fall in the final write, the others anywhere.
+        const bool inEnd = round % 4 != 0;
+        const double span = inEnd ? end * 1.2 : body + end;
+        run(static_cast<long>(span * std::rand() / RAND_MAX), inEnd, nullptr, nullptr);
+        const std::string found = ReadFile(target);
+        ASSERT_TRUE(found == "old" || found == complete) << "round " << round << ": " << found.size();
+        ASSERT_EQ(out.Listing(), "big.ai\n") << "round " << round;
+        replaced += found == complete;
+    }
+    std::printf("[   INFO   ] export %.0f ms, record 17 %.1f ms; %d of 40 kills came after the new file was in place\n",
+                (body + end) / 1e3, end / 1e3, replaced);
 }

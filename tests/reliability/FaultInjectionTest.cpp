@@ -67,7 +67,8 @@ protected:
     TempDir files;  // linked files
 };
 
-const char* const kKindNames[] = {"open", "write", "read", "seek", "rename", "allocate", "copy"};
+const char* const kKindNames[] = {"open", "write", "read", "seek", "rename", "allocate", "copy",
+                                  "unnamed"};
 static_assert(sizeof kKindNames / sizeof kKindNames[0] == aiexport_platform::kFaultKinds);
 
 }  // namespace
