@@ -78,11 +78,23 @@ class Picture:
     def __init__(self, path, dpi=72):
         with open(path, "rb") as f:
             data = f.read()
-        fields = data.split(None, 4)
+        # Header: P6, width, height, maximum, each possibly after "#" comment lines.
+        fields, at = [], 0
+        while len(fields) < 4:
+            while data[at:at + 1].isspace():
+                at += 1
+            if data[at:at + 1] == b"#":
+                at = data.index(b"\n", at)
+                continue
+            end = at
+            while not data[end:end + 1].isspace():
+                end += 1
+            fields.append(data[at:end])
+            at = end
         if fields[0] != b"P6":
             raise ValueError(path + " is not a binary PPM picture")
         self.width, self.height, self.scale = int(fields[1]), int(fields[2]), dpi / 72.0
-        self.pixels = fields[4][-self.width * self.height * 3:]
+        self.pixels = data[at + 1:at + 1 + self.width * self.height * 3]
 
     def pixel(self, x, y):
         col = int(x * self.scale)
