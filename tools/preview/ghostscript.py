@@ -9,6 +9,8 @@ import tempfile
 import inline_resources
 
 LETTER = (0.0, 0.0, 612.0, 792.0)
+# The largest page side drawn (80 inches); a larger drawing is cut at its top and right.
+LARGEST_SIDE = 5760.0
 
 
 class RenderFailed(Exception):
@@ -25,8 +27,8 @@ def page_box(document):
                 box = tuple(float(v) for v in match.groups())
             except ValueError:
                 continue
-            if box[2] > box[0] and box[3] > box[1]:
-                return box
+            if box[2] > box[0] and box[3] > box[1] and all(abs(v) < 1e9 for v in box):
+                return (box[0], box[1], min(box[2], box[0] + LARGEST_SIDE), min(box[3], box[1] + LARGEST_SIDE))
     return LETTER
 
 
@@ -59,11 +61,11 @@ def render(source, out, dpi=72, antialias=True):
             f.write(inlined)
         command = ["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=" + device,
                    "-r%d" % dpi] + smoothing + [
-                   "-dDEVICEWIDTHPOINTS=%g" % (box[2] - box[0]),
-                   "-dDEVICEHEIGHTPOINTS=%g" % (box[3] - box[1]), "-dFIXEDMEDIA",
+                   "-dDEVICEWIDTHPOINTS=%.4f" % (box[2] - box[0]),
+                   "-dDEVICEHEIGHTPOINTS=%.4f" % (box[3] - box[1]), "-dFIXEDMEDIA",
                    "-sAIEXPORT_DIR=" + directory, "--permit-file-read=" + directory + "/",
                    "-sOutputFile=" + out,
-                   "-c", "<< /PageOffset [ %g %g ] >> setpagedevice" % (-box[0], -box[1]), "-f", page]
+                   "-c", "<< /PageOffset [ %.4f %.4f ] >> setpagedevice" % (-box[0], -box[1]), "-f", page]
         run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                              stdin=subprocess.DEVNULL)
     messages = run.stdout.decode("utf-8", "replace")
