@@ -41,9 +41,10 @@ def device_for(out):
     return "png16m"
 
 
-def render(source, out, dpi=72, antialias=True):
+def render(source, out, dpi=72, antialias=True, box=None):
     """Draws the file source into out (PNG, PDF or PPM by its extension); returns the
-    interpreter's messages. Placed files are looked for beside source."""
+    interpreter's messages. Placed files are looked for beside source. box (x0, y0, x1, y1,
+    points) draws that part of the page instead of the file's bounding box."""
     if shutil.which("gs") is None:
         raise RenderFailed("ghostscript not installed; on Debian: apt-get install ghostscript")
     with open(source, "rb") as f:
@@ -51,7 +52,7 @@ def render(source, out, dpi=72, antialias=True):
     inlined, missing = inline_resources.inline(document)
     if missing:
         raise RenderFailed("no procedure set for: " + ", ".join(missing))
-    box = page_box(document)
+    box = box or page_box(document)
     directory = os.path.dirname(os.path.abspath(source))
     device = device_for(out)
     smoothing = ["-dTextAlphaBits=4", "-dGraphicsAlphaBits=4"] if antialias and device == "png16m" else []
@@ -65,7 +66,7 @@ def render(source, out, dpi=72, antialias=True):
                    "-dDEVICEHEIGHTPOINTS=%.4f" % (box[3] - box[1]), "-dFIXEDMEDIA",
                    "-sAIEXPORT_DIR=" + directory, "--permit-file-read=" + directory + "/",
                    "-sOutputFile=" + out,
-                   "-c", "<< /PageOffset [ %.4f %.4f ] >> setpagedevice" % (-box[0], -box[1]), "-f", page]
+                   "-c", "%.4f %.4f translate" % (-box[0], -box[1]), "-f", page]
         run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                              stdin=subprocess.DEVNULL)
     messages = run.stdout.decode("utf-8", "replace")
