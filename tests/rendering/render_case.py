@@ -66,10 +66,13 @@ def ink(picture, x0, y0, x1, y1):
 
 
 def case_documents(check):
-    """Every golden file, every interop case, every SVG drawing and the sample draw without error."""
+    """Every golden file, every interop case, every SVG drawing, the sample and the degenerate
+    values of records/ draw without an interpreter error."""
     files = sorted(glob.glob(os.path.join(ROOT, "tests", "golden", "*.ai")))
     for records in sorted(glob.glob(os.path.join(ROOT, "tests", "interop", "records", "*.records"))):
         files.append(check.export(records, "interop-" + os.path.basename(records)[:-8]))
+    for records in sorted(glob.glob(os.path.join(HERE, "records", "*.records"))):
+        files.append(check.export(records))
     for svg in sorted(glob.glob(os.path.join(ROOT, "tests", "svg", "*.svg"))):
         ai = os.path.join(check.work, "svg-" + os.path.basename(svg)[:-4] + ".ai")
         if subprocess.run([check.tool, svg, ai], capture_output=True).returncode == 0:
