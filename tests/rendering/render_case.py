@@ -215,7 +215,7 @@ def main():
         return 77
     work = tempfile.mkdtemp(prefix="render-" + args.case + "-")
     try:
-        CASES[args.case](Check(args.tool, work))
+        CASES[args.case](Check(os.path.abspath(args.tool), work))
     except SkipCase as reason:
         print("SKIP: %s" % reason)
         return 77
