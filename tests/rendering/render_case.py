@@ -166,9 +166,14 @@ def case_placed(check):
     page = check.picture(check.sample())
     # The placed EPS (a blue disc in its 72 pt box at (360, 72)) is drawn from its file.
     near(page.pixel(396, 108), (51, 102, 204), "the middle of the placed EPS", 40)
-    # The linked TIFF is framed: its box's edge is drawn, its middle left empty.
-    if not any(page.pixel(x, 73.44)[0] < 200 for x in range(480, 500)):
-        raise AssertionError("no frame at the foot of the linked image's box")
+    # The linked TIFF (2 by 2 pixels: red, green / blue, yellow) fills its rectangle
+    # (453.6 73.44) (561.6 165.6), first row at the top.
+    near(page.pixel(480, 140), (255, 0, 0), "the linked TIFF's first pixel")
+    near(page.pixel(535, 100), (255, 200, 0), "the linked TIFF's last pixel")
+    # A placed EPS file that does not exist is framed (here along y 72).
+    page = check.picture(check.export("degenerate"))
+    if not any(page.pixel(x, y)[0] < 200 for x in range(75, 100) for y in (71, 72, 73)):
+        raise AssertionError("no frame for the missing placed file")
 
 
 def case_agree(check):
