@@ -139,8 +139,12 @@ def case_gradients_patterns(check):
     # Dots is a tile of one black square without a gap: its fill is solid.
     near(page.pixel(280, 20), BLACK, "inside the pattern-filled triangle")
     near(page.pixel(230, 60), WHITE, "beside the pattern-filled triangle")
-    # The sample's dot pattern: black dots on white in the square (324 216) (432 324).
     sample = check.picture(check.sample())
+    # The sample's Fade, linear over (36 216) (144 324): blue (0 64 192) on the left to white.
+    near(sample.pixel(36.5, 270), (0, 64, 192), "the linear gradient's start", 8)
+    near(sample.pixel(143.5, 270), WHITE, "the linear gradient's end", 8)
+    near(sample.pixel(90, 230), sample.pixel(90, 310), "the linear gradient across its vector", 2)
+    # The sample's dot pattern: black dots on white in the square (324 216) (432 324).
     share = ink(sample, 326, 218, 430, 322)
     if not 0.1 < share < 0.5:
         raise AssertionError("the sample's pattern: %.2f of the square is dark" % share)
