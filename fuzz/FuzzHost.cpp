@@ -76,6 +76,8 @@ void MakeDir(const std::string& path)
 
 FuzzHost::FuzzHost()
 {
+    if (const char* keep = std::getenv("AIEXPORT_FUZZ_DOCUMENTS"))
+        documentsDir = keep;
     // Memory-backed when possible: every successful end of picture syncs.
     const char* env = std::getenv("TMPDIR");
     std::string root = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm"
@@ -133,6 +135,11 @@ void FuzzHost::CheckAfterEnd(int result)
         if (!fault.empty())
             Fail("record 17 reported success but the document " + fault);
         expected = now;
+        constexpr int kDocumentsToKeep = 100;
+        if (!documentsDir.empty() && documentsKept < kDocumentsToKeep)
+            Put(documentsDir + "/" + std::to_string(::getpid()) + "-" + std::to_string(documentsKept++) +
+                    ".ai",
+                now.data(), now.size());
     } else if (result == 0) {
         if (now != expected)
             Fail("record 17 failed and the earlier target file was changed");

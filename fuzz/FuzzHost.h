@@ -40,4 +40,8 @@ private:
     std::string outDir;
     std::string filesDir;
     std::string expected;  // what the target must hold after a failed record 17
+    // AIEXPORT_FUZZ_DOCUMENTS: a directory that receives the first successful
+    // documents, for a PostScript interpreter to draw after the run.
+    std::string documentsDir;
+    int documentsKept = 0;
 };

@@ -1,0 +1,240 @@
+#!/usr/bin/env python3
+"""Draws exported files through Ghostscript with the project's procedure sets and checks
+pixels at known places (72 dpi, so one pixel is one point; y upwards from the page's foot).
+
+    render_case.py --tool PATH/aiexport CASE      exit 0 passed, 1 failed, 77 skipped
+"""
+
+import argparse
+import glob
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import traceback
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+sys.path.insert(0, os.path.join(ROOT, "tools", "preview"))
+import ghostscript  # noqa: E402
+
+WHITE, BLACK = (255, 255, 255), (0, 0, 0)
+
+
+class Check:
+    def __init__(self, tool, work):
+        self.tool, self.work = tool, work
+
+    def export(self, records, name=None):
+        """Replays a record script (a path, or a name under records/) into a file of the work dir."""
+        if not os.path.isabs(records):
+            records = os.path.join(HERE, "records", records + ".records")
+        name = name or os.path.splitext(os.path.basename(records))[0]
+        ai = os.path.join(self.work, name + ".ai")
+        run = subprocess.run([self.tool, records, ai], capture_output=True, text=True)
+        if run.returncode != 0:
+            raise AssertionError("aiexport %s failed: %s%s" % (records, run.stdout, run.stderr))
+        return ai
+
+    def sample(self):
+        """The tool's built-in sample drawing, with its placed files beside it."""
+        run = subprocess.run([self.tool], cwd=self.work, capture_output=True, text=True)
+        if run.returncode != 0:
+            raise AssertionError("the sample: " + run.stderr)
+        return os.path.join(self.work, "sample.ai")
+
+    def picture(self, ai, antialias=False):
+        ppm = os.path.join(self.work, os.path.basename(ai) + ".ppm")
+        ghostscript.render(ai, ppm, 72, antialias)
+        return ghostscript.Picture(ppm)
+
+
+def near(found, expected, what, tolerance=24):
+    if any(abs(a - b) > tolerance for a, b in zip(found, expected)):
+        raise AssertionError("%s: %r, expected %r" % (what, found, expected))
+
+
+def dark(pixel):
+    return sum(pixel) < 3 * 96
+
+
+def ink(picture, x0, y0, x1, y1):
+    """The share of dark pixels in the box."""
+    pixels = [picture.pixel(x, y) for x in range(x0, x1) for y in range(y0, y1)]
+    return sum(1 for p in pixels if dark(p)) / len(pixels)
+
+
+def case_documents(check):
+    """Every golden file, every interop case, every SVG drawing, the sample and the degenerate
+    values of records/ draw without an interpreter error."""
+    files = sorted(glob.glob(os.path.join(ROOT, "tests", "golden", "*.ai")))
+    for records in sorted(glob.glob(os.path.join(ROOT, "tests", "interop", "records", "*.records"))):
+        files.append(check.export(records, "interop-" + os.path.basename(records)[:-8]))
+    for records in sorted(glob.glob(os.path.join(HERE, "records", "*.records"))):
+        files.append(check.export(records))
+    for svg in sorted(glob.glob(os.path.join(ROOT, "tests", "svg", "*.svg"))):
+        ai = os.path.join(check.work, "svg-" + os.path.basename(svg)[:-4] + ".ai")
+        if subprocess.run([check.tool, svg, ai], capture_output=True).returncode == 0:
+            files.append(ai)
+    files.append(check.sample())
+    failures = []
+    for ai in files:
+        try:
+            ghostscript.render(ai, os.path.join(check.work, "page.ppm"), 36)
+        except ghostscript.RenderFailed as failure:
+            failures.append("%s: %s" % (ai, str(failure).splitlines()[0]))
+    if failures:
+        raise AssertionError("\n".join(failures))
+
+
+def case_paths(check):
+    page = check.picture(os.path.join(ROOT, "tests", "golden", "paths.ai"))
+    near(page.pixel(130, 80), BLACK, "inside the filled triangle")
+    near(page.pixel(80, 130), WHITE, "beside the filled triangle")
+    # 0 0 0 1 k: Ghostscript's colour management draws CMYK black a little lighter.
+    near(page.pixel(252, 108), BLACK, "inside the filled and stroked square", 40)
+    # [ 12 12 ... ] 0 d with round caps of width 2: a dash on 71-85, a gap on 85-95.
+    near(page.pixel(78, 648), (255, 0, 0), "a dash of the red line")
+    near(page.pixel(90, 648), WHITE, "a gap of the red line")
+    # An open path drawn with N is neither filled nor stroked.
+    near(page.pixel(420, 380), WHITE, "inside the unpainted path")
+
+
+def case_structure(check):
+    page = check.picture(os.path.join(ROOT, "tests", "golden", "structure.ai"))
+    # The line at y 108 is clipped to the triangle (72 72) (144 72) (144 144).
+    expect_dark = dark(page.pixel(135, 108)) or dark(page.pixel(135, 107))
+    if not expect_dark:
+        raise AssertionError("the line inside the clip region is not drawn")
+    for x in (30, 100, 180):
+        near(page.pixel(x, 108), WHITE, "the line at x %d, clipped away" % x)
+    # The compound path's hole stays empty; its 36 pt orange stroke covers the ring.
+    near(page.pixel(288, 288), WHITE, "the hole of the compound path")
+    near(page.pixel(234, 288), (255, 128, 0), "the stroke of the compound path")
+
+
+def case_layers_text(check):
+    page = check.picture(check.export("layers-text"))
+    near(page.pixel(108, 108), WHITE, "the square on the hidden layer")
+    near(page.pixel(252, 108), (0, 0, 200), "the square on the shown layer")
+    near(page.pixel(360, 300), WHITE, "the guide at x 360")
+    # HHHH, 40 pt, from (72, 360): ink above the baseline, none below it.
+    if ink(page, 72, 362, 180, 385) < 0.2:
+        raise AssertionError("no text where HHHH stands")
+    if ink(page, 72, 330, 180, 355) > 0:
+        raise AssertionError("ink below the baseline of HHHH")
+    # HH centred on x 288.
+    left, right = ink(page, 240, 506, 288, 530), ink(page, 288, 506, 336, 530)
+    if min(left, right) < 0.15:
+        raise AssertionError("HH is not centred on its origin: ink %.2f left, %.2f right" % (left, right))
+
+
+def case_gradients_patterns(check):
+    page = check.picture(os.path.join(ROOT, "tests", "golden", "gradients-patterns.ai"))
+    # Sunset runs from orange (1 0.498 0) at x 0 to red at x 200.
+    near(page.pixel(1, 50), (255, 127, 0), "the gradient's start")
+    near(page.pixel(198, 50), (255, 0, 0), "the gradient's end")
+    near(page.pixel(100, 50), (255, 64, 0), "the gradient's middle", 12)
+    # Dots is a tile of one black square without a gap: its fill is solid.
+    near(page.pixel(280, 20), BLACK, "inside the pattern-filled triangle")
+    near(page.pixel(230, 60), WHITE, "beside the pattern-filled triangle")
+    sample = check.picture(check.sample())
+    # The sample's Fade, linear over (36 216) (144 324): blue (0 64 192) on the left to white.
+    near(sample.pixel(36.5, 270), (0, 64, 192), "the linear gradient's start", 8)
+    near(sample.pixel(143.5, 270), WHITE, "the linear gradient's end", 8)
+    near(sample.pixel(90, 230), sample.pixel(90, 310), "the linear gradient across its vector", 2)
+    # The sample's dot pattern: black dots on white in the square (324 216) (432 324).
+    share = ink(sample, 326, 218, 430, 322)
+    if not 0.1 < share < 0.5:
+        raise AssertionError("the sample's pattern: %.2f of the square is dark" % share)
+
+
+def case_raster(check):
+    page = check.picture(check.export(os.path.join(ROOT, "tests", "interop", "records", "raster.records")))
+    # The RGB image's pixels are 36 pt squares from (72, 144) down, first row at the top.
+    near(page.pixel(90, 126), (255, 0, 0), "the RGB image's first pixel")
+    near(page.pixel(126, 126), (0, 255, 0), "the RGB image's second pixel")
+    near(page.pixel(90, 90), (0, 0, 255), "the RGB image's third pixel")
+    near(page.pixel(126, 90), WHITE, "the RGB image's last pixel")
+    # The gray image (as written: FF BF 80 00 / 00 80 BF FF), 18 pt pixels from (288, 144).
+    near(page.pixel(297, 135), WHITE, "the gray image's first pixel")
+    near(page.pixel(351, 135), BLACK, "the gray image's fourth pixel")
+    near(page.pixel(297, 117), BLACK, "the gray image's fifth pixel")
+    near(page.pixel(333, 117), (191, 191, 191), "the gray image's seventh pixel")
+    near(page.pixel(72, 200), WHITE, "above the RGB image")
+
+
+def case_placed(check):
+    page = check.picture(check.sample())
+    # The placed EPS (a blue disc in its 72 pt box at (360, 72)) is drawn from its file.
+    near(page.pixel(396, 108), (51, 102, 204), "the middle of the placed EPS", 40)
+    # The linked TIFF (2 by 2 pixels: red, green / blue, yellow) fills its rectangle
+    # (453.6 73.44) (561.6 165.6), first row at the top.
+    near(page.pixel(480, 140), (255, 0, 0), "the linked TIFF's first pixel")
+    near(page.pixel(535, 100), (255, 200, 0), "the linked TIFF's last pixel")
+    # A placed EPS file that does not exist is framed (here along y 72).
+    page = check.picture(check.export("degenerate"))
+    if not any(page.pixel(x, y)[0] < 200 for x in range(75, 100) for y in (71, 72, 73)):
+        raise AssertionError("no frame for the missing placed file")
+
+
+def case_agree(check):
+    """Ghostscript's picture and Scribus's picture of the same file agree."""
+    import scribus_session
+    if scribus_session.missing_programs() or shutil.which("pdftoppm") is None:
+        raise SkipCase("Scribus, xvfb-run or pdftoppm missing")
+    ai = check.export("agree")
+    ours = check.picture(ai)
+    pdf = os.path.join(check.work, "scribus.pdf")
+    run = subprocess.run([sys.executable, os.path.join(ROOT, "tools", "ai-preview"), "--scribus", ai, pdf],
+                         capture_output=True, text=True)
+    if run.returncode != 0:
+        raise AssertionError("Scribus route: " + run.stderr)
+    theirs_ppm = os.path.join(check.work, "scribus")
+    subprocess.run(["pdftoppm", "-r", "72", "-singlefile", pdf, theirs_ppm], check=True)
+    theirs_ppm += ".ppm"
+    theirs = ghostscript.Picture(theirs_ppm)
+    differing = total = 0
+    for x in range(0, 612, 2):
+        for y in range(0, 792, 2):
+            total += 1
+            if any(abs(a - b) > 64 for a, b in zip(ours.pixel(x, y), theirs.pixel(x, y))):
+                differing += 1
+    if differing > 0.002 * total:
+        raise AssertionError("%d of %d pixels differ between Ghostscript and Scribus" % (differing, total))
+    print("%d of %d pixels differ by more than 64" % (differing, total))
+
+
+class SkipCase(Exception):
+    pass
+
+
+CASES = {name[5:].replace("_", "-"): f for name, f in globals().items() if name.startswith("case_")}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--tool", required=True)
+    parser.add_argument("case", choices=sorted(CASES))
+    args = parser.parse_args()
+    if shutil.which("gs") is None:
+        print("SKIP: ghostscript not installed")
+        return 77
+    work = tempfile.mkdtemp(prefix="render-" + args.case + "-")
+    try:
+        CASES[args.case](Check(os.path.abspath(args.tool), work))
+    except SkipCase as reason:
+        print("SKIP: %s" % reason)
+        return 77
+    except (AssertionError, ghostscript.RenderFailed) as failure:
+        traceback.print_exc()
+        print("FAILED %s: %s (files kept in %s)" % (args.case, failure, work))
+        return 1
+    shutil.rmtree(work, ignore_errors=True)
+    print("passed " + args.case)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
