@@ -81,7 +81,7 @@ int AAIExportFilter::ExportSetRGBColor(double r, double g, double b, int isFill,
     if (isCustom && name == nullptr)
         return 0;
     const std::size_t nameLength = isCustom ? std::strlen(name) : 0;
-    if (!EnsureRoom(kColorRoom + nameLength))
+    if (!EnsureRoom(kColorRoom + PSStringRoom(nameLength)))
         return 0;
 
     if (r == g && g == b && !isCustom) {
@@ -93,7 +93,7 @@ int AAIExportFilter::ExportSetRGBColor(double r, double g, double b, int isFill,
     bufferLength += FloatToString(buffer + bufferLength, g);
     bufferLength += FloatToString(buffer + bufferLength, b);
     if (isCustom) {
-        bufferLength += StringToPSString(buffer + bufferLength, name);
+        bufferLength += NameToPSString(buffer + bufferLength, name);
         bufferLength += AppendStringToBuffer(buffer + bufferLength, isFill ? "0 1 Xx\n" : "0 1 XX\n");
     } else {
         bufferLength += AppendStringToBuffer(buffer + bufferLength, isFill ? "Xa\n" : "XA\n");
@@ -109,8 +109,7 @@ int AAIExportFilter::ExportSetCMYKColor(double c, double m, double y, double k, 
     if (isCustom && name == nullptr)
         return 0;
     const std::size_t nameLength = isCustom ? std::strlen(name) : 0;
-    // The tint of the custom form is a fifth number.
-    if (!EnsureRoom(kColorRoom + kMaxRealToken + nameLength))
+    if (!EnsureRoom(kColorRoom + PSStringRoom(nameLength)))
         return 0;
 
     bufferLength += FloatToString(buffer + bufferLength, c);
@@ -121,15 +120,9 @@ int AAIExportFilter::ExportSetCMYKColor(double c, double m, double y, double k, 
         bufferLength += AppendStringToBuffer(buffer + bufferLength, isFill ? "k\n" : "K\n");
         return 1;
     }
-    unsigned short red = 0;
-    unsigned short green = 0;
-    unsigned short blue = 0;
-    ConvertCMYK_RGB(c, m, y, k, red, green, blue);
-    double tint = 0.0;
-    ConverRGB_Gray(tint, red, green, blue);
-    bufferLength += StringToPSString(buffer + bufferLength, name);
-    bufferLength += FloatToString(buffer + bufferLength, tint);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, isFill ? "x\n" : "X\n");
+    // The tint is the share of the colour taken away: 0 shows it in full.
+    bufferLength += NameToPSString(buffer + bufferLength, name);
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, isFill ? "0 x\n" : "0 X\n");
     return 1;
 }
 

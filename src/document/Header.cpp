@@ -59,7 +59,8 @@ int AAIExportFilter::BeginPicture(BeginPictureData* picture)
                   utc.tm_year + 1900);
     std::snprintf(clock, sizeof clock, "%02d:%02d:%02d", utc.tm_hour, utc.tm_min, utc.tm_sec);
 
-    const std::size_t room = 4096 + computer.size() + 8 * kMaxRealToken;
+    const std::size_t room =
+        4096 + PSStringRoom(computer.size()) + PSStringRoom(sizeof fileName) + 8 * kMaxRealToken;
     if (!EnsureRoom(room))
         return 0;
     bufferLength += AppendStringToBuffer(buffer + bufferLength,

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "color/GraphicsState.h"
 #include "gradient/GradientTable.h"
@@ -20,6 +21,12 @@ constexpr unsigned kMaxIntegerToken = 1 + 10 + 1;
 constexpr unsigned kInitialBufferSize = 16384;
 // The longest curve line fits an empty buffer, so one flush always makes room.
 static_assert(6 * kMaxRealToken + sizeof "c\n" <= kInitialBufferSize);
+// A string token of a text of length bytes: parentheses, blank, each byte
+// escaped into at most four, and inside a pattern tile escaped once more.
+constexpr std::size_t PSStringRoom(std::size_t length)
+{
+    return 8 * length + 5;
+}
 
 struct FilterPoint {
     double x = 0.0;
@@ -168,10 +175,11 @@ protected:
     static int TruncateToInt(double value);
     static unsigned int FloatToString(char* dst, double value);
     static unsigned int StringToPSString(char* dst, const char* text);
-    static unsigned int StringToPSStringNoTail(char* dst, const char* text);
+    // The string token for a name where it is written now: inside a pattern
+    // tile the token is itself part of a string.
+    unsigned int NameToPSString(char* dst, const char* text) const;
     static unsigned int StringToStandardExportString(char* dst, const char* text);
     static unsigned int StringToFontName(char* dst, const char* name);
-    static unsigned int StandardFilePath(char* dst, const char* path);
     static unsigned int HexToPSCommentHexString(char* dst, const unsigned char* bytes, int count,
                                                 int row);
 
@@ -329,7 +337,8 @@ protected:
     LayerDefinition* layerDefinitions = nullptr;
     int layerCount = 0;
     int layerCapacity = 0;
-    bool layerOpen = false;
+    // One per layer begun and not yet ended: whether it wrote a bracket to close.
+    std::vector<bool> openLayers;
 
     int compositeDepth = 0;
     // Compound paths begun in a pattern tile while another's opening was still

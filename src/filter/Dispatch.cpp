@@ -55,6 +55,39 @@ bool ReadsPayload(unsigned short opcode)
     }
 }
 
+bool IsTextRecord(unsigned short opcode)
+{
+    switch (opcode) {
+    case aiop::kBeginText:
+    case aiop::kEndText:
+    case aiop::kBeginSimpleText:
+    case aiop::kEndSimpleText:
+    case aiop::kText:
+    case aiop::kAppendText:
+    case aiop::kGlyph:
+    case aiop::kSetTextType:
+    case aiop::kSetCharAttr:
+    case aiop::kSetTextAttr:
+    case aiop::kSetArcTextAttr:
+    case aiop::kSetTextScale:
+    case aiop::kSetTextMatrix:
+    case aiop::kSetTextVerOffset:
+    case aiop::kSetGlyphMatrix:
+    case aiop::kSetLineRun:
+    case aiop::kSetLineRunMatrix:
+    case aiop::kSetDirRun:
+    case aiop::kSetJustRun:
+    case aiop::kSetKernRun:
+    case aiop::kSetParaRun:
+    case aiop::kSetFontRun:
+    case aiop::kSetText:
+    case aiop::kSetTextTracking:
+        return true;
+    default:
+        return false;
+    }
+}
+
 }  // namespace
 
 int AAIExportFilter::writeData(unsigned short opcode, void* payload)
@@ -77,6 +110,10 @@ int AAIExportFilter::writeData(unsigned short opcode, void* payload)
 
 int AAIExportFilter::Dispatch(unsigned short opcode, void* payload)
 {
+    // Everything in a pattern tile lies inside the tile items' strings, and a
+    // text object has no item or bounds of its own there: text is refused.
+    if (inPatternDefinition && IsTextRecord(opcode))
+        return 0;
     switch (opcode) {
 #define AIEXPORT_ROUTE0(opcode, Operation) \
     case aiop::opcode: return Operation();

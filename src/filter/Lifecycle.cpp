@@ -122,7 +122,6 @@ int AAIExportFilter::InitializeParameters()
     setupClosed = false;
 
     ClearLayerDefinitions();
-    layerOpen = false;
 
     for (GradientSlot& slot : gradientTable) {
         slot.name[0] = '\0';

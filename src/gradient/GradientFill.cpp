@@ -34,7 +34,8 @@ int AAIExportFilter::PaintGradient(char* paint)
     if (!IsGradientNameDefined(graphicsState.fillTypeName.name, slot))
         return 0;
     const std::size_t paintLength = std::strlen(paint);
-    if (!EnsureRoom(64 + (64 + 3) + 4 * kMaxRealToken + paintLength + kMaxIntegerToken))
+    if (!EnsureRoom(64 + PSStringRoom(kMaxWrittenGradientName) + 4 * kMaxRealToken + paintLength +
+                    kMaxIntegerToken))
         return 0;
     currentDefinitionIndex = slot;
 
@@ -49,7 +50,7 @@ int AAIExportFilter::PaintGradient(char* paint)
     const double length = std::sqrt(dx * dx + dy * dy);
 
     bufferLength += AppendStringToBuffer(buffer + bufferLength, "Bb\n0 0 0 0 Bh\n1 ");
-    bufferLength += StringToPSStringNoTail(buffer + bufferLength, gradient.name);
+    bufferLength += NameToPSString(buffer + bufferLength, gradient.writtenName);
     bufferLength += FloatToString(buffer + bufferLength, x1);
     bufferLength += FloatToString(buffer + bufferLength, y1);
     bufferLength += FloatToString(buffer + bufferLength, angle);

@@ -10,9 +10,16 @@ struct GradientStop {
     unsigned short flags;
 };
 
+// A name of up to 63 characters, a blank and a number of up to four digits.
+constexpr int kMaxWrittenGradientName = 63 + 1 + 4;
+
 struct GradientSlot {
     unsigned short tag;
     char name[64];
+    // What readers see, chosen when the gradient is defined: the name without
+    // a numeric tail where no other gradient is written so, else the whole
+    // name, else the whole name and a number.
+    char writtenName[kMaxWrittenGradientName + 1];
     short type;
     double startX;
     double startY;

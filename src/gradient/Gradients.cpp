@@ -1,4 +1,5 @@
 // Gradient definitions: the table, its records and the resources written at the end.
+#include <charconv>
 #include <cstring>
 
 #include "filter/AAIExportFilter.h"
@@ -9,8 +10,9 @@ namespace plat = aiexport_platform;
 
 namespace {
 
-// Name token: parenthesis, up to 63 characters, parenthesis, blank.
-constexpr unsigned kMaxNameToken = 64 + 3;
+constexpr std::size_t kMaxNameToken = PSStringRoom(kMaxWrittenGradientName);
+static_assert(kMaxDefinitionName + 1 + 4 <= kMaxWrittenGradientName &&
+              kDefinitionSlots < 10000);  // so a free number always fits
 // Nine reals, the fixed "2 " and "%_Bs\n".
 constexpr unsigned kStopLineRoom = 9 * kMaxRealToken + 16;
 // Above this much buffered text the stop lines go to the target early, so a
@@ -22,6 +24,50 @@ void ClearStops(GradientSlot& slot)
     plat::Free(slot.stops);
     slot.stops = nullptr;
     slot.stopCount = 0;
+}
+
+// The length of the name without its numeric tail: when the last underscore
+// is followed by nothing but digits and then blanks, the name ends before it.
+std::size_t LengthWithoutTail(const char* name)
+{
+    const char* underscore = std::strrchr(name, '_');
+    if (underscore == nullptr)
+        return std::strlen(name);
+    const char* p = underscore + 1;
+    while (*p >= '0' && *p <= '9')
+        ++p;
+    while (*p == ' ')
+        ++p;
+    return *p == '\0' ? static_cast<std::size_t>(underscore - name) : std::strlen(name);
+}
+
+bool IsWrittenNameTaken(const GradientSlot (&table)[kDefinitionSlots], int self, const char* written)
+{
+    for (int i = 0; i < kDefinitionSlots && table[i].name[0] != '\0'; ++i) {
+        if (i != self && std::strcmp(table[i].writtenName, written) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Readers know a gradient only by its written name, so two gradients written
+// alike would share one set of colours. Earlier gradients keep theirs: fills
+// that use them may already be written.
+void ChooseWrittenName(GradientSlot (&table)[kDefinitionSlots], int self)
+{
+    char* written = table[self].writtenName;
+    const char* name = table[self].name;
+    const std::size_t length = std::strlen(name);
+    std::memcpy(written, name, length);
+    written[LengthWithoutTail(name)] = '\0';
+    if (!IsWrittenNameTaken(table, self, written))
+        return;
+    std::memcpy(written, name, length + 1);
+    char* const end = written + kMaxWrittenGradientName;
+    for (int n = 2; IsWrittenNameTaken(table, self, written); ++n) {
+        written[length] = ' ';
+        *std::to_chars(written + length + 1, end, n).ptr = '\0';
+    }
 }
 
 }  // namespace
@@ -47,6 +93,7 @@ int AAIExportFilter::SetGradientDef(SetGradientDefData* data)
     ClearStops(slot);
     std::memcpy(slot.name, data->name, length);
     slot.name[length] = '\0';
+    ChooseWrittenName(gradientTable, index);
     slot.tag = data->tag;
     // A gradient without its geometry record is linear with both points at
     // the corner, whatever the slot held before.
@@ -211,9 +258,9 @@ int AAIExportFilter::ExportGradientDefinition()
         if (!EnsureRoom(2 * kMaxNameToken + 3 * kMaxIntegerToken + 64))
             return 0;
         bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI5_BeginGradient: ");
-        bufferLength += StringToPSStringNoTail(buffer + bufferLength, gradient.name);
+        bufferLength += StringToPSString(buffer + bufferLength, gradient.writtenName);
         bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n");
-        bufferLength += StringToPSStringNoTail(buffer + bufferLength, gradient.name);
+        bufferLength += StringToPSString(buffer + bufferLength, gradient.writtenName);
         bufferLength += IntegerToString(buffer + bufferLength, gradient.type);
         bufferLength += IntegerToString(buffer + bufferLength, gradient.stopCount);
         bufferLength += AppendStringToBuffer(buffer + bufferLength, "Bd\n[0 0 0 0 1 %_Br [\n");

@@ -145,6 +145,25 @@ bool FastFixed4(char*& out, double value)
     return true;
 }
 
+// Does the text survive unchanged inside a PostScript string? Balanced
+// parentheses do; a stray one, a backslash or a line break would end the
+// string early or swallow the rest of the file.
+bool IsPlainStringBody(const char* text)
+{
+    int depth = 0;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p == '(') {
+            ++depth;
+        } else if (*p == ')') {
+            if (--depth < 0)
+                return false;
+        } else if (*p == '\\' || *p == '\n' || *p == '\r') {
+            return false;
+        }
+    }
+    return depth == 0;
+}
+
 }  // namespace
 
 unsigned int AAIExportFilter::IntegerToString(char* dst, int value)
@@ -181,30 +200,42 @@ unsigned int AAIExportFilter::FloatToString(char* dst, double value)
 
 unsigned int AAIExportFilter::StringToPSString(char* dst, const char* text)
 {
-    const std::size_t length = std::strlen(text);
+    // An ordinary name goes in as it is; one that would end the string early
+    // or swallow what follows is escaped, and reads back as the same bytes.
     dst[0] = '(';
-    std::memcpy(dst + 1, text, length);
-    std::memcpy(dst + 1 + length, ") ", 3);
-    return static_cast<unsigned int>(length + 3);
+    unsigned int n = 1;
+    if (IsPlainStringBody(text)) {
+        const std::size_t length = std::strlen(text);
+        std::memcpy(dst + 1, text, length);
+        n += static_cast<unsigned int>(length);
+    } else {
+        n += StringToStandardExportString(dst + 1, text);
+    }
+    std::memcpy(dst + n, ") ", 3);
+    return n + 2;
 }
 
-unsigned int AAIExportFilter::StringToPSStringNoTail(char* dst, const char* text)
+unsigned int AAIExportFilter::NameToPSString(char* dst, const char* text) const
 {
-    std::size_t length = std::strlen(text);
-    const char* underscore = std::strrchr(text, '_');
-    if (underscore != nullptr) {
-        const char* p = underscore + 1;
-        while (*p >= '0' && *p <= '9')
-            ++p;
-        while (*p == ' ')
-            ++p;
-        if (*p == '\0')
-            length = static_cast<std::size_t>(underscore - text);
+    if (!inPatternDefinition || IsPlainStringBody(text))
+        return StringToPSString(dst, text);
+    // In a tile the token lies inside the item's own string: its parentheses
+    // and escapes are escaped once more, so that string reads back as the token.
+    char* out = dst;
+    *out++ = '\\';
+    *out++ = '(';
+    for (const char* p = text; *p != '\0'; ++p) {
+        const char one[2] = {*p, '\0'};
+        char once[8];
+        const unsigned int n = StringToStandardExportString(once, one);
+        for (unsigned int i = 0; i < n; ++i) {
+            if (once[i] == '\\' || once[i] == '(' || once[i] == ')')
+                *out++ = '\\';
+            *out++ = once[i];
+        }
     }
-    dst[0] = '(';
-    std::memcpy(dst + 1, text, length);
-    std::memcpy(dst + 1 + length, ") ", 3);
-    return static_cast<unsigned int>(length + 3);
+    std::memcpy(out, "\\) ", 4);
+    return static_cast<unsigned int>(out + 3 - dst);
 }
 
 unsigned int AAIExportFilter::StringToStandardExportString(char* dst, const char* text)
@@ -236,23 +267,17 @@ unsigned int AAIExportFilter::StringToStandardExportString(char* dst, const char
 
 unsigned int AAIExportFilter::StringToFontName(char* dst, const char* name)
 {
-    const std::size_t length = std::strlen(name);
-    std::memcpy(dst, "/_", 2);
-    std::memcpy(dst + 2, name, length);
-    std::memcpy(dst + 2 + length, " ", 2);
-    return static_cast<unsigned int>(length + 3);
-}
-
-unsigned int AAIExportFilter::StandardFilePath(char* dst, const char* path)
-{
+    // A name token ends at a blank or a delimiter: such characters of a host's
+    // font name are left out, or the rest of the name would become tokens of its own.
     char* out = dst;
-    for (const char* p = path; *p != '\0'; ++p) {
-        *out++ = *p;
-        if (*p == '\\')
-            *out++ = '\\';
+    *out++ = '/';
+    *out++ = '_';
+    for (const char* p = name; *p != '\0'; ++p) {
+        if (std::strchr(" \t\n\r\f()<>[]{}/%", *p) == nullptr)
+            *out++ = *p;
     }
-    *out = '\0';
-    return static_cast<unsigned int>(out - dst);
+    std::memcpy(out, " ", 2);
+    return static_cast<unsigned int>(out + 1 - dst);
 }
 
 namespace {

@@ -6,8 +6,7 @@
 
 namespace {
 
-// Name token: parenthesis, up to 63 characters, parenthesis, blank.
-constexpr unsigned kMaxNameToken = 64 + 3;
+constexpr std::size_t kMaxNameToken = PSStringRoom(kMaxDefinitionName);
 constexpr unsigned short kNoBackground = 65535;
 
 struct TileBox {
@@ -213,7 +212,7 @@ int AAIExportFilter::SetExportPatternFill()
     const double width = slot.tileBoundsValid ? slot.maxX - slot.minX : 0.0;
     const double height = slot.tileBoundsValid ? slot.maxY - slot.minY : 0.0;
 
-    bufferLength += StringToPSString(buffer + bufferLength, slot.name);
+    bufferLength += NameToPSString(buffer + bufferLength, slot.name);
     bufferLength += AppendStringToBuffer(buffer + bufferLength, "0 0 ");
     bufferLength += FloatToString(buffer + bufferLength, TileScale(slot.tileWidth, width));
     bufferLength += FloatToString(buffer + bufferLength, TileScale(slot.tileHeight, height));

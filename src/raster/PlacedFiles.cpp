@@ -251,13 +251,12 @@ int AAIExportFilter::PathBitmap(PathBitmapData* data)
     int height = 0;
     if (!GetBitmapInformation(path, data->fileType, imageType, bitsPerSample, width, height))
         return 0;
-    if (!EnsureRoom(kLinkRoom + 2 * length))
+    if (!EnsureRoom(kLinkRoom + PSStringRoom(length)))
         return 0;
 
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI5_File:\n%AI5_BeginRaster\n(");
-    // Only backslashes are doubled here; the linked file's name is otherwise literal.
-    bufferLength += StandardFilePath(buffer + bufferLength, path);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, ")  1 XG\n");
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI5_File:\n%AI5_BeginRaster\n");
+    bufferLength += NameToPSString(buffer + bufferLength, path);
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, " 1 XG\n");
 
     const double x = DistanceToPS(data->placeX);
     const double y = DistanceToPS(data->placeY);

@@ -12,30 +12,9 @@ namespace {
 constexpr int kLayerGrowth = 10;
 // Names longer than the list's field keeps are cut, never overrun.
 constexpr std::size_t kMaxLayerName = sizeof LayerDefinition::name - 1;
-// Every byte escaped as backslash and three octal digits.
-constexpr std::size_t kMaxEscapedName = 4 * kMaxLayerName;
-constexpr unsigned kLayerOpeningRoom = sizeof "%AI5_BeginLayer\n" + 2 * kMaxIntegerToken +
-                                       sizeof " 1 1 1 0 0 -1  0 0  Lb\n" + sizeof "() Ln\n" +
-                                       kMaxEscapedName;
-
-// Does the name survive unchanged inside a PostScript string? Balanced
-// parentheses do; a stray one, a backslash or a line break would end the string
-// early or swallow the rest of the file.
-bool IsPlainStringBody(const char* name)
-{
-    int depth = 0;
-    for (const char* p = name; *p != '\0'; ++p) {
-        if (*p == '(') {
-            ++depth;
-        } else if (*p == ')') {
-            if (--depth < 0)
-                return false;
-        } else if (*p == '\\' || *p == '\n' || *p == '\r') {
-            return false;
-        }
-    }
-    return depth == 0;
-}
+constexpr std::size_t kLayerOpeningRoom = sizeof "%AI5_BeginLayer\n" + 2 * kMaxIntegerToken +
+                                          sizeof " 1 1 1 0 0 -1  0 0  Lb\n" + sizeof "Ln\n" +
+                                          PSStringRoom(kMaxLayerName);
 
 }  // namespace
 
@@ -70,7 +49,6 @@ int AAIExportFilter::DefineLayer(const DefLayerData* data)
 
 int AAIExportFilter::BeginLayer(const char* name)
 {
-    layerOpen = false;
     if (name == nullptr)
         return 0;
     // The host's text has no declared size: read no more than a name can hold.
@@ -83,12 +61,14 @@ int AAIExportFilter::BeginLayer(const char* name)
             break;
         ++index;
     }
-    if (index == layerCount)
-        return 1;  // undeclared: its objects go outside any layer
-    layerOpen = true;
+    if (index == layerCount) {
+        openLayers.push_back(false);  // undeclared: its objects go outside any layer
+        return 1;
+    }
 
     if (!EnsureRoom(kLayerOpeningRoom))
         return 0;
+    openLayers.push_back(true);
     const LayerDefinition& layer = layerDefinitions[index];
     bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI5_BeginLayer\n");
     // Visible, preview, enabled, printing, dimmed, multi-layer masks, colour
@@ -96,19 +76,20 @@ int AAIExportFilter::BeginLayer(const char* name)
     bufferLength += IntegerToString(buffer + bufferLength, layer.visibility);
     bufferLength += AppendStringToBuffer(buffer + bufferLength, " 1 1 1 0 0 -1 ");
     bufferLength += IntegerToString(buffer + bufferLength, index);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, " 0 0  Lb\n(");
-    if (IsPlainStringBody(layer.name))
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, layer.name);
-    else
-        bufferLength += StringToStandardExportString(buffer + bufferLength, layer.name);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, ") Ln\n");
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, " 0 0  Lb\n");
+    bufferLength += StringToPSString(buffer + bufferLength, layer.name);
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "Ln\n");
     return WriteBufferToExportFile(0);
 }
 
 int AAIExportFilter::EndLayer()
 {
-    // Not cleared: a repeated end closes the same layer again.
-    if (!layerOpen)
+    // Each end closes its own opening once: a second end would unbalance the brackets.
+    if (openLayers.empty())
+        return 0;
+    const bool bracketed = openLayers.back();
+    openLayers.pop_back();
+    if (!bracketed)
         return 1;
     if (!Append("LB\n%AI5_EndLayer\n"))
         return 0;
@@ -121,4 +102,5 @@ void AAIExportFilter::ClearLayerDefinitions()
     layerDefinitions = nullptr;
     layerCount = 0;
     layerCapacity = 0;
+    openLayers.clear();
 }

@@ -188,8 +188,9 @@ int AAIExportFilter::ExportTextString()
     const std::size_t escaped = StringToStandardExportString(textWorkArea, text);
     if (!EnsureRoom(escaped + sizeof "() " + kRunTailRoom))
         return 0;
-    bufferLength += StringToPSString(buffer + bufferLength, textWorkArea);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "Tx ");
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, "(");
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, textWorkArea);
+    bufferLength += AppendStringToBuffer(buffer + bufferLength, ") Tx ");
     bufferLength += AppendStringToBuffer(buffer + bufferLength, "1 ");
     bufferLength += IntegerToString(buffer + bufferLength, KernValue(textState.kernClass));
     bufferLength += AppendStringToBuffer(buffer + bufferLength, "Tk\n");

@@ -42,8 +42,8 @@ TEST(ColorOperators, FormsOfTheTableAndHostileValues)
     // A custom gray keeps its three numbers.
     EXPECT_EQ(rgb(0.5, 0.5, 0.5, 1, 1, "Ash"), "1 0.5000 0.5000 0.5000 (Ash) 0 1 Xx\n");
     EXPECT_EQ(cmyk(1, 0, 0, 0, 0, 0, nullptr), "1 1.0000 0.0000 0.0000 0.0000 K\n");
-    // The tint: CMYK 0 1 1 0 is RGB 255 0 0, whose gray is 0.3.
-    EXPECT_EQ(cmyk(0, 1, 1, 0, 0, 1, "Red"), "1 0.0000 1.0000 1.0000 0.0000 (Red) 0.3000 X\n");
+    // The tint is 0 whatever the colour, or readers would show it lightened.
+    EXPECT_EQ(cmyk(0, 1, 1, 0, 0, 1, "Red"), "1 0.0000 1.0000 1.0000 0.0000 (Red) 0 X\n");
     EXPECT_EQ(rgb(1, 0, 0, 1, 1, nullptr), "0 ");
     EXPECT_EQ(cmyk(1, 0, 0, 0, 0, 1, nullptr), "0 ");
 

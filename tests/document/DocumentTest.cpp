@@ -26,20 +26,28 @@ TEST_F(Document, MarksPointAtTheLinesTheyName)
     EXPECT_EQ(body.find("%%EndComments"), s.filter.commentsEndMark);
 }
 
-TEST_F(Document, TitleKeepsParenthesesAndCreationDateIsUniversal)
+TEST_F(Document, TitleIsOneStringOnOneLineAndCreationDateIsUniversal)
 {
     ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);  // 2023-11-14 22:13:20 UTC
     ::setenv("TZ", "Asia/Tokyo", 1);                 // already the 15th there
     ::tzset();
-    TempDir dir;
-    FilterProbe filter;
-    std::string target = dir.File("a)b.ai");
-    ASSERT_EQ(filter.exportFile(target.data()), 1);
-    BeginPictureData picture{0, 0, 0, 1, 1};
-    ASSERT_EQ(filter.writeData(aiop::kBeginPicture, &picture), 1);
-    const std::string body = filter.Written();
-    EXPECT_NE(body.find("%%Title: (a)b.ai) \n"), std::string::npos);
-    EXPECT_NE(body.find("%%CreationDate: (11/14/2023) (22:13:20) \n"), std::string::npos) << body;
+    const struct {
+        const char* name;
+        const char* title;
+    } cases[] = {{"(a)b.ai", "%%Title: ((a)b.ai) \n"},
+                 {"a)b.ai", "%%Title: (a\\)b.ai) \n"},
+                 {"new\nline.ai", "%%Title: (new\\rline.ai) \n"}};
+    for (const auto& c : cases) {
+        TempDir dir;
+        FilterProbe filter;
+        std::string target = dir.File(c.name);
+        ASSERT_EQ(filter.exportFile(target.data()), 1) << c.name;
+        BeginPictureData picture{0, 0, 0, 1, 1};
+        ASSERT_EQ(filter.writeData(aiop::kBeginPicture, &picture), 1);
+        const std::string body = filter.Written();
+        EXPECT_NE(body.find(c.title), std::string::npos) << body;
+        EXPECT_NE(body.find("%%CreationDate: (11/14/2023) (22:13:20) \n"), std::string::npos);
+    }
     ::unsetenv("TZ");
     ::tzset();
 }

@@ -172,3 +172,28 @@ TEST(GradientFill, CompoundPathMembersShareOneBox)
               std::string::npos)
         << text;
 }
+
+TEST(GradientFill, NoTwoGradientsAreWrittenAlike)
+{
+    // The numeric tail is dropped only where no other gradient is written so;
+    // later ones keep their whole names, in the definition and in every fill.
+    ExportSession s;
+    for (const char* name : {"Sky_1", "Sky_2", "Sky", "Blue_7", "Fade)"})
+        Define(s.filter, name, {0, 0, 0, 100, 0});
+    s.filter.Mark();
+    for (const char* name : {"Sky_1", "Sky_2", "Sky", "Blue_7", "Fade)"}) {
+        SetFillTypeNameData fill{kFillGradient, 0, {}};
+        std::strncpy(fill.name, name, sizeof fill.name - 1);
+        ASSERT_EQ(s.Record(aiop::kSetFillTypeName, fill), 1);
+        ASSERT_EQ(Rectangle(s, 0, 0, 1, 1), 1);
+    }
+    const std::string fills = s.filter.SinceMark();
+    const std::string file = s.Finish();
+    for (const char* written : {"(Sky) ", "(Sky_2) ", "(Sky 2) ", "(Blue) ", "(Fade\\)) "}) {
+        EXPECT_NE(fills.find(std::string("Bh\n1 ") + written + "0.0000 "), std::string::npos)
+            << written << "\n" << fills;
+        EXPECT_NE(file.find(std::string("%AI5_BeginGradient: ") + written + "\n" + written + "0 2 Bd"),
+                  std::string::npos)
+            << written;
+    }
+}

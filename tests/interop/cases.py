@@ -132,12 +132,11 @@ def check_structure(doc):
     # A colour that is not a spot colour is written by value: its name is not
     # in the file, and Scribus names it after its value.
     paint(doc, red, ("RGB", (200, 20, 20)), None)
-    # The spot colour keeps its name and values; Scribus reads the operand
-    # after the name as a tint (docs/interop.md).
+    # The spot colour keeps its name and values, shown in full (tint 0).
     paint(doc, teal, ("CMYK", (80, 0, 40, 10)), None)
     equal(teal["fill"], "Process Teal", "spot colour name")
     expect(doc.colours["Process Teal"]["spot"], "Process Teal is a spot colour")
-    equal(teal["fillShade"], 38, "spot colour shade (the file's gray value read as tint)")
+    equal(teal["fillShade"], 100, "spot colour shade")
 
     # The compound path is one object with two subpaths, filled even-odd.
     compound = front["children"][0]

@@ -1,5 +1,6 @@
 // Number, string and hex encoders against what the format requires.
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -44,30 +45,29 @@ TEST(TruncateToInt, TruncatesTowardZeroAndClamps)
     EXPECT_EQ(FilterProbe::TruncateToInt(std::nan("")), 0);
 }
 
-TEST(StringEncoders, WrapNamesWithoutEscaping)
-{
-    char out[64];
-    EXPECT_EQ(FilterProbe::StringToPSString(out, "a)b"), 6u);
-    EXPECT_STREQ(out, "(a)b) ");
-    FilterProbe::StringToFontName(out, "Foo Bar-Bold");
-    EXPECT_STREQ(out, "/_Foo Bar-Bold ");
-    FilterProbe::StandardFilePath(out, "E:\\art\\a.eps");
-    EXPECT_STREQ(out, "E:\\\\art\\\\a.eps");
-}
-
-TEST(StringEncoders, NoTailDropsOnlyATrailingNumber)
+TEST(StringEncoders, NamesAreEscapedOnlyWhenTheyWouldBreakTheString)
 {
     const struct {
         const char* in;
         const char* out;
-    } cases[] = {{"Blue_12", "(Blue) "},   {"Blue_", "(Blue) "},     {"Blue_1a", "(Blue_1a) "},
-                 {"Sky_1_2", "(Sky_1) "},  {"Blue", "(Blue) "},      {"Blue_12  ", "(Blue) "},
-                 {"_7", "() "},            {"A_b_3 x", "(A_b_3 x) "}};
+    } cases[] = {{"Layer (1)", "(Layer (1)) "}, {"Red :-)", "(Red :-\\)) "},
+                 {"Dots (v2", "(Dots \\(v2) "},  {")(", "(\\)\\() "},
+                 {"E:\\a", "(E:\\\\a) "},      {"new\nline", "(new\\rline) "},
+                 {"", "() "}};
     for (const auto& c : cases) {
         char out[64];
-        FilterProbe::StringToPSStringNoTail(out, c.in);
+        EXPECT_EQ(FilterProbe::StringToPSString(out, c.in), std::strlen(c.out)) << c.in;
         EXPECT_STREQ(out, c.out) << c.in;
     }
+}
+
+TEST(StringEncoders, FontNamesLoseBlanksAndDelimiters)
+{
+    char out[64];
+    EXPECT_EQ(FilterProbe::StringToFontName(out, "Foo Bar-Bold"), 14u);
+    EXPECT_STREQ(out, "/_FooBar-Bold ");
+    FilterProbe::StringToFontName(out, "A(b)/c%d\te[f]");
+    EXPECT_STREQ(out, "/_Abcdef ");
 }
 
 TEST(StringEncoders, EscapesEveryByte)

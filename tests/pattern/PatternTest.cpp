@@ -208,6 +208,51 @@ TEST(Pattern, ColoursOpenTileItems)
     }
 }
 
+TEST(Pattern, NamesInsideATileAreEscapedForTheItemString)
+{
+    // A tile item is itself a string: a name that needs escaping is escaped
+    // once more there, and once outside, where the pattern's own name goes.
+    ExportSession s(8.5, 11, false);
+    s.Record(aiop::kSetColorDef, SetColorDefData{0, "Red :-)", Rgb(255, 0, 0), 1});
+    BeginDefinition(s, "Dots (v2");
+    s.Record(aiop::kBeginPattern);
+    s.Record(aiop::kSetFillColorByName, NAME_TAG{0, "Red :-)"});
+    Rectangle(s, 0, 0, 72, 72);
+    ASSERT_EQ(s.Record(aiop::kEndPattern), 1);
+    s.Record(aiop::kBeginDrawingSection, BeginDrawingSectionData{8.5, 11});
+    s.Record(aiop::kSetFillColorByName, NAME_TAG{0, "Red :-)"});
+    ASSERT_EQ(PatternFill(s, "Dots (v2"), 1);
+    Rectangle(s, 0, 0, 72, 72);
+    const std::string file = Finish(s);
+    ASSERT_EQ(s.finishResult, 1);
+    for (const char* written :
+         {"%AI3_BeginPattern: (Dots \\(v2) \n(Dots \\(v2) 0.0000 0.0000 72.0000 72.0000 [\n",
+          "(0 O 0 R 1.0000 0.0000 0.0000 \\(Red :-\\\\\\)\\) 0 1 Xx\n",
+          "%%EndSetup\n1.0000 0.0000 0.0000 (Red :-\\)) 0 1 Xx\n(Dots \\(v2) 0 0 "})
+        EXPECT_NE(file.find(written), std::string::npos) << written << "\n" << file;
+}
+
+TEST(Pattern, TextInsideADefinitionIsRefusedAndWritesNothing)
+{
+    ExportSession s(8.5, 11, false);
+    BeginDefinition(s, "P");
+    s.Record(aiop::kBeginPattern);
+    s.filter.Mark();
+    _TextData text{const_cast<char*>("("), 0, 1};
+    EXPECT_EQ(s.Record(aiop::kBeginText), 0);
+    EXPECT_EQ(s.Record(aiop::kSetTextType, static_cast<unsigned short>(0)), 0);
+    EXPECT_EQ(s.Record(aiop::kSetTextMatrix, SetTextMatrixData{1, 0, 0, 1, 0, 0}), 0);
+    EXPECT_EQ(s.Record(aiop::kText, text), 0);
+    EXPECT_EQ(s.Record(aiop::kEndText), 0);
+    EXPECT_EQ(s.filter.SinceMark(), "");
+    ASSERT_EQ(s.Record(aiop::kEndPattern), 1);
+    // Outside the definition text is written again.
+    s.filter.Mark();
+    EXPECT_EQ(s.Record(aiop::kBeginText), 1);
+    EXPECT_EQ(s.Record(aiop::kEndText), 1);
+    EXPECT_EQ(s.filter.SinceMark(), "TO\n");
+}
+
 TEST(Pattern, SectionCountAndTableLimits)
 {
     ExportSession s(8.5, 11, false);

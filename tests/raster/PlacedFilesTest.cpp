@@ -149,4 +149,11 @@ TEST(PlacedFiles, FullPathArraysAreEscapedWholeAndReadNoFurther)
     s.filter.Mark();
     EXPECT_EQ(s.Record(aiop::kPathBitmap, Link(path)), 1);  // no NUL; fileType follows the array
     EXPECT_NE(s.filter.SinceMark().find("(" + path + ")  1 XG\n"), std::string::npos);
+
+    // A name that would end the string early is escaped like every other string.
+    WriteFile(s.dir.File("a)b.tif"), Tiff(false, kRgb, kRgbBits));
+    s.filter.Mark();
+    EXPECT_EQ(s.Record(aiop::kPathBitmap, Link(s.dir.File("a)b.tif"))), 1);
+    EXPECT_NE(s.filter.SinceMark().find("(" + s.dir.path + "/a\\)b.tif)  1 XG\n"),
+              std::string::npos);
 }

@@ -110,7 +110,7 @@ TEST(Groups, FailedFlushIsReportedAndTheTextKept)
     for (unsigned short opcode : {aiop::kEndGroup, aiop::kEndComposite, aiop::kEndMask,
                                   aiop::kEndGuide, aiop::kEndLayer}) {
         ExportSession s;
-        s.filter.layerOpen = true;
+        s.filter.openLayers.push_back(true);
         s.Record(aiop::kBeginGuide);
         s.filter.guideEnd = {0, 1};
         plat::SetFault(plat::kFaultWrite, 1);

@@ -42,12 +42,28 @@ TEST(Layers, FirstExactNameGivesVisibilityAndPosition)
     Define(s, "C");
     s.filter.Mark();
     Begin(s, "c");  // another case is another layer: no bracket, no end
-    s.Record(aiop::kEndLayer);
+    EXPECT_EQ(s.Record(aiop::kEndLayer), 1);
     Begin(s, "C");
-    s.Record(aiop::kEndLayer);
-    s.Record(aiop::kEndLayer);
-    EXPECT_EQ(s.filter.SinceMark(), Opening("7  1 1 1 0 0 -1 1", "C") +
-                                        "LB\n%AI5_EndLayer\nLB\n%AI5_EndLayer\n");
+    EXPECT_EQ(s.Record(aiop::kEndLayer), 1);
+    EXPECT_EQ(s.filter.SinceMark(), Opening("7  1 1 1 0 0 -1 1", "C") + "LB\n%AI5_EndLayer\n");
+}
+
+TEST(Layers, EachEndClosesItsOwnOpeningOnce)
+{
+    ExportSession s;
+    Define(s, "A");
+    s.filter.Mark();
+    EXPECT_EQ(s.Record(aiop::kEndLayer), 0);
+    Begin(s, "A");
+    Begin(s, "undeclared");
+    Begin(s, "A");
+    EXPECT_EQ(s.Record(aiop::kEndLayer), 1);
+    EXPECT_EQ(s.Record(aiop::kEndLayer), 1);  // the undeclared one: nothing to close
+    EXPECT_EQ(s.Record(aiop::kEndLayer), 1);
+    EXPECT_EQ(s.Record(aiop::kEndLayer), 0);  // repeated: nothing more
+    const std::string a = Opening("1  1 1 1 0 0 -1 0", "A");
+    const std::string end = "LB\n%AI5_EndLayer\n";
+    EXPECT_EQ(s.filter.SinceMark(), a + a + end + end);
 }
 
 TEST(Layers, NamesAreReadNoFurtherThan255Characters)

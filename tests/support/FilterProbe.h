@@ -38,10 +38,8 @@ public:
     using AAIExportFilter::SetGradientRGN;
     using AAIExportFilter::SetPatternDef;
     using AAIExportFilter::SetPatternSections;
-    using AAIExportFilter::StandardFilePath;
     using AAIExportFilter::StringToFontName;
     using AAIExportFilter::StringToPSString;
-    using AAIExportFilter::StringToPSStringNoTail;
     using AAIExportFilter::StringToStandardExportString;
     using AAIExportFilter::TruncateToInt;
     using AAIExportFilter::WriteBufferToExportFile;
@@ -61,7 +59,7 @@ public:
     using AAIExportFilter::layerCapacity;
     using AAIExportFilter::layerCount;
     using AAIExportFilter::layerDefinitions;
-    using AAIExportFilter::layerOpen;
+    using AAIExportFilter::openLayers;
     using AAIExportFilter::pathBounds;
     using AAIExportFilter::pathClosed;
     using AAIExportFilter::pathOpen;
