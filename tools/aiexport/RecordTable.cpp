@@ -20,14 +20,14 @@ constexpr std::uint16_t Off(std::size_t offset) { return static_cast<std::uint16
 #define Whole(kind, name) FieldLayout{#name, K::k##kind, 0, 0, 0},
 #define Chars(member) \
     FieldLayout{#member, K::kChars, Off(offsetof(S, member)), Off(sizeof(S::member)), 0},
-#define CountedChars(member, length)                                                     \
+#define CountedChars(member, length)                                                         \
     FieldLayout{#member, K::kCountedChars, Off(offsetof(S, member)), Off(sizeof(S::member)), \
                 Off(offsetof(S, length))},
 #define TextPointer(name, member, count) \
     FieldLayout{#name, K::kText, Off(offsetof(S, member)), 0, Off(offsetof(S, count))},
 #define BytePointer(name, member) FieldLayout{#name, K::kBytes, Off(offsetof(S, member)), 0, 0},
-#define Color(path)                                                                    \
-    Named(U16, model, path model) Named(U16, red, path red) Named(U16, green, path green)  \
+#define Color(path)                                                                           \
+    Named(U16, model, path model) Named(U16, red, path red) Named(U16, green, path green)      \
     Named(U16, blue, path blue) Named(F64, cyan, path cyan) Named(F64, magenta, path magenta) \
     Named(F64, yellow, path yellow) Named(F64, black, path black)
 
@@ -62,6 +62,7 @@ constexpr RecordLayout kRecords[] = {
 #include "host/Records.def"
 };
 
+// Names too plain to leave defined.
 #undef Field
 #undef Named
 #undef Whole
