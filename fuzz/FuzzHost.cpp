@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "RecordCatalog.h"
+#include "host/Payloads.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes the seed corpora of the fuzzers (fuzz/corpus/*). Run it again after
-the record catalog changes: record selectors are indices into that catalog."""
+the records change: record selectors are indices into host/Records.def."""
 import os
 import re
 import struct
@@ -9,8 +9,9 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 
+records_text = open(os.path.join(ROOT, "src/host/Records.def")).read()
+ORDER = re.findall(r"^AIEXPORT_RECORD\((\w+),", records_text, re.M)
 catalog_text = open(os.path.join(ROOT, "tests/reliability/RecordCatalog.h")).read()
-ORDER = re.findall(r"\{aiop::k(\w+), S::", catalog_text)
 UNKNOWN = re.search(r"kUnknownOpcodes\[\] = \{([^}]*)\}", catalog_text).group(1).split(",")
 EXPORT_AGAIN = len(ORDER) + len(UNKNOWN)
 NULL_NEXT = EXPORT_AGAIN + 1

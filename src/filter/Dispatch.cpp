@@ -6,52 +6,18 @@
 namespace {
 
 // Records whose operation reads its payload: a null payload fails them.
+#define AIEXPORT_READS_NoPayload false
+#define AIEXPORT_READS_Ignored(Type) false
+#define AIEXPORT_READS_Struct(Type) true
+#define AIEXPORT_READS_String true
+
 bool ReadsPayload(unsigned short opcode)
 {
     switch (opcode) {
-    case aiop::kBeginPicture:
-    case aiop::kBeginBitmap:
-    case aiop::kBeginLayer:
-    case aiop::kDefineLayer:
-    case aiop::kLine:
-    case aiop::kMoveTo:
-    case aiop::kLineTo:
-    case aiop::kCurveTo:
-    case aiop::kPathBitmap:
-    case aiop::kPathPostscript:
-    case aiop::kText:
-    case aiop::kAppendText:
-    case aiop::kBitmap:
-    case aiop::kSetColorDef:
-    case aiop::kSetPatternDef:
-    case aiop::kSetGradientDef:
-    case aiop::kSetPatternTrans:
-    case aiop::kSetPatternColSpacing:
-    case aiop::kSetPatternRowSpacing:
-    case aiop::kSetFillColorByName:
-    case aiop::kSetFillType:
-    case aiop::kSetFillMode:
-    case aiop::kSetGradientRGN:
-    case aiop::kSetFillTypeName:
-    case aiop::kSetStroke:
-    case aiop::kSetStrokeColorByName:
-    case aiop::kSetFillColorByValue:
-    case aiop::kSetStrokeColorByValue:
-    case aiop::kSetMatrix:
-    case aiop::kSetGradient2:
-    case aiop::kSetPatternBackground:
-    case aiop::kSetTextType:
-    case aiop::kSetCharAttr:
-    case aiop::kSetTextAttr:
-    case aiop::kSetTextScale:
-    case aiop::kSetTextMatrix:
-    case aiop::kSetTextVerOffset:
-    case aiop::kSetTextTracking:
-    case aiop::kSetPatternSections:
-    case aiop::kBeginDrawingSection:
-        return true;
-    default:
-        return false;
+#define AIEXPORT_RECORD(Name, opcode, Route, Payload, Fields) \
+    case aiop::k##Name: return AIEXPORT_READS_##Payload;
+#include "host/Records.def"
+    default: return false;
     }
 }
 
@@ -115,24 +81,12 @@ int AAIExportFilter::Dispatch(unsigned short opcode, void* payload)
     if (inPatternDefinition && IsTextRecord(opcode))
         return 0;
     switch (opcode) {
-#define AIEXPORT_ROUTE0(opcode, Operation) \
-    case aiop::opcode: return Operation();
-#define AIEXPORT_ROUTE1(opcode, Operation, Payload) \
-    case aiop::opcode: return Operation(static_cast<Payload>(payload));
-#include "host/RecordRoutes.inc"
-    // Operations this filter adds to the interface.
-    case aiop::kBeginClipRgn: return BeginClipRgn();
-    case aiop::kEndClipRgn: return EndClipRgn();
-    case aiop::kSetMatrix: return SetMatrix(static_cast<SetMatrixData*>(payload));
-    case aiop::kSetPatternSections: return SetPatternSections(static_cast<int*>(payload));
-    case aiop::kBeginPatternSection: return BeginPatternSection();
-    case aiop::kEndPatternSection: return EndPatternSection();
-    case aiop::kBeginDrawingSection:
-        return BeginDrawingSection(static_cast<BeginDrawingSectionData*>(payload));
-    case aiop::kEndDrawingSection: return EndDrawingSection();
-    case aiop::kBeginPreviewSection: return BeginPreviewSection();
-    case aiop::kEndPreviewSection: return EndPreviewSection();
-    case aiop::kSetPreview: return SetPreview(static_cast<SetPreviewData*>(payload));
+#define AIEXPORT_RECORD(Name, opcode, Route, Payload, Fields) \
+    AIEXPORT_FILTER_##Route(Name, AIEXPORT_ARGUMENT_##Payload)
+#define AIEXPORT_FILTER_Both AIEXPORT_ROUTE
+#define AIEXPORT_FILTER_Interface AIEXPORT_UNROUTED
+#define AIEXPORT_FILTER_Filter AIEXPORT_ROUTE
+#include "host/Records.def"
     default: return 1;  // 40, 41, 1290, 1301, 2056 and unknown opcodes
     }
 }

@@ -8,6 +8,15 @@
 #include "host/Payloads.h"
 #include "output/AImportFile.h"
 
+// A record's case in a writeData switch: its operation called with the
+// payload as that operation takes it (the Payload column of host/Records.def).
+#define AIEXPORT_ROUTE(Name, argument) case aiop::k##Name: return Name(argument);
+#define AIEXPORT_UNROUTED(Name, argument)
+#define AIEXPORT_ARGUMENT_NoPayload
+#define AIEXPORT_ARGUMENT_Ignored(Type) static_cast<Type*>(payload)
+#define AIEXPORT_ARGUMENT_Struct(Type) static_cast<Type*>(payload)
+#define AIEXPORT_ARGUMENT_String static_cast<char*>(payload)
+
 class AHostExportFilter {
 public:
     AHostExportFilter() = default;
@@ -22,13 +31,15 @@ public:
         // The interface's own routing: no locale bracket, no reset after the
         // picture, and only the operations this class declares.
         switch (opcode) {
-#define AIEXPORT_ROUTE0(opcode, Operation) \
-    case aiop::opcode: return Operation();
-#define AIEXPORT_ROUTE1(opcode, Operation, Payload) \
-    case aiop::opcode: return Operation(static_cast<Payload>(payload));
-#include "host/RecordRoutes.inc"
-        case aiop::kSetGradient: return SetGradient(static_cast<SetGradientData*>(payload));
-        case aiop::kSetColorTable: return SetColorTable(static_cast<SetColorTableData*>(payload));
+#define AIEXPORT_RECORD(Name, opcode, Route, Payload, Fields) \
+    AIEXPORT_HOST_##Route(Name, AIEXPORT_ARGUMENT_##Payload)
+#define AIEXPORT_HOST_Both AIEXPORT_ROUTE
+#define AIEXPORT_HOST_Interface AIEXPORT_ROUTE
+#define AIEXPORT_HOST_Filter AIEXPORT_UNROUTED
+#include "host/Records.def"
+#undef AIEXPORT_HOST_Both
+#undef AIEXPORT_HOST_Interface
+#undef AIEXPORT_HOST_Filter
         default: return 1;
         }
     }

@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/Opcodes.h"
-#include "host/Payloads.h"
+#include "RecordTable.h"
 
 namespace reliability {
 
@@ -31,115 +30,39 @@ struct RecordShape {
 // Opcodes the filter knows nothing of; they must be accepted and ignored.
 constexpr unsigned short kUnknownOpcodes[] = {0, 40, 41, 1290, 1297, 1301, 2056, 65535};
 
-inline const std::vector<RecordShape>& Catalog()
-{
-    using S = PayloadShape;
-    constexpr std::size_t kColor = offsetof(SetColorByValueData, cyan);
-    const std::vector<std::size_t> colorReals = {kColor, kColor + 8, kColor + 16, kColor + 24};
-    auto shifted = [&](std::size_t base, std::vector<std::size_t> extra) {
-        for (std::size_t r : colorReals)
-            extra.push_back(base + r);
-        return extra;
-    };
-    static const std::vector<RecordShape> records = {
-        {aiop::kBeginPicture, S::kFixed, sizeof(BeginPictureData), {4, 12, 20, 28}},
-        {aiop::kEndPicture, S::kIgnored, 0, {}},
-        {aiop::kBeginGroup, S::kIgnored, 0, {}},
-        {aiop::kEndGroup, S::kIgnored, 0, {}},
-        {aiop::kBeginComposite, S::kIgnored, 0, {}},
-        {aiop::kEndComposite, S::kIgnored, 0, {}},
-        {aiop::kBeginPattern, S::kIgnored, 0, {}},
-        {aiop::kEndPattern, S::kIgnored, 0, {}},
-        {aiop::kBeginPath, S::kIgnored, 0, {}},
-        {aiop::kEndPath, S::kIgnored, 0, {}},
-        {aiop::kBeginText, S::kIgnored, 0, {}},
-        {aiop::kEndText, S::kIgnored, 0, {}},
-        {aiop::kBeginSimpleText, S::kIgnored, 0, {}},
-        {aiop::kEndSimpleText, S::kIgnored, 0, {}},
-        {aiop::kBeginGuide, S::kIgnored, 0, {}},
-        {aiop::kEndGuide, S::kIgnored, 0, {}},
-        {aiop::kBeginGradient, S::kIgnored, 0, {}},
-        {aiop::kEndGradient, S::kIgnored, 0, {}},
-        {aiop::kBeginMask, S::kIgnored, 0, {}},
-        {aiop::kEndMask, S::kIgnored, 0, {}},
-        {aiop::kBeginBitmap, S::kFixed, sizeof(BeginBitmapData), {}},
-        {aiop::kEndBitmap, S::kIgnored, 0, {}},
-        {aiop::kBeginClipRgn, S::kIgnored, 0, {}},
-        {aiop::kEndClipRgn, S::kIgnored, 0, {}},
-        {aiop::kBeginLayer, S::kCString, 0, {}},
-        {aiop::kEndLayer, S::kIgnored, 0, {}},
-        {aiop::kDefineLayer, S::kFixed, sizeof(DefLayerData), {}},
-        {aiop::kLine, S::kFixed, sizeof(LineData), {0, 8, 16, 24}},
-        {aiop::kArc, S::kIgnored, 0, {}},
-        {aiop::kArcTo, S::kIgnored, 0, {}},
-        {aiop::kCircle, S::kIgnored, 0, {}},
-        {aiop::kEllipse, S::kIgnored, 0, {}},
-        {aiop::kMoveTo, S::kFixed, sizeof(MoveToData), {0, 8}},
-        {aiop::kLineTo, S::kFixed, sizeof(LineToData), {0, 8}},
-        {aiop::kCurveTo, S::kFixed, sizeof(CurveToData), {0, 8, 16, 24, 32, 40}},
-        {aiop::kPathBitmap, S::kFixed, sizeof(PathBitmapData), {260, 268, 276, 284, 292}},
-        {aiop::kPathPostscript, S::kFixed, sizeof(PathPostscriptData), {258, 266, 274, 282, 290}},
-        {aiop::kText, S::kText, sizeof(_TextData), {}},
-        {aiop::kAppendText, S::kText, sizeof(_TextData), {}},
-        {aiop::kGlyph, S::kIgnored, 0, {}},
-        {aiop::kBitmap, S::kBitmap, sizeof(BitmapData), {}},
-        {aiop::kRectangle, S::kIgnored, 0, {}},
-        {aiop::kClosePath, S::kIgnored, 0, {}},
-        {aiop::kReversePath, S::kIgnored, 0, {}},
-        {aiop::kSetColorDef, S::kFixed, sizeof(SetColorDefData),
-         shifted(offsetof(SetColorDefData, color), {})},
-        {aiop::kSetPatternDef, S::kFixed, sizeof(SetPatternDefData), {66, 74, 82, 90, 98}},
-        {aiop::kSetGradientDef, S::kFixed, sizeof(SetGradientDefData), {}},
-        {aiop::kSetPatternTrans, S::kCString, 0, {}},
-        {aiop::kSetPatternColSpacing, S::kFixed, sizeof(double), {0}},
-        {aiop::kSetPatternRowSpacing, S::kFixed, sizeof(double), {0}},
-        {aiop::kSetFillColorByName, S::kFixed, sizeof(NAME_TAG), {}},
-        {aiop::kSetFillType, S::kFixed, sizeof(unsigned short), {}},
-        {aiop::kSetFillMode, S::kFixed, sizeof(unsigned short), {}},
-        {aiop::kSetGradientRGN, S::kFixed, sizeof(SetGradientRGNData),
-         shifted(offsetof(SetGradientRGNData, stopColor), {0, 8, 16 + 42})},
-        {aiop::kSetGradient, S::kIgnored, 0, {}},
-        {aiop::kSetFillTypeName, S::kFixed, sizeof(SetFillTypeNameData), {}},
-        {aiop::kSetStroke, S::kFixed, sizeof(SetStrokeData), {2, 14}},
-        {aiop::kSetStrokeColorByName, S::kFixed, sizeof(NAME_TAG), {}},
-        {aiop::kSetFillColorByValue, S::kFixed, sizeof(SetColorByValueData), colorReals},
-        {aiop::kSetStrokeColorByValue, S::kFixed, sizeof(SetColorByValueData), colorReals},
-        {aiop::kSetMatrix, S::kFixed, sizeof(SetMatrixData), {0, 8, 16, 24, 32, 40}},
-        {aiop::kSetGradient2, S::kFixed, sizeof(SetGradient2Data), {2, 10, 18, 26}},
-        {aiop::kSetColorTable, S::kIgnored, 0, {}},
-        {aiop::kSetPatternBackground, S::kFixed, sizeof(SetColorByValueData), colorReals},
-        {aiop::kSetTextType, S::kFixed, sizeof(unsigned short), {}},
-        {aiop::kSetCharAttr, S::kFixed, sizeof(SetCharAttrData), {144, 154, 162, 170, 178, 186}},
-        {aiop::kSetTextAttr, S::kFixed, sizeof(SetTextAttrData), {16, 24}},
-        {aiop::kSetArcTextAttr, S::kIgnored, 0, {}},
-        {aiop::kSetTextScale, S::kFixed, sizeof(SetTextScaleData), {0, 8}},
-        {aiop::kSetTextMatrix, S::kFixed, sizeof(SetTextMatrixData), {0, 8, 16, 24, 32, 40}},
-        {aiop::kSetTextVerOffset, S::kFixed, sizeof(double), {0}},
-        {aiop::kSetGlyphMatrix, S::kIgnored, 0, {}},
-        {aiop::kSetLineRun, S::kIgnored, 0, {}},
-        {aiop::kSetLineRunMatrix, S::kIgnored, 0, {}},
-        {aiop::kSetDirRun, S::kIgnored, 0, {}},
-        {aiop::kSetJustRun, S::kIgnored, 0, {}},
-        {aiop::kSetKernRun, S::kIgnored, 0, {}},
-        {aiop::kSetParaRun, S::kIgnored, 0, {}},
-        {aiop::kSetFontRun, S::kIgnored, 0, {}},
-        {aiop::kSetText, S::kIgnored, 0, {}},
-        {aiop::kSetTextTracking, S::kFixed, sizeof(double), {0}},
-        {aiop::kSetPatternSections, S::kFixed, sizeof(int), {}},
-        {aiop::kBeginPatternSection, S::kIgnored, 0, {}},
-        {aiop::kEndPatternSection, S::kIgnored, 0, {}},
-        {aiop::kBeginDrawingSection, S::kFixed, sizeof(BeginDrawingSectionData), {0, 8}},
-        {aiop::kEndDrawingSection, S::kIgnored, 0, {}},
-        {aiop::kBeginPreviewSection, S::kIgnored, 0, {}},
-        {aiop::kEndPreviewSection, S::kIgnored, 0, {}},
-        {aiop::kSetPreview, S::kIgnored, 0, {}},
-    };
-    return records;
-}
-
 // A zeroed block for records whose payload is not read; larger than any
 // structure the host could mean by it.
-constexpr std::size_t kIgnoredPayloadSize = 512;
+constexpr std::size_t kIgnoredPayloadSize = recordscript::kZeroedPayloadSize;
+
+// In opcode order, shaped by the record table the replay tool reads scripts with.
+inline const std::vector<RecordShape>& Catalog()
+{
+    using recordscript::FieldKind;
+    using recordscript::PayloadKind;
+    static const std::vector<RecordShape> records = [] {
+        std::vector<RecordShape> shapes;
+        for (auto r = recordscript::RecordTableBegin(); r != recordscript::RecordTableEnd(); ++r) {
+            RecordShape shape{r->opcode, PayloadShape::kIgnored, 0, {}};
+            if (r->payload == PayloadKind::kCString)
+                shape.shape = PayloadShape::kCString;
+            if (r->payload == PayloadKind::kStruct) {
+                shape.shape = PayloadShape::kFixed;
+                shape.size = r->size;
+            }
+            for (auto field = r->fields; field != r->fields + r->fieldCount; ++field) {
+                if (field->kind == FieldKind::kF64)
+                    shape.reals.push_back(field->offset);
+                if (field->kind == FieldKind::kText)
+                    shape.shape = PayloadShape::kText;
+                if (field->kind == FieldKind::kBytes)
+                    shape.shape = PayloadShape::kBitmap;
+            }
+            shapes.push_back(shape);
+        }
+        return shapes;
+    }();
+    return records;
+}
 
 // Breaks every "nan" and "inf" (any case) in host bytes, so that such a word
 // in a finished document can only come from formatting a number.
