@@ -216,7 +216,6 @@ private:
     long objects = 0;  // drawn objects, so empty groups can be taken back
     int depth = 0;     // references followed
     std::set<xmlNodePtr> active;  // referenced elements being drawn
-    bool verticalOffsetToggle = false;  // the module keeps the last value across texts
     double pageWidth = 8.5, pageHeight = 11;
 
     void Warn(const std::string& kind, xmlNodePtr at)
@@ -1195,12 +1194,6 @@ void Reader::Text(xmlNodePtr node, const Style& style, const View& view)
             const Fill runFill = ResolvePaint(r.style.fill, r.style, r.style.fillOpacity, none, none, view.ctm, view, true, node);
             if (runFill.type == 1 && fill.type == 1 &&
                 (runFill.color.r != current.r || runFill.color.g != current.g || runFill.color.b != current.b)) {
-                // A colour is no text attribute: its operator would land
-                // before the pending run. A changed vertical offset (a value
-                // the module keeps without writing it) makes the module
-                // write that run first; the offset is far below a point.
-                verticalOffsetToggle = !verticalOffsetToggle;
-                draw.Name("SetTextVerOffset").Real(verticalOffsetToggle ? 1e-9 : 0).End();
                 draw.Name("SetFillColorByValue").Int(0).Int(runFill.color.r).Int(runFill.color.g).Int(runFill.color.b).End();
                 current = runFill.color;
             }
