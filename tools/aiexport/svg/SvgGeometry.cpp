@@ -60,6 +60,14 @@ void Path::Close()
         subpaths.back().closed = true;
 }
 
+Point Path::Current() const
+{
+    if (subpaths.empty())
+        return {};
+    const Subpath& s = subpaths.back();
+    return s.closed || s.segments.empty() ? s.start : s.segments.back().to;
+}
+
 bool Path::Empty() const
 {
     for (const Subpath& s : subpaths)

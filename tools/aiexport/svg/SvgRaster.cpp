@@ -89,13 +89,19 @@ bool DecodeDataUri(std::string_view uri, std::vector<std::uint8_t>& bytes, std::
     return true;
 }
 
-bool DecodeImage(const std::vector<std::uint8_t>& bytes, RgbImage& image, std::string& reason)
+bool DecodeImage(const std::vector<std::uint8_t>& bytes, RgbImage& image, std::string& reason,
+                 std::size_t maxPixels)
 {
     if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX)) {
         reason = "no image data";
         return false;
     }
     int w = 0, h = 0, channels = 0;
+    if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels) &&
+        static_cast<std::size_t>(w) * static_cast<std::size_t>(h) > maxPixels) {
+        reason = "more than " + std::to_string(maxPixels) + " pixels";
+        return false;
+    }
     stbi_uc* data = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels, 4);
     if (data == nullptr) {
         reason = stbi_failure_reason() != nullptr ? stbi_failure_reason() : "undecodable";

@@ -4,6 +4,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -42,6 +43,19 @@ constexpr std::size_t kFilePathLimit = 257;
 constexpr int kMaxReferenceDepth = 32;
 // Raster rows go out in records of about this many bytes.
 constexpr std::size_t kBitmapRecordBytes = 24 * 1024;
+// The bounds of the work for one drawing, whatever its references multiply:
+// the records written, the style lookups, the nesting of the tree walk (its
+// stack), and the pixels of one image (its decoded size and its records).
+constexpr std::size_t kMaxScriptBytes = std::size_t{64} << 20;
+constexpr std::size_t kMaxWork = 50'000'000;
+constexpr int kMaxNesting = 256;
+constexpr std::size_t kMaxImagePixels = 8'000'000;
+constexpr std::size_t kMaxImageFileBytes = std::size_t{64} << 20;
+
+// A drawing beyond those bounds: refused whole rather than cut short.
+struct TooLarge {
+    std::string what;
+};
 
 std::string Str(const xmlChar* s) { return s != nullptr ? reinterpret_cast<const char*>(s) : ""; }
 
@@ -110,8 +124,9 @@ bool ToLatin1(std::string_view in, std::string& out)
     return exact;
 }
 
-// Names the module writes bare inside parentheses: only balanced ones are safe.
-std::string SafeLayerName(const std::string& utf8)
+// Names the module writes bare inside parentheses: only balanced ones are
+// safe, and a line break would end the comment lines that carry some of them.
+std::string SafeName(const std::string& utf8, std::size_t limit)
 {
     std::string name;
     ToLatin1(utf8, name);
@@ -132,7 +147,7 @@ std::string SafeLayerName(const std::string& utf8)
         else if (static_cast<unsigned char>(c) < 0x20)
             c = ' ';
     }
-    return name.substr(0, kLayerNameLimit);
+    return name.substr(0, limit);
 }
 
 // The module's dash patterns, in points: 1 dashes, 2 dots, 3 dash-dot,
@@ -212,9 +227,12 @@ private:
     StyleSheet sheet;
     RecordWriter defs, draw;
     std::set<std::string> gradientNames;
+    std::map<std::string, int> gradientSuffixes;  // the next number to try for a name
     int gradientCount = 0;
     long objects = 0;  // drawn objects, so empty groups can be taken back
     int depth = 0;     // references followed
+    int nesting = 0;   // elements being walked, through references too
+    std::size_t work = 0;
     std::set<xmlNodePtr> active;  // referenced elements being drawn
     double pageWidth = 8.5, pageHeight = 11;
 
@@ -228,6 +246,17 @@ private:
         outcome.warnings.push_back(where + ": warning: left out: " + kind);
     }
 
+    // Counts work done and records written; beyond the bounds, throws TooLarge.
+    void Spend(std::size_t units)
+    {
+        work += units;
+        if (work > kMaxWork)
+            throw TooLarge{"more than " + std::to_string(kMaxWork / 1'000'000) +
+                           " million steps of work (elements drawn through references, style rules)"};
+        if (defs.text.size() + draw.text.size() > kMaxScriptBytes)
+            throw TooLarge{"more than " + std::to_string(kMaxScriptBytes >> 20) + " MB of records"};
+    }
+
     void IndexIds(xmlNodePtr node);
     void CollectStyleSheets(xmlNodePtr node);
     Style ComputeStyle(xmlNodePtr node, const Style& parent);
@@ -235,6 +264,8 @@ private:
     double Length(xmlNodePtr node, const char* name, double percentOf, const Style& s, double fallback);
 
     void Walk(xmlNodePtr node, const Style& parent, const View& view);
+    void WalkElement(xmlNodePtr node, const std::string& name, const Style& parent,
+                     const View& view);
     void WalkChildren(xmlNodePtr node, const Style& style, const View& view);
     void Group(xmlNodePtr node, const Style& style, const View& view, const View& childView);
     void Use(xmlNodePtr node, const Style& style, const View& view);
@@ -296,6 +327,7 @@ void Reader::CollectStyleSheets(xmlNodePtr node)
 
 Style Reader::ComputeStyle(xmlNodePtr node, const Style& parent)
 {
+    Spend(1 + sheet.Size());
     Style s = parent.Inherited();
     // Presentation attributes, then style sheet rules, then the style
     // attribute: each later source overrides the earlier ones.
@@ -429,9 +461,10 @@ void Reader::Run(xmlDocPtr doc)
     for (xmlNodePtr n = root->children; n != nullptr; n = n->next)
         marked = marked || (LocalName(n) == "g" && Attr(n, "groupmode", kInkscapeNs).value_or("") == "layer");
     std::set<std::string> used;
+    std::map<std::string, int> suffixes;  // the next number to try for a name
     auto unique = [&](std::string name) {
         std::string candidate = name;
-        for (int k = 2; !used.insert(candidate).second; ++k)
+        for (int& k = suffixes.emplace(name, 2).first->second; !used.insert(candidate).second; ++k)
             candidate = name.substr(0, kLayerNameLimit - 8) + " " + std::to_string(k);
         return candidate;
     };
@@ -444,7 +477,7 @@ void Reader::Run(xmlDocPtr doc)
             std::string label = Attr(n, "label", kInkscapeNs).value_or(Attr(n, "id").value_or(""));
             if (Trim(label).empty())
                 label = "Layer " + std::to_string(layers.size() + 1);
-            layer.name = unique(SafeLayerName(label));
+            layer.name = unique(SafeName(label, kLayerNameLimit));
             layer.visible = !ComputeStyle(n, rootStyle).displayNone;
             layers.push_back(layer);
         } else {
@@ -510,6 +543,17 @@ void Reader::Walk(xmlNodePtr node, const Style& parent, const View& view)
     if (name == "pattern" || name == "mask" || name == "filter") {
         return;  // definitions: warned where something refers to them
     }
+    if (nesting >= kMaxNesting)
+        throw TooLarge{"elements nested more than " + std::to_string(kMaxNesting) +
+                       " deep (through references too)"};
+    ++nesting;
+    WalkElement(node, name, parent, view);
+    --nesting;
+}
+
+void Reader::WalkElement(xmlNodePtr node, const std::string& name, const Style& parent,
+                         const View& view)
+{
     const Style style = ComputeStyle(node, parent);
     if (style.displayNone)
         return;
@@ -700,18 +744,22 @@ bool Reader::ShapePath(xmlNodePtr node, const std::string& name, const Style& st
 
 std::string Reader::GradientName(const std::string& id)
 {
-    // The module writes a name without a trailing "_digits" tail, so such a
-    // tail could make two names one; a hyphen keeps them apart.
-    std::string base;
-    ToLatin1(id.empty() ? "Gradient" : id, base);
-    base = base.substr(0, kNameLimit - 6);
+    // The module writes a gradient's name without a tail of an underscore,
+    // digits and blanks, so such a tail could make two names one: a hyphen
+    // in place of its underscore keeps it. A cut cannot split a balanced
+    // name's parentheses, and the numbers added below never form a tail.
+    std::string base = SafeName(id.empty() ? "Gradient" : id, kNameLimit - 6);
     const std::size_t underscore = base.find_last_of('_');
-    if (underscore != std::string::npos && underscore + 1 < base.size() &&
-        base.find_first_not_of("0123456789", underscore + 1) == std::string::npos)
-        base[underscore] = '-';
+    if (underscore != std::string::npos) {
+        const std::size_t digitsEnd = base.find_first_not_of("0123456789", underscore + 1);
+        if (digitsEnd == std::string::npos || base.find_first_not_of(' ', digitsEnd) == std::string::npos)
+            base[underscore] = '-';
+    }
     std::string name = base;
-    for (int k = 2; !gradientNames.insert(name).second; ++k)
-        name = base + " " + std::to_string(k);
+    // Counting on from the last number given keeps many uses of one id linear.
+    int& next = gradientSuffixes.emplace(base, 2).first->second;
+    while (!gradientNames.insert(name).second)
+        name = base + " " + std::to_string(next++);
     return name;
 }
 
@@ -1252,7 +1300,12 @@ void Reader::Image(xmlNodePtr node, const Style& style, const View& view)
             const std::size_t slash = file.rfind('/');
             linked = (slash == std::string::npos ? std::string(".") : file.substr(0, slash)) + "/" + linked;
         }
-        std::ifstream in(linked, std::ios::binary);
+        // A regular file of bounded size: a device or a pipe would never end.
+        struct stat info {};
+        std::ifstream in;
+        if (::stat(linked.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            static_cast<std::size_t>(info.st_size) <= kMaxImageFileBytes)
+            in.open(linked, std::ios::binary);
         if (!in) {
             Warn("linked images that cannot be read", node);
             return;
@@ -1266,7 +1319,7 @@ void Reader::Image(xmlNodePtr node, const Style& style, const View& view)
     RgbImage image;
     if (!tiff) {
         std::string reason;
-        if (!DecodeImage(bytes, image, reason)) {
+        if (!DecodeImage(bytes, image, reason, kMaxImagePixels)) {
             Warn("images that cannot be decoded (" + reason + ")", node);
             return;
         }
@@ -1412,6 +1465,10 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
         reader.Run(doc.get());
     } catch (const std::bad_alloc&) {
         outcome.error = shown + ": out of memory while reading the drawing";
+        return false;
+    } catch (const TooLarge& refused) {
+        outcome.script.clear();
+        outcome.error = shown + ": too large to convert: " + refused.what;
         return false;
     }
     return true;

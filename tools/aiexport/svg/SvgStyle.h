@@ -67,6 +67,7 @@ public:
                                                               std::string_view id,
                                                               std::string_view classes) const;
     bool Empty() const { return rules.empty(); }
+    std::size_t Size() const { return rules.size(); }
 
 private:
     struct Rule {

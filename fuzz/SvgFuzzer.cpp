@@ -1,0 +1,33 @@
+// Reads fuzz input as an SVG document; the records it gives must form a
+// script the tool reads, and are replayed through a filter.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include <libxml/parser.h>
+
+#include "FuzzHost.h"
+#include "RecordScript.h"
+#include "ReplayRecords.h"
+#include "SvgReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static FuzzHost host;
+    const std::string text(reinterpret_cast<const char*>(data), size);
+
+    svgreader::Outcome outcome;
+    if (!svgreader::ReadSvg("-", text, outcome)) {
+        if (outcome.error.empty())
+            std::abort();  // a refusal always says why
+        return 0;
+    }
+    recordscript::ParseOptions options;
+    options.outDir = host.FilesDir();
+    recordscript::ParsedScript parsed;
+    recordscript::Diagnostic error;
+    if (!recordscript::ParseScript(outcome.script, options, parsed, error))
+        std::abort();  // the reader writes only scripts the tool reads
+    ReplayRecords(host, parsed.records);
+    return 0;
+}
