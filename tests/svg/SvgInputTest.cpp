@@ -253,6 +253,20 @@ TEST(SvgInput, DrawingsThatMultiplyThemselvesAreRefused)
     EXPECT_EQ(dir.Listing(), "b.svg\n");
 }
 
+// A PNG whose chunk claims more bytes than the image holds (here 1.2 GB):
+// left out, before the decoder would reserve room for them.
+TEST(SvgInput, ImagesLongerThanTheirDataAreLeftOut)
+{
+    TempDir dir;
+    WriteFile(dir.File("i.svg"), "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
+                                 "<image width='8' height='8' href='data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAA"
+                                 "AEAAAABCAYAAAAfFJAcSAAADUlEQVR4nGNgYGBoAAAAhQCBmpSThwAAAABJRU5ErkJggg=='/></svg>");
+    const ToolRun run = Aiexport(dir, "i.svg i.ai");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "i.svg:1: warning: left out: images that cannot be decoded "
+                       "(a PNG whose chunks do not fit in its data)\n");
+}
+
 #else
 
 TEST(SvgInput, BuildWithoutSvgSaysSo)

@@ -1,8 +1,10 @@
 // Raster images of SVG: data URIs and linked PNG or JPEG files decoded to RGB rows.
 #include "SvgRaster.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstddef>
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
@@ -45,6 +47,26 @@ int HexValue(char c)
         return c - '0';
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// The decoder sizes its buffer for a PNG's image data by the lengths the
+// chunks claim, before it reads them: each chunk must lie within the bytes.
+bool PngChunksFit(const std::vector<std::uint8_t>& bytes)
+{
+    static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (bytes.size() < 8 || !std::equal(kSignature, kSignature + 8, bytes.begin()))
+        return true;  // not a PNG
+    for (std::size_t at = 8; at + 8 <= bytes.size();) {
+        const std::size_t length = std::size_t{bytes[at]} << 24 | std::size_t{bytes[at + 1]} << 16 |
+                                   std::size_t{bytes[at + 2]} << 8 | bytes[at + 3];
+        if (length > bytes.size() - at - 8)
+            return false;
+        if (std::equal(bytes.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                       bytes.begin() + static_cast<std::ptrdiff_t>(at + 8), "IEND"))
+            return true;
+        at += 8 + length + 4;
+    }
+    return false;  // no end chunk: cut short
 }
 
 }  // namespace
@@ -94,6 +116,10 @@ bool DecodeImage(const std::vector<std::uint8_t>& bytes, RgbImage& image, std::s
 {
     if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX)) {
         reason = "no image data";
+        return false;
+    }
+    if (!PngChunksFit(bytes)) {
+        reason = "a PNG whose chunks do not fit in its data";
         return false;
     }
     int w = 0, h = 0, channels = 0;
