@@ -48,6 +48,13 @@ struct Style {
     Style Inherited() const;
 };
 
+// Lexical pieces of CSS and SVG values.
+std::string Lower(std::string_view s);
+bool IsSpace(char c);
+// A number at the start of `text` as SVG writes it (no "inf", "nan" or
+// hexadecimal); `used` is its length.
+bool ParseNumberPrefix(std::string_view text, double& value, std::size_t& used);
+
 // "1.5in", "3mm", "12", "50%": user units (1/96 inch). `percentOf` is the
 // reference length for percentages; `fontSize` for em and ex.
 bool ParseLength(std::string_view text, double percentOf, double fontSize, double& out);
