@@ -5,7 +5,8 @@
 namespace svgreader {
 
 void Reader::ClipMember(xmlNodePtr node, const Matrix& m, const View& view, const Style& parent,
-                        std::vector<Path>& paths, std::vector<std::pair<xmlNodePtr, Matrix>>& texts, int level)
+                        std::vector<Path>& paths, std::vector<std::pair<xmlNodePtr, Matrix>>& texts,
+                        int level)
 {
     const std::string name = LocalName(node);
     if (name.empty() || level > kMaxReferenceDepth)
@@ -21,7 +22,8 @@ void Reader::ClipMember(xmlNodePtr node, const Matrix& m, const View& view, cons
         const auto it = ids.find(FragmentOf(Href(node).value_or("")));
         if (it != ids.end())
             ClipMember(it->second,
-                       own * Matrix::Translate(Length(node, "x", view.width, style, 0), Length(node, "y", view.height, style, 0)),
+                       own * Matrix::Translate(Length(node, "x", view.width, style, 0),
+                                               Length(node, "y", view.height, style, 0)),
                        view, style, paths, texts, level + 1);
         return;
     }

@@ -28,7 +28,8 @@ void Reader::Bitmap(const RgbImage& image, const Matrix& a)
     // a(u, v); the module's matrix negates the row terms.
     draw.Name("SetMatrix").Real(a.a).Real(a.b).Real(-a.c).Real(-a.d).Real(a.e).Real(a.f).End();
     const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 3;
-    draw.Name("BeginBitmap").Int(image.width).Int(image.height).Int(static_cast<long long>(rowBytes)).Int(8).Int(3).End();
+    draw.Name("BeginBitmap").Int(image.width).Int(image.height)
+        .Int(static_cast<long long>(rowBytes)).Int(8).Int(3).End();
     const std::size_t rowsPerRecord = std::max<std::size_t>(1, kBitmapRecordBytes / rowBytes);
     for (std::size_t row = 0; row < static_cast<std::size_t>(image.height); row += rowsPerRecord) {
         const std::size_t last = std::min<std::size_t>(row + rowsPerRecord, image.height) - 1;
@@ -62,7 +63,8 @@ bool Reader::ImageBytes(xmlNodePtr node, std::vector<std::uint8_t>& bytes, std::
     }
     if (linked[0] != '/') {
         const std::size_t slash = file.rfind('/');
-        linked = (slash == std::string::npos ? std::string(".") : file.substr(0, slash)) + "/" + linked;
+        linked =
+            (slash == std::string::npos ? std::string(".") : file.substr(0, slash)) + "/" + linked;
     }
     // A regular file of bounded size: a device or a pipe would never end.
     struct stat info {};

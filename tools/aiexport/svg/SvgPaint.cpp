@@ -62,15 +62,16 @@ ElementPaint Reader::ResolveElementPaint(const Style& style, const Box& userBox,
                                          const View& view, bool textFill, xmlNodePtr at)
 {
     ElementPaint paint;
-    paint.fill = ResolvePaint(style.fill, style, style.fillOpacity, userBox, pageBox, view, textFill,
-                              at);
+    paint.fill =
+        ResolvePaint(style.fill, style, style.fillOpacity, userBox, pageBox, view, textFill, at);
     paint.stroke =
         ResolvePaint(style.stroke, style, style.strokeOpacity, userBox, pageBox, view, true, at);
     return paint;
 }
 
-Fill Reader::ResolvePaint(const Paint& paint, const Style& style, double opacity, const Box& userBox,
-                          const Box& pageBox, const View& view, bool forStroke, xmlNodePtr at)
+Fill Reader::ResolvePaint(const Paint& paint, const Style& style, double opacity,
+                          const Box& userBox, const Box& pageBox, const View& view, bool forStroke,
+                          xmlNodePtr at)
 {
     Fill fill;
     if (opacity <= 0)
@@ -148,7 +149,8 @@ std::string Reader::GradientName(const std::string& id)
     const std::size_t underscore = base.find_last_of('_');
     if (underscore != std::string::npos) {
         const std::size_t digitsEnd = base.find_first_not_of("0123456789", underscore + 1);
-        if (digitsEnd == std::string::npos || base.find_first_not_of(' ', digitsEnd) == std::string::npos)
+        if (digitsEnd == std::string::npos ||
+            base.find_first_not_of(' ', digitsEnd) == std::string::npos)
             base[underscore] = '-';
     }
     std::string name = base;
@@ -191,8 +193,9 @@ std::vector<Stop> Reader::GradientStops(const GradientChain& chain, const Style&
                 ParseLength(Attr(s, "offset").value_or("0"), 1, 1, v) ? std::clamp(v, 0.0, 1.0) : 0;
             if (!stops.empty())
                 stop.offset = std::max(stop.offset, stops.back().offset);
-            stop.color = stopStyle.stopColor.kind == Paint::kCurrentColor ? stopStyle.color
-                                                                          : stopStyle.stopColor.color;
+            stop.color = stopStyle.stopColor.kind == Paint::kCurrentColor
+                             ? stopStyle.color
+                             : stopStyle.stopColor.color;
             if (stopStyle.stopOpacity < 1)
                 Warn("opacity", s);
             stops.push_back(stop);
@@ -313,7 +316,8 @@ void Reader::DefineGradient(xmlNodePtr gradient, const Point& start, const Point
         .End();
     for (const Stop& stop : stops) {
         const Rgb& c = stop.color;
-        defs.Name("SetGradientRGN").Real(stop.offset * 100).Real(50).Int(0).Int(c.r).Int(c.g).Int(c.b).End();
+        defs.Name("SetGradientRGN").Real(stop.offset * 100).Real(50).Int(0)
+            .Int(c.r).Int(c.g).Int(c.b).End();
     }
     defs.Name("EndGradient").End();
 }

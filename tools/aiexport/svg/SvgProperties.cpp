@@ -29,7 +29,8 @@ std::string UrlFragment(std::string_view value)
     if (value.substr(0, 4) != "url(")
         return {};
     const std::size_t close = value.find(')');
-    std::string_view inside = Trim(value.substr(4, close == std::string_view::npos ? value.npos : close - 4));
+    std::string_view inside =
+        Trim(value.substr(4, close == std::string_view::npos ? value.npos : close - 4));
     if (!inside.empty() && (inside.front() == '"' || inside.front() == '\'') && inside.size() >= 2)
         inside = inside.substr(1, inside.size() - 2);
     if (inside.empty() || inside.front() != '#')
@@ -77,7 +78,8 @@ void SetColor(Style& s, const Style& parent, const Declaration& d)
 void SetStopColor(Style& s, const Style&, const Declaration& d)
 {
     Paint p;
-    if (ParsePaint(d.value, d.css, p) && (p.kind == Paint::kColor || p.kind == Paint::kCurrentColor))
+    if (ParsePaint(d.value, d.css, p) &&
+        (p.kind == Paint::kColor || p.kind == Paint::kCurrentColor))
         s.stopColor = p;
 }
 
@@ -150,7 +152,9 @@ void SetOpacity(Style& s, const Style& parent, const Declaration& d)
 {
     double v = 1;
     if (d.inherit)
-        v = d.name == "fill-opacity" ? parent.fillOpacity : d.name == "stroke-opacity" ? parent.strokeOpacity : 1;
+        v = d.name == "fill-opacity"     ? parent.fillOpacity
+            : d.name == "stroke-opacity" ? parent.strokeOpacity
+                                         : 1;
     else if (!ParseOpacity(d.value, v))
         return;
     (d.name == "fill-opacity"     ? s.fillOpacity
@@ -230,7 +234,10 @@ void SetVisibility(Style& s, const Style& parent, const Declaration& d)
 
 void SetDisplay(Style& s, const Style&, const Declaration& d) { s.displayNone = d.lower == "none"; }
 
-void SetClipPath(Style& s, const Style&, const Declaration& d) { s.clipPath = UrlFragment(d.value); }
+void SetClipPath(Style& s, const Style&, const Declaration& d)
+{
+    s.clipPath = UrlFragment(d.value);
+}
 
 void SetWhiteSpace(Style& s, const Style&, const Declaration& d)
 {

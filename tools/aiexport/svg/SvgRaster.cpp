@@ -102,7 +102,8 @@ bool DecodeDataUri(std::string_view uri, std::vector<std::uint8_t>& bytes, std::
     for (std::size_t i = 0; i < payload.size(); ++i) {
         if (payload[i] == '%' && i + 2 < payload.size() && HexValue(payload[i + 1]) >= 0 &&
             HexValue(payload[i + 2]) >= 0) {
-            bytes.push_back(static_cast<std::uint8_t>(HexValue(payload[i + 1]) * 16 + HexValue(payload[i + 2])));
+            bytes.push_back(static_cast<std::uint8_t>(HexValue(payload[i + 1]) * 16 +
+                                                      HexValue(payload[i + 2])));
             i += 2;
         } else {
             bytes.push_back(static_cast<std::uint8_t>(payload[i]));
@@ -128,7 +129,8 @@ bool DecodeImage(const std::vector<std::uint8_t>& bytes, RgbImage& image, std::s
         reason = "more than " + std::to_string(maxPixels) + " pixels";
         return false;
     }
-    stbi_uc* data = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels, 4);
+    stbi_uc* data =
+        stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels, 4);
     if (data == nullptr) {
         reason = stbi_failure_reason() != nullptr ? stbi_failure_reason() : "undecodable";
         return false;

@@ -87,8 +87,8 @@ Style Reader::ComputeStyle(xmlNodePtr node, const Style& parent)
         xmlFree(v);
     }
     if (!sheet.Empty())
-        for (const auto& [name, value] :
-             sheet.Matching(LocalName(node), Attr(node, "id").value_or(""), Attr(node, "class").value_or("")))
+        for (const auto& [name, value] : sheet.Matching(
+                 LocalName(node), Attr(node, "id").value_or(""), Attr(node, "class").value_or("")))
             ApplyProperty(s, parent, name, value, true);
     if (auto style = Attr(node, "style"))
         for (const auto& [name, value] : ParseDeclarations(*style))
@@ -100,9 +100,10 @@ Style Reader::ComputeStyle(xmlNodePtr node, const Style& parent)
 
 bool Reader::ElementTransform(xmlNodePtr node, Matrix& m)
 {
-    const auto t = Attr(node, LocalName(node) == "linearGradient" || LocalName(node) == "radialGradient"
-                                  ? "gradientTransform"
-                                  : "transform");
+    const auto t =
+        Attr(node, LocalName(node) == "linearGradient" || LocalName(node) == "radialGradient"
+                       ? "gradientTransform"
+                       : "transform");
     if (!t)
         return true;
     Matrix product = m;
@@ -114,7 +115,8 @@ bool Reader::ElementTransform(xmlNodePtr node, Matrix& m)
     return true;
 }
 
-double Reader::Length(xmlNodePtr node, const char* name, double percentOf, const Style& s, double fallback)
+double Reader::Length(xmlNodePtr node, const char* name, double percentOf, const Style& s,
+                      double fallback)
 {
     const auto text = Attr(node, name);
     double v = 0;
@@ -139,7 +141,7 @@ void Reader::Run(xmlDocPtr doc)
     defs.Name("BeginPicture").Real(0).Real(0).Real(pageWidth).Real(pageHeight).End();
     const std::vector<Layer> layers = CollectLayers(root, rootStyle);
     for (const Layer& layer : layers)
-        defs.Name("DefineLayer").String(layer.name, kLayerNameLimit).Int(layer.visible ? 1 : 0).End();
+        defs.Name("DefineLayer").String(layer.name, kLayerNameLimit).Int(layer.visible).End();
     for (const Layer& layer : layers)
         WriteLayer(layer, rootStyle, view);
 
@@ -164,7 +166,8 @@ View Reader::RootView(xmlNodePtr root)
     auto side = [&](const char* name, double fromBox) {
         const auto text = Attr(root, name);
         double v = 0;
-        if (text && Trim(*text).find('%') == std::string_view::npos && ParseLength(*text, 0, 16, v) && v > 0)
+        if (text && Trim(*text).find('%') == std::string_view::npos &&
+            ParseLength(*text, 0, 16, v) && v > 0)
             return v;
         return fromBox;
     };
@@ -332,13 +335,15 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
     // messages of its own: the error is reported once, below.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
     std::unique_ptr<xmlDoc, DocFree> doc(
-        path == "-" ? xmlCtxtReadMemory(context.get(), stdinText.data(), static_cast<int>(stdinText.size()),
-                                        nullptr, nullptr, options)
-                    : xmlCtxtReadFile(context.get(), path.c_str(), nullptr, options));
+        path == "-"
+            ? xmlCtxtReadMemory(context.get(), stdinText.data(), static_cast<int>(stdinText.size()),
+                                nullptr, nullptr, options)
+            : xmlCtxtReadFile(context.get(), path.c_str(), nullptr, options));
     xmlSetStructuredErrorFunc(nullptr, nullptr);
     const xmlError* error = first.seen ? &first.error : xmlCtxtGetLastError(context.get());
     if (!doc || (error != nullptr && error->level >= XML_ERR_ERROR)) {
-        std::string message = error != nullptr && error->message != nullptr ? error->message : "cannot be read";
+        std::string message =
+            error != nullptr && error->message != nullptr ? error->message : "cannot be read";
         while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
             message.pop_back();
         outcome.error = shown;

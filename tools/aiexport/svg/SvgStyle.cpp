@@ -31,7 +31,8 @@ bool ParseNumberPrefix(std::string_view text, double& value, std::size_t& used)
     if (used == 0 || !std::isfinite(value))
         return false;
     for (std::size_t i = 0; i < used; ++i)
-        if (copy[i] == 'x' || copy[i] == 'X' || copy[i] == 'n' || copy[i] == 'N' || copy[i] == 'i' || copy[i] == 'I')
+        if (copy[i] == 'x' || copy[i] == 'X' || copy[i] == 'n' || copy[i] == 'N' ||
+            copy[i] == 'i' || copy[i] == 'I')
             return false;
     return true;
 }
@@ -165,8 +166,9 @@ int StyleSheet::Add(std::string_view css)
             std::size_t k = 0;
             auto word = [&](std::string& into) {
                 const std::size_t start = k;
-                while (k < one.size() && (std::isalnum(static_cast<unsigned char>(one[k])) || one[k] == '-' ||
-                                          one[k] == '_' || static_cast<unsigned char>(one[k]) >= 0x80))
+                while (k < one.size() &&
+                       (std::isalnum(static_cast<unsigned char>(one[k])) || one[k] == '-' ||
+                        one[k] == '_' || static_cast<unsigned char>(one[k]) >= 0x80))
                     ++k;
                 into.assign(one.substr(start, k - start));
                 return k > start;
@@ -198,9 +200,8 @@ int StyleSheet::Add(std::string_view css)
     return skipped;
 }
 
-std::vector<std::pair<std::string, std::string>> StyleSheet::Matching(std::string_view element,
-                                                                      std::string_view id,
-                                                                      std::string_view classes) const
+std::vector<std::pair<std::string, std::string>>
+StyleSheet::Matching(std::string_view element, std::string_view id, std::string_view classes) const
 {
     std::vector<const Rule*> hits;
     for (const Rule& rule : rules) {
@@ -224,7 +225,8 @@ std::vector<std::pair<std::string, std::string>> StyleSheet::Matching(std::strin
         hits.push_back(&rule);
     }
     std::stable_sort(hits.begin(), hits.end(), [](const Rule* x, const Rule* y) {
-        return x->specificity != y->specificity ? x->specificity < y->specificity : x->order < y->order;
+        return x->specificity != y->specificity ? x->specificity < y->specificity
+                                                : x->order < y->order;
     });
     std::vector<std::pair<std::string, std::string>> out;
     for (const Rule* rule : hits)

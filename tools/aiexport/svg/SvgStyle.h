@@ -91,7 +91,7 @@ std::vector<std::pair<std::string, std::string>> ParseDeclarations(std::string_v
 
 // Applies one property to `style`; `parent` is what "inherit" refers to.
 // Returns false for a property the reader does not know at all.
-bool ApplyProperty(Style& style, const Style& parent, const std::string& name, std::string_view value,
-                   bool css);
+bool ApplyProperty(Style& style, const Style& parent, const std::string& name,
+                   std::string_view value, bool css);
 
 }  // namespace svgreader

@@ -41,7 +41,8 @@ void Reader::CollectText(xmlNodePtr node, const Style& style, std::vector<TextCh
     for (xmlNodePtr n = node->children; n != nullptr; n = n->next) {
         if (n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE) {
             std::string text;
-            for (const char* c = reinterpret_cast<const char*>(n->content); c != nullptr && *c != '\0'; ++c) {
+            for (const char* c = reinterpret_cast<const char*>(n->content);
+                 c != nullptr && *c != '\0'; ++c) {
                 char ch = *c;
                 if (!style.preserveSpace) {
                     // Line breaks go, tabs become blanks, runs of blanks one.
@@ -75,7 +76,8 @@ void Reader::CollectText(xmlNodePtr node, const Style& style, std::vector<TextCh
                 continue;
             const auto xs = ParseNumberList(Attr(n, "x").value_or(""));
             const auto ys = ParseNumberList(Attr(n, "y").value_or(""));
-            if (xs.size() > 1 || ys.size() > 1 || Attr(n, "dx") || Attr(n, "dy") || Attr(n, "rotate"))
+            if (xs.size() > 1 || ys.size() > 1 || Attr(n, "dx") || Attr(n, "dy") ||
+                Attr(n, "rotate"))
                 Warn("per-character text positions and rotations", n);
             if (!xs.empty() || !ys.empty()) {
                 TextChunk chunk;

@@ -61,8 +61,8 @@ void PathContext::path_elliptical_arc_to(double rx, double ry, double rotation, 
     const double twoPi = boost::math::constants::two_pi<double>();
     double cx = 0, cy = 0, theta1 = 0, theta2 = 0;
     if (rx > 0 && ry > 0 && std::isfinite(rx) && std::isfinite(ry) && std::isfinite(phi))
-        svgpp::arc_endpoint_to_center(from.x, from.y, x, y, rx, ry, phi, large, sweep, cx, cy, theta1,
-                                      theta2);
+        svgpp::arc_endpoint_to_center(from.x, from.y, x, y, rx, ry, phi, large, sweep, cx, cy,
+                                      theta1, theta2);
     if (sweep && theta2 < theta1)
         theta2 += twoPi;
     else if (!sweep && theta2 > theta1)
@@ -128,7 +128,8 @@ struct PaintContext {
         Url(iri);
         paint.fallback = Paint::kCurrentColor;
     }
-    void set(tag::attribute::fill, const Iri& iri, int rgb, tag::skip_icc_color = tag::skip_icc_color())
+    void set(tag::attribute::fill, const Iri& iri, int rgb,
+             tag::skip_icc_color = tag::skip_icc_color())
     {
         Url(iri);
         paint.fallback = Paint::kColor;
@@ -158,8 +159,8 @@ bool ParseTransformList(std::string_view text, Matrix& m)
         const std::string value(text);
         Matrix product = m;
         TransformContext context{product};
-        if (!svgpp::value_parser<tag::type::transform_list>::parse(tag::attribute::transform(), context, value,
-                                                                   tag::source::attribute()))
+        if (!svgpp::value_parser<tag::type::transform_list>::parse(
+                tag::attribute::transform(), context, value, tag::source::attribute()))
             return false;
         m = product;
         return true;
@@ -184,11 +185,10 @@ bool ParsePaint(std::string_view text, bool css, Paint& paint)
     PaintContext context{parsed};
     bool ok = false;
     try {
-        ok =
-        css ? svgpp::value_parser<tag::type::paint, svgpp::iri_policy<svgpp::policy::iri::raw>>::parse(
-                  tag::attribute::fill(), context, value, tag::source::css())
-            : svgpp::value_parser<tag::type::paint, svgpp::iri_policy<svgpp::policy::iri::raw>>::parse(
-                  tag::attribute::fill(), context, value, tag::source::attribute());
+        using Parser =
+            svgpp::value_parser<tag::type::paint, svgpp::iri_policy<svgpp::policy::iri::raw>>;
+        ok = css ? Parser::parse(tag::attribute::fill(), context, value, tag::source::css())
+                 : Parser::parse(tag::attribute::fill(), context, value, tag::source::attribute());
     } catch (...) {
         return false;
     }

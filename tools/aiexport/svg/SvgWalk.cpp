@@ -20,10 +20,9 @@ void Reader::Walk(xmlNodePtr node, const Style& parent, const View& view)
     const std::string name = LocalName(node);
     if (name.empty())
         return;  // other vocabularies: editor settings, metadata
-    static const std::set<std::string> kSilent = {"defs",           "title",          "desc",   "metadata",
-                                                  "style",          "linearGradient", "radialGradient",
-                                                  "clipPath",       "symbol",         "marker", "script",
-                                                  "stop",           "font",           "font-face"};
+    static const std::set<std::string> kSilent = {
+        "defs",     "title",  "desc",   "metadata", "style", "linearGradient", "radialGradient",
+        "clipPath", "symbol", "marker", "script",   "stop",  "font",           "font-face"};
     if (kSilent.count(name) != 0)
         return;
     if (name == "pattern" || name == "mask" || name == "filter") {
@@ -72,8 +71,8 @@ void Reader::WalkElement(xmlNodePtr node, const std::string& name, const Style& 
         Path path;
         if (ShapePath(node, name, style, inner, path))
             Shape(node, style, inner, std::move(path));
-        else if (name != "path" && name != "rect" && name != "circle" && name != "ellipse" && name != "line" &&
-                 name != "polyline" && name != "polygon")
+        else if (name != "path" && name != "rect" && name != "circle" && name != "ellipse" &&
+                 name != "line" && name != "polyline" && name != "polygon")
             Warn("<" + name + "> elements", node);
     }
 }
@@ -107,7 +106,8 @@ void Reader::NestedSvg(xmlNodePtr node, const Style& style, const View& view)
     if (const auto box = Attr(node, "viewBox")) {
         const auto vb = ParseNumberList(*box);
         if (vb.size() == 4 && vb[2] > 0 && vb[3] > 0) {
-            const bool none = Attr(node, "preserveAspectRatio").value_or("").find("none") != std::string::npos;
+            const bool none =
+                Attr(node, "preserveAspectRatio").value_or("").find("none") != std::string::npos;
             double sx = w / vb[2], sy = h / vb[3];
             double tx = 0, ty = 0;
             if (!none) {
@@ -156,7 +156,9 @@ void Reader::Use(xmlNodePtr node, const Style& style, const View& view)
             const double w = Length(node, "width", view.width, style, vb[2]);
             const double h = Length(node, "height", view.height, style, vb[3]);
             const double s = std::min(w / vb[2], h / vb[3]);
-            symbolView.ctm = inner.ctm * Matrix{s, 0, 0, s, (w - vb[2] * s) / 2 - vb[0] * s, (h - vb[3] * s) / 2 - vb[1] * s};
+            const double tx = (w - vb[2] * s) / 2 - vb[0] * s;
+            const double ty = (h - vb[3] * s) / 2 - vb[1] * s;
+            symbolView.ctm = inner.ctm * Matrix{s, 0, 0, s, tx, ty};
             symbolView.width = vb[2];
             symbolView.height = vb[3];
         }
@@ -173,7 +175,8 @@ void Reader::Use(xmlNodePtr node, const Style& style, const View& view)
     --depth;
 }
 
-bool Reader::ShapePath(xmlNodePtr node, const std::string& name, const Style& style, const View& view, Path& path)
+bool Reader::ShapePath(xmlNodePtr node, const std::string& name, const Style& style,
+                       const View& view, Path& path)
 {
     const double w = view.width, h = view.height, diag = view.Diagonal();
     if (name == "path") {
@@ -183,7 +186,8 @@ bool Reader::ShapePath(xmlNodePtr node, const std::string& name, const Style& st
     }
     if (name == "rect") {
         const double x = Length(node, "x", w, style, 0), y = Length(node, "y", h, style, 0);
-        const double rw = Length(node, "width", w, style, 0), rh = Length(node, "height", h, style, 0);
+        const double rw = Length(node, "width", w, style, 0);
+        const double rh = Length(node, "height", h, style, 0);
         double rx = Length(node, "rx", w, style, -1), ry = Length(node, "ry", h, style, -1);
         if (rx < 0)
             rx = ry;
@@ -263,7 +267,8 @@ void Reader::WritePath(const Path& pagePath)
         draw.Name("MoveTo").Real(s.start.x).Real(s.start.y).End();
         for (const Segment& g : s.segments) {
             if (g.cubic)
-                draw.Name("CurveTo").Real(g.c1.x).Real(g.c1.y).Real(g.c2.x).Real(g.c2.y).Real(g.to.x).Real(g.to.y).End();
+                draw.Name("CurveTo").Real(g.c1.x).Real(g.c1.y).Real(g.c2.x).Real(g.c2.y)
+                    .Real(g.to.x).Real(g.to.y).End();
             else
                 draw.Name("LineTo").Real(g.to.x).Real(g.to.y).End();
         }
