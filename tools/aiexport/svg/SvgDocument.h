@@ -142,6 +142,12 @@ private:
     bool ElementTransform(xmlNodePtr node, Matrix& m);
     double Length(xmlNodePtr node, const char* name, double percentOf, const Style& s,
                   double fallback);
+    // x, y, width and height of an element placed in a box (nested svg, image).
+    struct Placement {
+        double x = 0, y = 0, w = 0, h = 0;
+    };
+    Placement PlacementOf(xmlNodePtr node, const Style& style, const View& view, double width,
+                          double height);
     View RootView(xmlNodePtr root);
     std::vector<Layer> CollectLayers(xmlNodePtr root, const Style& rootStyle);
     void WriteLayer(const Layer& layer, const Style& rootStyle, const View& view);

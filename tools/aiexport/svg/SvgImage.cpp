@@ -103,10 +103,7 @@ void Reader::Image(xmlNodePtr node, const Style& style, const View& view)
         return;
     }
 
-    const double x = Length(node, "x", view.width, style, 0);
-    const double y = Length(node, "y", view.height, style, 0);
-    const double w = Length(node, "width", view.width, style, image.width);
-    const double h = Length(node, "height", view.height, style, image.height);
+    const auto [x, y, w, h] = PlacementOf(node, style, view, image.width, image.height);
     if (!(w > 0) || !(h > 0))
         return;
     if (tiff) {

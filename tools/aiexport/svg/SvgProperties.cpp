@@ -1,7 +1,9 @@
 // The properties the reader maps, one handler each, and those it only
 // checks for, to warn.
 #include <algorithm>
+#include <initializer_list>
 #include <map>
+#include <utility>
 
 #include "SvgStyle.h"
 
@@ -92,14 +94,24 @@ void SetStrokeWidth(Style& s, const Style& parent, const Declaration& d)
         s.strokeWidth = w;
 }
 
+// A property of keywords: the keyword's value, the parent's for inherit, else
+// the value unchanged.
+template <class T>
+void SetKeyword(T& target, const Declaration& d,
+                std::initializer_list<std::pair<const char*, T>> keywords, T inherited)
+{
+    for (const auto& [keyword, value] : keywords)
+        if (d.lower == keyword) {
+            target = value;
+            return;
+        }
+    if (d.inherit)
+        target = inherited;
+}
+
 void SetCap(Style& s, const Style& parent, const Declaration& d)
 {
-    const std::string& v = d.lower;
-    s.cap = v == "round"    ? 1
-            : v == "square" ? 0
-            : v == "butt"   ? 2
-            : d.inherit     ? parent.cap
-                            : s.cap;
+    SetKeyword(s.cap, d, {{"round", 1}, {"square", 0}, {"butt", 2}}, parent.cap);
 }
 
 void SetJoin(Style& s, const Style& parent, const Declaration& d)
@@ -206,30 +218,19 @@ void SetFontWeight(Style& s, const Style& parent, const Declaration& d)
 
 void SetFontStyle(Style& s, const Style& parent, const Declaration& d)
 {
-    const std::string& v = d.lower;
-    s.italic = d.inherit                         ? parent.italic
-               : v == "italic" || v == "oblique" ? true
-               : v == "normal"                   ? false
-                                                 : s.italic;
+    SetKeyword(s.italic, d, {{"italic", true}, {"oblique", true}, {"normal", false}},
+               parent.italic);
 }
 
 void SetAnchor(Style& s, const Style& parent, const Declaration& d)
 {
-    const std::string& v = d.lower;
-    s.anchor = v == "middle"  ? 1
-               : v == "end"   ? 2
-               : v == "start" ? 0
-               : d.inherit    ? parent.anchor
-                              : s.anchor;
+    SetKeyword(s.anchor, d, {{"middle", 1}, {"end", 2}, {"start", 0}}, parent.anchor);
 }
 
 void SetVisibility(Style& s, const Style& parent, const Declaration& d)
 {
-    const std::string& v = d.lower;
-    s.visible = d.inherit                          ? parent.visible
-                : v == "hidden" || v == "collapse" ? false
-                : v == "visible"                   ? true
-                                                   : s.visible;
+    SetKeyword(s.visible, d, {{"hidden", false}, {"collapse", false}, {"visible", true}},
+               parent.visible);
 }
 
 void SetDisplay(Style& s, const Style&, const Declaration& d) { s.displayNone = d.lower == "none"; }

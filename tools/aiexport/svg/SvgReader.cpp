@@ -152,6 +152,17 @@ void Reader::Run(xmlDocPtr doc)
     outcome.script += size.text + "\n" + draw.text + "EndPicture\n";
 }
 
+Reader::Placement Reader::PlacementOf(xmlNodePtr node, const Style& style, const View& view,
+                                      double width, double height)
+{
+    Placement p;
+    p.x = Length(node, "x", view.width, style, 0);
+    p.y = Length(node, "y", view.height, style, 0);
+    p.w = Length(node, "width", view.width, style, width);
+    p.h = Length(node, "height", view.height, style, height);
+    return p;
+}
+
 // The picture: width and height in their units, else the viewBox's size in
 // user units; the viewBox maps onto that viewport.
 View Reader::RootView(xmlNodePtr root)

@@ -94,10 +94,7 @@ void Reader::Group(xmlNodePtr node, const Style& style, const View& childView)
 void Reader::NestedSvg(xmlNodePtr node, const Style& style, const View& view)
 {
     View inner = view;
-    const double x = Length(node, "x", view.width, style, 0);
-    const double y = Length(node, "y", view.height, style, 0);
-    const double w = Length(node, "width", view.width, style, view.width);
-    const double h = Length(node, "height", view.height, style, view.height);
+    const auto [x, y, w, h] = PlacementOf(node, style, view, view.width, view.height);
     if (!(w > 0) || !(h > 0))
         return;
     inner.ctm = view.ctm * Matrix::Translate(x, y);
