@@ -233,6 +233,20 @@ TEST(SvgInput, GradientIdsStayDistinctWhenWritten)
     }
 }
 
+// A gradient stroke is drawn in its last colour, whatever its units, and
+// defines no gradient.
+TEST(SvgInput, GradientStrokesTakeTheLastColour)
+{
+    TempDir dir;
+    WriteFile(dir.File("s.svg"), "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
+                                 "<linearGradient id='g' gradientUnits='userSpaceOnUse' x2='9'>"
+                                 "<stop stop-color='red'/><stop offset='1' stop-color='blue'/>"
+                                 "</linearGradient><path d='M 0 0 H 9' stroke='url(#g)'/></svg>");
+    const ToolRun run = Aiexport(dir, "--records s.svg");
+    EXPECT_TRUE(Contains(run.out, "SetStrokeColorByValue 0 0 0 255\n")) << run.out;
+    EXPECT_FALSE(Contains(run.out, "SetGradientDef"));
+}
+
 // References that multiply a drawing beyond what any file holds: refused
 // with a message in bounded time, nothing written.
 TEST(SvgInput, DrawingsThatMultiplyThemselvesAreRefused)

@@ -87,13 +87,12 @@ Fill Reader::ResolvePaint(const Paint& paint, const Style& style, double opacity
                 Gradient(it->second, style, userBox, pageBox, view, fill, at);
                 return fill;
             }
+            // Only the colours matter here, and no definition is made.
             Warn("gradient strokes (stroked in the gradient's last colour)", at);
-            Fill inner;
-            Gradient(it->second, style, Box(), Box(), view, inner, at);
-            // Only the colours matter here: take the last stop's.
-            if (inner.kind != FillKind::kNone) {
+            const std::vector<Stop> stops = GradientStops(ChainOf(it->second), style);
+            if (!stops.empty()) {
                 fill.kind = FillKind::kColor;
-                fill.color = inner.color;
+                fill.color = stops.back().color;
             }
             return fill;
         }
