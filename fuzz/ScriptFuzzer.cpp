@@ -1,14 +1,12 @@
 // Reads fuzz input as a record script and replays what parses through a filter.
 #include <cstdint>
-#include <memory>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "FuzzHost.h"
 #include "RecordScript.h"
-#include "filter/AAIExportFilter.h"
-#include "host/Opcodes.h"
-#include "host/Payloads.h"
+#include "ReplayRecords.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -32,24 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();  // the reader promises row data that fits its image
 
     // Files the script would write are not written: their names come from the input.
-    host.StartInput();
-    auto filter = std::make_unique<AAIExportFilter>();
-    AHostExportFilter* h = filter.get();
-    std::string target = host.target;
-    h->exportFile(target.data());
-    for (recordscript::Record& record : parsed.records) {
-        void* payload = record.Bind();
-        if (record.opcode == aiop::kPathBitmap && payload != nullptr &&
-            record.payload.size() >= sizeof(PathBitmapData))
-            host.ConfinePath(static_cast<unsigned char*>(payload));
-        const int result = h->writeData(record.opcode, payload);
-        if (record.opcode == aiop::kEndPicture)
-            host.CheckAfterEnd(result);
-        if (record.opcode == aiop::kEndPicture)
-            h->exportFile(target.data());  // scripts may hold several pictures
-    }
-    host.CheckAfterEnd(h->writeData(aiop::kEndPicture, nullptr));
-    filter.reset();
-    host.CheckNothingLeft();
+    ReplayRecords(host, parsed.records);
     return 0;
 }

@@ -130,6 +130,9 @@ int AAIExportFilter::ExportSetValueColor(SetColorByValueData* color, int isFill)
 {
     if (color == nullptr)
         return 0;
+    // Inside a text object the colour belongs to the runs that follow it.
+    if (!BreakRun())
+        return 0;
     if (inPatternDefinition && !patternTileAttribWritten) {
         // Each colour inside a tile opens a new tile item.
         patternTileAttribWritten = 1;
@@ -180,6 +183,8 @@ int AAIExportFilter::SetFillType(unsigned short* data)
     const unsigned short type = *data;
     // Compared with the record's value, so 4 counts as a change from 1.
     fillTypeChanged = graphicsState.fillType != type;
+    if (fillTypeChanged && !BreakRun())
+        return 0;
     graphicsState.fillType = type;
 
     if (type == kFillOutline && buffer != nullptr) {
@@ -213,6 +218,8 @@ int AAIExportFilter::SetFillMode(unsigned short* data)
 int AAIExportFilter::SetFillTypeName(SetFillTypeNameData* data)
 {
     if (data == nullptr)
+        return 0;
+    if (!BreakRun())
         return 0;
     graphicsState.fillType = data->fillType;
     graphicsState.fillTypeName = *data;

@@ -53,6 +53,9 @@ int AAIExportFilter::ExportSetNameColor(NAME_TAG* nameTag, int isFill)
 {
     if (nameTag == nullptr)
         return 0;
+    // Inside a text object the colour belongs to the runs that follow it.
+    if (!BreakRun())
+        return 0;
     if (inPatternDefinition && !patternTileAttribWritten) {
         // Each colour inside a tile opens a new tile item.
         patternTileAttribWritten = 1;

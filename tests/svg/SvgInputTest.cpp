@@ -188,6 +188,99 @@ TEST(SvgInput, TextIsEscapedForTheScript)
     EXPECT_TRUE(Contains(ReadFile(dir.File("t.ai")), "(${OUTDIR} \"q\" \\\\ a b) Tx"));
 }
 
+// Arc parameters out of range, as SVG defines them: a zero radius draws a
+// line, the same end point nothing, radii too small grow to reach the end
+// (here a half circle of radius 24 through the top).
+TEST(SvgInput, ArcsOutOfRangeAreLinesOrGrow)
+{
+    TempDir dir;
+    WriteFile(dir.File("a.svg"), "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
+                                 "<path d='M 0 48 A 0.22 0 0 1 0 24,48 A 5 5 0 0 1 24,48 a 1 1 0 0 1 48,0'"
+                                 " fill='none' stroke='black'/></svg>");
+    const ToolRun run = Aiexport(dir, "--records a.svg");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::size_t start = run.out.find("MoveTo");
+    const std::string path = run.out.substr(start, run.out.find("EndPath") - start);
+    EXPECT_EQ(path.rfind("MoveTo 0 0.5\nLineTo 0.25 0.5\nCurveTo ", 0), 0u) << path;
+    // Thirds of the half circle: at 150 and 30 degrees, in page inches.
+    EXPECT_TRUE(Contains(path, " 0.375 0.7165063509\nCurveTo ")) << path;
+    EXPECT_TRUE(Contains(path, " 0.625 0.7165063509\nCurveTo ")) << path;
+    EXPECT_EQ(path.substr(path.size() - 10), " 0.75 0.5\n");
+}
+
+// Gradient names stay distinct after the module drops a tail of an
+// underscore and digits, and parentheses keep the strings whole.
+TEST(SvgInput, GradientIdsStayDistinctWhenWritten)
+{
+    TempDir dir;
+    std::string svg = "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'><defs>";
+    const char* ids[] = {"sky", "sky_", "sky_2 ", "a(b"};
+    for (const char* id : ids)
+        svg += std::string("<linearGradient id='") + id + "'><stop stop-color='red'/><stop offset='1'/>"
+               "</linearGradient>";
+    svg += "</defs>";
+    for (const char* id : ids)
+        svg += std::string("<rect width='9' height='9' fill='url(#") + id + ")'/>";
+    WriteFile(dir.File("g.svg"), svg + "</svg>");
+    ASSERT_EQ(Aiexport(dir, "g.svg g.ai").status, 0);
+    const std::string file = ReadFile(dir.File("g.ai"));
+    for (const char* name : {"(sky)", "(sky-)", "(sky-2 )", "(a[b)"}) {
+        const std::string definition = std::string("%AI5_BeginGradient: ") + name + " \n";
+        EXPECT_EQ(file.find(definition), file.rfind(definition)) << name;
+        EXPECT_TRUE(Contains(file, definition)) << name << "\n" << file;
+        EXPECT_TRUE(Contains(file, std::string("1 ") + name + " ")) << name;  // its fill
+    }
+}
+
+// A gradient stroke is drawn in its last colour, whatever its units, and
+// defines no gradient.
+TEST(SvgInput, GradientStrokesTakeTheLastColour)
+{
+    TempDir dir;
+    WriteFile(dir.File("s.svg"), "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
+                                 "<linearGradient id='g' gradientUnits='userSpaceOnUse' x2='9'>"
+                                 "<stop stop-color='red'/><stop offset='1' stop-color='blue'/>"
+                                 "</linearGradient><path d='M 0 0 H 9' stroke='url(#g)'/></svg>");
+    const ToolRun run = Aiexport(dir, "--records s.svg");
+    EXPECT_TRUE(Contains(run.out, "SetStrokeColorByValue 0 0 0 255\n")) << run.out;
+    EXPECT_FALSE(Contains(run.out, "SetGradientDef"));
+}
+
+// References that multiply a drawing beyond what any file holds: refused
+// with a message in bounded time, nothing written.
+TEST(SvgInput, DrawingsThatMultiplyThemselvesAreRefused)
+{
+    TempDir dir;
+    std::string svg = "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'><defs>"
+                      "<rect id='l0' width='1' height='1'/>";
+    for (int level = 1; level <= 9; ++level) {
+        svg += "<g id='l" + std::to_string(level) + "'>";
+        for (int k = 0; k < 10; ++k)
+            svg += "<use href='#l" + std::to_string(level - 1) + "'/>";
+        svg += "</g>";
+    }
+    WriteFile(dir.File("b.svg"), svg + "</defs><use href='#l9'/></svg>");
+    const ToolRun run = Aiexport(dir, "b.svg b.ai");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.rfind("b.svg: too large to convert: more than 64 MB of records\n", 0), 0u) << run.err;
+    EXPECT_EQ(dir.Listing(), "b.svg\n");
+}
+
+// A PNG whose chunk claims more bytes than the image holds (here 1.2 GB):
+// left out, before the decoder would reserve room for them.
+TEST(SvgInput, ImagesLongerThanTheirDataAreLeftOut)
+{
+    TempDir dir;
+    WriteFile(dir.File("i.svg"), "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
+                                 "<image width='8' height='8' href='data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAA"
+                                 "AEAAAABCAYAAAAfFJAcSAAADUlEQVR4nGNgYGBoAAAAhQCBmpSThwAAAABJRU5ErkJggg=='/></svg>");
+    const ToolRun run = Aiexport(dir, "i.svg i.ai");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "i.svg:1: warning: left out: images that cannot be decoded "
+                       "(a PNG whose chunks do not fit in its data)\n");
+}
+
 #else
 
 TEST(SvgInput, BuildWithoutSvgSaysSo)

@@ -35,6 +35,7 @@ TEST(TextObject, RunsBreakBeforeTheFirstChangedValueOnly)
             s.Record(aiop::kSetTextAttr, d);
         };
     };
+    static const SetColorByValueData red{0, 255, 0, 0, 0, 0, 0, 0};
     const std::string a = "(A) Tx 1 15 Tk\n";
     const std::string b = "(B) Tx 1 15 Tk\n";
     const std::string joined = "(AB) Tx 1 15 Tk\n";
@@ -85,6 +86,20 @@ TEST(TextObject, RunsBreakBeforeTheFirstChangedValueOnly)
              SendText(s, "C");
          },
          a + "50.0000 Tt\n(CB) Tx 1 15 Tk\n"},
+        // Colours belong to the runs after them: the run before is written first.
+        {"fill colour", [](ExportSession& s) { s.Record(aiop::kSetFillColorByValue, red); },
+         a + "1.0000 0.0000 0.0000 Xa\n" + b},
+        {"stroke colour", [](ExportSession& s) { s.Record(aiop::kSetStrokeColorByValue, red); },
+         a + "1.0000 0.0000 0.0000 XA\n" + b},
+        {"colour by name",
+         [](ExportSession& s) { s.Record(aiop::kSetFillColorByName, NAME_TAG{0, "Red"}); },
+         a + "1.0000 0.0000 0.0000 Xa\n" + b},
+        {"fill type",
+         [](ExportSession& s) {
+             s.Record(aiop::kSetFillType, static_cast<unsigned short>(5));
+             s.Record(aiop::kSetFillTypeName, SetFillTypeNameData{1, 0, "Red"});
+         },
+         a + "1.0000 0.0000 0.0000 Xa\n" + b},
         {"records without output",
          [](ExportSession& s) {
              for (unsigned short op : {aiop::kGlyph, aiop::kSetArcTextAttr, aiop::kSetText,
@@ -97,7 +112,9 @@ TEST(TextObject, RunsBreakBeforeTheFirstChangedValueOnly)
          joined},
     };
     for (const Case& c : cases) {
-        ExportSession s;
+        ExportSession s(8.5, 11.0, false);
+        s.Record(aiop::kSetColorDef, SetColorDefData{0, "Red", red, 0});
+        s.Record(aiop::kBeginDrawingSection, BeginDrawingSectionData{8.5, 11.0});
         s.Record(aiop::kBeginText);
         s.filter.Mark();
         SendText(s, "A");

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -143,13 +144,8 @@ std::string FileNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool WriteWhole(const std::string& path, const std::vector<unsigned char>& bytes, std::string& error)
+bool WriteAll(int fd, const std::vector<unsigned char>& bytes, std::string& error)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -157,16 +153,42 @@ bool WriteWhole(const std::string& path, const std::vector<unsigned char>& bytes
             continue;
         if (n <= 0) {
             error = std::strerror(n < 0 ? errno : EIO);
-            ::close(fd);
             return false;
         }
         done += static_cast<std::size_t>(n);
     }
-    if (::close(fd) != 0) {
+    return true;
+}
+
+// Writes a new file and renames it over `path`: a symbolic link there is
+// replaced, never written through to a file elsewhere.
+bool WriteWhole(const std::string& dir, const std::string& name,
+                const std::vector<unsigned char>& bytes, std::string& error)
+{
+    std::string temp = dir + "/." + name + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
         error = std::strerror(errno);
         return false;
     }
-    return true;
+    // The mode a plain creation would give.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    bool ok = ::fchmod(fd, 0644 & ~mask) == 0;
+    if (!ok)
+        error = std::strerror(errno);
+    ok = ok && WriteAll(fd, bytes, error);
+    if (::close(fd) != 0 && ok) {
+        error = std::strerror(errno);
+        ok = false;
+    }
+    if (ok && ::rename(temp.c_str(), (dir + "/" + name).c_str()) != 0) {
+        error = std::strerror(errno);
+        ok = false;
+    }
+    if (!ok)
+        ::unlink(temp.c_str());
+    return ok;
 }
 
 std::string Position(const recordscript::Replay& replay, std::uint16_t source, std::uint32_t line)
@@ -206,7 +228,7 @@ int Send(const Run& run, recordscript::Replay& replay, const std::string& outDir
 
     for (const recordscript::FileDirective& file : replay.files) {
         const std::string path = outDir + "/" + file.name;
-        if (!WriteWhole(path, file.bytes, error)) {
+        if (!WriteWhole(outDir, file.name, file.bytes, error)) {
             std::fprintf(stderr, "%s: cannot write %s: %s\n",
                          Position(replay, file.source, file.line).c_str(), path.c_str(),
                          error.c_str());

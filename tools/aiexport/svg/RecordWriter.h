@@ -27,7 +27,8 @@ public:
         if (!(v == v) || (v < 1e-9 && v > -1e-9))
             v = 0;
         char digits[32];
-        const auto r = std::to_chars(digits, digits + sizeof digits, v, std::chars_format::general, 10);
+        const auto r =
+            std::to_chars(digits, digits + sizeof digits, v, std::chars_format::general, 10);
         text += ' ';
         text.append(digits, r.ptr);
         return *this;

@@ -28,7 +28,8 @@ inline bool IsSvgName(const std::string& path)
 // '<' (byte data only comes after a record name).
 inline bool LooksLikeSvg(std::string_view text)
 {
-    if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0x1F && static_cast<unsigned char>(text[1]) == 0x8B)
+    if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0x1F &&
+        static_cast<unsigned char>(text[1]) == 0x8B)
         return true;
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);

@@ -36,7 +36,8 @@ void Path::MoveTo(double x, double y)
 void Path::LineTo(double x, double y)
 {
     if (subpaths.empty() || subpaths.back().closed)  // drawing on after a close starts anew there
-        MoveTo(subpaths.empty() ? 0 : subpaths.back().start.x, subpaths.empty() ? 0 : subpaths.back().start.y);
+        MoveTo(subpaths.empty() ? 0 : subpaths.back().start.x,
+               subpaths.empty() ? 0 : subpaths.back().start.y);
     Segment s;
     s.to = {x, y};
     subpaths.back().segments.push_back(s);
@@ -45,7 +46,8 @@ void Path::LineTo(double x, double y)
 void Path::CurveTo(double x1, double y1, double x2, double y2, double x, double y)
 {
     if (subpaths.empty() || subpaths.back().closed)
-        MoveTo(subpaths.empty() ? 0 : subpaths.back().start.x, subpaths.empty() ? 0 : subpaths.back().start.y);
+        MoveTo(subpaths.empty() ? 0 : subpaths.back().start.x,
+               subpaths.empty() ? 0 : subpaths.back().start.y);
     Segment s;
     s.cubic = true;
     s.c1 = {x1, y1};
@@ -58,6 +60,14 @@ void Path::Close()
 {
     if (!subpaths.empty())
         subpaths.back().closed = true;
+}
+
+Point Path::Current() const
+{
+    if (subpaths.empty())
+        return {};
+    const Subpath& s = subpaths.back();
+    return s.closed || s.segments.empty() ? s.start : s.segments.back().to;
 }
 
 bool Path::Empty() const

@@ -49,6 +49,8 @@ struct Path {
     void LineTo(double x, double y);
     void CurveTo(double x1, double y1, double x2, double y2, double x, double y);
     void Close();
+    // Where the next segment starts.
+    Point Current() const;
     bool Empty() const;
     void Transform(const Matrix& m);
     bool IsFinite() const;

@@ -1,8 +1,10 @@
 // Raster images of SVG: data URIs and linked PNG or JPEG files decoded to RGB rows.
 #include "SvgRaster.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstddef>
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
@@ -47,6 +49,26 @@ int HexValue(char c)
     return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
+// The decoder sizes its buffer for a PNG's image data by the lengths the
+// chunks claim, before it reads them: each chunk must lie within the bytes.
+bool PngChunksFit(const std::vector<std::uint8_t>& bytes)
+{
+    static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (bytes.size() < 8 || !std::equal(kSignature, kSignature + 8, bytes.begin()))
+        return true;  // not a PNG
+    for (std::size_t at = 8; at + 8 <= bytes.size();) {
+        const std::size_t length = std::size_t{bytes[at]} << 24 | std::size_t{bytes[at + 1]} << 16 |
+                                   std::size_t{bytes[at + 2]} << 8 | bytes[at + 3];
+        if (length > bytes.size() - at - 8)
+            return false;
+        if (std::equal(bytes.begin() + static_cast<std::ptrdiff_t>(at + 4),
+                       bytes.begin() + static_cast<std::ptrdiff_t>(at + 8), "IEND"))
+            return true;
+        at += 8 + length + 4;
+    }
+    return false;  // no end chunk: cut short
+}
+
 }  // namespace
 
 bool DecodeDataUri(std::string_view uri, std::vector<std::uint8_t>& bytes, std::string& mediaType)
@@ -80,7 +102,8 @@ bool DecodeDataUri(std::string_view uri, std::vector<std::uint8_t>& bytes, std::
     for (std::size_t i = 0; i < payload.size(); ++i) {
         if (payload[i] == '%' && i + 2 < payload.size() && HexValue(payload[i + 1]) >= 0 &&
             HexValue(payload[i + 2]) >= 0) {
-            bytes.push_back(static_cast<std::uint8_t>(HexValue(payload[i + 1]) * 16 + HexValue(payload[i + 2])));
+            bytes.push_back(static_cast<std::uint8_t>(HexValue(payload[i + 1]) * 16 +
+                                                      HexValue(payload[i + 2])));
             i += 2;
         } else {
             bytes.push_back(static_cast<std::uint8_t>(payload[i]));
@@ -89,14 +112,25 @@ bool DecodeDataUri(std::string_view uri, std::vector<std::uint8_t>& bytes, std::
     return true;
 }
 
-bool DecodeImage(const std::vector<std::uint8_t>& bytes, RgbImage& image, std::string& reason)
+bool DecodeImage(const std::vector<std::uint8_t>& bytes, RgbImage& image, std::string& reason,
+                 std::size_t maxPixels)
 {
     if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX)) {
         reason = "no image data";
         return false;
     }
+    if (!PngChunksFit(bytes)) {
+        reason = "a PNG whose chunks do not fit in its data";
+        return false;
+    }
     int w = 0, h = 0, channels = 0;
-    stbi_uc* data = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels, 4);
+    if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels) &&
+        static_cast<std::size_t>(w) * static_cast<std::size_t>(h) > maxPixels) {
+        reason = "more than " + std::to_string(maxPixels) + " pixels";
+        return false;
+    }
+    stbi_uc* data =
+        stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels, 4);
     if (data == nullptr) {
         reason = stbi_failure_reason() != nullptr ? stbi_failure_reason() : "undecodable";
         return false;

@@ -1,6 +1,7 @@
 // Raster images of SVG: data URIs and linked PNG or JPEG files decoded to RGB rows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,7 +19,9 @@ struct RgbImage {
 bool DecodeDataUri(std::string_view uri, std::vector<std::uint8_t>& bytes, std::string& mediaType);
 
 // PNG, JPEG (and the other formats the decoder knows) to RGB. On failure
-// gives the decoder's reason.
-bool DecodeImage(const std::vector<std::uint8_t>& bytes, RgbImage& image, std::string& reason);
+// gives the decoder's reason. An image of more than `maxPixels` is refused
+// from its header, before any memory is spent on its pixels.
+bool DecodeImage(const std::vector<std::uint8_t>& bytes, RgbImage& image, std::string& reason,
+                 std::size_t maxPixels);
 
 }  // namespace svgreader

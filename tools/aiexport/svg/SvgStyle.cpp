@@ -8,8 +8,6 @@
 
 namespace svgreader {
 
-namespace {
-
 std::string Lower(std::string_view s)
 {
     std::string out(s);
@@ -33,12 +31,11 @@ bool ParseNumberPrefix(std::string_view text, double& value, std::size_t& used)
     if (used == 0 || !std::isfinite(value))
         return false;
     for (std::size_t i = 0; i < used; ++i)
-        if (copy[i] == 'x' || copy[i] == 'X' || copy[i] == 'n' || copy[i] == 'N' || copy[i] == 'i' || copy[i] == 'I')
+        if (copy[i] == 'x' || copy[i] == 'X' || copy[i] == 'n' || copy[i] == 'N' ||
+            copy[i] == 'i' || copy[i] == 'I')
             return false;
     return true;
 }
-
-}  // namespace
 
 std::string_view Trim(std::string_view s)
 {
@@ -169,8 +166,9 @@ int StyleSheet::Add(std::string_view css)
             std::size_t k = 0;
             auto word = [&](std::string& into) {
                 const std::size_t start = k;
-                while (k < one.size() && (std::isalnum(static_cast<unsigned char>(one[k])) || one[k] == '-' ||
-                                          one[k] == '_' || static_cast<unsigned char>(one[k]) >= 0x80))
+                while (k < one.size() &&
+                       (std::isalnum(static_cast<unsigned char>(one[k])) || one[k] == '-' ||
+                        one[k] == '_' || static_cast<unsigned char>(one[k]) >= 0x80))
                     ++k;
                 into.assign(one.substr(start, k - start));
                 return k > start;
@@ -202,9 +200,8 @@ int StyleSheet::Add(std::string_view css)
     return skipped;
 }
 
-std::vector<std::pair<std::string, std::string>> StyleSheet::Matching(std::string_view element,
-                                                                      std::string_view id,
-                                                                      std::string_view classes) const
+std::vector<std::pair<std::string, std::string>>
+StyleSheet::Matching(std::string_view element, std::string_view id, std::string_view classes) const
 {
     std::vector<const Rule*> hits;
     for (const Rule& rule : rules) {
@@ -228,7 +225,8 @@ std::vector<std::pair<std::string, std::string>> StyleSheet::Matching(std::strin
         hits.push_back(&rule);
     }
     std::stable_sort(hits.begin(), hits.end(), [](const Rule* x, const Rule* y) {
-        return x->specificity != y->specificity ? x->specificity < y->specificity : x->order < y->order;
+        return x->specificity != y->specificity ? x->specificity < y->specificity
+                                                : x->order < y->order;
     });
     std::vector<std::pair<std::string, std::string>> out;
     for (const Rule* rule : hits)
@@ -246,220 +244,6 @@ Style Style::Inherited() const
     child.stopOpacity = 1;
     child.unsupported.clear();
     return child;
-}
-
-namespace {
-
-bool ParseOpacity(std::string_view value, double& out)
-{
-    value = Trim(value);
-    double v = 0;
-    std::size_t used = 0;
-    if (!ParseNumberPrefix(value, v, used))
-        return false;
-    if (Trim(value.substr(used)) == "%")
-        v /= 100;
-    out = std::clamp(v, 0.0, 1.0);
-    return true;
-}
-
-// The fragment of "url(#id)", or empty for "none" and anything else.
-std::string UrlFragment(std::string_view value)
-{
-    value = Trim(value);
-    if (value.substr(0, 4) != "url(")
-        return {};
-    const std::size_t close = value.find(')');
-    std::string_view inside = Trim(value.substr(4, close == std::string_view::npos ? value.npos : close - 4));
-    if (!inside.empty() && (inside.front() == '"' || inside.front() == '\'') && inside.size() >= 2)
-        inside = inside.substr(1, inside.size() - 2);
-    if (inside.empty() || inside.front() != '#')
-        return {};
-    return std::string(inside.substr(1));
-}
-
-bool IsNoneOrNormal(std::string_view v)
-{
-    const std::string l = Lower(Trim(v));
-    return l.empty() || l == "none" || l == "normal" || l == "auto" || l == "0" || l == "inherit";
-}
-
-}  // namespace
-
-bool ApplyProperty(Style& s, const Style& parent, const std::string& name, std::string_view value, bool css)
-{
-    value = Trim(value);
-    const std::string lower = Lower(value);
-    const bool inherit = lower == "inherit";
-
-    if (name == "fill" || name == "stroke") {
-        Paint& target = name == "fill" ? s.fill : s.stroke;
-        if (inherit)
-            target = name == "fill" ? parent.fill : parent.stroke;
-        else
-            ParsePaint(value, css, target);  // an unknown value keeps the inherited paint
-        return true;
-    }
-    if (name == "color") {
-        Paint p;
-        if (inherit)
-            s.color = parent.color;
-        else if (ParsePaint(value, css, p) && p.kind == Paint::kColor)
-            s.color = p.color;
-        return true;
-    }
-    if (name == "stop-color") {
-        Paint p;
-        if (ParsePaint(value, css, p) && (p.kind == Paint::kColor || p.kind == Paint::kCurrentColor))
-            s.stopColor = p;
-        return true;
-    }
-    if (name == "stroke-width") {
-        double w = 0;
-        if (inherit)
-            s.strokeWidth = parent.strokeWidth;
-        else if (ParseLength(value, 0, s.fontSize, w) && w >= 0)
-            s.strokeWidth = w;
-        return true;
-    }
-    if (name == "stroke-linecap") {
-        s.cap = lower == "round" ? 1 : lower == "square" ? 0 : lower == "butt" ? 2 : inherit ? parent.cap : s.cap;
-        return true;
-    }
-    if (name == "stroke-linejoin") {
-        s.join = lower == "round" ? 2 : lower == "bevel" ? 0 : lower.rfind("miter", 0) == 0 ? 1
-                 : inherit ? parent.join : s.join;
-        return true;
-    }
-    if (name == "stroke-miterlimit") {
-        const auto v = ParseNumberList(value);
-        if (inherit)
-            s.miterLimit = parent.miterLimit;
-        else if (v.size() == 1 && v[0] >= 1)
-            s.miterLimit = v[0];
-        return true;
-    }
-    if (name == "stroke-dasharray") {
-        if (inherit) {
-            s.dashes = parent.dashes;
-        } else if (lower == "none") {
-            s.dashes.clear();
-        } else {
-            std::vector<double> d;
-            std::string_view rest = value;
-            while (!rest.empty()) {
-                std::size_t k = 0;
-                while (k < rest.size() && rest[k] != ',' && !IsSpace(rest[k]))
-                    ++k;
-                double len = 0;
-                if (k > 0) {
-                    if (!ParseLength(rest.substr(0, k), 0, s.fontSize, len) || len < 0)
-                        return true;  // invalid: the property is ignored
-                    d.push_back(len);
-                }
-                rest = rest.substr(std::min(rest.size(), k + 1));
-            }
-            s.dashes = d;
-        }
-        return true;
-    }
-    if (name == "fill-opacity" || name == "stroke-opacity" || name == "opacity" || name == "stop-opacity") {
-        double v = 1;
-        if (inherit)
-            v = name == "fill-opacity" ? parent.fillOpacity : name == "stroke-opacity" ? parent.strokeOpacity : 1;
-        else if (!ParseOpacity(value, v))
-            return true;
-        (name == "fill-opacity" ? s.fillOpacity : name == "stroke-opacity" ? s.strokeOpacity
-                                  : name == "opacity" ? s.opacity : s.stopOpacity) = v;
-        return true;
-    }
-    if (name == "font-family") {
-        if (inherit) {
-            s.fontFamily = parent.fontFamily;
-        } else {
-            std::string_view first = Trim(value.substr(0, value.find(',')));
-            if (first.size() >= 2 && (first.front() == '"' || first.front() == '\''))
-                first = first.substr(1, first.size() - 2);
-            if (!first.empty())
-                s.fontFamily = std::string(first);
-        }
-        return true;
-    }
-    if (name == "font-size") {
-        double v = 0;
-        static const std::map<std::string, double> named = {
-            {"xx-small", 9}, {"x-small", 10}, {"small", 13}, {"medium", 16},
-            {"large", 18},   {"x-large", 24}, {"xx-large", 32}};
-        const auto it = named.find(lower);
-        if (inherit)
-            s.fontSize = parent.fontSize;
-        else if (it != named.end())
-            s.fontSize = it->second;
-        else if (lower == "larger" || lower == "smaller")
-            s.fontSize = parent.fontSize * (lower == "larger" ? 1.2 : 1 / 1.2);
-        else if (ParseLength(value, parent.fontSize, parent.fontSize, v) && v > 0)
-            s.fontSize = v;
-        return true;
-    }
-    if (name == "font-weight") {
-        const auto n = ParseNumberList(value);
-        s.bold = inherit ? parent.bold : lower == "bold" || lower == "bolder" ? true
-                 : lower == "normal" || lower == "lighter" ? false
-                 : n.size() == 1 ? n[0] >= 600 : s.bold;
-        return true;
-    }
-    if (name == "font-style") {
-        s.italic = inherit ? parent.italic : lower == "italic" || lower == "oblique" ? true
-                   : lower == "normal" ? false : s.italic;
-        return true;
-    }
-    if (name == "font") {
-        s.unsupported.push_back("the 'font' shorthand property");
-        return true;
-    }
-    if (name == "text-anchor") {
-        s.anchor = lower == "middle" ? 1 : lower == "end" ? 2 : lower == "start" ? 0 : inherit ? parent.anchor : s.anchor;
-        return true;
-    }
-    if (name == "visibility") {
-        s.visible = inherit ? parent.visible : lower == "hidden" || lower == "collapse" ? false
-                    : lower == "visible" ? true : s.visible;
-        return true;
-    }
-    if (name == "display") {
-        s.displayNone = lower == "none";
-        return true;
-    }
-    if (name == "clip-path") {
-        s.clipPath = UrlFragment(value);
-        return true;
-    }
-    if (name == "mask" || name == "filter" || name == "marker-start" || name == "marker-mid" ||
-        name == "marker-end" || name == "marker") {
-        if (!IsNoneOrNormal(value))
-            s.unsupported.push_back(name == "mask" ? "masks" : name == "filter" ? "filters" : "markers");
-        return true;
-    }
-    if (name == "mix-blend-mode") {
-        if (!IsNoneOrNormal(value))
-            s.unsupported.push_back("blend modes");
-        return true;
-    }
-    if (name == "letter-spacing" || name == "word-spacing") {
-        if (!IsNoneOrNormal(value))
-            s.unsupported.push_back("letter and word spacing");
-        return true;
-    }
-    if (name == "stroke-dashoffset") {
-        if (!IsNoneOrNormal(value))
-            s.unsupported.push_back("dash offsets");
-        return true;
-    }
-    if (name == "white-space") {
-        s.preserveSpace = lower == "pre" || lower == "pre-wrap" || lower == "break-spaces";
-        return true;
-    }
-    return false;
 }
 
 }  // namespace svgreader

@@ -48,6 +48,13 @@ struct Style {
     Style Inherited() const;
 };
 
+// Lexical pieces of CSS and SVG values.
+std::string Lower(std::string_view s);
+bool IsSpace(char c);
+// A number at the start of `text` as SVG writes it (no "inf", "nan" or
+// hexadecimal); `used` is its length.
+bool ParseNumberPrefix(std::string_view text, double& value, std::size_t& used);
+
 // "1.5in", "3mm", "12", "50%": user units (1/96 inch). `percentOf` is the
 // reference length for percentages; `fontSize` for em and ex.
 bool ParseLength(std::string_view text, double percentOf, double fontSize, double& out);
@@ -67,6 +74,7 @@ public:
                                                               std::string_view id,
                                                               std::string_view classes) const;
     bool Empty() const { return rules.empty(); }
+    std::size_t Size() const { return rules.size(); }
 
 private:
     struct Rule {
@@ -83,7 +91,7 @@ std::vector<std::pair<std::string, std::string>> ParseDeclarations(std::string_v
 
 // Applies one property to `style`; `parent` is what "inherit" refers to.
 // Returns false for a property the reader does not know at all.
-bool ApplyProperty(Style& style, const Style& parent, const std::string& name, std::string_view value,
-                   bool css);
+bool ApplyProperty(Style& style, const Style& parent, const std::string& name,
+                   std::string_view value, bool css);
 
 }  // namespace svgreader

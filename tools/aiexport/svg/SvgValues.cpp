@@ -3,13 +3,18 @@
 #include "SvgValues.h"
 
 // SVG++ instantiates its arc conversion with members GCC cannot prove set.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #include <svgpp/parser/paint.hpp>
 #include <svgpp/parser/path_data.hpp>
 #include <svgpp/parser/transform_list.hpp>
+#include <svgpp/utility/arc_endpoint_to_center.hpp>
+#include <svgpp/utility/arc_to_bezier.hpp>
 
 #include <cctype>
+#include <cmath>
 #include <string>
 
 namespace svgreader {
@@ -28,9 +33,53 @@ struct PathContext {
     {
         path.CurveTo(x1, y1, x2, y2, x, y);
     }
+    void path_elliptical_arc_to(double rx, double ry, double rotation, bool large, bool sweep,
+                                double x, double y, tag::coordinate::absolute);
     void path_close_subpath() { path.Close(); }
     void path_exit() {}
 };
+
+// Absolute coordinates, no shorthands, quadratics as cubics; arcs come
+// through whole, for the path to apply SVG's rules for their parameters.
+struct PathPolicy : svgpp::policy::path::minimal {
+    static const bool arc_as_cubic_bezier = false;
+};
+
+// SVG's rules for arc parameters out of range: the same end point draws
+// nothing, a zero radius draws a line, radii too small to reach the end grow
+// until they do (the centre conversion does that). A sweep of at most a full
+// turn gives at most five cubics.
+void PathContext::path_elliptical_arc_to(double rx, double ry, double rotation, bool large,
+                                         bool sweep, double x, double y, tag::coordinate::absolute)
+{
+    const Point from = path.Current();
+    if (from.x == x && from.y == y)
+        return;
+    rx = std::fabs(rx);
+    ry = std::fabs(ry);
+    const double phi = rotation * boost::math::constants::degree<double>();
+    const double twoPi = boost::math::constants::two_pi<double>();
+    double cx = 0, cy = 0, theta1 = 0, theta2 = 0;
+    if (rx > 0 && ry > 0 && std::isfinite(rx) && std::isfinite(ry) && std::isfinite(phi))
+        svgpp::arc_endpoint_to_center(from.x, from.y, x, y, rx, ry, phi, large, sweep, cx, cy,
+                                      theta1, theta2);
+    if (sweep && theta2 < theta1)
+        theta2 += twoPi;
+    else if (!sweep && theta2 > theta1)
+        theta2 -= twoPi;
+    const bool finite = std::isfinite(cx) && std::isfinite(cy) && std::isfinite(theta1) &&
+                        std::isfinite(theta2) && std::isfinite(rx) && std::isfinite(ry);
+    if (!(rx > 0) || !(ry > 0) || !finite || std::fabs(theta2 - theta1) > twoPi) {
+        path.LineTo(x, y);
+        return;
+    }
+    using ArcToBezier = svgpp::arc_to_bezier<double>;
+    const ArcToBezier pieces(cx, cy, rx, ry, phi, ArcToBezier::circle_angle_tag(), theta1, theta2,
+                             ArcToBezier::max_angle_tag(),
+                             boost::math::constants::half_pi<double>());
+    for (ArcToBezier::iterator it(pieces); !it.eof(); it.advance())
+        path.CurveTo(it.p1x(), it.p1y(), it.p2x(), it.p2y(), it.p3x(), it.p3y());
+}
 
 struct TransformContext {
     Matrix& m;
@@ -79,7 +128,8 @@ struct PaintContext {
         Url(iri);
         paint.fallback = Paint::kCurrentColor;
     }
-    void set(tag::attribute::fill, const Iri& iri, int rgb, tag::skip_icc_color = tag::skip_icc_color())
+    void set(tag::attribute::fill, const Iri& iri, int rgb,
+             tag::skip_icc_color = tag::skip_icc_color())
     {
         Url(iri);
         paint.fallback = Paint::kColor;
@@ -96,7 +146,7 @@ bool ParsePathData(std::string_view text, Path& path)
     try {
         const std::string value(text);
         PathContext context{path};
-        return svgpp::value_parser<tag::type::path_data, svgpp::path_policy<svgpp::policy::path::minimal>>::parse(
+        return svgpp::value_parser<tag::type::path_data, svgpp::path_policy<PathPolicy>>::parse(
             tag::attribute::d(), context, value, tag::source::attribute());
     } catch (...) {
         return false;
@@ -109,8 +159,8 @@ bool ParseTransformList(std::string_view text, Matrix& m)
         const std::string value(text);
         Matrix product = m;
         TransformContext context{product};
-        if (!svgpp::value_parser<tag::type::transform_list>::parse(tag::attribute::transform(), context, value,
-                                                                   tag::source::attribute()))
+        if (!svgpp::value_parser<tag::type::transform_list>::parse(
+                tag::attribute::transform(), context, value, tag::source::attribute()))
             return false;
         m = product;
         return true;
@@ -135,11 +185,10 @@ bool ParsePaint(std::string_view text, bool css, Paint& paint)
     PaintContext context{parsed};
     bool ok = false;
     try {
-        ok =
-        css ? svgpp::value_parser<tag::type::paint, svgpp::iri_policy<svgpp::policy::iri::raw>>::parse(
-                  tag::attribute::fill(), context, value, tag::source::css())
-            : svgpp::value_parser<tag::type::paint, svgpp::iri_policy<svgpp::policy::iri::raw>>::parse(
-                  tag::attribute::fill(), context, value, tag::source::attribute());
+        using Parser =
+            svgpp::value_parser<tag::type::paint, svgpp::iri_policy<svgpp::policy::iri::raw>>;
+        ok = css ? Parser::parse(tag::attribute::fill(), context, value, tag::source::css())
+                 : Parser::parse(tag::attribute::fill(), context, value, tag::source::attribute());
     } catch (...) {
         return false;
     }

@@ -1,0 +1,40 @@
+// Reads fuzz input as an SVG document; the records it gives must form a
+// script the tool reads, and are replayed through a filter.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include <libxml/parser.h>
+
+#include "FuzzHost.h"
+#include "RecordCatalog.h"
+#include "RecordScript.h"
+#include "ReplayRecords.h"
+#include "SvgReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static FuzzHost host;
+    const std::string text(reinterpret_cast<const char*>(data), size);
+
+    svgreader::Outcome outcome;
+    if (!svgreader::ReadSvg("-", text, outcome)) {
+        if (outcome.error.empty())
+            std::abort();  // a refusal always says why
+        return 0;
+    }
+    recordscript::ParseOptions options;
+    options.outDir = host.FilesDir();
+    recordscript::ParsedScript parsed;
+    recordscript::Diagnostic error;
+    if (!recordscript::ParseScript(outcome.script, options, parsed, error))
+        std::abort();  // the reader writes only scripts the tool reads
+    // The document's text and names reach the file as they are: their words
+    // nan and inf are broken, so that such a word in the file is a number.
+    for (recordscript::Record& record : parsed.records) {
+        reliability::BreakNonFiniteWords(record.payload.data(), record.payload.size());
+        reliability::BreakNonFiniteWords(record.data.data(), record.data.size());
+    }
+    ReplayRecords(host, parsed.records);
+    return 0;
+}

@@ -1,0 +1,204 @@
+// The reader's state while it walks one document, shared by the parts of the
+// walk: document and viewport, tree walk, paint and gradients, clipping,
+// text, images.
+#pragma once
+
+#include <libxml/tree.h>
+
+#include <cmath>
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "RecordWriter.h"
+#include "SvgGeometry.h"
+#include "SvgRaster.h"
+#include "SvgReader.h"
+#include "SvgStyle.h"
+
+namespace svgreader {
+
+constexpr double kUserUnitsPerInch = 96;
+// Fixed arrays of the payloads keep their terminating zero.
+constexpr std::size_t kNameLimit = 63;
+constexpr std::size_t kLayerNameLimit = 255;
+constexpr std::size_t kFilePathLimit = 257;
+// References (use, gradients) nest no deeper: a cycle ends here.
+constexpr int kMaxReferenceDepth = 32;
+// Raster rows go out in records of about this many bytes.
+constexpr std::size_t kBitmapRecordBytes = 24 * 1024;
+// The bounds of the work for one drawing, whatever its references multiply:
+// the records written, the style lookups, the nesting of the tree walk (its
+// stack), and the pixels of one image (its decoded size and its records).
+constexpr std::size_t kMaxScriptBytes = std::size_t{64} << 20;
+constexpr std::size_t kMaxWork = 50'000'000;
+constexpr int kMaxNesting = 256;
+constexpr std::size_t kMaxImagePixels = 8'000'000;
+constexpr std::size_t kMaxImageFileBytes = std::size_t{64} << 20;
+
+// A drawing beyond those bounds: refused whole rather than cut short.
+struct TooLarge {
+    std::string what;
+};
+
+// preserveAspectRatio's alignment on one axis ('x' or 'Y', as its keywords
+// spell them): 0 at the minimum, 1 at the maximum, else the middle.
+inline double AlignFraction(const std::string& par, char axis)
+{
+    const std::string min = std::string(1, axis) + "Min", max = std::string(1, axis) + "Max";
+    return par.find(min) != std::string::npos ? 0 : par.find(max) != std::string::npos ? 1 : 0.5;
+}
+
+struct View {
+    Matrix ctm;        // user units to page inches
+    double width = 0;  // the viewport, user units, for percentages
+    double height = 0;
+    double Diagonal() const { return std::sqrt((width * width + height * height) / 2); }
+};
+
+// The fill types of the records.
+enum class FillKind { kColor = 1, kGradient = 2, kNone = 5 };
+
+// One paint as the records give it: a colour, a gradient defined for this
+// element, or none.
+struct Fill {
+    FillKind kind = FillKind::kNone;
+    Rgb color;
+    std::string name;  // of the gradient
+    int tag = 0;
+};
+
+// What an element paints with, resolved once for the element before its
+// records are written. Effects that act on the element as a whole join here.
+struct ElementPaint {
+    Fill fill;
+    Fill stroke;
+};
+
+struct TextRun {
+    Style style;
+    std::string text;
+};
+
+// The runs from one position on: a text element, or a span with its own.
+struct TextChunk {
+    double x = 0, y = 0;
+    std::vector<TextRun> runs;
+};
+
+struct Layer {
+    std::string name;
+    bool visible = true;
+    xmlNodePtr group = nullptr;     // a marked layer
+    std::vector<xmlNodePtr> loose;  // or unmarked top-level content
+};
+
+struct Stop {
+    double offset = 0;
+    Rgb color;
+};
+
+// A gradient and those its href chain names: attributes and stops come from
+// the first of them that has them.
+struct GradientChain {
+    std::vector<xmlNodePtr> elements;
+    std::optional<std::string> Find(const char* attribute) const;
+};
+
+class Reader {
+public:
+    Reader(const std::string& file, Outcome& outcome) : file(file), outcome(outcome) {}
+
+    void Run(xmlDocPtr doc);
+
+private:
+    std::string file;
+    Outcome& outcome;
+    std::set<std::string> warned;
+    std::map<std::string, xmlNodePtr> ids;
+    StyleSheet sheet;
+    RecordWriter defs, draw;
+    std::set<std::string> gradientNames;
+    std::map<std::string, int> gradientSuffixes;  // the next number to try for a name
+    int gradientCount = 0;
+    long objects = 0;  // drawn objects, so empty groups can be taken back
+    int depth = 0;     // references followed
+    int nesting = 0;   // elements being walked, through references too
+    std::size_t work = 0;
+    std::set<xmlNodePtr> active;  // referenced elements being drawn
+    double pageWidth = 8.5, pageHeight = 11;
+
+    // Document and viewport (SvgReader.cpp).
+    void Warn(const std::string& kind, xmlNodePtr at);
+    // Counts work done and records written; beyond the bounds, throws TooLarge.
+    void Spend(std::size_t units);
+    void IndexIds(xmlNodePtr node);
+    void CollectStyleSheets(xmlNodePtr node);
+    Style ComputeStyle(xmlNodePtr node, const Style& parent);
+    bool ElementTransform(xmlNodePtr node, Matrix& m);
+    double Length(xmlNodePtr node, const char* name, double percentOf, const Style& s,
+                  double fallback);
+    // x, y, width and height of an element placed in a box (nested svg, image).
+    struct Placement {
+        double x = 0, y = 0, w = 0, h = 0;
+    };
+    Placement PlacementOf(xmlNodePtr node, const Style& style, const View& view, double width,
+                          double height);
+    View RootView(xmlNodePtr root);
+    std::vector<Layer> CollectLayers(xmlNodePtr root, const Style& rootStyle);
+    void WriteLayer(const Layer& layer, const Style& rootStyle, const View& view);
+
+    // The tree walk (SvgWalk.cpp).
+    void Walk(xmlNodePtr node, const Style& parent, const View& view);
+    void WalkElement(xmlNodePtr node, const std::string& name, const Style& parent,
+                     const View& view);
+    void WalkChildren(xmlNodePtr node, const Style& style, const View& view);
+    void Group(xmlNodePtr node, const Style& style, const View& childView);
+    void Use(xmlNodePtr node, const Style& style, const View& view);
+    void NestedSvg(xmlNodePtr node, const Style& style, const View& view);
+    bool ShapePath(xmlNodePtr node, const std::string& name, const Style& style, const View& view,
+                   Path& path);
+    void Shape(xmlNodePtr node, const Style& style, const View& view, Path path);
+    void WritePath(const Path& pagePath);
+
+    // Paint and gradients (SvgPaint.cpp). Text paints its fill as a stroke:
+    // a gradient gives its last colour.
+    ElementPaint ResolveElementPaint(const Style& style, const Box& userBox, const Box& pageBox,
+                                     const View& view, bool textFill, xmlNodePtr at);
+    Fill ResolvePaint(const Paint& paint, const Style& style, double opacity, const Box& userBox,
+                      const Box& pageBox, const View& view, bool forStroke, xmlNodePtr at);
+    void WritePaint(const Style& style, const ElementPaint& paint, const Matrix& ctm);
+    void Gradient(xmlNodePtr gradient, const Style& style, const Box& userBox, const Box& pageBox,
+                  const View& view, Fill& fill, xmlNodePtr at);
+    GradientChain ChainOf(xmlNodePtr gradient);
+    std::vector<Stop> GradientStops(const GradientChain& chain, const Style& style);
+    bool GradientVector(const GradientChain& chain, const Style& style, const Box& userBox,
+                        const View& view, Point& start, Point& end, xmlNodePtr at);
+    void DefineGradient(xmlNodePtr gradient, const Point& start, const Point& end,
+                        const Box& pageBox, const std::vector<Stop>& stops, Fill& fill);
+    std::string GradientName(const std::string& id);
+
+    // Clipping (SvgClip.cpp).
+    bool OpenClip(const Style& style, const View& view, const Box& userBox, xmlNodePtr at);
+    void ClipMember(xmlNodePtr node, const Matrix& m, const View& view, const Style& parent,
+                    std::vector<Path>& paths, std::vector<std::pair<xmlNodePtr, Matrix>>& texts,
+                    int level);
+
+    // Text (SvgText.cpp).
+    void Text(xmlNodePtr node, const Style& style, const View& view);
+    void CollectText(xmlNodePtr node, const Style& style, std::vector<TextChunk>& chunks,
+                     bool& lastSpace);
+    void WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View& view);
+
+    // Images (SvgImage.cpp).
+    void Image(xmlNodePtr node, const Style& style, const View& view);
+    bool ImageBytes(xmlNodePtr node, std::vector<std::uint8_t>& bytes, std::string& linked);
+    void LinkedTiff(xmlNodePtr node, const std::string& linked, Path box, const Matrix& m);
+    void Bitmap(const RgbImage& image, const Matrix& placement);
+};
+
+}  // namespace svgreader

@@ -1,0 +1,182 @@
+// Text: each text element, and each span with its own position, as one text
+// object of runs; white space as SVG collapses it.
+#include "SvgDocument.h"
+#include "SvgXml.h"
+
+namespace svgreader {
+
+namespace {
+
+// Runs merge while nothing the records carry changes.
+bool SameRunStyle(const Style& a, const Style& b)
+{
+    return a.fill.kind == b.fill.kind && a.fill.color.r == b.fill.color.r &&
+           a.fill.color.g == b.fill.color.g && a.fill.color.b == b.fill.color.b &&
+           a.fill.url == b.fill.url && a.fontSize == b.fontSize && a.bold == b.bold &&
+           a.italic == b.italic && a.fontFamily == b.fontFamily && a.visible == b.visible;
+}
+
+// The face of a generic family is the one every reader has.
+std::string FaceOf(const std::string& family)
+{
+    const std::string face = family == "serif"        ? "Times New Roman"
+                             : family == "sans-serif" ? "Arial"
+                             : family == "monospace"  ? "Courier New"
+                                                      : family;
+    std::string latin;
+    ToLatin1(face, latin);
+    return latin;
+}
+
+const char* StyleNameOf(const Style& s)
+{
+    return s.bold ? (s.italic ? "Bold Italic" : "Bold") : (s.italic ? "Italic" : "Regular");
+}
+
+}  // namespace
+
+void Reader::CollectText(xmlNodePtr node, const Style& style, std::vector<TextChunk>& chunks,
+                         bool& lastSpace)
+{
+    for (xmlNodePtr n = node->children; n != nullptr; n = n->next) {
+        if (n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE) {
+            std::string text;
+            for (const char* c = reinterpret_cast<const char*>(n->content);
+                 c != nullptr && *c != '\0'; ++c) {
+                char ch = *c;
+                if (!style.preserveSpace) {
+                    // Line breaks go, tabs become blanks, runs of blanks one.
+                    if (ch == '\n' || ch == '\r')
+                        continue;
+                    if (ch == '\t')
+                        ch = ' ';
+                    if (ch == ' ' && lastSpace)
+                        continue;
+                } else if (ch == '\n' || ch == '\r' || ch == '\t') {
+                    ch = ' ';
+                }
+                lastSpace = ch == ' ';
+                text += ch;
+            }
+            if (text.empty())
+                continue;
+            if (chunks.empty())
+                chunks.emplace_back();
+            auto& runs = chunks.back().runs;
+            if (!runs.empty() && SameRunStyle(runs.back().style, style))
+                runs.back().text += text;
+            else
+                runs.push_back({style, text});
+            continue;
+        }
+        const std::string name = LocalName(n);
+        if (name == "tspan" || name == "a") {
+            const Style span = ComputeStyle(n, style);
+            if (span.displayNone)
+                continue;
+            const auto xs = ParseNumberList(Attr(n, "x").value_or(""));
+            const auto ys = ParseNumberList(Attr(n, "y").value_or(""));
+            if (xs.size() > 1 || ys.size() > 1 || Attr(n, "dx") || Attr(n, "dy") ||
+                Attr(n, "rotate"))
+                Warn("per-character text positions and rotations", n);
+            if (!xs.empty() || !ys.empty()) {
+                TextChunk chunk;
+                chunk.x = !xs.empty() ? xs[0] : chunks.empty() ? 0 : chunks.back().x;
+                chunk.y = !ys.empty() ? ys[0] : chunks.empty() ? 0 : chunks.back().y;
+                chunks.push_back(chunk);
+            }
+            CollectText(n, span, chunks, lastSpace);
+        } else if (name == "textPath") {
+            Warn("text on a path", n);
+        } else if (name == "tref") {
+            Warn("<tref> elements", n);
+        }
+    }
+}
+
+void Reader::Text(xmlNodePtr node, const Style& style, const View& view)
+{
+    if (!style.clipPath.empty())
+        Warn("clip paths on text", node);
+    std::vector<TextChunk> chunks(1);
+    const auto xs = ParseNumberList(Attr(node, "x").value_or("0"));
+    const auto ys = ParseNumberList(Attr(node, "y").value_or("0"));
+    if (xs.size() > 1 || ys.size() > 1 || Attr(node, "dx") || Attr(node, "dy") ||
+        Attr(node, "rotate"))
+        Warn("per-character text positions and rotations", node);
+    chunks[0].x = xs.empty() ? 0 : xs[0];
+    chunks[0].y = ys.empty() ? 0 : ys[0];
+    bool lastSpace = true;  // leading blanks go
+    CollectText(node, style, chunks, lastSpace);
+    // Blanks at the end of a line of text show nothing: they go, and would
+    // only shift text that is centred or aligned at its end.
+    for (TextChunk& c : chunks) {
+        bool done = style.preserveSpace;
+        for (auto r = c.runs.rbegin(); r != c.runs.rend() && !done; ++r) {
+            while (!r->text.empty() && r->text.back() == ' ')
+                r->text.pop_back();
+            done = !r->text.empty();
+        }
+    }
+    const double s = view.ctm.Scale();
+    if (!(s > 0) || !view.ctm.IsFinite())
+        return;
+    for (const TextChunk& chunk : chunks)
+        WriteTextChunk(node, chunk, view);
+}
+
+void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View& view)
+{
+    bool any = false;
+    for (const TextRun& r : chunk.runs)
+        any = any || (!r.text.empty() && r.style.visible);
+    if (!any)
+        return;
+    const Style& first = chunk.runs.front().style;
+    const Box none;
+    const ElementPaint paint = ResolveElementPaint(first, none, none, view, true, node);
+    WritePaint(first, paint, view.ctm);
+    // Text space is points: the user space scaled by the font's conversion,
+    // its y upwards like the page's.
+    const Matrix& m = view.ctm;
+    const double s = m.Scale();
+    const double k = 1 / (72 * s);
+    const Point origin = m.Apply({chunk.x, chunk.y});
+    draw.Name("BeginText").End();
+    draw.Name("SetTextType").Int(0).End();
+    draw.Name("SetTextMatrix")
+        .Real(m.a * k).Real(m.b * k).Real(-m.c * k).Real(-m.d * k).Real(origin.x).Real(origin.y)
+        .End();
+    bool attributes = false;
+    Rgb current = paint.fill.color;
+    for (const TextRun& r : chunk.runs) {
+        if (r.text.empty() || !r.style.visible)
+            continue;
+        const double points = r.style.fontSize * s * 72;
+        draw.Name("SetCharAttr").String(FaceOf(r.style.fontFamily), kNameLimit)
+            .String(StyleNameOf(r.style)).Int(0).Int(0).Int(1)
+            .Real(points).Int(1).Real(1).Real(0).Real(0).Real(0).Real(1).End();
+        if (!attributes) {
+            draw.Name("SetTextAttr").Int(first.anchor).Int(0).Int(0).Int(0).Real(points * 1.2)
+                .Real(0).Int(0).End();
+            draw.Name("SetTextTracking").Real(0).End();
+            attributes = true;
+        }
+        const Fill runFill = ResolvePaint(r.style.fill, r.style, r.style.fillOpacity, none, none,
+                                          view, true, node);
+        const Rgb& c = runFill.color;
+        if (runFill.kind == FillKind::kColor && paint.fill.kind == FillKind::kColor &&
+            (c.r != current.r || c.g != current.g || c.b != current.b)) {
+            draw.Name("SetFillColorByValue").Int(0).Int(c.r).Int(c.g).Int(c.b).End();
+            current = c;
+        }
+        std::string latin;
+        if (!ToLatin1(r.text, latin))
+            Warn("characters outside Latin-1 (written as '?')", node);
+        draw.Name("Text").String(latin).End();
+    }
+    draw.Name("EndText").End();
+    ++objects;
+}
+
+}  // namespace svgreader

@@ -1,0 +1,278 @@
+// The tree walk: elements in document order, groups and references, and
+// the basic shapes written as paths.
+#include <set>
+
+#include "SvgDocument.h"
+#include "SvgValues.h"
+#include "SvgXml.h"
+
+namespace svgreader {
+
+void Reader::WalkChildren(xmlNodePtr node, const Style& style, const View& view)
+{
+    for (xmlNodePtr n = node->children; n != nullptr; n = n->next)
+        if (n->type == XML_ELEMENT_NODE)
+            Walk(n, style, view);
+}
+
+void Reader::Walk(xmlNodePtr node, const Style& parent, const View& view)
+{
+    const std::string name = LocalName(node);
+    if (name.empty())
+        return;  // other vocabularies: editor settings, metadata
+    static const std::set<std::string> kSilent = {
+        "defs",     "title",  "desc",   "metadata", "style", "linearGradient", "radialGradient",
+        "clipPath", "symbol", "marker", "script",   "stop",  "font",           "font-face"};
+    if (kSilent.count(name) != 0)
+        return;
+    if (name == "pattern" || name == "mask" || name == "filter") {
+        return;  // definitions: warned where something refers to them
+    }
+    if (nesting >= kMaxNesting)
+        throw TooLarge{"elements nested more than " + std::to_string(kMaxNesting) +
+                       " deep (through references too)"};
+    ++nesting;
+    WalkElement(node, name, parent, view);
+    --nesting;
+}
+
+void Reader::WalkElement(xmlNodePtr node, const std::string& name, const Style& parent,
+                         const View& view)
+{
+    const Style style = ComputeStyle(node, parent);
+    if (style.displayNone)
+        return;
+    if (style.opacity <= 0)
+        return;  // nothing of it shows
+    if (style.opacity < 1)
+        Warn("opacity", node);
+
+    View inner = view;
+    ElementTransform(node, inner.ctm);
+
+    if (name == "g" || name == "a") {
+        Group(node, style, inner);
+    } else if (name == "switch") {
+        // The first child a renderer would choose; conditions are not evaluated.
+        for (xmlNodePtr n = node->children; n != nullptr; n = n->next)
+            if (!LocalName(n).empty()) {
+                Walk(n, style, inner);
+                break;
+            }
+    } else if (name == "svg") {
+        NestedSvg(node, style, inner);
+    } else if (name == "use") {
+        Use(node, style, inner);
+    } else if (name == "text") {
+        Text(node, style, inner);
+    } else if (name == "image") {
+        Image(node, style, inner);
+    } else {
+        Path path;
+        if (ShapePath(node, name, style, inner, path))
+            Shape(node, style, inner, std::move(path));
+        else if (name != "path" && name != "rect" && name != "circle" && name != "ellipse" &&
+                 name != "line" && name != "polyline" && name != "polygon")
+            Warn("<" + name + "> elements", node);
+    }
+}
+
+void Reader::Group(xmlNodePtr node, const Style& style, const View& childView)
+{
+    const std::size_t mark = draw.text.size();
+    const long before = objects;
+    draw.Name("BeginGroup").End();
+    const bool clipped = !style.clipPath.empty() && OpenClip(style, childView, Box(), node);
+    WalkChildren(node, style, childView);
+    if (clipped)
+        draw.Name("EndMask").End();
+    draw.Name("EndGroup").End();
+    if (objects == before)
+        draw.text.resize(mark);  // an empty group draws nothing
+}
+
+void Reader::NestedSvg(xmlNodePtr node, const Style& style, const View& view)
+{
+    View inner = view;
+    const auto [x, y, w, h] = PlacementOf(node, style, view, view.width, view.height);
+    if (!(w > 0) || !(h > 0))
+        return;
+    inner.ctm = view.ctm * Matrix::Translate(x, y);
+    inner.width = w;
+    inner.height = h;
+    if (const auto box = Attr(node, "viewBox")) {
+        const auto vb = ParseNumberList(*box);
+        if (vb.size() == 4 && vb[2] > 0 && vb[3] > 0) {
+            const bool none =
+                Attr(node, "preserveAspectRatio").value_or("").find("none") != std::string::npos;
+            double sx = w / vb[2], sy = h / vb[3];
+            double tx = 0, ty = 0;
+            if (!none) {
+                const double s = std::min(sx, sy);
+                tx = (w - vb[2] * s) / 2;
+                ty = (h - vb[3] * s) / 2;
+                sx = sy = s;
+            }
+            inner.ctm = inner.ctm * Matrix{sx, 0, 0, sy, tx - vb[0] * sx, ty - vb[1] * sy};
+            inner.width = vb[2];
+            inner.height = vb[3];
+        }
+    }
+    Warn("the clipping of nested <svg> viewports", node);
+    Group(node, style, inner);
+}
+
+void Reader::Use(xmlNodePtr node, const Style& style, const View& view)
+{
+    const std::string id = FragmentOf(Href(node).value_or(""));
+    const auto found = ids.find(id);
+    if (found == ids.end()) {
+        Warn("<use> references to missing or external elements", node);
+        return;
+    }
+    xmlNodePtr target = found->second;
+    if (depth >= kMaxReferenceDepth || active.count(target) != 0) {
+        Warn("circular <use> references", node);
+        return;
+    }
+    View inner = view;
+    inner.ctm = view.ctm * Matrix::Translate(Length(node, "x", view.width, style, 0),
+                                             Length(node, "y", view.height, style, 0));
+    ++depth;
+    active.insert(target);
+    const std::size_t mark = draw.text.size();
+    const long before = objects;
+    draw.Name("BeginGroup").End();
+    const bool clipped = !style.clipPath.empty() && OpenClip(style, inner, Box(), node);
+    if (LocalName(target) == "symbol") {
+        const Style symbolStyle = ComputeStyle(target, style);
+        View symbolView = inner;
+        const auto box = Attr(target, "viewBox");
+        const auto vb = box ? ParseNumberList(*box) : std::vector<double>();
+        if (vb.size() == 4 && vb[2] > 0 && vb[3] > 0) {
+            const double w = Length(node, "width", view.width, style, vb[2]);
+            const double h = Length(node, "height", view.height, style, vb[3]);
+            const double s = std::min(w / vb[2], h / vb[3]);
+            const double tx = (w - vb[2] * s) / 2 - vb[0] * s;
+            const double ty = (h - vb[3] * s) / 2 - vb[1] * s;
+            symbolView.ctm = inner.ctm * Matrix{s, 0, 0, s, tx, ty};
+            symbolView.width = vb[2];
+            symbolView.height = vb[3];
+        }
+        WalkChildren(target, symbolStyle, symbolView);
+    } else {
+        Walk(target, style, inner);
+    }
+    if (clipped)
+        draw.Name("EndMask").End();
+    draw.Name("EndGroup").End();
+    if (objects == before)
+        draw.text.resize(mark);
+    active.erase(target);
+    --depth;
+}
+
+bool Reader::ShapePath(xmlNodePtr node, const std::string& name, const Style& style,
+                       const View& view, Path& path)
+{
+    const double w = view.width, h = view.height, diag = view.Diagonal();
+    if (name == "path") {
+        if (!ParsePathData(Attr(node, "d").value_or(""), path) && Attr(node, "d"))
+            Warn("malformed path data (drawn up to the error)", node);
+        return true;
+    }
+    if (name == "rect") {
+        const double x = Length(node, "x", w, style, 0), y = Length(node, "y", h, style, 0);
+        const double rw = Length(node, "width", w, style, 0);
+        const double rh = Length(node, "height", h, style, 0);
+        double rx = Length(node, "rx", w, style, -1), ry = Length(node, "ry", h, style, -1);
+        if (rx < 0)
+            rx = ry;
+        if (ry < 0)
+            ry = rx;
+        if (rw > 0 && rh > 0)
+            path = RectPath(x, y, rw, rh, std::max(rx, 0.0), std::max(ry, 0.0));
+        return true;
+    }
+    if (name == "circle" || name == "ellipse") {
+        const double cx = Length(node, "cx", w, style, 0), cy = Length(node, "cy", h, style, 0);
+        double rx = 0, ry = 0;
+        if (name == "circle") {
+            rx = ry = Length(node, "r", diag, style, 0);
+        } else {
+            rx = Length(node, "rx", w, style, -1);
+            ry = Length(node, "ry", h, style, -1);
+            if (rx < 0)
+                rx = ry;
+            if (ry < 0)
+                ry = rx;
+        }
+        if (rx > 0 && ry > 0)
+            path = EllipsePath(cx, cy, rx, ry);
+        return true;
+    }
+    if (name == "line") {
+        path.MoveTo(Length(node, "x1", w, style, 0), Length(node, "y1", h, style, 0));
+        path.LineTo(Length(node, "x2", w, style, 0), Length(node, "y2", h, style, 0));
+        return true;
+    }
+    if (name == "polyline" || name == "polygon") {
+        const auto v = ParseNumberList(Attr(node, "points").value_or(""));
+        for (std::size_t i = 0; i + 1 < v.size(); i += 2)
+            i == 0 ? path.MoveTo(v[i], v[i + 1]) : path.LineTo(v[i], v[i + 1]);
+        if (name == "polygon")
+            path.Close();
+        return true;
+    }
+    return false;
+}
+
+void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path path)
+{
+    if (!style.visible || path.Empty())
+        return;
+    const Box userBox = BoundsOf(path);
+    Path page = path;
+    page.Transform(view.ctm);
+    if (!page.IsFinite()) {
+        Warn("shapes with coordinates out of range", node);
+        return;
+    }
+    const Box pageBox = BoundsOf(page);
+    const ElementPaint paint = ResolveElementPaint(style, userBox, pageBox, view, false, node);
+    const bool clipped = !style.clipPath.empty() && OpenClip(style, view, userBox, node);
+    WritePaint(style, paint, view.ctm);
+    std::size_t members = 0;
+    for (const Subpath& s : page.subpaths)
+        members += s.segments.empty() ? 0 : 1;
+    if (members > 1)
+        draw.Name("BeginComposite").End();
+    WritePath(page);
+    if (members > 1)
+        draw.Name("EndComposite").End();
+    if (clipped)
+        draw.Name("EndMask").End();
+    ++objects;
+}
+
+void Reader::WritePath(const Path& pagePath)
+{
+    for (const Subpath& s : pagePath.subpaths) {
+        if (s.segments.empty())
+            continue;
+        draw.Name("BeginPath").End();
+        draw.Name("MoveTo").Real(s.start.x).Real(s.start.y).End();
+        for (const Segment& g : s.segments) {
+            if (g.cubic)
+                draw.Name("CurveTo").Real(g.c1.x).Real(g.c1.y).Real(g.c2.x).Real(g.c2.y)
+                    .Real(g.to.x).Real(g.to.y).End();
+            else
+                draw.Name("LineTo").Real(g.to.x).Real(g.to.y).End();
+        }
+        if (s.closed)
+            draw.Name("ClosePath").End();
+        draw.Name("EndPath").End();
+    }
+}
+
+}  // namespace svgreader
