@@ -112,6 +112,14 @@ def case_structure(check):
     # The compound path's hole stays empty; its 36 pt orange stroke covers the ring.
     near(page.pixel(288, 288), WHITE, "the hole of the compound path")
     near(page.pixel(234, 288), (255, 128, 0), "the stroke of the compound path")
+    # The sample's green bar is clipped by the rectangle (396 363.6) (576 392.4) and by the
+    # glyphs of "Clipped text" (Impact 20 from (403.2 370.8)): green in the letters only.
+    sample = check.picture(check.sample())
+    box = [sample.pixel(x, y) for x in range(396, 576) for y in range(364, 392)]
+    green = sum(1 for p in box if p[1] > p[0] + 60 and p[1] > p[2] + 60) / len(box)
+    if not 0.1 < green < 0.5:
+        raise AssertionError("the clip by text: %.2f of the rectangle is green" % green)
+    near(sample.pixel(560, 378), WHITE, "inside the rectangle, beyond the clipping text")
 
 
 def case_layers_text(check):
