@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -274,21 +275,29 @@ void Convert(std::FILE* in, std::FILE* out, const Plan& plan, const long box[4])
     LineReader reader(in);
     std::string line;
     const char* ending;
-    bool header = true;
     bool first = true;
+    bool header = true;
+    bool boxWritten = false;
     while (reader.Next(line, ending)) {
-        std::string name;
-        std::string rest;
         if (first) {
             std::fprintf(out, "%%!PS-Adobe-3.0 EPSF-3.0%s", ending);
-        } else if (header && EndsHeader(line)) {
+            first = false;
+            continue;
+        }
+        if (header && EndsHeader(line)) {
             header = false;
+            // A box given only in high resolution still needs its line.
+            if (!boxWritten)
+                std::fprintf(out, "%s %ld %ld %ld %ld\n", kBoxKey, box[0], box[1], box[2], box[3]);
             WriteSupplied(out, plan);
             if (!StartsWith(line, "%%EndComments"))
                 std::fputs("%%EndComments\n", out);
-            std::fprintf(out, "%s%s", line.c_str(), ending);
-        } else if (header && StartsWith(line, kBoxKey)) {
+        }
+        std::string name;
+        std::string rest;
+        if (header && StartsWith(line, kBoxKey)) {
             std::fprintf(out, "%s %ld %ld %ld %ld%s", kBoxKey, box[0], box[1], box[2], box[3], ending);
+            boxWritten = true;
         } else if (header && StartsWith(line, kHiResBoxKey) && plan.hiResBox.atEnd) {
             if (plan.hiResBox.valid)
                 std::fprintf(out, "%s %.4f %.4f %.4f %.4f%s", kHiResBoxKey, plan.hiResBox.edges[0],
@@ -302,7 +311,6 @@ void Convert(std::FILE* in, std::FILE* out, const Plan& plan, const long box[4])
             std::fwrite(line.data(), 1, line.size(), out);
             std::fputs(ending, out);
         }
-        first = false;
     }
 }
 
@@ -440,10 +448,13 @@ int WriteEps(const std::string& source, const std::string& shown, const std::str
         std::fprintf(stderr, "aiexport: %s\n", error.c_str());
         return kExitBadDocument;
     }
+    if (std::fseek(in.get(), 0, SEEK_SET) != 0) {
+        std::fprintf(stderr, "aiexport: cannot read %s: %s\n", shown.c_str(), std::strerror(errno));
+        return kExitBadDocument;
+    }
     AtomicFile out;
-    if (std::fseek(in.get(), 0, SEEK_SET) != 0 || !out.Open(output, error)) {
-        std::fprintf(stderr, "aiexport: cannot write %s: %s\n", output.c_str(),
-                     error.empty() ? std::strerror(errno) : error.c_str());
+    if (!out.Open(output, error)) {
+        std::fprintf(stderr, "aiexport: cannot write %s: %s\n", output.c_str(), error.c_str());
         return kExitCannotWrite;
     }
     Convert(in.get(), out.Stream(), plan, box);
