@@ -226,7 +226,8 @@ SAMPLE_PROBES = [
     (70, 692, "the red square", False), (265, 692, "the circle's fill", False),
     (535, 674, "the gray block", False), (70, 557, "a spot Red square", False),
     (250, 557, "the green frame", False), (320, 560, "the frame's hole", False),
-    (510, 559, "the orange bar", False), (560, 378, "the clip beyond the text", False), (36.5, 270, "the linear gradient's start", False),
+    (510, 559, "the orange bar", False), (560, 378, "the clip beyond the text", False),
+    (36.5, 270, "the linear gradient's start", False),
     (143.5, 270, "the linear gradient's end", False), (245, 272, "the hole of the gradient ring", False),
     (190, 317, "the radial gradient's rim", False), (45, 152, "the gray image's first pixel", False),
     (120, 82, "the gray image's last pixel", False), (150, 160, "the RGB image's first pixel", False),
@@ -315,8 +316,8 @@ def case_eps_import(check):
     import scribus_session
     if not scribus_session.missing_programs() and shutil.which("pdftoppm"):
         pdf = os.path.join(check.work, "scribus.pdf")
-        run = subprocess.run([sys.executable, os.path.join(ROOT, "tools", "ai-preview"), "--scribus", eps, pdf],
-                             capture_output=True, text=True)
+        preview = os.path.join(ROOT, "tools", "ai-preview")
+        run = subprocess.run([sys.executable, preview, "--scribus", eps, pdf], capture_output=True, text=True)
         if run.returncode != 0:
             raise AssertionError("Scribus's EPS import: " + run.stderr)
         # Scribus runs Ghostscript without access to the files beside the document.

@@ -482,7 +482,8 @@ int ExportEps(const std::string& output, const std::string& procsets,
     // The module names the document after its file, so the private copy has the
     // name of the EPS file.
     const std::size_t slash = output.rfind('/');
-    const std::string document = work + "/" + (slash == std::string::npos ? output : output.substr(slash + 1));
+    const std::string document =
+        work + "/" + (slash == std::string::npos ? output : output.substr(slash + 1));
     int status = exportTo(document);
     if (::access(document.c_str(), F_OK) == 0) {
         const int made = WriteEps(document, "the exported document", output, procsets);

@@ -33,7 +33,8 @@ constexpr std::size_t kMaxScriptBytes = 64u << 20;
 const char kUsage[] =
     "Usage: aiexport [--module PATH] SCRIPT OUTPUT\n"
     "       aiexport [--module PATH] DRAWING.svg OUTPUT\n"
-    "       aiexport --eps [--procsets DIR] SCRIPT|DRAWING.svg|FILE.ai OUTPUT.eps\n"
+    "       aiexport --eps [--module PATH] [--procsets DIR] SCRIPT|DRAWING.svg|FILE.ai\n"
+    "                OUTPUT.eps\n"
     "       aiexport --records DRAWING.svg\n"
     "       aiexport [--module PATH]\n"
     "       aiexport --help\n"
@@ -318,7 +319,8 @@ int main(int argc, char** argv)
     std::string procsets;
     if (eps) {
         if (recordsOnly || positional.size() != 2)
-            return Usage(recordsOnly ? "--eps and --records exclude each other" : "--eps needs an input and OUTPUT");
+            return Usage(recordsOnly ? "--eps and --records exclude each other"
+                                     : "--eps needs an input and OUTPUT");
         std::string error;
         if (!eps::FindProcsets(procsetOption, procsets, error)) {
             std::fprintf(stderr, "aiexport: %s\n", error.c_str());
