@@ -143,8 +143,9 @@ int AAIExportFilter::GetRenderModeFromGSatate(int& mode)
 {
     const bool filled = graphicsState.fillType != kFillNone;
     const bool stroked = graphicsState.stroke.style != kStrokeNone;
+    // Text inside a clip region is part of the clipping path: clip only, never painted.
     if (inClipRegion && clipText)
-        mode = 3;
+        mode = 7;
     else if (!filled && !stroked)
         mode = 3;
     else if (!stroked)

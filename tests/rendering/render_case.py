@@ -101,6 +101,16 @@ def case_paths(check):
     near(page.pixel(420, 380), WHITE, "inside the unpainted path")
 
 
+def check_text_clip(sample, reader):
+    """The sample's green bar is clipped by the rectangle (396 363.6) (576 392.4) and by the
+    glyphs of "Clipped text" (Impact 20 from (403.2 370.8)): green in the letters only."""
+    box = [sample.pixel(x, y) for x in range(396, 576) for y in range(364, 392)]
+    green = sum(1 for p in box if p[1] > max(p[0], p[2]) + 30) / len(box)
+    if not 0.05 < green < 0.5:
+        raise AssertionError("the clip by text in %s: %.2f of the rectangle is green" % (reader, green))
+    print("%s: %.2f of the text clip's rectangle is green" % (reader, green))
+
+
 def case_structure(check):
     page = check.picture(os.path.join(ROOT, "tests", "golden", "structure.ai"))
     # The line at y 108 is clipped to the triangle (72 72) (144 72) (144 144).
@@ -112,6 +122,9 @@ def case_structure(check):
     # The compound path's hole stays empty; its 36 pt orange stroke covers the ring.
     near(page.pixel(288, 288), WHITE, "the hole of the compound path")
     near(page.pixel(234, 288), (255, 128, 0), "the stroke of the compound path")
+    sample = check.picture(check.sample())
+    check_text_clip(sample, "the direct picture")
+    near(sample.pixel(560, 378), WHITE, "inside the rectangle, beyond the clipping text")
 
 
 def case_layers_text(check):
@@ -204,6 +217,115 @@ def case_agree(check):
     if differing > 0.002 * total:
         raise AssertionError("%d of %d pixels differ between Ghostscript and Scribus" % (differing, total))
     print("%d of %d pixels differ by more than 64" % (differing, total))
+
+
+# Places of the sample inside a shape, a hole, an image or the text clip, away from edges,
+# where a reader of its EPS form must draw what the direct picture shows: (x, y, what, whether
+# the reader needs to read files beside the document: the placed EPS and the linked TIFF).
+SAMPLE_PROBES = [
+    (70, 692, "the red square", False), (265, 692, "the circle's fill", False),
+    (535, 674, "the gray block", False), (70, 557, "a spot Red square", False),
+    (250, 557, "the green frame", False), (320, 560, "the frame's hole", False),
+    (510, 559, "the orange bar", False), (560, 378, "the clip beyond the text", False),
+    (36.5, 270, "the linear gradient's start", False),
+    (143.5, 270, "the linear gradient's end", False), (245, 272, "the hole of the gradient ring", False),
+    (190, 317, "the radial gradient's rim", False), (45, 152, "the gray image's first pixel", False),
+    (120, 82, "the gray image's last pixel", False), (150, 160, "the RGB image's first pixel", False),
+    (396, 108, "the placed EPS", True), (480, 140, "the linked TIFF's first pixel", True),
+]
+
+
+def sample_eps(check):
+    """The sample made an EPS file by the tool from the exported file, and the direct picture."""
+    ai = check.sample()
+    eps = os.path.join(check.work, "sample.eps")
+    run = subprocess.run([check.tool, "--eps", ai, eps], capture_output=True, text=True)
+    if run.returncode != 0:
+        raise AssertionError("aiexport --eps: " + run.stderr)
+    return eps, check.picture(ai)
+
+
+def compare_probes(direct, picture, reader, beside=True):
+    for x, y, what, needs_files in SAMPLE_PROBES:
+        if beside or not needs_files:
+            near(picture.pixel(x, y), direct.pixel(x, y), "%s in %s" % (what, reader), 40)
+    check_text_clip(picture, reader)
+
+
+def pdf_picture(check, pdf):
+    prefix = os.path.join(check.work, os.path.basename(pdf))
+    subprocess.run(["pdftoppm", "-r", "72", "-aa", "no", "-aaVector", "no", "-singlefile", pdf, prefix],
+                   check=True)
+    return ghostscript.Picture(prefix + ".ppm")
+
+
+def case_eps(check):
+    """The EPS form draws in Ghostscript and through ps2pdf as the document draws directly."""
+    for program in ("ps2pdf", "pdftoppm"):
+        if shutil.which(program) is None:
+            raise SkipCase(program + " missing")
+
+    def crop(eps):
+        ppm = eps + ".ppm"
+        run = subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", "-sDEVICE=ppmraw",
+                              "-r72", "-sOutputFile=" + ppm, eps], capture_output=True, text=True)
+        if run.returncode != 0 or "Error" in run.stdout + run.stderr:
+            raise AssertionError("gs -dEPSCrop %s: %s%s" % (eps, run.stdout, run.stderr))
+        return ghostscript.Picture(ppm)
+
+    eps, direct = sample_eps(check)
+    compare_probes(direct, crop(eps), "Ghostscript's picture")
+    pdf = eps + ".pdf"
+    subprocess.run(["ps2pdf", "-dEPSCrop", eps, pdf], check=True)
+    compare_probes(direct, pdf_picture(check, pdf), "ps2pdf's PDF")
+    # From a script and from an SVG drawing; the page is the box (-0.5 36 143.5 261).
+    box = os.path.join(check.work, "box.eps")
+    for source, target in ((os.path.join(ROOT, "tests", "golden", "picture-box.records"), box),
+                           (os.path.join(ROOT, "tests", "svg", "shapes.svg"), eps)):
+        run = subprocess.run([check.tool, "--eps", source, target], capture_output=True, text=True)
+        if run.returncode != 0:
+            raise AssertionError("aiexport --eps %s: %s" % (source, run.stderr))
+        page = crop(target)
+    if (page.width, page.height) != (144, 72) or (crop(box).width, crop(box).height) != (144, 225):
+        raise AssertionError("the page of box.eps is not its bounding box")
+
+
+def case_eps_import(check):
+    """Inkscape's import of the EPS form (ps2pdf, then its PDF import) and Scribus's EPS import
+    draw the sample as it draws directly."""
+    eps, direct = sample_eps(check)
+    done = False
+    pil = os.path.exists("/usr/bin/python3") and \
+        subprocess.run(["/usr/bin/python3", "-c", "import PIL"], capture_output=True).returncode == 0
+    if shutil.which("inkscape") and shutil.which("ps2pdf") and pil:
+        # Inkscape's EPS input asks for its options in a dialog, even on the command line; these
+        # are its steps with the options it passes.
+        pdf, png = eps + ".pdf", eps + ".inkscape.png"
+        subprocess.run(["ps2pdf", "-dEPSCrop", "-dAutoRotatePages=/None", eps, pdf], check=True)
+        env = dict(os.environ, INKSCAPE_PROFILE_DIR=os.path.join(check.work, "inkscape"))
+        subprocess.run(["inkscape", pdf, "--export-type=png", "--export-dpi=72", "--export-background=white",
+                        "--export-background-opacity=1", "--export-filename=" + png],
+                       env=env, capture_output=True, timeout=180)
+        ppm = png + ".ppm"
+        convert = subprocess.run(["/usr/bin/python3", "-c", "import sys; from PIL import Image; "
+                                  "Image.open(sys.argv[1]).convert('RGB').save(sys.argv[2])", png, ppm],
+                                 capture_output=True, text=True)
+        if convert.returncode != 0:
+            raise AssertionError("no picture from Inkscape: " + convert.stderr[-400:])
+        compare_probes(direct, ghostscript.Picture(ppm), "Inkscape's picture")
+        done = True
+    import scribus_session
+    if not scribus_session.missing_programs() and shutil.which("pdftoppm"):
+        pdf = os.path.join(check.work, "scribus.pdf")
+        preview = os.path.join(ROOT, "tools", "ai-preview")
+        run = subprocess.run([sys.executable, preview, "--scribus", eps, pdf], capture_output=True, text=True)
+        if run.returncode != 0:
+            raise AssertionError("Scribus's EPS import: " + run.stderr)
+        # Scribus runs Ghostscript without access to the files beside the document.
+        compare_probes(direct, pdf_picture(check, pdf), "Scribus's picture", beside=False)
+        done = True
+    if not done:
+        raise SkipCase("neither Inkscape with python3-pil nor Scribus is installed")
 
 
 class SkipCase(Exception):

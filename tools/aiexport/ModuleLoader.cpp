@@ -11,17 +11,6 @@ namespace {
 
 constexpr const char* kModuleName = "libaiexport.so.1";
 
-std::string ExecutableDirectory()
-{
-    char path[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0)
-        return ".";
-    const std::string exe(path, static_cast<std::size_t>(n));
-    const std::size_t slash = exe.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : exe.substr(0, slash);
-}
-
 std::vector<std::string> Candidates()
 {
     const std::string dir = ExecutableDirectory();
@@ -60,6 +49,17 @@ bool Open(const std::string& opened, LoadedModule& module, std::string& error)
 }
 
 }  // namespace
+
+std::string ExecutableDirectory()
+{
+    char path[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return ".";
+    const std::string exe(path, static_cast<std::size_t>(n));
+    const std::size_t slash = exe.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : exe.substr(0, slash);
+}
 
 bool LoadModule(const std::string& explicitPath, LoadedModule& module, std::string& error)
 {

@@ -18,3 +18,6 @@ bool LoadModule(const std::string& explicitPath, LoadedModule& module, std::stri
 
 // Where LoadModule looks when no path is given, in order.
 std::string DefaultModuleSearch();
+
+// The directory of the running program, "." when it cannot be told.
+std::string ExecutableDirectory();

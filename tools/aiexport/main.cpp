@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "EpsWriter.h"
 #include "ModuleLoader.h"
 #include "RecordScript.h"
 #include "svg/SvgDetect.h"
@@ -33,6 +34,8 @@ constexpr std::size_t kMaxScriptBytes = 64u << 20;
 const char kUsage[] =
     "Usage: aiexport [--module PATH] SCRIPT OUTPUT\n"
     "       aiexport [--module PATH] DRAWING.svg OUTPUT\n"
+    "       aiexport --eps [--module PATH] [--procsets DIR] SCRIPT|DRAWING.svg|FILE.ai\n"
+    "                OUTPUT.eps\n"
     "       aiexport --records DRAWING.svg\n"
     "       aiexport [--module PATH]\n"
     "       aiexport --help\n"
@@ -47,6 +50,11 @@ const char kUsage[] =
     "records cannot express is left out with one warning per kind. --records\n"
     "prints those records as a script instead of exporting (docs/svg.md).\n"
     "\n"
+    "--eps writes an EPS file that carries the procedure sets it names, so that\n"
+    "any PostScript program draws it: from a script or an SVG drawing, or from a\n"
+    "file this format already holds (FILE.ai). The file is replaced only when\n"
+    "it is complete.\n"
+    "\n"
     "Without SCRIPT and OUTPUT it exports the built-in sample drawing to sample.ai\n"
     "in the current directory and says where it wrote it.\n"
     "\n"
@@ -54,6 +62,10 @@ const char kUsage[] =
     "  --module PATH  load this module instead of the default one, which is\n"
     "                 libaiexport.so.1 beside this program, in its build tree\n"
     "                 (../../), or in ../lib of an installed layout\n"
+    "  --eps          write a self-contained EPS file (see above)\n"
+    "  --procsets DIR take the procedure sets for --eps from DIR instead of\n"
+    "                 $AIEXPORT_PROCSETS or share/aiexport/procsets of the build\n"
+    "                 tree or the installed prefix\n"
     "  --records      print the record script an SVG drawing gives, on standard\n"
     "                 output, and export nothing\n"
     "  -h, --help     show this text\n"
@@ -70,12 +82,15 @@ const char kUsage[] =
     "\n"
     "Exit status:\n"
     "  0  every record succeeded\n"
-    "  1  a record failed (reported as FILE:LINE: record NAME failed), or the\n"
-    "     module refused the output file\n"
+    "  1  a record failed (reported as FILE:LINE: record NAME failed), the\n"
+    "     module refused the output file, or the EPS file cannot be written\n"
     "  2  bad usage, unreadable or malformed script (reported as\n"
     "     FILE:LINE:COLUMN: message, before any record is sent), an unreadable or\n"
     "     malformed SVG file (FILE:LINE: message), a file of @file\n"
-    "     that cannot be written, or a module that cannot be loaded\n"
+    "     that cannot be written, a module that cannot be loaded, procedure\n"
+    "     sets that cannot be found, or a document that --eps cannot make\n"
+    "     self-contained (no bounding box, a set that is missing or whose name\n"
+    "     is not a plain file name)\n"
     "\n"
     "SOURCE_DATE_EPOCH, when set, fixes the creation date written in the file.\n";
 
@@ -202,6 +217,7 @@ std::string Position(const recordscript::Replay& replay, std::uint16_t source, s
 struct Run {
     std::string modulePath;
     std::string output;
+    std::string target;  // where the module writes, when not to output
     bool sample = false;
 };
 
@@ -236,7 +252,8 @@ int Send(const Run& run, recordscript::Replay& replay, const std::string& outDir
         }
     }
 
-    std::vector<char> target(run.output.begin(), run.output.end());
+    const std::string& written = run.target.empty() ? run.output : run.target;
+    std::vector<char> target(written.begin(), written.end());
     target.push_back('\0');
     if (filter->exportFile(target.data()) == 0) {
         std::fprintf(stderr,
@@ -282,6 +299,8 @@ int main(int argc, char** argv)
 {
     Run run;
     bool recordsOnly = false;
+    bool eps = false;
+    std::string procsetOption;
     std::vector<std::string> positional;
     bool optionsDone = false;
     for (int i = 1; i < argc; ++i) {
@@ -298,6 +317,12 @@ int main(int argc, char** argv)
             return kExitOk;
         } else if (arg == "--records") {
             recordsOnly = true;
+        } else if (arg == "--eps") {
+            eps = true;
+        } else if (arg == "--procsets") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0')
+                return Usage("--procsets needs a directory");
+            procsetOption = argv[++i];
         } else if (arg == "--module") {
             if (i + 1 >= argc)
                 return Usage("--module needs a path");
@@ -311,6 +336,22 @@ int main(int argc, char** argv)
         } else {
             return Usage("unknown option '" + arg + "'");
         }
+    }
+
+    std::string procsets;
+    if (eps) {
+        if (recordsOnly || positional.size() != 2)
+            return Usage(recordsOnly ? "--eps and --records exclude each other"
+                                     : "--eps needs an input and OUTPUT");
+        std::string error;
+        if (!eps::FindProcsets(procsetOption, procsets, error)) {
+            std::fprintf(stderr, "aiexport: %s\n", error.c_str());
+            return kExitUsage;
+        }
+        if (eps::IsDocument(positional[0]))
+            return eps::WriteEps(positional[0], positional[0], positional[1], procsets);
+    } else if (!procsetOption.empty()) {
+        return Usage("--procsets goes with --eps");
     }
 
     recordscript::Replay replay;
@@ -376,5 +417,10 @@ int main(int argc, char** argv)
         return Usage(positional.size() == 1 ? "missing OUTPUT after the script"
                                             : "too many arguments");
     }
+    if (eps)
+        return eps::ExportEps(run.output, procsets, [&](const std::string& target) {
+            run.target = target;
+            return Send(run, replay, outDir);
+        });
     return Send(run, replay, outDir);
 }
