@@ -17,15 +17,6 @@ protected:
 
 }  // namespace
 
-TEST_F(Document, MarksPointAtTheLinesTheyName)
-{
-    ExportSession s(8.5, 11.0, false);
-    const std::string body = s.filter.Written();
-    EXPECT_EQ(body.compare(s.filter.commentsEndMark, 14, "%%EndComments\n"), 0);
-    EXPECT_EQ(body.compare(s.filter.prologEndMark, 12, "%%EndProlog\n"), 0);
-    EXPECT_EQ(body.find("%%EndComments"), s.filter.commentsEndMark);
-}
-
 TEST_F(Document, TitleIsOneStringOnOneLineAndCreationDateIsUniversal)
 {
     ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);  // 2023-11-14 22:13:20 UTC
@@ -85,6 +76,5 @@ TEST_F(Document, SectionRecordsOnlyFlush)
     EXPECT_EQ(s.Record(aiop::kBeginPatternSection), 1);
     EXPECT_EQ(s.Record(aiop::kEndPatternSection), 1);
     EXPECT_EQ(s.Record(aiop::kEndDrawingSection), 1);
-    EXPECT_EQ(s.filter.bufferLength, 0u);
     EXPECT_EQ(s.Drawing(), before);
 }

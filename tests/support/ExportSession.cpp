@@ -98,6 +98,26 @@ std::string ExportSession::Finish()
     return finishResult == 1 ? ReadFile(target) : std::string();
 }
 
+int ExportSession::NextPicture()
+{
+    Finish();
+    filter.exportFile(target.data());
+    BeginPictureData picture{0, 0.0, 0.0, 8.5, 11.0};
+    return filter.writeData(aiop::kBeginPicture, &picture);
+}
+
+int Box(ExportSession& s, double x0, double y0, double x1, double y1)
+{
+    constexpr double kPoint = 1 / 72.0;  // host units per point
+    s.Record(aiop::kBeginPath);
+    s.Record(aiop::kMoveTo, MoveToData{x0 * kPoint, y0 * kPoint});
+    s.Record(aiop::kLineTo, LineToData{x1 * kPoint, y0 * kPoint});
+    s.Record(aiop::kLineTo, LineToData{x1 * kPoint, y1 * kPoint});
+    s.Record(aiop::kLineTo, LineToData{x0 * kPoint, y1 * kPoint});
+    s.Record(aiop::kClosePath);
+    return s.Record(aiop::kEndPath);
+}
+
 std::string Between(const std::string& text, const std::string& from, const std::string& to)
 {
     const std::size_t a = text.find(from);
