@@ -112,77 +112,38 @@ TEST(GradientDefinition, TintScalesStopColour)
 
 TEST(GradientDefinition, FullTableReplacesLastSlot)
 {
-    FilterProbe f;
-    for (int i = 0; i < kDefinitionSlots; ++i) {
-        SetGradientDefData def = Def(("G" + std::to_string(i)).c_str());
-        ASSERT_EQ(f.SetGradientDef(&def), 1);
-    }
-    SetGradientRGNData stop = RgbStop(0, 1, 2, 3);
-    ASSERT_EQ(f.SetGradientRGN(&stop), 1);
-    ASSERT_EQ(f.gradientTable[1023].stopCount, 1);
-
-    SetGradientDefData last = Def("Last");
-    SetGradient2Data geometry{1, 10, 20, 30, 40};
-    ASSERT_EQ(f.SetGradient2(&geometry), 1);
-    ASSERT_EQ(f.SetGradientDef(&last), 1);
-    EXPECT_EQ(f.currentGradientIndex, 1023);
-    EXPECT_STREQ(f.gradientTable[1023].name, "Last");
-    EXPECT_EQ(f.gradientTable[1023].stopCount, 0);
-    EXPECT_EQ(f.gradientTable[1023].stops, nullptr);
-    // The replaced gradient's geometry does not carry over.
-    EXPECT_EQ(f.gradientTable[1023].type, 0);
-    EXPECT_EQ(f.gradientTable[1023].endX, 0.0);
-    EXPECT_STREQ(f.gradientTable[1022].name, "G1022");
-}
-
-TEST(GradientDefinition, LookupTakesFirstExactName)
-{
     ExportSession s(8.5, 11, false);
-    for (const char* name : {"Sky_1", "Sky_2", "Sky_2"})
-        Define(s, name, 0, {});
-    Define(s, std::string(63, 'x').c_str(), 0, {});
-    char longName[64];
-    std::memset(longName, 'x', sizeof longName);  // no terminator
-
-    const struct { const char* name; int found, index; } cases[] = {
-        {"Sky_2", 1, 1}, {"Sky_1", 1, 0}, {"sky_1", 0, 1024}, {"Sky", 0, 1024}, {"", 0, 1024}, {longName, 1, 3}};
-    for (const auto& c : cases) {
-        int index = -1;
-        EXPECT_EQ(s.filter.IsGradientNameDefined(c.name, index), c.found) << c.name;
-        EXPECT_EQ(index, c.index) << c.name;
-    }
+    for (int i = 0; i < kDefinitionSlots; ++i)
+        Define(s, ("G" + std::to_string(i)).c_str(), 1, {RgbStop(0, 1, 2, 3), RgbStop(100, 1, 2, 3)});
+    // The replaced gradient's kind and stops do not carry over.
+    s.Record(aiop::kSetGradientDef, Def("Last"));
+    s.Record(aiop::kSetGradientRGN, RgbStop(0, 0, 0, 0));
+    s.Record(aiop::kSetGradientRGN, RgbStop(100, 0, 0, 0));
+    s.Record(aiop::kEndGradient);
+    const std::string file = EndSetupAndFinish(s);
+    EXPECT_NE(file.find("(G1022) 1 2 Bd\n"), std::string::npos);
+    EXPECT_EQ(file.find("(G1023)"), std::string::npos);
+    EXPECT_NE(file.find("(Last) 0 2 Bd\n"), std::string::npos);
 }
 
 TEST(GradientDefinition, StopsGoOnlyToAnOpenNamedDefinitionAndSurviveFailedGrowth)
 {
-    FilterProbe f;
-    SetGradientRGNData first = RgbStop(0, 1, 2, 3);
-    SetGradientRGNData second = RgbStop(100, 4, 5, 6);
+    ExportSession s(8.5, 11, false);
     // A nameless definition opens nothing and takes no slot.
-    SetGradientDefData def = Def("");
-    EXPECT_EQ(f.SetGradientDef(&def), 0);
-    EXPECT_EQ(f.SetGradientRGN(&first), 0);
-    def = Def("A");
-    ASSERT_EQ(f.SetGradientDef(&def), 1);
-    ASSERT_EQ(f.SetGradientRGN(&first), 1);
-    const GradientStop* before = f.gradientTable[0].stops;
+    EXPECT_EQ(s.Record(aiop::kSetGradientDef, Def("")), 0);
+    EXPECT_EQ(s.Record(aiop::kSetGradientRGN, RgbStop(0, 1, 2, 3)), 0);
+    ASSERT_EQ(s.Record(aiop::kSetGradientDef, Def("A")), 1);
+    ASSERT_EQ(s.Record(aiop::kSetGradientRGN, RgbStop(0, 255, 0, 0)), 1);
     plat::SetFault(plat::kFaultAllocate, 1);
-    EXPECT_EQ(f.SetGradientRGN(&second), 0);
+    EXPECT_EQ(s.Record(aiop::kSetGradientRGN, RgbStop(50, 0, 0, 0)), 0);
     plat::ClearFaults();
-    EXPECT_EQ(f.gradientTable[0].stops, before);
-    EXPECT_EQ(f.gradientTable[0].stopCount, 1);
-    ASSERT_EQ(f.SetGradientRGN(&second), 1);
-    EXPECT_EQ(f.gradientTable[0].stops[0].color.color.red, 1);
-    EXPECT_EQ(f.gradientTable[0].stops[1].color.color.red, 4);
-    EXPECT_EQ(f.EndGradient(), 1);
-    EXPECT_EQ(f.EndGradient(), 0);
-    EXPECT_EQ(f.SetGradientRGN(&first), 0);
-    EXPECT_EQ(f.gradientTable[0].stopCount, 2);
-
-    f.FreeGradientStops();
-    f.FreeGradientStops();  // the resets may run it twice
-    EXPECT_EQ(f.gradientTable[0].stops, nullptr);
-    EXPECT_EQ(f.gradientTable[0].stopCount, 0);
+    ASSERT_EQ(s.Record(aiop::kSetGradientRGN, RgbStop(100, 0, 0, 255)), 1);
+    EXPECT_EQ(s.Record(aiop::kEndGradient), 1);
+    EXPECT_EQ(s.Record(aiop::kEndGradient), 0);
+    EXPECT_EQ(s.Record(aiop::kSetGradientRGN, RgbStop(50, 0, 0, 0)), 0);
+    const std::string file = EndSetupAndFinish(s);
+    EXPECT_NE(file.find("(A) 0 2 Bd\n"), std::string::npos);
+    EXPECT_EQ(Locations(file), "100 0");
 }
 
 TEST(GradientDefinition, GradientWithOneStopFailsExportAndKeepsOldFile)
