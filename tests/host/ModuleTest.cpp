@@ -90,16 +90,6 @@ TEST_F(Module, GetFilterReturnsTheOneFilter)
     EXPECT_EQ(first->displayPreferenceDialog(), 1);
 }
 
-TEST_F(Module, MinimalPictureIsComplete)
-{
-    int result = 0;
-    const std::string file = Export("minimal.ai", nullptr, &result);
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(file.rfind("%!PS-Adobe-3.0\n", 0), 0u);
-    EXPECT_NE(file.find("%AI5_ArtSize: 612 792 \n"), std::string::npos);
-    EXPECT_EQ(file.substr(file.size() - 6), "%%EOF\n");
-}
-
 TEST_F(Module, RecordsWithoutEffectWriteNothing)
 {
     const std::string plain = Export("plain.ai");

@@ -88,49 +88,7 @@ protected:
     std::string earlier = kEarlier;
 };
 
-const unsigned short kClosers[] = {
-    aiop::kEndGroup, aiop::kEndComposite, aiop::kEndPattern, aiop::kEndPath, aiop::kEndText,
-    aiop::kEndSimpleText, aiop::kEndGuide, aiop::kEndGradient, aiop::kEndMask, aiop::kEndBitmap,
-    aiop::kEndClipRgn, aiop::kEndLayer, aiop::kEndPatternSection, aiop::kEndDrawingSection,
-    aiop::kEndPreviewSection};
-const unsigned short kOpeners[] = {
-    aiop::kBeginGroup, aiop::kBeginComposite, aiop::kBeginPattern, aiop::kBeginPath,
-    aiop::kBeginText, aiop::kBeginSimpleText, aiop::kBeginGuide, aiop::kBeginGradient,
-    aiop::kBeginMask, aiop::kBeginClipRgn, aiop::kBeginPatternSection};
-
 }  // namespace
-
-TEST_F(HostileHost, RecordsOutOfTheirBracketsAndOutOfOrder)
-{
-    // Where in the export the stray records arrive: before the picture, in
-    // its definitions, in its drawing.
-    for (int stage = 0; stage < 3; ++stage) {
-        for (bool closers : {true, false}) {
-            const std::string what = "stage " + std::to_string(stage) +
-                                     (closers ? ", closing records" : ", opening records");
-            AAIExportFilter f;
-            ASSERT_EQ(Export(f), 1);
-            if (stage >= 1)
-                Picture(f);
-            if (stage >= 2)
-                Section(f);
-            if (closers) {
-                for (unsigned short op : kClosers)
-                    f.writeData(op, nullptr);
-            } else {
-                for (unsigned short op : kOpeners)
-                    f.writeData(op, nullptr);
-            }
-            Square(f);
-            if (stage < 1)
-                Picture(f);
-            if (stage < 2)
-                Section(f);
-            Square(f);
-            End(f, what);
-        }
-    }
-}
 
 TEST_F(HostileHost, PicturesWithoutTheirOpeningRecords)
 {
