@@ -97,8 +97,8 @@ TEST(ColorByValue, WrittenWhenChangedOrWhenTheStateCannotBeTrusted)
     EXPECT_EQ(fill(Cmyk(0, 0, 0, 1)), "0.0000 0.0000 0.0000 1.0000 k\n");
     EXPECT_EQ(fill(Cmyk(0, 0, 0, 1)), "");
     // A colour that differs in one component only.
-    EXPECT_EQ(fill(Rgb(10, 20, 30)), "0.0392 0.0784 0.1176 Xa\n");
     EXPECT_EQ(fill(Rgb(10, 20, 20)), "0.0392 0.0784 0.0784 Xa\n");
+    EXPECT_EQ(fill(Rgb(10, 20, 30)), "0.0392 0.0784 0.1176 Xa\n");
     EXPECT_EQ(fill(Cmyk(0, 0, 0, 1)), "0.0000 0.0000 0.0000 1.0000 k\n");
     // 4 is stored as 1 but compared as 4: a change, until a type repeats.
     type(4);

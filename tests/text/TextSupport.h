@@ -27,23 +27,9 @@ inline SetCharAttrData CharAttr(const std::string& face = "Arial",
     return d;
 }
 
-inline SetTextAttrData TextAttr()
-{
-    SetTextAttrData d{};
-    d.leading = 24.0;
-    return d;
-}
-
 inline int SendText(ExportSession& s, const char* text)
 {
     _TextData d{const_cast<char*>(text), 0,
                 text != nullptr ? static_cast<std::uint32_t>(std::strlen(text)) : 0};
     return s.Record(aiop::kText, d);
 }
-
-// The reset text matrix: one text unit is one point.
-inline SetTextMatrixData UnitMatrix(double tx = 0.0, double ty = 0.0)
-{
-    return SetTextMatrixData{1.0 / 72, 0.0, 0.0, 1.0 / 72, tx, ty};
-}
-
