@@ -1,4 +1,4 @@
-// Path records as Illustrator path text: segments, paint operators, room.
+// Path segments: a move-to and a payload first, numbers of any size whole.
 #include <cstdio>
 #include <string>
 
@@ -10,7 +10,6 @@
 namespace {
 
 void Move(ExportSession& s, double x, double y) { s.Record(aiop::kMoveTo, MoveToData{x, y}); }
-void LineTo(ExportSession& s, double x, double y) { s.Record(aiop::kLineTo, LineToData{x, y}); }
 
 std::string Real(double v)
 {
@@ -20,37 +19,6 @@ std::string Real(double v)
 }
 
 }  // namespace
-
-TEST(PathEmission, PaintOperatorForEveryFillStrokeAndShape)
-{
-    // A square from (0, 0) whose last point is endX host units right of the start.
-    const struct { const char* what; double endX; bool closePath, closed; } shapes[] = {
-        {"ClosePath record", 0.5, true, true},        {"back on the start", 0.0, false, true},
-        {"0.001 points short", 0.001 / 72.0, false, false}, {"within 1e-8 points", 0.5e-8 / 72.0, false, true},
-        {"open, distinct ends", 0.5, false, false},
-    };
-    const struct { bool fill, stroke; char closed, open; } rows[] = {
-        {false, false, 'n', 'N'}, {true, false, 'f', 'S'}, {false, true, 's', 'S'}, {true, true, 'b', 'S'}};
-    for (const auto& row : rows) {
-        for (const auto& shape : shapes) {
-            ExportSession s;
-            s.Record(aiop::kSetFillType, static_cast<unsigned short>(row.fill ? 1 : 5));
-            s.Record(aiop::kSetStroke, SetStrokeData{static_cast<short>(row.stroke ? 0 : 5), 0.0, 2, 1, 1.0001});
-            s.Record(aiop::kBeginPath);
-            Move(s, 0, 0);
-            LineTo(s, 1, 0);
-            LineTo(s, 1, 1);
-            LineTo(s, 0, 1);
-            LineTo(s, shape.endX, 0);
-            if (shape.closePath)
-                s.Record(aiop::kClosePath);
-            s.filter.Mark();
-            EXPECT_EQ(s.Record(aiop::kEndPath), 1);
-            EXPECT_EQ(s.filter.SinceMark(), std::string(1, shape.closed ? row.closed : row.open) + "\n")
-                << shape.what << " fill " << row.fill << " stroke " << row.stroke;
-        }
-    }
-}
 
 TEST(PathEmission, SegmentsNeedAMoveToAndAPayload)
 {
