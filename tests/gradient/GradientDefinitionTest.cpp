@@ -1,6 +1,4 @@
-// Gradient definitions: stops, tints, the table and the resources in the setup section.
-#include <cmath>
-#include <cstdio>
+// Gradient definitions: the table, stops of open definitions only, and definitions too short to write.
 #include <cstring>
 #include <string>
 
@@ -32,14 +30,6 @@ SetGradientRGNData RgbStop(double location, unsigned short r, unsigned short g, 
     return data;
 }
 
-SetGradientRGNData CmykStop(double location, double c, double m, double y, double k)
-{
-    SetGradientRGNData data{};
-    data.location = location;
-    data.stopColor.color = {1, 0, 0, 0, c, m, y, k};
-    return data;
-}
-
 void Define(ExportSession& s, const char* name, short type,
             std::initializer_list<SetGradientRGNData> stops)
 {
@@ -68,47 +58,6 @@ std::string Locations(const std::string& text)
 }
 
 }  // namespace
-
-TEST(GradientDefinition, KindDecidesStopOrder)
-{
-    const struct { short type; const char* header; const char* order; } cases[] = {
-        {0, "(G) 0 3 Bd\n", "100 50 0"},
-        {1, "(G) 1 3 Bd\n", "0 50 100"},
-        {5, "(G) 1 3 Bd\n", "0 50 100"},  // any kind above 1 is radial
-        {-1, "(G) -1 3 Bd\n", "0 50 100"},
-    };
-    for (const auto& c : cases) {
-        ExportSession s(8.5, 11, false);
-        Define(s, "G", c.type,
-               {RgbStop(0, 255, 0, 0), CmykStop(50, 0, 0.5, 1, 0), RgbStop(100, 128, 128, 128)});
-        const std::string file = EndSetupAndFinish(s);
-        EXPECT_NE(file.find(c.header), std::string::npos) << c.type;
-        EXPECT_EQ(Locations(file), c.order) << c.type;
-    }
-}
-
-TEST(GradientDefinition, TintScalesStopColour)
-{
-    const SetColorByValueData rgb{0, 200, 100, 0, 0, 0, 0, 0};
-    const struct { SetColorByValueData color; std::uint16_t tinted; double tint; const char* want; } cases[] = {
-        {rgb, 1, 0.5, "100 50 0"},       {rgb, 1, 1.5, "44 150 0"},  // 300 keeps its low byte
-        {rgb, 1, std::nan(""), "0 0 0"}, {rgb, 0, 0.5, "200 100 0"},  // untinted: copied as it is
-        {{1, 0, 0, 0, 0, 0.4, 1, 0}, 1, 0.5, "0.0000 0.2000 0.5000 0.0000"},
-    };
-    for (const auto& c : cases) {
-        GradientColor target{};
-        target.tinted = 7;
-        FilterProbe::AssignGradientColor(GradientColor{c.color, c.tinted, c.tint}, target);
-        const SetColorByValueData t = target.color;  // a copy: the packed fields may be misaligned
-        char text[96];
-        if (t.model == 0)
-            std::snprintf(text, sizeof text, "%u %u %u", t.red, t.green, t.blue);
-        else
-            std::snprintf(text, sizeof text, "%.4f %.4f %.4f %.4f", t.cyan, t.magenta, t.yellow, t.black);
-        EXPECT_STREQ(text, c.want) << c.tint;
-        EXPECT_EQ(target.tinted, 0);
-    }
-}
 
 TEST(GradientDefinition, FullTableReplacesLastSlot)
 {

@@ -13,7 +13,6 @@ public:
     using AAIExportFilter::StringToStandardExportString;
     using AAIExportFilter::TruncateToInt;
     // Arithmetic whose last bit the output keeps.
-    using AAIExportFilter::AssignGradientColor;
     using AAIExportFilter::CalculateFontFactor;
     using AAIExportFilter::ConverRGB_Gray;
     using AAIExportFilter::ConvertCMYK_RGB;
