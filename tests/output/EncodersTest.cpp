@@ -1,4 +1,4 @@
-// Number, string and hex encoders against what the format requires.
+// Number tokens against what the format requires, over more values than any drawing holds.
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -34,43 +34,6 @@ TEST(TruncateToInt, TruncatesTowardZeroAndClamps)
     EXPECT_EQ(FilterProbe::TruncateToInt(1e300), 2147483647);
     EXPECT_EQ(FilterProbe::TruncateToInt(-1e300), -2147483647 - 1);
     EXPECT_EQ(FilterProbe::TruncateToInt(std::nan("")), 0);
-}
-
-TEST(StringEncoders, FontNamesLoseBlanksAndDelimiters)
-{
-    char out[64];
-    EXPECT_EQ(FilterProbe::StringToFontName(out, "Foo Bar-Bold"), 14u);
-    EXPECT_STREQ(out, "/_FooBar-Bold ");
-    FilterProbe::StringToFontName(out, "A(b)/c%d\te[f]");
-    EXPECT_STREQ(out, "/_Abcdef ");
-}
-
-TEST(StringEncoders, EscapesEveryByte)
-{
-    for (int b = 1; b < 256; ++b) {
-        const char in[2] = {static_cast<char>(b), 0};
-        char out[8];
-        const unsigned n = FilterProbe::StringToStandardExportString(out, in);
-        std::string want;
-        if (b == '\\' || b == '(' || b == ')')
-            want = std::string("\\") + static_cast<char>(b);
-        else if (b == 10 || b == 13)
-            want = "\\r";
-        else if (b == 9)
-            want = "\\t";
-        else if (b < 32 || b >= 127) {
-            char oct[8];
-            std::snprintf(oct, sizeof oct, "\\%03o", b);
-            want = oct;
-        } else
-            want = std::string(1, static_cast<char>(b));
-        EXPECT_EQ(std::string(out, n), want) << b;
-    }
-    char out[8];
-    EXPECT_EQ(FilterProbe::StringToStandardExportString(out, "\r\n"), 4u);
-    EXPECT_STREQ(out, "\\r\\r");
-    EXPECT_EQ(FilterProbe::StringToStandardExportString(out, ""), 0u);
-    EXPECT_STREQ(out, "");
 }
 
 TEST(FloatToString, WritesWhatPrintfWrites)

@@ -7,10 +7,8 @@
 
 class FilterProbe : public AAIExportFilter {
 public:
-    // Number and string tokens, checked over more values than any drawing holds.
+    // Number tokens, checked over more values than any drawing holds.
     using AAIExportFilter::FloatToString;
-    using AAIExportFilter::StringToFontName;
-    using AAIExportFilter::StringToStandardExportString;
     using AAIExportFilter::TruncateToInt;
     // Arithmetic whose last bit the output keeps.
     using AAIExportFilter::CalculateFontFactor;
