@@ -59,15 +59,3 @@ TEST(CustomColors, NothingOfAnEarlierExportIsWritten)
     EXPECT_EQ(s.SinceMark(), "0.0000 0.0000 1.0000 Xa\n");
 }
 
-TEST(CustomColors, UnterminatedNamesAreCutTo63Consistently)
-{
-    ExportSession s;
-    const std::string full(64, 'n');
-    s.Record(aiop::kSetColorDef, Def(full, 0, 0, 0, 1));
-    s.Mark();
-    EXPECT_EQ(s.Record(aiop::kSetFillColorByName, Tag(full)), 1);
-    EXPECT_EQ(s.Record(aiop::kSetStrokeColorByName, Tag(std::string(63, 'n'))), 1);
-    const std::string name = "(" + std::string(63, 'n') + ") 0 1 ";
-    EXPECT_EQ(s.SinceMark(),
-              "0.0000 0.0000 0.0000 " + name + "Xx\n0.0000 0.0000 0.0000 " + name + "XX\n");
-}

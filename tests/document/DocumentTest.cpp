@@ -59,22 +59,3 @@ TEST_F(Document, EndWithoutDrawingSectionClosesTheSetupItself)
               std::string::npos);
 }
 
-TEST_F(Document, SecondDrawingSectionMovesTheSetupEnd)
-{
-    ExportSession s(8.5, 11.0);
-    BeginDrawingSectionData section{1.0, 2.0};
-    ASSERT_EQ(s.Record(aiop::kBeginDrawingSection, &section), 1);
-    const std::string file = s.Finish();
-    EXPECT_NE(file.find("%AI5_ArtSize: 72 144 \n"), std::string::npos);
-    EXPECT_NE(file.find("%%EndSetup\n%%EndSetup\n%%PageTrailer"), std::string::npos);
-}
-
-TEST_F(Document, SectionRecordsOnlyFlush)
-{
-    ExportSession s(8.5, 11.0);
-    const std::string before = s.Drawing();
-    EXPECT_EQ(s.Record(aiop::kBeginPatternSection), 1);
-    EXPECT_EQ(s.Record(aiop::kEndPatternSection), 1);
-    EXPECT_EQ(s.Record(aiop::kEndDrawingSection), 1);
-    EXPECT_EQ(s.Drawing(), before);
-}
