@@ -1,14 +1,26 @@
 // Text objects: long runs and failed growth.
+#include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "host/Opcodes.h"
 #include "platform/Platform.h"
-#include "text/TextSupport.h"
+#include "support/ExportSession.h"
 
 namespace plat = aiexport_platform;
 
 namespace {
+
+// A text record for the characters, counted; null stays null.
+int SendText(ExportSession& s, const char* text)
+{
+    _TextData d{const_cast<char*>(text), 0,
+                text != nullptr ? static_cast<std::uint32_t>(std::strlen(text)) : 0};
+    return s.Record(aiop::kText, d);
+}
+
+
 
 struct FaultGuard {
     ~FaultGuard() { plat::ClearFaults(); }
