@@ -20,8 +20,6 @@ int SendText(ExportSession& s, const char* text)
     return s.Record(aiop::kText, d);
 }
 
-
-
 struct FaultGuard {
     ~FaultGuard() { plat::ClearFaults(); }
 };
