@@ -17,15 +17,6 @@ protected:
 
 }  // namespace
 
-TEST_F(Document, MarksPointAtTheLinesTheyName)
-{
-    ExportSession s(8.5, 11.0, false);
-    const std::string body = s.filter.Written();
-    EXPECT_EQ(body.compare(s.filter.commentsEndMark, 14, "%%EndComments\n"), 0);
-    EXPECT_EQ(body.compare(s.filter.prologEndMark, 12, "%%EndProlog\n"), 0);
-    EXPECT_EQ(body.find("%%EndComments"), s.filter.commentsEndMark);
-}
-
 TEST_F(Document, TitleIsOneStringOnOneLineAndCreationDateIsUniversal)
 {
     ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);  // 2023-11-14 22:13:20 UTC
@@ -68,23 +59,3 @@ TEST_F(Document, EndWithoutDrawingSectionClosesTheSetupItself)
               std::string::npos);
 }
 
-TEST_F(Document, SecondDrawingSectionMovesTheSetupEnd)
-{
-    ExportSession s(8.5, 11.0);
-    BeginDrawingSectionData section{1.0, 2.0};
-    ASSERT_EQ(s.Record(aiop::kBeginDrawingSection, &section), 1);
-    const std::string file = s.Finish();
-    EXPECT_NE(file.find("%AI5_ArtSize: 72 144 \n"), std::string::npos);
-    EXPECT_NE(file.find("%%EndSetup\n%%EndSetup\n%%PageTrailer"), std::string::npos);
-}
-
-TEST_F(Document, SectionRecordsOnlyFlush)
-{
-    ExportSession s(8.5, 11.0);
-    const std::string before = s.Drawing();
-    EXPECT_EQ(s.Record(aiop::kBeginPatternSection), 1);
-    EXPECT_EQ(s.Record(aiop::kEndPatternSection), 1);
-    EXPECT_EQ(s.Record(aiop::kEndDrawingSection), 1);
-    EXPECT_EQ(s.filter.bufferLength, 0u);
-    EXPECT_EQ(s.Drawing(), before);
-}

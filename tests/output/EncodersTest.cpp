@@ -1,4 +1,4 @@
-// Number, string and hex encoders against what the format requires.
+// Number tokens against what the format requires, over more values than any drawing holds.
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -26,15 +26,6 @@ TEST(FloatToString, NeverWritesNanOrInf)
     EXPECT_EQ(Float(-HUGE_VAL), "0.0000 ");
 }
 
-TEST(IntegerToString, WritesDecimalAndBlank)
-{
-    char out[kMaxIntegerToken + 1];
-    EXPECT_EQ(FilterProbe::IntegerToString(out, -5), 3u);
-    EXPECT_STREQ(out, "-5 ");
-    EXPECT_EQ(FilterProbe::IntegerToString(out, -2147483647 - 1), 12u);
-    EXPECT_STREQ(out, "-2147483648 ");
-}
-
 TEST(TruncateToInt, TruncatesTowardZeroAndClamps)
 {
     EXPECT_EQ(FilterProbe::TruncateToInt(-0.5), 0);
@@ -43,59 +34,6 @@ TEST(TruncateToInt, TruncatesTowardZeroAndClamps)
     EXPECT_EQ(FilterProbe::TruncateToInt(1e300), 2147483647);
     EXPECT_EQ(FilterProbe::TruncateToInt(-1e300), -2147483647 - 1);
     EXPECT_EQ(FilterProbe::TruncateToInt(std::nan("")), 0);
-}
-
-TEST(StringEncoders, NamesAreEscapedOnlyWhenTheyWouldBreakTheString)
-{
-    const struct {
-        const char* in;
-        const char* out;
-    } cases[] = {{"Layer (1)", "(Layer (1)) "}, {"Red :-)", "(Red :-\\)) "},
-                 {"Dots (v2", "(Dots \\(v2) "},  {")(", "(\\)\\() "},
-                 {"E:\\a", "(E:\\\\a) "},      {"new\nline", "(new\\rline) "},
-                 {"", "() "}};
-    for (const auto& c : cases) {
-        char out[64];
-        EXPECT_EQ(FilterProbe::StringToPSString(out, c.in), std::strlen(c.out)) << c.in;
-        EXPECT_STREQ(out, c.out) << c.in;
-    }
-}
-
-TEST(StringEncoders, FontNamesLoseBlanksAndDelimiters)
-{
-    char out[64];
-    EXPECT_EQ(FilterProbe::StringToFontName(out, "Foo Bar-Bold"), 14u);
-    EXPECT_STREQ(out, "/_FooBar-Bold ");
-    FilterProbe::StringToFontName(out, "A(b)/c%d\te[f]");
-    EXPECT_STREQ(out, "/_Abcdef ");
-}
-
-TEST(StringEncoders, EscapesEveryByte)
-{
-    for (int b = 1; b < 256; ++b) {
-        const char in[2] = {static_cast<char>(b), 0};
-        char out[8];
-        const unsigned n = FilterProbe::StringToStandardExportString(out, in);
-        std::string want;
-        if (b == '\\' || b == '(' || b == ')')
-            want = std::string("\\") + static_cast<char>(b);
-        else if (b == 10 || b == 13)
-            want = "\\r";
-        else if (b == 9)
-            want = "\\t";
-        else if (b < 32 || b >= 127) {
-            char oct[8];
-            std::snprintf(oct, sizeof oct, "\\%03o", b);
-            want = oct;
-        } else
-            want = std::string(1, static_cast<char>(b));
-        EXPECT_EQ(std::string(out, n), want) << b;
-    }
-    char out[8];
-    EXPECT_EQ(FilterProbe::StringToStandardExportString(out, "\r\n"), 4u);
-    EXPECT_STREQ(out, "\\r\\r");
-    EXPECT_EQ(FilterProbe::StringToStandardExportString(out, ""), 0u);
-    EXPECT_STREQ(out, "");
 }
 
 TEST(FloatToString, WritesWhatPrintfWrites)
@@ -142,28 +80,3 @@ TEST(FloatToString, WritesWhatPrintfWrites)
     EXPECT_GT(checked, 8L * rounds);
 }
 
-TEST(HexEncoder, MatchesTheLineRuleForAnyRowAndLength)
-{
-    std::mt19937 random(99);
-    for (int trial = 0; trial < 2000; ++trial) {
-        const int count = static_cast<int>(random() % 100);
-        const int row = static_cast<int>(random() % 50);
-        std::vector<unsigned char> bytes(static_cast<std::size_t>(count) + 1);
-        for (auto& b : bytes)
-            b = static_cast<unsigned char>(random());
-        std::string want;
-        for (int i = 0; i < count; ++i) {
-            const long long k = static_cast<long long>(row) * count + i;
-            char pair[3];
-            std::snprintf(pair, sizeof pair, "%02X", bytes[static_cast<std::size_t>(i)]);
-            if (k % 30 == 0)
-                want += '%';
-            want += pair;
-            if (k % 30 == 29)
-                want += '\n';
-        }
-        std::vector<char> out(static_cast<std::size_t>(count) * 3 + 8);
-        const unsigned n = FilterProbe::HexToPSCommentHexString(out.data(), bytes.data(), count, row);
-        ASSERT_EQ(std::string(out.data(), n), want) << count << " " << row;
-    }
-}

@@ -26,24 +26,6 @@ double Bezier(double p0, double p1, double p2, double p3, double t)
 
 }  // namespace
 
-TEST(PathBounds, InvalidBoxStillWidensAndPointsArePercentages)
-{
-    PathBounds box;
-    EXPECT_FALSE(box.valid);
-    box.Start(2, 3);
-    box.ExtendLine(-1, 5);
-    EXPECT_TRUE(box.minX == -1 && box.maxX == 2 && box.minY == 3 && box.maxY == 5 && box.valid);
-    box.Invalidate();
-    box.ExtendLine(10, 0);  // widens the old values, stays invalid
-    EXPECT_TRUE(box.minX == -1 && box.maxX == 10 && box.minY == 0 && !box.valid);
-
-    double x = 50, y = 50;
-    EXPECT_EQ(box.PointAt(x, y), 1);
-    EXPECT_TRUE(x == 4.5 && y == 2.5);  // percentages of the box
-}
-
-// The box of random segments holds every sampled point, and each of its
-// edges is touched by the curve: exact, so never the control-point hull.
 TEST(PathBounds, CurveBoxIsTightOverRandomSegments)
 {
     std::mt19937_64 random(20240611);

@@ -1,14 +1,9 @@
-// Hosts that break the rules: records out of order, garbage payloads, open-ended names, non-finite numbers.
-#include <algorithm>
+// Hosts that break the rules: records out of order, open-ended names, non-finite numbers.
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <limits>
-#include <malloc.h>
-#include <memory>
-#include <random>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -26,85 +21,6 @@ using reliability::PayloadShape;
 namespace {
 
 const char kEarlier[] = "the user's earlier drawing\n";
-
-// Sends catalog records with payloads laid out as a host lays them out, the
-// bytes from a filler; every block is exactly its size, so a read past a
-// payload, a name or a row is caught by the address sanitizer.
-class RawHost {
-public:
-    explicit RawHost(AHostExportFilter& filter) : f(filter) {}
-
-    template <class Fill>
-    int Send(const reliability::RecordShape& record, Fill&& fill)
-    {
-        std::vector<unsigned char> block;
-        std::vector<unsigned char> text;
-        std::vector<unsigned char> rows;
-        void* payload = nullptr;
-        switch (record.shape) {
-        case PayloadShape::kIgnored:
-            block.assign(reliability::kIgnoredPayloadSize, 0);
-            payload = block.data();
-            break;
-        case PayloadShape::kFixed:
-            block.resize(record.size);
-            fill(block.data(), block.size());
-            reliability::BreakNonFiniteWords(block.data(), block.size());
-            payload = block.data();
-            break;
-        case PayloadShape::kCString:
-        case PayloadShape::kText: {
-            text.resize(300);
-            fill(text.data(), text.size() - 1);
-            reliability::BreakNonFiniteWords(text.data(), text.size() - 1);
-            text.back() = '\0';  // the host's terminator
-            if (record.shape == PayloadShape::kCString) {
-                payload = text.data();
-                break;
-            }
-            block.resize(sizeof(_TextData));
-            fill(block.data(), block.size());
-            _TextData t;
-            std::memcpy(&t, block.data(), sizeof t);
-            t.text = reinterpret_cast<char*>(text.data());
-            std::memcpy(block.data(), &t, sizeof t);
-            payload = block.data();
-            break;
-        }
-        case PayloadShape::kBitmap: {
-            BitmapData b;
-            block.resize(sizeof b);
-            fill(block.data(), block.size());
-            std::memcpy(&b, block.data(), sizeof b);
-            const auto span = static_cast<std::int16_t>(
-                static_cast<std::uint16_t>(b.lastRow - b.firstRow + 1));
-            std::size_t count = static_cast<std::size_t>(span < 0 ? -span : span);
-            const std::size_t perRow = bytesPerRow > 0 ? static_cast<std::size_t>(bytesPerRow) : 0;
-            if (count * perRow > (1u << 20)) {  // what a host could hold; one row will do
-                b.lastRow = b.firstRow;
-                count = 1;
-            }
-            rows.resize(count * perRow);
-            if (!rows.empty())
-                fill(rows.data(), rows.size());
-            b.rowData = rows.data();
-            std::memcpy(block.data(), &b, sizeof b);
-            payload = block.data();
-            break;
-        }
-        }
-        if (record.opcode == aiop::kBeginBitmap) {
-            BeginBitmapData b;
-            std::memcpy(&b, payload, sizeof b);
-            bytesPerRow = b.colorModel == 2 ? 8 : b.bytesPerRow;
-        }
-        return f.writeData(record.opcode, payload);
-    }
-
-private:
-    AHostExportFilter& f;
-    std::int16_t bytesPerRow = 0;  // of the image the filter last began
-};
 
 class HostileHost : public ::testing::Test {
 protected:
@@ -172,49 +88,7 @@ protected:
     std::string earlier = kEarlier;
 };
 
-const unsigned short kClosers[] = {
-    aiop::kEndGroup, aiop::kEndComposite, aiop::kEndPattern, aiop::kEndPath, aiop::kEndText,
-    aiop::kEndSimpleText, aiop::kEndGuide, aiop::kEndGradient, aiop::kEndMask, aiop::kEndBitmap,
-    aiop::kEndClipRgn, aiop::kEndLayer, aiop::kEndPatternSection, aiop::kEndDrawingSection,
-    aiop::kEndPreviewSection};
-const unsigned short kOpeners[] = {
-    aiop::kBeginGroup, aiop::kBeginComposite, aiop::kBeginPattern, aiop::kBeginPath,
-    aiop::kBeginText, aiop::kBeginSimpleText, aiop::kBeginGuide, aiop::kBeginGradient,
-    aiop::kBeginMask, aiop::kBeginClipRgn, aiop::kBeginPatternSection};
-
 }  // namespace
-
-TEST_F(HostileHost, RecordsOutOfTheirBracketsAndOutOfOrder)
-{
-    // Where in the export the stray records arrive: before the picture, in
-    // its definitions, in its drawing.
-    for (int stage = 0; stage < 3; ++stage) {
-        for (bool closers : {true, false}) {
-            const std::string what = "stage " + std::to_string(stage) +
-                                     (closers ? ", closing records" : ", opening records");
-            AAIExportFilter f;
-            ASSERT_EQ(Export(f), 1);
-            if (stage >= 1)
-                Picture(f);
-            if (stage >= 2)
-                Section(f);
-            if (closers) {
-                for (unsigned short op : kClosers)
-                    f.writeData(op, nullptr);
-            } else {
-                for (unsigned short op : kOpeners)
-                    f.writeData(op, nullptr);
-            }
-            Square(f);
-            if (stage < 1)
-                Picture(f);
-            if (stage < 2)
-                Section(f);
-            Square(f);
-            End(f, what);
-        }
-    }
-}
 
 TEST_F(HostileHost, PicturesWithoutTheirOpeningRecords)
 {
@@ -263,82 +137,6 @@ TEST_F(HostileHost, PicturesWithoutTheirOpeningRecords)
         EXPECT_EQ(f.writeData(aiop::kEndPicture, nullptr), 0);
         EXPECT_EQ(ReadFile(target), earlier);
         EXPECT_EQ(tmp.Listing(), "");
-    }
-}
-
-TEST_F(HostileHost, ThousandExportsWithOneFilterHoldNoMoreFilesOrMemory)
-{
-    // Memory-backed when there is such a place: each export syncs its file.
-    if (::access("/dev/shm", W_OK) == 0)
-        ::setenv("TMPDIR", "/dev/shm", 1);
-    TempDir fast;
-    TempDir fastTmp;
-    ::setenv("TMPDIR", fastTmp.path.c_str(), 1);
-    std::string path = fast.File("drawing.ai");
-    AAIExportFilter f;
-    auto one = [&] {
-        ASSERT_EQ(f.exportFile(path.data()), 1);
-        reliability::EveryRecord drawing(f, files.File("linked.tif"));
-        drawing.Send();
-        ASSERT_TRUE(drawing.failed.empty()) << drawing.failed.front();
-        ASSERT_EQ(f.writeData(aiop::kEndPicture, nullptr), 1);
-    };
-    for (int i = 0; i < 10; ++i)  // the buffer and text block reach their sizes
-        one();
-    const std::string first = ReadFile(path);
-    const int descriptors = OpenDescriptors();
-    const std::size_t heap = ::mallinfo2().uordblks;
-    for (int i = 0; i < 1000 && !HasFatalFailure(); ++i)
-        one();
-    EXPECT_EQ(ReadFile(path), first);
-    EXPECT_EQ(OpenDescriptors(), descriptors);
-    EXPECT_EQ(fastTmp.Listing(), "");
-    EXPECT_EQ(fast.Listing(), "drawing.ai\n");
-#if !defined(__SANITIZE_ADDRESS__)
-    // The sanitizer's allocator keeps no such count; there the leak check stands in.
-    EXPECT_LE(::mallinfo2().uordblks, heap + 64 * 1024);
-#else
-    (void)heap;
-#endif
-}
-
-TEST_F(HostileHost, PayloadsOfAllOnesOrRandomBytesInEveryContext)
-{
-    std::mt19937 random(20240);
-    auto ones = [](unsigned char* p, std::size_t n) { std::memset(p, 0xFF, n); };
-    auto noise = [&](unsigned char* p, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i)
-            p[i] = static_cast<unsigned char>(random());
-    };
-    for (int round = 0; round < 101; ++round) {
-        const std::string what = round == 0 ? "all ones" : "random round " + std::to_string(round);
-        AAIExportFilter f;
-        RawHost host(f);
-        ASSERT_EQ(Export(f), 1);
-        // Before the picture, in its definitions and in its drawing; record
-        // 17 is left to the end, record 16 and 2052 are sent sound as well.
-        for (int stage = 0; stage < 3; ++stage) {
-            for (const auto& record : reliability::Catalog()) {
-                if (record.opcode == aiop::kEndPicture)
-                    continue;
-                // A gradient defined with fewer than two stops fails the end
-                // of the picture; odd rounds leave gradients out, so that
-                // their documents are finished and checked too.
-                if (record.opcode == aiop::kSetGradientDef && round % 2 == 1)
-                    continue;
-                if (round == 0)
-                    host.Send(record, ones);
-                else
-                    host.Send(record, noise);
-            }
-            if (stage == 0)
-                Picture(f);
-            if (stage == 1)
-                Section(f);
-        }
-        End(f, what);
-        if (HasFailure())
-            return;
     }
 }
 
@@ -427,27 +225,23 @@ TEST_F(HostileHost, NumbersThatAreNotFiniteNeverReachTheFile)
     for (double v : kValues) {
         const std::string what = "value " + std::to_string(v);
         AAIExportFilter f;
-        RawHost host(f);
         ASSERT_EQ(Export(f), 1);
         // Every double of every record is v; the rest of each payload is
         // zero, so names are empty and models are RGB.
-        auto withValue = [&](const reliability::RecordShape& record) {
-            return [&record, v](unsigned char* p, std::size_t n) {
-                std::memset(p, 0, n);
-                if (n != record.size)
-                    return;  // text or rows: zeros do
-                for (std::size_t at : record.reals)
-                    std::memcpy(p + at, &v, sizeof v);
-            };
+        auto send = [&](const reliability::RecordShape& record) {
+            std::vector<unsigned char> block(record.size, 0);
+            for (std::size_t at : record.reals)
+                std::memcpy(block.data() + at, &v, sizeof v);
+            f.writeData(record.opcode, block.data());
         };
         for (int stage = 1; stage < 3; ++stage) {
             for (const auto& record : reliability::Catalog()) {
-                if (record.reals.empty())
+                if (record.reals.empty() || record.shape != PayloadShape::kFixed)
                     continue;
                 if (record.opcode == aiop::kMoveTo || record.opcode == aiop::kLineTo ||
                     record.opcode == aiop::kCurveTo)
                     f.writeData(aiop::kBeginPath, nullptr);
-                host.Send(record, withValue(record));
+                send(record);
                 if (record.opcode == aiop::kMoveTo || record.opcode == aiop::kLineTo)
                     continue;  // the path goes on to its curve
                 if (record.opcode == aiop::kCurveTo)
@@ -472,18 +266,3 @@ TEST_F(HostileHost, NumbersThatAreNotFiniteNeverReachTheFile)
     }
 }
 
-TEST(DocumentCheck, FlagsWhatTheFuzzersMustNeverSee)
-{
-    const std::string head = "%!PS-Adobe-3.0\n";
-    const std::string tail = "%%EOF\n";
-    EXPECT_EQ(reliability::DocumentFault(head + "1.0000 info nanny /_inf (x)Tj\n" + tail), "");
-    for (const char* body : {"nan ", "-nan ", "inf ", "-inf\n", "[1 NaN]", "Infinity ", "+inf/"})
-        EXPECT_NE(reliability::DocumentFault(head + body + tail), "") << body;
-    EXPECT_NE(reliability::DocumentFault(head + tail.substr(0, 5)), "");  // no line feed
-    EXPECT_NE(reliability::DocumentFault("%!PS-Adobe-2.0\n" + tail), "");
-    EXPECT_NE(reliability::DocumentFault(""), "");
-
-    unsigned char text[] = "a NaN, an Inf and infinity";
-    reliability::BreakNonFiniteWords(text, sizeof text - 1);
-    EXPECT_STREQ(reinterpret_cast<char*>(text), "a Na_, an In_ and in_inity");
-}

@@ -1,76 +1,7 @@
-// Test support: private directories and whole exports.
+// Test support: whole exports driven through writeData.
 #include "support/ExportSession.h"
 
-#include <algorithm>
-#include <cstdlib>
-#include <dirent.h>
-#include <fstream>
-#include <ftw.h>
-#include <sstream>
-#include <stdexcept>
-#include <vector>
-
 #include "host/Opcodes.h"
-
-TempDir::TempDir()
-{
-    const char* base = std::getenv("TMPDIR");
-    std::string templ = std::string(base != nullptr && *base ? base : "/tmp") + "/aiexport-test.XXXXXX";
-    if (::mkdtemp(templ.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    path = templ;
-}
-
-TempDir::~TempDir()
-{
-    ::nftw(
-        path.c_str(),
-        [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); }, 16,
-        FTW_DEPTH | FTW_PHYS);
-}
-
-std::string TempDir::Listing() const
-{
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(path.c_str())) {
-        while (dirent* e = ::readdir(d)) {
-            const std::string n = e->d_name;
-            if (n != "." && n != "..")
-                names.push_back(n);
-        }
-        ::closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    std::string out;
-    for (const auto& n : names)
-        out += n + "\n";
-    return out;
-}
-
-int OpenDescriptors()
-{
-    int count = 0;
-    if (DIR* d = ::opendir("/proc/self/fd")) {
-        while (::readdir(d) != nullptr)
-            ++count;
-        ::closedir(d);
-    }
-    return count;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
 
 ExportSession::ExportSession(double width, double height, bool drawingSection)
     : target(dir.File("drawing.ai"))
@@ -96,6 +27,26 @@ std::string ExportSession::Finish()
 {
     finishResult = filter.writeData(aiop::kEndPicture, nullptr);
     return finishResult == 1 ? ReadFile(target) : std::string();
+}
+
+int ExportSession::NextPicture()
+{
+    Finish();
+    filter.exportFile(target.data());
+    BeginPictureData picture{0, 0.0, 0.0, 8.5, 11.0};
+    return filter.writeData(aiop::kBeginPicture, &picture);
+}
+
+int Box(ExportSession& s, double x0, double y0, double x1, double y1)
+{
+    constexpr double kPoint = 1 / 72.0;  // host units per point
+    s.Record(aiop::kBeginPath);
+    s.Record(aiop::kMoveTo, MoveToData{x0 * kPoint, y0 * kPoint});
+    s.Record(aiop::kLineTo, LineToData{x1 * kPoint, y0 * kPoint});
+    s.Record(aiop::kLineTo, LineToData{x1 * kPoint, y1 * kPoint});
+    s.Record(aiop::kLineTo, LineToData{x0 * kPoint, y1 * kPoint});
+    s.Record(aiop::kClosePath);
+    return s.Record(aiop::kEndPath);
 }
 
 std::string Between(const std::string& text, const std::string& from, const std::string& to)

@@ -6,26 +6,7 @@
 #include <type_traits>
 
 #include "support/FilterProbe.h"
-
-// A directory of its own, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string File(const std::string& name) const { return path + "/" + name; }
-    // Names of the entries, sorted; for checks that nothing was left behind.
-    std::string Listing() const;
-
-    std::string path;
-};
-
-// Descriptors this process holds open, for checks that nothing leaks.
-int OpenDescriptors();
-
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& text);
+#include "support/Files.h"
 
 class ExportSession {
 public:
@@ -48,6 +29,11 @@ public:
     std::string Drawing();
     // Sends record 17; returns the finished file, or "" when the record failed.
     std::string Finish();
+    // Finishes this picture and begins another on the same filter and target.
+    int NextPicture();
+    // What was written after Mark(), body and buffer together.
+    void Mark() { filter.Mark(); }
+    std::string SinceMark() { return filter.SinceMark(); }
 
     TempDir dir;
     std::string target;
@@ -57,3 +43,11 @@ public:
 
 // A document line by line, from its first line through its last.
 std::string Between(const std::string& text, const std::string& from, const std::string& to);
+
+inline SetColorByValueData Rgb(unsigned short r, unsigned short g, unsigned short b)
+{
+    return SetColorByValueData{0, r, g, b, 0.0, 0.0, 0.0, 0.0};
+}
+
+// A closed rectangle with corners in points, painted from the state; EndPath's result.
+int Box(ExportSession& s, double x0, double y0, double x1, double y1);

@@ -1,4 +1,4 @@
-// Test access to the filter's protected operations and state.
+// Test access to what no output shows: pure helpers of the filter, and the text written so far.
 #pragma once
 
 #include <string>
@@ -7,76 +7,15 @@
 
 class FilterProbe : public AAIExportFilter {
 public:
-    using AAIExportFilter::Append;
-    using AAIExportFilter::AppendFloat;
-    using AAIExportFilter::AssignGradientColor;
-    using AAIExportFilter::Bitmap;
+    // Number tokens, checked over more values than any drawing holds.
+    using AAIExportFilter::FloatToString;
+    using AAIExportFilter::TruncateToInt;
+    // Arithmetic whose last bit the output keeps.
     using AAIExportFilter::CalculateFontFactor;
-    using AAIExportFilter::CommitTarget;
     using AAIExportFilter::ConverRGB_Gray;
     using AAIExportFilter::ConvertCMYK_RGB;
     using AAIExportFilter::ConvertRGB_CMYK;
-    using AAIExportFilter::CopyTempToExport;
-    using AAIExportFilter::EndBitmap;
-    using AAIExportFilter::EndGradient;
-    using AAIExportFilter::ExpendBufferSize;
-    using AAIExportFilter::ExportSetCMYKColor;
-    using AAIExportFilter::ExportSetRGBColor;
-    using AAIExportFilter::FloatToString;
-    using AAIExportFilter::FreeGradientStops;
-    using AAIExportFilter::GetBitmapInformation;
-    using AAIExportFilter::GetPaintFromGSatate;
-    using AAIExportFilter::HexToPSCommentHexString;
-    using AAIExportFilter::IntegerToString;
-    using AAIExportFilter::IsGradientNameDefined;
-    using AAIExportFilter::IsPatternNameDefined;
     using AAIExportFilter::LookUpPostScriptName;
-    using AAIExportFilter::OpenTargetSibling;
-    using AAIExportFilter::PaintGradient;
-    using AAIExportFilter::SetGradient2;
-    using AAIExportFilter::SetGradientDef;
-    using AAIExportFilter::SetGradientRGN;
-    using AAIExportFilter::SetPatternDef;
-    using AAIExportFilter::SetPatternSections;
-    using AAIExportFilter::StringToFontName;
-    using AAIExportFilter::StringToPSString;
-    using AAIExportFilter::StringToStandardExportString;
-    using AAIExportFilter::TruncateToInt;
-    using AAIExportFilter::WriteBufferToExportFile;
-    using AAIExportFilter::buffer;
-    using AAIExportFilter::compositeDepth;
-    using AAIExportFilter::currentDefinitionIndex;
-    using AAIExportFilter::currentGradientIndex;
-    using AAIExportFilter::currentPoint;
-    using AAIExportFilter::fileName;
-    using AAIExportFilter::fillTypeChanged;
-    using AAIExportFilter::gradientTable;
-    using AAIExportFilter::graphicsState;
-    using AAIExportFilter::guideEnd;
-    using AAIExportFilter::guideStart;
-    using AAIExportFilter::inGuide;
-    using AAIExportFilter::inPatternDefinition;
-    using AAIExportFilter::layerCapacity;
-    using AAIExportFilter::layerCount;
-    using AAIExportFilter::layerDefinitions;
-    using AAIExportFilter::openLayers;
-    using AAIExportFilter::pathBounds;
-    using AAIExportFilter::pathClosed;
-    using AAIExportFilter::pathOpen;
-    using AAIExportFilter::patternFillWritten;
-    using AAIExportFilter::patternTable;
-    using AAIExportFilter::patternTileFirstPath;
-    using AAIExportFilter::regionBounds;
-    using AAIExportFilter::setupClosed;
-    using AAIExportFilter::tempFile;
-    using AAIExportFilter::textStarted;
-    using AAIExportFilter::textState;
-    using AAIExportFilter::textWorkCapacity;
-    using AAIExportFilter::bufferLength;
-    using AAIExportFilter::bufferSize;
-    using AAIExportFilter::commentsEndMark;
-    using AAIExportFilter::prologEndMark;
-    using AAIExportFilter::AppendRealsLine;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();

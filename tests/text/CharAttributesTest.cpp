@@ -1,28 +1,9 @@
-// Character attributes: names read within their arrays, and the font factor's bounds.
+// The font factor: each bound belongs to the larger sizes.
 #include <cmath>
-#include <string>
 
 #include <gtest/gtest.h>
 
-#include "text/TextSupport.h"
-
-TEST(CharAttr, UnterminatedNamesAreReadToTheArrayEndAndCompareWhole)
-{
-    const std::string face(64, 'F');
-    ExportSession s;
-    s.Record(aiop::kBeginText);
-    s.filter.Mark();
-    s.Record(aiop::kSetCharAttr, CharAttr(face, std::string(64, 's')));
-    const std::string tf = " 17.6327 13.2245 -4.4082 Tf\n";
-    const std::string first = "/_" + face + "-" + std::string(64, 's') + tf;
-    EXPECT_EQ(s.filter.SinceMark().substr(0, first.size()), first);
-    SendText(s, "A");
-    s.filter.Mark();
-    // The same names again write nothing; one byte less is another font.
-    s.Record(aiop::kSetCharAttr, CharAttr(face, std::string(64, 's')));
-    s.Record(aiop::kSetCharAttr, CharAttr(face, std::string(63, 's')));
-    EXPECT_EQ(s.filter.SinceMark(), "(A) Tx 1 15 Tk\n/_" + face + "-" + std::string(63, 's') + tf);
-}
+#include "support/FilterProbe.h"
 
 TEST(CalculateFontFactor, EachBoundBelongsToTheLargerSizes)
 {

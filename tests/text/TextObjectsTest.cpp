@@ -1,16 +1,24 @@
-// Text objects: the bracket, the text path block, render modes and the run rule.
-#include <functional>
+// Text objects: long runs and failed growth.
+#include <cstring>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "host/Opcodes.h"
 #include "platform/Platform.h"
-#include "text/TextSupport.h"
+#include "support/ExportSession.h"
 
 namespace plat = aiexport_platform;
 
 namespace {
+
+// A text record for the characters, counted; null stays null.
+int SendText(ExportSession& s, const char* text)
+{
+    _TextData d{const_cast<char*>(text), 0,
+                text != nullptr ? static_cast<std::uint32_t>(std::strlen(text)) : 0};
+    return s.Record(aiop::kText, d);
+}
 
 struct FaultGuard {
     ~FaultGuard() { plat::ClearFaults(); }
@@ -18,137 +26,22 @@ struct FaultGuard {
 
 }  // namespace
 
-TEST(TextObject, RunsBreakBeforeTheFirstChangedValueOnly)
-{
-    using Step = std::function<void(ExportSession&)>;
-    auto charAttr = [](std::function<void(SetCharAttrData&)> change) {
-        return [change](ExportSession& s) {
-            SetCharAttrData d = CharAttr();
-            change(d);
-            s.Record(aiop::kSetCharAttr, d);
-        };
-    };
-    auto textAttr = [](std::function<void(SetTextAttrData&)> change) {
-        return [change](ExportSession& s) {
-            SetTextAttrData d = TextAttr();
-            change(d);
-            s.Record(aiop::kSetTextAttr, d);
-        };
-    };
-    static const SetColorByValueData red{0, 255, 0, 0, 0, 0, 0, 0};
-    const std::string a = "(A) Tx 1 15 Tk\n";
-    const std::string b = "(B) Tx 1 15 Tk\n";
-    const std::string joined = "(AB) Tx 1 15 Tk\n";
-    struct Case {
-        const char* what;
-        Step step;
-        std::string written;
-    };
-    const std::vector<Case> cases = {
-        {"nothing", [](ExportSession&) {}, joined},
-        {"same attributes",
-         [](ExportSession& s) {
-             s.Record(aiop::kSetCharAttr, CharAttr());
-             s.Record(aiop::kSetTextAttr, TextAttr());
-             s.Record(aiop::kSetTextTracking, 0.0);
-             s.Record(aiop::kSetTextScale, SetTextScaleData{1.0, 1.0});
-             s.Record(aiop::kSetTextVerOffset, 0.0);
-             s.Record(aiop::kSetTextMatrix, UnitMatrix());
-         },
-         joined},
-        {"two values in one gap",
-         charAttr([](SetCharAttrData& d) {
-             d.charSpacing = 0.05;
-             d.wordSpacing = 0.05;
-             d.horizontalScale = 0.8;
-         }),
-         a + "5.0000 5.0000 5.0000 TC\n105.0000 105.0000 105.0000 TW\n0 Tc\n0 Tw\n"
-             "80.0000 100 Tz\n" + b},
-        {"attributeWordA", charAttr([](SetCharAttrData& d) { d.attributeWordA = 1; }), a + b},
-        {"attributeWordB", charAttr([](SetCharAttrData& d) { d.attributeWordB = 1; }), a + b},
-        {"attributeValueC", charAttr([](SetCharAttrData& d) { d.attributeValueC = 1; }), a + b},
-        {"attributeValueD", charAttr([](SetCharAttrData& d) { d.attributeValueD = 2; }), a + b},
-        {"alignment", textAttr([](SetTextAttrData& d) { d.alignment = 2; }), a + "2 Ta\n" + b},
-        {"paragraphWordB", textAttr([](SetTextAttrData& d) { d.paragraphWordB = 1; }), a + b},
-        {"paragraphWordC", textAttr([](SetTextAttrData& d) { d.paragraphWordC = 1; }), a + b},
-        {"paragraphWordD", textAttr([](SetTextAttrData& d) { d.paragraphWordD = 1; }), a + b},
-        {"paragraphWordE", textAttr([](SetTextAttrData& d) { d.paragraphWordE = 1; }),
-         a + "24.0000 0.0000 Tl\n" + b},
-        {"leading", textAttr([](SetTextAttrData& d) { d.paragraphLeading = 6; }),
-         a + "24.0000 6.0000 Tl\n" + b},
-        {"vertical offset", [](ExportSession& s) { s.Record(aiop::kSetTextVerOffset, 0.5); },
-         a + b},
-        {"matrix", [](ExportSession& s) { s.Record(aiop::kSetTextMatrix, UnitMatrix(0, 1)); },
-         a + "1.0000 0.0000 0.0000 1.0000 0.0000 72.0000 0 Tp\n0 Tv\nTP\n0 Tr\n" + b},
-        {"a string after the written run joins the next",
-         [](ExportSession& s) {
-             s.Record(aiop::kSetTextTracking, 50.0);
-             SendText(s, "C");
-         },
-         a + "50.0000 Tt\n(CB) Tx 1 15 Tk\n"},
-        // Colours belong to the runs after them: the run before is written first.
-        {"fill colour", [](ExportSession& s) { s.Record(aiop::kSetFillColorByValue, red); },
-         a + "1.0000 0.0000 0.0000 Xa\n" + b},
-        {"stroke colour", [](ExportSession& s) { s.Record(aiop::kSetStrokeColorByValue, red); },
-         a + "1.0000 0.0000 0.0000 XA\n" + b},
-        {"colour by name",
-         [](ExportSession& s) { s.Record(aiop::kSetFillColorByName, NAME_TAG{0, "Red"}); },
-         a + "1.0000 0.0000 0.0000 Xa\n" + b},
-        {"fill type",
-         [](ExportSession& s) {
-             s.Record(aiop::kSetFillType, static_cast<unsigned short>(5));
-             s.Record(aiop::kSetFillTypeName, SetFillTypeNameData{1, 0, "Red"});
-         },
-         a + "1.0000 0.0000 0.0000 Xa\n" + b},
-        {"records without output",
-         [](ExportSession& s) {
-             for (unsigned short op : {aiop::kGlyph, aiop::kSetArcTextAttr, aiop::kSetText,
-                                       aiop::kSetGlyphMatrix, aiop::kSetLineRun,
-                                       aiop::kSetLineRunMatrix, aiop::kSetDirRun,
-                                       aiop::kSetJustRun, aiop::kSetKernRun, aiop::kSetParaRun,
-                                       aiop::kSetFontRun})
-                 ASSERT_EQ(s.Record(op), 1) << op;
-         },
-         joined},
-    };
-    for (const Case& c : cases) {
-        ExportSession s(8.5, 11.0, false);
-        s.Record(aiop::kSetColorDef, SetColorDefData{0, "Red", red, 0});
-        s.Record(aiop::kBeginDrawingSection, BeginDrawingSectionData{8.5, 11.0});
-        s.Record(aiop::kBeginText);
-        s.filter.Mark();
-        SendText(s, "A");
-        c.step(s);
-        SendText(s, "B");
-        ASSERT_EQ(s.Record(aiop::kEndText), 1) << c.what;
-        EXPECT_EQ(s.filter.SinceMark(), c.written + "TO\n") << c.what;
-    }
-}
-
 TEST(TextObject, LongTextIsWrittenWhole)
 {
-    // Every byte value, so the escaped run is up to four times the text.
-    std::string text;
-    while (text.size() < 40000)
-        for (int c = 1; c < 256; ++c)
-            text += static_cast<char>(c);
-    std::string escaped(4 * text.size() + 1, '\0');
-    escaped.resize(FilterProbe::StringToStandardExportString(escaped.data(), text.c_str()));
-
+    // Bytes that each escape to four, the most a run can grow.
+    const std::string text(40000, '\x01');
+    std::string escaped;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        escaped += "\\001";
     // One record, and the same text in many small appends.
     for (std::size_t piece : {text.size(), std::size_t{37}}) {
         ExportSession s;
         s.Record(aiop::kBeginText);
-        s.filter.Mark();
-        for (std::size_t at = 0; at < text.size(); at += piece) {
-            const std::string part = text.substr(at, piece);
-            ASSERT_EQ(SendText(s, part.c_str()), 1);
-        }
-        EXPECT_EQ(s.filter.textState.pendingLength, text.size());
-        EXPECT_GT(s.filter.textState.pendingCapacity, text.size());
-        EXPECT_GE(s.filter.textWorkCapacity, 4 * text.size() + 1);
+        s.Mark();
+        for (std::size_t at = 0; at < text.size(); at += piece)
+            ASSERT_EQ(SendText(s, text.substr(at, piece).c_str()), 1);
         ASSERT_EQ(s.Record(aiop::kEndText), 1);
-        EXPECT_EQ(s.filter.SinceMark(), "(" + escaped + ") Tx 1 15 Tk\nTO\n") << piece;
+        EXPECT_EQ(s.SinceMark(), "(" + escaped + ") Tx 1 15 Tk\nTO\n") << piece;
     }
 }
 
@@ -160,7 +53,7 @@ TEST(TextObject, FailedGrowthOrNullCharactersKeepTheCollectedText)
     for (long nth : {0, 1, 2}) {
         ExportSession s;
         s.Record(aiop::kBeginText);
-        s.filter.Mark();
+        s.Mark();
         ASSERT_EQ(SendText(s, "abc"), 1);
         plat::SetFault(plat::kFaultAllocate, nth);
         EXPECT_EQ(SendText(s, nth == 0 ? nullptr : longer.c_str()), 0) << nth;
@@ -168,24 +61,7 @@ TEST(TextObject, FailedGrowthOrNullCharactersKeepTheCollectedText)
         EXPECT_EQ(s.Record(aiop::kText, nullptr), 0);
         EXPECT_EQ(s.Record(aiop::kAppendText, nullptr), 0);
         EXPECT_EQ(s.Record(aiop::kEndText), 1);
-        EXPECT_EQ(s.filter.SinceMark(), "(abc) Tx 1 15 Tk\nTO\n") << nth;
+        EXPECT_EQ(s.SinceMark(), "(abc) Tx 1 15 Tk\nTO\n") << nth;
     }
 }
 
-TEST(TextObject, FailedRunFlushEndsTheObjectWithoutTO)
-{
-    FaultGuard guard;
-    ExportSession s;
-    s.Record(aiop::kBeginText);
-    SendText(s, "abc");
-    // Leave less headroom than a run needs, so writing it flushes.
-    s.filter.WriteBufferToExportFile(0);
-    s.filter.Append(std::string(s.filter.bufferSize - 100, ' ').c_str());
-    plat::SetFault(plat::kFaultWrite, 1);
-    EXPECT_EQ(s.Record(aiop::kEndText), 0);
-    plat::ClearFaults();
-    const std::string run = "(abc) Tx 1 15 Tk\n";
-    // The run stays in the buffer for a later flush; TO is not written.
-    EXPECT_EQ(std::string(s.filter.buffer + s.filter.bufferLength - run.size()), run);
-    EXPECT_TRUE(s.filter.textStarted);
-}
