@@ -58,7 +58,7 @@ const char kUsage[] =
     "                 output, and export nothing\n"
     "  --flatten-dpi N  draw an SVG drawing's transparency, filters, masks and\n"
     "                 blend modes as images of N dots per inch (default 150, and\n"
-    "                 at least 1024 pixels along a small page's longer side)\n"
+    "                 at least 512 pixels along a small page's longer side)\n"
     "  --no-flatten   draw them opaque instead, as vectors\n"
     "  -h, --help     show this text\n"
     "  --version      show the version\n"

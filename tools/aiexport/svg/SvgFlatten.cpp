@@ -104,7 +104,7 @@ constexpr double kWholePageShare = 0.6;
 // the resolution is lowered to fit.
 constexpr double kMaxFlattenPixels = 6'000'000;
 // Objects measured one by one; a drawing with more is flattened whole.
-constexpr std::size_t kMaxMeasured = 2000;
+constexpr std::size_t kMaxMeasured = 500;
 
 struct DocFree {
     void operator()(xmlDocPtr d) const { xmlFreeDoc(d); }
@@ -217,24 +217,40 @@ public:
         rsvg_handle_set_dpi(handle.get(), kUserUnitsPerInch);
     }
 
-    // The box of what the element draws, in inches on the page.
+    // The box of what the element draws on the page, in inches: where it
+    // leaves ink when drawn alone at `dpi`, with a pixel more on each side.
     Area Ink(const std::string& id, double dpi)
     {
-        const cairo_rectangle_t page{0, 0, width / kUserUnitsPerInch * dpi,
-                                     height / kUserUnitsPerInch * dpi};
-        Surface surface(cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &page));
-        Context cr(cairo_create(surface.get()));
-        cairo_scale(cr.get(), dpi / kUserUnitsPerInch, dpi / kUserUnitsPerInch);
-        const RsvgRectangle viewport{0, 0, width, height};
-        GError* error = nullptr;
-        const std::string layer = "#" + id;
-        Check(rsvg_handle_render_layer(handle.get(), cr.get(), layer.c_str(), &viewport, &error),
-              error);
-        cr.reset();
+        // What it paints first, which is all of an intermediate surface for
+        // opacity and filters, then the pixels of that.
+        const cairo_rectangle_t page{0, 0, std::ceil(width / kUserUnitsPerInch * dpi),
+                                     std::ceil(height / kUserUnitsPerInch * dpi)};
+        Surface recording(cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &page));
+        Draw(recording.get(), id, 0, 0, dpi);
         double x = 0, y = 0, w = 0, h = 0;
-        cairo_recording_surface_ink_extents(surface.get(), &x, &y, &w, &h);
-        // A pixel more on each side for the renderer's edges.
-        return {(x - 1) / dpi, (y - 1) / dpi, (x + w + 1) / dpi, (y + h + 1) / dpi};
+        cairo_recording_surface_ink_extents(recording.get(), &x, &y, &w, &h);
+        const int px0 = static_cast<int>(std::max(0.0, std::floor(x)));
+        const int py0 = static_cast<int>(std::max(0.0, std::floor(y)));
+        const int pw = static_cast<int>(std::min(page.width, std::ceil(x + w))) - px0;
+        const int ph = static_cast<int>(std::min(page.height, std::ceil(y + h))) - py0;
+        if (pw <= 0 || ph <= 0)
+            return {};
+        Surface pixels(cairo_image_surface_create(CAIRO_FORMAT_A8, pw, ph));
+        Draw(pixels.get(), id, px0, py0, dpi);
+        cairo_surface_flush(pixels.get());
+        const unsigned char* data = cairo_image_surface_get_data(pixels.get());
+        const int stride = cairo_image_surface_get_stride(pixels.get());
+        int x0 = pw, y0 = ph, x1 = -1, y1 = -1;
+        for (int row = 0; row < ph; ++row)
+            for (int col = 0; col < pw; ++col)
+                if (data[static_cast<std::size_t>(row) * stride + col] != 0) {
+                    x0 = std::min(x0, col), x1 = std::max(x1, col);
+                    y0 = std::min(y0, row), y1 = std::max(y1, row);
+                }
+        if (x1 < 0)
+            return {};
+        return {(px0 + x0 - 1) / dpi, (py0 + y0 - 1) / dpi, (px0 + x1 + 2) / dpi,
+                (py0 + y1 + 2) / dpi};
     }
 
     // The pixels px0..px0+w, py0..py0+h of the page drawn at `dpi`, then put
@@ -274,6 +290,20 @@ public:
 
 private:
     GPtr<GFile> base;
+
+    // The element alone, the page's pixel (px0, py0) at the surface's origin.
+    void Draw(cairo_surface_t* surface, const std::string& id, int px0, int py0, double dpi)
+    {
+        Context cr(cairo_create(surface));
+        cairo_translate(cr.get(), -px0, -py0);
+        cairo_scale(cr.get(), dpi / kUserUnitsPerInch, dpi / kUserUnitsPerInch);
+        const RsvgRectangle viewport{0, 0, width, height};
+        GError* error = nullptr;
+        const std::string layer = "#" + id;
+        Check(rsvg_handle_render_layer(handle.get(), cr.get(), layer.c_str(), &viewport, &error),
+              error);
+    }
+
     GPtr<RsvgHandle> handle;
     double width, height;  // the page in user units
 
@@ -324,6 +354,9 @@ void Reader::FlattenEffects(xmlDocPtr doc)
         anchors.emplace(e.anchor, name);
     }
     Renderer renderer(path, pageWidth, pageHeight);
+    // Areas are measured at no more than this: a pixel of them is at most
+    // a thousandth of the page.
+    const double measuring = std::min(dpi, 1024 / longer);
     renderer.Load(named.get());
 
     // The area of each object; near ones share an image.
@@ -335,7 +368,7 @@ void Reader::FlattenEffects(xmlDocPtr doc)
         if (anchors.size() <= kMaxMeasured) {
             auto it = ink.find(e.anchor);
             if (it == ink.end())
-                it = ink.emplace(e.anchor, renderer.Ink(anchors[e.anchor], dpi)).first;
+                it = ink.emplace(e.anchor, renderer.Ink(anchors[e.anchor], measuring)).first;
             a = it->second;
         }
         Spend(1);

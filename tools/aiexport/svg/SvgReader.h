@@ -18,7 +18,7 @@ struct Outcome {
 constexpr double kDefaultFlattenDpi = 150;
 // The default resolution never gives a page fewer pixels along its longer
 // side: icons and logos are placed enlarged.
-constexpr int kMinFlattenPixels = 1024;
+constexpr int kMinFlattenPixels = 512;
 
 struct Options {
     // Transparency, filters, masks and blend modes as images of the area they
