@@ -317,8 +317,9 @@ int main(int argc, char** argv)
             }
             char* end = nullptr;
             const double dpi = value.empty() ? 0 : std::strtod(value.c_str(), &end);
-            if (arg != "--no-flatten" && (end == nullptr || *end != '\0' || !(dpi >= 10) || dpi > 10000))
-                return Usage("--flatten-dpi needs a resolution from 10 to 10000");
+            const bool number = end != nullptr && *end == '\0' && dpi >= 1 && dpi <= 10000;
+            if (arg != "--no-flatten" && !number)
+                return Usage("--flatten-dpi needs a resolution from 1 to 10000");
 #ifdef AIEXPORT_HAVE_SVG
             svgOptions.flatten = arg != "--no-flatten";
             svgOptions.flattenDpi = dpi;

@@ -111,6 +111,9 @@ constexpr double kWholePageShare = 0.6;
 constexpr double kMaxFlattenPixels = 6'000'000;
 // Objects measured one by one; a drawing with more is flattened whole.
 constexpr std::size_t kMaxMeasured = 500;
+// Each image costs the renderer a reading of the whole document: beyond this
+// many, the drawing is one image of the page.
+constexpr std::size_t kMaxImages = 64;
 
 struct DocFree {
     void operator()(xmlDocPtr d) const { xmlFreeDoc(d); }
@@ -401,6 +404,12 @@ void Reader::FlattenEffects(xmlDocPtr doc)
         }
     }
 
+    if (clusters.size() > kMaxImages) {
+        clusters.front().area = page;
+        for (const Cluster& c : clusters)
+            clusters.front().last = std::max(clusters.front().last, c.last);
+        clusters.resize(1);
+    }
     double pixels = 0;
     for (const Cluster& c : clusters)
         pixels += c.area.Size() * dpi * dpi;
