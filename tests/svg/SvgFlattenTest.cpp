@@ -127,6 +127,11 @@ TEST(SvgFlatten, TranslucentShapeIsAnImageOfItsAreaBetweenVectors)
     EXPECT_EQ(vectors.paths, 1);
     ASSERT_EQ(vectors.outcome.warnings.size(), 1u);
     EXPECT_NE(vectors.outcome.warnings[0].find("left out: opacity"), std::string::npos);
+    // The renderer draws nothing of a hidden layer: its content stays, opaque.
+    const Drawing hidden =
+        Read("<g inkscape:groupmode='layer' style='display:none'><circle r='9' opacity='0.5'/></g>");
+    EXPECT_TRUE(hidden.pictures.empty());
+    EXPECT_EQ(hidden.paths, 1);
 }
 
 // Near areas share one image, far ones have their own; a drawing whose

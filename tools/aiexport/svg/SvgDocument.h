@@ -139,6 +139,7 @@ private:
     std::string path;  // of the file, for what it links; "-" for standard input
     std::vector<Effect> effects;
     xmlNodePtr treeNode = nullptr;  // the element of the tree being walked
+    bool inVisibleLayer = true;
     std::set<std::string> warned;
     std::map<std::string, xmlNodePtr> ids;
     StyleSheet sheet;
@@ -222,7 +223,7 @@ private:
     void Bitmap(const RgbImage& image, const Matrix& placement);
 
     // Effects flattened (SvgFlatten.cpp).
-    bool Flattening() const { return options.flatten && CanFlatten(); }
+    bool Flattening() const { return options.flatten && CanFlatten() && inVisibleLayer; }
     // True when the element has effects and goes into an image instead.
     bool Flattened(xmlNodePtr node, const std::string& name, const Style& style);
     bool HasEffect(xmlNodePtr node, const std::string& name, const Style& style, int level);

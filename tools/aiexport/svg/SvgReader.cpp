@@ -23,7 +23,7 @@ void Reader::Warn(const std::string& kind, xmlNodePtr at)
         kind == "opacity" || kind == "filters" || kind == "masks" || kind == "blend modes";
     if (effect && Flattening())
         return;  // drawn in images of their areas
-    if (effect && options.flatten && warned.insert("flatten").second)
+    if (effect && options.flatten && !CanFlatten() && warned.insert("flatten").second)
         outcome.warnings.push_back(file + ": warning: transparency and effects drawn opaque: "
                                           "this aiexport was built without librsvg");
     if (!warned.insert(kind).second)
@@ -285,6 +285,8 @@ void Reader::WriteLayer(const Layer& layer, const Style& rootStyle, const View& 
         Style style = ComputeStyle(layer.group, rootStyle);
         style.displayNone = false;
         treeNode = layer.group;
+        // The renderer draws nothing of a hidden layer: its effects stay opaque.
+        inVisibleLayer = layer.visible;
         if (Flattened(layer.group, "g", style)) {
             draw.Name("EndLayer").End();
             return;
@@ -302,6 +304,7 @@ void Reader::WriteLayer(const Layer& layer, const Style& rootStyle, const View& 
             Walk(n, rootStyle, view);
     }
     draw.Name("EndLayer").End();
+    inVisibleLayer = true;
 }
 
 namespace {
