@@ -127,6 +127,12 @@ TEST(SvgFlatten, TranslucentShapeIsAnImageOfItsAreaBetweenVectors)
     EXPECT_EQ(vectors.paths, 1);
     ASSERT_EQ(vectors.outcome.warnings.size(), 1u);
     EXPECT_NE(vectors.outcome.warnings[0].find("left out: opacity"), std::string::npos);
+    // An image of half-transparent black shows the red beneath it.
+    const Drawing image = Read("<rect width='48' height='48' fill='red'/><image width='24' height='24' "
+                               "href='data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUl"
+                               "EQVR4nGNgYGBoAAAAhQCBmpSThwAAAABJRU5ErkJggg=='/>");
+    ASSERT_EQ(image.pictures.size(), 1u);
+    ExpectNear(image.At(0.125, 0.875), {128, 0, 0});
     // The renderer draws nothing of a hidden layer: its content stays, opaque.
     const Drawing hidden =
         Read("<g inkscape:groupmode='layer' style='display:none'><circle r='9' opacity='0.5'/></g>");

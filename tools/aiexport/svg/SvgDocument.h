@@ -226,6 +226,7 @@ private:
     bool Flattening() const { return options.flatten && CanFlatten() && inVisibleLayer; }
     // True when the element has effects and goes into an image instead.
     bool Flattened(xmlNodePtr node, const std::string& name, const Style& style);
+    void FlattenInstead(xmlNodePtr node);
     bool HasEffect(xmlNodePtr node, const std::string& name, const Style& style, int level);
     bool PaintHasEffect(const Paint& paint, double opacity, const Style& style);
     void FlattenEffects(xmlDocPtr doc);

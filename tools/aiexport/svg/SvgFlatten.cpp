@@ -22,9 +22,14 @@ bool Reader::Flattened(xmlNodePtr node, const std::string& name, const Style& st
 {
     if (!Flattening() || !HasEffect(node, name, style, 0))
         return false;
+    FlattenInstead(node);
+    return true;
+}
+
+void Reader::FlattenInstead(xmlNodePtr node)
+{
     effects.push_back({depth == 0 ? node : treeNode, draw.text.size()});
     ++objects;  // its group is kept: the image goes there
-    return true;
 }
 
 bool Reader::PaintHasEffect(const Paint& paint, double opacity, const Style& style)
