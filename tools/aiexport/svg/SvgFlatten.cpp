@@ -186,6 +186,8 @@ xmlNodePtr NodeAt(xmlDocPtr doc, const std::vector<int>& place)
         for (int i = 0; node != nullptr && i < index; ++i)
             node = node->next;
     }
+    if (node == nullptr)
+        throw FlattenFailed{"the copy of the document differs from it"};
     return node;
 }
 
