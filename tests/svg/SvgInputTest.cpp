@@ -56,7 +56,7 @@ TEST(SvgInput, RecordsOfTheTestDrawings)
     TempDir dir;
     for (const char* name : {"shapes", "style", "layers", "gradients", "clip-text", "images"}) {
         SCOPED_TRACE(name);
-        const ToolRun run = Aiexport(dir, "--records '" + kSvgDir + name + ".svg'");
+        const ToolRun run = Aiexport(dir, "--no-flatten --records '" + kSvgDir + name + ".svg'");
         EXPECT_EQ(run.status, 0) << run.err;
         const std::string expected = ReadFile(kSvgDir + name + ".records");
         // The first line names the file as given on the command line.
@@ -114,7 +114,7 @@ TEST(SvgInput, ExportedFileCarriesTheDrawing)
 TEST(SvgInput, UnsupportedContentIsWarnedOncePerKind)
 {
     TempDir dir;
-    const ToolRun run = Aiexport(dir, "'" + kSvgDir + "images.svg' out.ai");
+    const ToolRun run = Aiexport(dir, "--no-flatten '" + kSvgDir + "images.svg' out.ai");
     EXPECT_EQ(run.status, 0);
     for (const char* kind : {"images.svg:15: warning: left out: transparency of images (composited on white)\n",
                              "images.svg:18: warning: left out: filters\n",

@@ -68,6 +68,10 @@ const char kUsage[] =
     "                 tree or the installed prefix\n"
     "  --records      print the record script an SVG drawing gives, on standard\n"
     "                 output, and export nothing\n"
+    "  --flatten-dpi N  draw an SVG drawing's transparency, filters, masks and\n"
+    "                 blend modes as images of N dots per inch (default 150, and\n"
+    "                 at least 512 pixels along a small page's longer side)\n"
+    "  --no-flatten   draw them opaque instead, as vectors\n"
     "  -h, --help     show this text\n"
     "  --version      show the version\n"
     "\n"
@@ -301,6 +305,9 @@ int main(int argc, char** argv)
     bool recordsOnly = false;
     bool eps = false;
     std::string procsetOption;
+#ifdef AIEXPORT_HAVE_SVG
+    svgreader::Options svgOptions;
+#endif
     std::vector<std::string> positional;
     bool optionsDone = false;
     for (int i = 1; i < argc; ++i) {
@@ -323,6 +330,25 @@ int main(int argc, char** argv)
             if (i + 1 >= argc || argv[i + 1][0] == '\0')
                 return Usage("--procsets needs a directory");
             procsetOption = argv[++i];
+        } else if (arg == "--no-flatten" || arg == "--flatten-dpi" ||
+                   arg.rfind("--flatten-dpi=", 0) == 0) {
+            std::string value;
+            if (arg == "--flatten-dpi") {
+                if (i + 1 >= argc)
+                    return Usage("--flatten-dpi needs a resolution");
+                value = argv[++i];
+            } else if (arg != "--no-flatten") {
+                value = arg.substr(14);
+            }
+            char* end = nullptr;
+            const double dpi = value.empty() ? 0 : std::strtod(value.c_str(), &end);
+            const bool number = end != nullptr && *end == '\0' && dpi >= 1 && dpi <= 10000;
+            if (arg != "--no-flatten" && !number)
+                return Usage("--flatten-dpi needs a resolution from 1 to 10000");
+#ifdef AIEXPORT_HAVE_SVG
+            svgOptions.flatten = arg != "--no-flatten";
+            svgOptions.flattenDpi = dpi;
+#endif
         } else if (arg == "--module") {
             if (i + 1 >= argc)
                 return Usage("--module needs a path");
@@ -386,7 +412,7 @@ int main(int argc, char** argv)
         if (svg) {
 #ifdef AIEXPORT_HAVE_SVG
             svgreader::Outcome outcome;
-            if (!svgreader::ReadSvg(scriptPath, text, outcome)) {
+            if (!svgreader::ReadSvg(scriptPath, text, outcome, svgOptions)) {
                 std::fprintf(stderr, "%s\n", outcome.error.c_str());
                 return kExitUsage;
             }

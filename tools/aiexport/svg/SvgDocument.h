@@ -109,15 +109,37 @@ struct GradientChain {
     std::optional<std::string> Find(const char* attribute) const;
 };
 
+// An object with effects, drawn in the image of its area: the element of the
+// document's tree it belongs to (a use of it, if referenced) and where in the
+// records the image goes.
+struct Effect {
+    xmlNodePtr anchor = nullptr;
+    std::size_t offset = 0;
+};
+
+// The renderer could not draw the document: it is read again, effects opaque.
+struct FlattenFailed {
+    std::string reason;
+};
+
 class Reader {
 public:
-    Reader(const std::string& file, Outcome& outcome) : file(file), outcome(outcome) {}
+    Reader(const std::string& file, Outcome& outcome, const Options& options,
+           const std::string& path)
+        : file(file), outcome(outcome), options(options), path(path)
+    {
+    }
 
     void Run(xmlDocPtr doc);
 
 private:
     std::string file;
     Outcome& outcome;
+    Options options;
+    std::string path;  // of the file, for what it links; "-" for standard input
+    std::vector<Effect> effects;
+    xmlNodePtr treeNode = nullptr;  // the element of the tree being walked
+    bool inVisibleLayer = true;
     std::set<std::string> warned;
     std::map<std::string, xmlNodePtr> ids;
     StyleSheet sheet;
@@ -199,6 +221,15 @@ private:
     bool ImageBytes(xmlNodePtr node, std::vector<std::uint8_t>& bytes, std::string& linked);
     void LinkedTiff(xmlNodePtr node, const std::string& linked, Path box, const Matrix& m);
     void Bitmap(const RgbImage& image, const Matrix& placement);
+
+    // Effects flattened (SvgFlatten.cpp).
+    bool Flattening() const { return options.flatten && CanFlatten() && inVisibleLayer; }
+    // True when the element has effects and goes into an image instead.
+    bool Flattened(xmlNodePtr node, const std::string& name, const Style& style);
+    void FlattenInstead(xmlNodePtr node);
+    bool HasEffect(xmlNodePtr node, const std::string& name, const Style& style, int level);
+    bool PaintHasEffect(const Paint& paint, double opacity, const Style& style);
+    void FlattenEffects(xmlDocPtr doc);
 };
 
 }  // namespace svgreader

@@ -114,6 +114,10 @@ void Reader::Image(xmlNodePtr node, const Style& style, const View& view)
         Warn("images wider than 10922 or taller than 32767 pixels", node);
         return;
     }
+    if (image.hadTransparency && Flattening()) {
+        FlattenInstead(node);  // what shows through is drawn with it
+        return;
+    }
     if (image.hadTransparency)
         Warn("transparency of images (composited on white)", node);
 

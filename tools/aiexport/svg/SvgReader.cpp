@@ -19,6 +19,13 @@ namespace svgreader {
 
 void Reader::Warn(const std::string& kind, xmlNodePtr at)
 {
+    const bool effect =
+        kind == "opacity" || kind == "filters" || kind == "masks" || kind == "blend modes";
+    if (effect && Flattening())
+        return;  // drawn in images of their areas
+    if (effect && options.flatten && !CanFlatten() && warned.insert("flatten").second)
+        outcome.warnings.push_back(file + ": warning: transparency and effects drawn opaque: "
+                                          "this aiexport was built without librsvg");
     if (!warned.insert(kind).second)
         return;
     std::string where = file;
@@ -144,6 +151,8 @@ void Reader::Run(xmlDocPtr doc)
         defs.Name("DefineLayer").String(layer.name, kLayerNameLimit).Int(layer.visible).End();
     for (const Layer& layer : layers)
         WriteLayer(layer, rootStyle, view);
+    if (!effects.empty())
+        FlattenEffects(doc);
 
     outcome.script = "# Records from " + file + "\n" + defs.text;
     outcome.script += "BeginDrawingSection";
@@ -275,6 +284,13 @@ void Reader::WriteLayer(const Layer& layer, const Style& rootStyle, const View& 
         // A hidden layer keeps its content, marked invisible.
         Style style = ComputeStyle(layer.group, rootStyle);
         style.displayNone = false;
+        treeNode = layer.group;
+        // The renderer draws nothing of a hidden layer: its effects stay opaque.
+        inVisibleLayer = layer.visible;
+        if (Flattened(layer.group, "g", style)) {
+            draw.Name("EndLayer").End();
+            return;
+        }
         // The layer is the bracket: its content needs no group of its own
         // unless it is clipped.
         View inner = view;
@@ -288,6 +304,7 @@ void Reader::WriteLayer(const Layer& layer, const Style& rootStyle, const View& 
             Walk(n, rootStyle, view);
     }
     draw.Name("EndLayer").End();
+    inVisibleLayer = true;
 }
 
 namespace {
@@ -323,7 +340,8 @@ void KeepFirstError(void* data, xmlErrorPtr error)
 
 }  // namespace
 
-bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& outcome)
+bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& outcome,
+             const Options& options)
 {
     const std::string shown = path == "-" ? "<stdin>" : path;
     if (path != "-") {
@@ -344,12 +362,12 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
     xmlSetStructuredErrorFunc(&first, KeepFirstError);
     // No network, no entity expansion beyond the parser's own limits, no
     // messages of its own: the error is reported once, below.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    const int parseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
     std::unique_ptr<xmlDoc, DocFree> doc(
         path == "-"
             ? xmlCtxtReadMemory(context.get(), stdinText.data(), static_cast<int>(stdinText.size()),
-                                nullptr, nullptr, options)
-            : xmlCtxtReadFile(context.get(), path.c_str(), nullptr, options));
+                                nullptr, nullptr, parseOptions)
+            : xmlCtxtReadFile(context.get(), path.c_str(), nullptr, parseOptions));
     xmlSetStructuredErrorFunc(nullptr, nullptr);
     const xmlError* error = first.seen ? &first.error : xmlCtxtGetLastError(context.get());
     if (!doc || (error != nullptr && error->level >= XML_ERR_ERROR)) {
@@ -373,8 +391,20 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
         return false;
     }
     try {
-        Reader reader(shown, outcome);
-        reader.Run(doc.get());
+        try {
+            Reader reader(shown, outcome, options, path);
+            reader.Run(doc.get());
+        } catch (const FlattenFailed& failed) {
+            Outcome opaque;
+            Options without = options;
+            without.flatten = false;
+            Reader reader(shown, opaque, without, path);
+            reader.Run(doc.get());
+            opaque.warnings.insert(opaque.warnings.begin(),
+                                   shown + ": warning: transparency and effects drawn opaque: " +
+                                       failed.reason);
+            outcome = std::move(opaque);
+        }
     } catch (const std::bad_alloc&) {
         outcome.error = shown + ": out of memory while reading the drawing";
         return false;

@@ -13,10 +13,28 @@ struct Outcome {
     std::string error;                  // when reading failed: FILE[:LINE]: message
 };
 
+// Print preview quality: text and edges crisp at arm's length, a letter page
+// of effects some 2 million pixels. Small pages get more (kMinFlattenPixels).
+constexpr double kDefaultFlattenDpi = 150;
+// The default resolution never gives a page fewer pixels along its longer
+// side: icons and logos are placed enlarged.
+constexpr int kMinFlattenPixels = 512;
+
+struct Options {
+    // Transparency, filters, masks and blend modes as images of the area they
+    // cover; else drawn opaque and warned.
+    bool flatten = true;
+    double flattenDpi = 0;  // 0: the default above
+};
+
+// Whether this build can flatten effects (it was built with librsvg).
+bool CanFlatten();
+
 // Reads the SVG file at `path` ("-" with `stdinText` holding standard input).
 // Returns false with `outcome.error` set when the file cannot be read or is
 // not well-formed SVG; nothing of the drawing is kept then.
-bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& outcome);
+bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& outcome,
+             const Options& options = Options());
 
 
 }  // namespace svgreader

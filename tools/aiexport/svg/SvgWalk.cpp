@@ -39,11 +39,15 @@ void Reader::Walk(xmlNodePtr node, const Style& parent, const View& view)
 void Reader::WalkElement(xmlNodePtr node, const std::string& name, const Style& parent,
                          const View& view)
 {
+    if (depth == 0)
+        treeNode = node;  // inside a use, the use is
     const Style style = ComputeStyle(node, parent);
     if (style.displayNone)
         return;
     if (style.opacity <= 0)
         return;  // nothing of it shows
+    if (Flattened(node, name, style))
+        return;
     if (style.opacity < 1)
         Warn("opacity", node);
 

@@ -1,0 +1,226 @@
+// Effects flattened: the areas with transparency, filters, masks and blend
+// modes become images of what they look like, among the vector drawing.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/ExportSession.h"
+
+#ifdef AIEXPORT_HAVE_SVG
+#include "SvgReader.h"
+
+namespace {
+
+struct Picture {
+    double left = 0, top = 0, pixel = 0;  // inches on the page, y upwards
+    int width = 0, height = 0;
+    std::vector<int> rgb;
+    int pathsBefore = 0;  // vector paths drawn beneath it
+
+    std::array<int, 3> At(double x, double y) const  // page inches
+    {
+        const int col = static_cast<int>((x - left) / pixel), row = static_cast<int>((top - y) / pixel);
+        if (col < 0 || row < 0 || col >= width || row >= height)
+            return {-1, -1, -1};
+        const std::size_t i = (static_cast<std::size_t>(row) * width + col) * 3;
+        return {rgb[i], rgb[i + 1], rgb[i + 2]};
+    }
+};
+
+struct Drawing {
+    std::vector<Picture> pictures;
+    int paths = 0;
+    svgreader::Outcome outcome;
+
+    std::array<int, 3> At(double x, double y) const
+    {
+        for (const Picture& p : pictures)
+            if (p.At(x, y)[0] >= 0)
+                return p.At(x, y);
+        return {-1, -1, -1};
+    }
+};
+
+// The drawing's pictures decoded from the records; 96 user units an inch.
+Drawing Read(const std::string& body, const svgreader::Options& options = {}, const char* size = "192 96")
+{
+    TempDir dir;
+    std::istringstream wh(size);
+    std::string w, h;
+    wh >> w >> h;
+    WriteFile(dir.File("d.svg"), "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+                                 "xmlns:inkscape='http://www.inkscape.org/namespaces/inkscape' width='" +
+                                     w + "' height='" + h + "'>" + body + "</svg>");
+    Drawing d;
+    EXPECT_TRUE(svgreader::ReadSvg(dir.File("d.svg"), "", d.outcome, options)) << d.outcome.error;
+    std::istringstream lines(d.outcome.script);
+    std::array<double, 6> m{};
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string name;
+        fields >> name;
+        if (name == "BeginPath") {
+            ++d.paths;
+        } else if (name == "SetMatrix") {
+            for (double& v : m)
+                fields >> v;
+        } else if (name == "BeginBitmap") {
+            Picture p;
+            fields >> p.width >> p.height;
+            EXPECT_DOUBLE_EQ(m[0], m[3]);  // square pixels (the record negates the rows)
+            p.pixel = m[0], p.left = m[4], p.top = m[5], p.pathsBefore = d.paths;
+            d.pictures.push_back(p);
+        } else if (name == "Bitmap") {
+            std::string from, to, hex;
+            fields >> from >> to >> hex;
+            for (std::size_t i = 1; i + 2 < hex.size(); i += 2)
+                d.pictures.back().rgb.push_back(std::stoi(hex.substr(i, 2), nullptr, 16));
+        }
+    }
+    for (const Picture& p : d.pictures)
+        EXPECT_EQ(p.rgb.size(), static_cast<std::size_t>(p.width) * p.height * 3);
+    return d;
+}
+
+void ExpectNear(std::array<int, 3> got, std::array<int, 3> want)
+{
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(got[c], want[c], 8) << "channel " << c;
+}
+
+}  // namespace
+
+// A translucent disc over a blue square: its area is an image of both, the
+// square stays a path beneath it, and the opaque square drawn later above it.
+TEST(SvgFlatten, TranslucentShapeIsAnImageOfItsAreaBetweenVectors)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    const Drawing d = Read("<rect width='96' height='96' fill='#0000ff'/>"
+                           "<circle cx='96' cy='48' r='24' fill='red' opacity='0.5'/>"
+                           "<rect x='150' y='10' width='20' height='20' fill='#00ff00'/>");
+    EXPECT_TRUE(d.outcome.warnings.empty());
+    ASSERT_EQ(d.pictures.size(), 1u);
+    const Picture& p = d.pictures[0];
+    EXPECT_EQ(p.pathsBefore, 1);
+    EXPECT_EQ(d.paths, 2);
+    // The disc's box, 0.75 to 1.25 inch across, and a pixel or two about it.
+    EXPECT_NEAR(p.left, 0.75, 0.03);
+    EXPECT_NEAR(p.left + p.width * p.pixel, 1.25, 0.03);
+    EXPECT_NEAR(p.top, 0.75, 0.03);
+    // A 2 by 1 inch page gets 512 pixels along its width by default.
+    EXPECT_NEAR(p.pixel, 1.0 / 256, 1e-9);
+    ExpectNear(p.At(0.875, 0.5), {128, 0, 127});    // red over blue
+    ExpectNear(p.At(1.125, 0.5), {255, 127, 127});  // red over paper
+    ExpectNear(p.At(0.76, 0.74), {0, 0, 255});      // the square beside the disc
+
+    svgreader::Options opaque;
+    opaque.flatten = false;
+    const Drawing vectors = Read("<circle cx='96' cy='48' r='24' fill='red' opacity='0.5'/>", opaque);
+    EXPECT_TRUE(vectors.pictures.empty());
+    EXPECT_EQ(vectors.paths, 1);
+    ASSERT_EQ(vectors.outcome.warnings.size(), 1u);
+    EXPECT_NE(vectors.outcome.warnings[0].find("left out: opacity"), std::string::npos);
+    // An image of half-transparent black shows the red beneath it.
+    const Drawing image = Read("<rect width='48' height='48' fill='red'/><image width='24' height='24' "
+                               "href='data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUl"
+                               "EQVR4nGNgYGBoAAAAhQCBmpSThwAAAABJRU5ErkJggg=='/>");
+    ASSERT_EQ(image.pictures.size(), 1u);
+    ExpectNear(image.At(0.125, 0.875), {128, 0, 0});
+    // The renderer draws nothing of a hidden layer: its content stays, opaque.
+    const Drawing hidden =
+        Read("<g inkscape:groupmode='layer' style='display:none'><circle r='9' opacity='0.5'/></g>");
+    EXPECT_TRUE(hidden.pictures.empty());
+    EXPECT_EQ(hidden.paths, 1);
+}
+
+// Near areas share one image, far ones have their own; a drawing whose
+// effects cover most of the page is one image of the page, at the resolution
+// asked.
+TEST(SvgFlatten, NeighboursShareAnImageAndTheWholePageIsOne)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    const Drawing d = Read("<rect x='10' y='10' width='20' height='20' fill-opacity='0.5'/>"
+                           "<rect x='25' y='25' width='20' height='20' stroke='red' stroke-opacity='0.5'"
+                           " fill='none'/>"
+                           "<rect x='150' y='50' width='20' height='20' style='mix-blend-mode:multiply'/>");
+    ASSERT_EQ(d.pictures.size(), 2u);
+    EXPECT_LT(d.pictures[0].left, 0.1);
+    EXPECT_GT(d.pictures[0].left + d.pictures[0].width * d.pictures[0].pixel, 0.46);
+    EXPECT_GT(d.pictures[1].left, 1.5);
+
+    svgreader::Options dpi;
+    dpi.flattenDpi = 100;
+    const Drawing page = Read("<rect x='5' y='5' width='180' height='80' fill='red' opacity='0.5'/>"
+                              "<rect x='150' y='30' width='20' height='20' fill='blue' opacity='0.5'/>",
+                              dpi);
+    ASSERT_EQ(page.pictures.size(), 1u);
+    EXPECT_EQ(page.pictures[0].width, 200);
+    EXPECT_EQ(page.pictures[0].height, 100);
+    ExpectNear(page.pictures[0].At(1.65, 0.6), {128, 64, 191});  // blue over red over paper
+    ExpectNear(page.pictures[0].At(0.02, 0.5), {255, 255, 255});
+}
+
+// What the renderer draws: blurred shadows beyond the shape, gradients whose
+// stops fade (defined after their use), masks and translucent layers.
+TEST(SvgFlatten, ShadowsGradientsMasksAndLayersLookAsDrawn)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    const Drawing d = Read(
+        "<filter id='blur'><feGaussianBlur stdDeviation='4'/></filter>"
+        "<mask id='half'><rect width='192' height='48' fill='white'/></mask>"
+        "<rect x='10' y='10' width='30' height='30' filter='url(#blur)'/>"
+        "<rect x='60' y='10' width='40' height='40' fill='url(#fade)'/>"
+        "<rect x='120' y='10' width='40' height='80' fill='#00f' mask='url(#half)'/>"
+        "<g inkscape:groupmode='layer' opacity='0.5'><rect x='10' y='70' width='20' height='20' fill='#00f'/></g>"
+        "<linearGradient id='fade'><stop offset='0' stop-color='#0f0'/>"
+        "<stop offset='1' stop-color='#0f0' stop-opacity='0'/></linearGradient>",
+        {}, "192 96");
+    // The shadow, the gradient, the masked square and the layer.
+    EXPECT_EQ(d.pictures.size(), 4u);
+    const Drawing& p = d;
+    // The shadow's edge spreads out of the square, and its middle is black.
+    const auto edge = p.At(8.0 / 96, 71.0 / 96);
+    EXPECT_GT(edge[0], 60);
+    EXPECT_LT(edge[0], 230);
+    ExpectNear(p.At(25.0 / 96, 71.0 / 96), {0, 0, 0});
+    ExpectNear(p.At(61.0 / 96, 66.0 / 96), {0, 255, 0});
+    ExpectNear(p.At(99.0 / 96, 66.0 / 96), {255, 255, 255});
+    ExpectNear(p.At(140.0 / 96, 60.0 / 96), {0, 0, 255});    // inside the mask
+    EXPECT_EQ(p.At(140.0 / 96, 30.0 / 96)[0], -1);  // masked away: nothing drawn
+    ExpectNear(p.At(20.0 / 96, 16.0 / 96), {127, 127, 255});
+    EXPECT_EQ(d.paths, 0);
+}
+
+// The tool's options: --flatten-dpi is listed, bounded and applied.
+TEST(SvgFlatten, ToolOptions)
+{
+    TempDir dir;
+    WriteFile(dir.File("d.svg"), "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
+                                 "<rect width='48' height='48' opacity='0.5'/></svg>");
+    auto run = [&](const std::string& args) {
+        const std::string command = "cd '" + dir.path + "' && '" AIEXPORT_TOOL_PATH "' " + args + " >out 2>err";
+        const int raw = std::system(command.c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    };
+    ASSERT_EQ(run("--help"), 0);
+    EXPECT_NE(ReadFile(dir.File("out")).find("--flatten-dpi N"), std::string::npos);
+    EXPECT_EQ(run("--flatten-dpi 0 d.svg out.ai"), 2);
+    EXPECT_EQ(run("--flatten-dpi=nan d.svg out.ai"), 2);
+    EXPECT_EQ(run("--flatten-dpi"), 2);
+    ASSERT_EQ(run("--flatten-dpi=72 --records d.svg"), 0);
+    const std::string records = ReadFile(dir.File("out"));
+    EXPECT_NE(records.find(svgreader::CanFlatten() ? "BeginBitmap 37 37 " : "BeginPath"), std::string::npos);
+    ASSERT_EQ(run("--no-flatten --records d.svg"), 0);
+    EXPECT_EQ(ReadFile(dir.File("out")).find("BeginBitmap"), std::string::npos);
+}
+
+#endif

@@ -1,0 +1,452 @@
+// Effects the records cannot express (transparency, filters, masks, blend
+// modes) flattened as a print driver does: the area an object with effects
+// covers becomes an image of the drawing there, everything beneath it
+// included, rendered by librsvg; the drawing above goes on over it as vectors.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include "SvgDocument.h"
+#include "SvgXml.h"
+
+#ifdef AIEXPORT_HAVE_RSVG
+#include <libxml/xmlsave.h>
+#include <librsvg/rsvg.h>
+#endif
+
+namespace svgreader {
+
+bool Reader::Flattened(xmlNodePtr node, const std::string& name, const Style& style)
+{
+    if (!Flattening() || !HasEffect(node, name, style, 0))
+        return false;
+    FlattenInstead(node);
+    return true;
+}
+
+void Reader::FlattenInstead(xmlNodePtr node)
+{
+    effects.push_back({depth == 0 ? node : treeNode, draw.text.size()});
+    ++objects;  // its group is kept: the image goes there
+}
+
+bool Reader::PaintHasEffect(const Paint& paint, double opacity, const Style& style)
+{
+    if (paint.kind == Paint::kNone || paint.kind == Paint::kUnset || opacity <= 0)
+        return false;
+    if (opacity < 1)
+        return true;
+    if (paint.kind != Paint::kUrl)
+        return false;
+    const auto it = ids.find(paint.url);
+    if (it == ids.end() ||
+        (LocalName(it->second) != "linearGradient" && LocalName(it->second) != "radialGradient"))
+        return false;
+    // The stops of the first gradient of the chain that has any.
+    for (xmlNodePtr g : ChainOf(it->second).elements) {
+        const Style gradientStyle = ComputeStyle(g, style);
+        bool any = false;
+        for (xmlNodePtr s = g->children; s != nullptr; s = s->next) {
+            if (LocalName(s) != "stop")
+                continue;
+            any = true;
+            if (ComputeStyle(s, gradientStyle).stopOpacity < 1)
+                return true;
+        }
+        if (any)
+            return false;
+    }
+    return false;
+}
+
+bool Reader::HasEffect(xmlNodePtr node, const std::string& name, const Style& style, int level)
+{
+    if (style.displayNone || level > kMaxNesting)
+        return false;
+    if (style.opacity < 1)
+        return true;
+    for (const std::string& kind : style.unsupported)
+        if (kind == "filters" || kind == "masks" || kind == "blend modes")
+            return true;
+    // Containers paint nothing themselves: their content is walked.
+    if (name == "g" || name == "a" || name == "svg" || name == "use" || name == "switch" ||
+        name == "image")
+        return false;
+    if (style.visible && (PaintHasEffect(style.fill, style.fillOpacity, style) ||
+                          PaintHasEffect(style.stroke, style.strokeOpacity, style)))
+        return true;
+    if (name != "text" && name != "tspan" && name != "textPath" && name != "a")
+        return false;
+    // Text is one object: a span with effects makes the whole of it one.
+    for (xmlNodePtr n = node->children; n != nullptr; n = n->next) {
+        const std::string child = LocalName(n);
+        if (child == "tspan" || child == "textPath" || child == "a")
+            if (HasEffect(n, child == "a" ? "tspan" : child, ComputeStyle(n, style), level + 1))
+                return true;
+    }
+    return false;
+}
+
+#ifndef AIEXPORT_HAVE_RSVG
+
+bool CanFlatten() { return false; }
+
+void Reader::FlattenEffects(xmlDocPtr) {}
+
+#else
+
+bool CanFlatten() { return true; }
+
+#ifdef AIEXPORT_SANITIZED
+// Fontconfig, through which librsvg finds the fonts of text, keeps what it
+// allocates until the process ends: its leaks, not ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif
+
+namespace {
+
+// Areas this close (inches) share one image, which spares seams and records.
+constexpr double kMergeGap = 1.0 / 16;
+// An area covering this share of the page becomes the whole page.
+constexpr double kWholePageShare = 0.6;
+// The pixels of all images of one drawing, whatever the resolution asked:
+// the resolution is lowered to fit.
+constexpr double kMaxFlattenPixels = 6'000'000;
+// Objects measured one by one; a drawing with more is flattened whole.
+constexpr std::size_t kMaxMeasured = 500;
+// Each image costs the renderer a reading of the whole document: beyond this
+// many, the drawing is one image of the page.
+constexpr std::size_t kMaxImages = 64;
+
+struct DocFree {
+    void operator()(xmlDocPtr d) const { xmlFreeDoc(d); }
+};
+using Doc = std::unique_ptr<xmlDoc, DocFree>;
+
+struct ObjectUnref {
+    void operator()(void* p) const { g_object_unref(p); }
+};
+template <typename T>
+using GPtr = std::unique_ptr<T, ObjectUnref>;
+
+struct SurfaceFree {
+    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+struct ContextFree {
+    void operator()(cairo_t* c) const { cairo_destroy(c); }
+};
+using Surface = std::unique_ptr<cairo_surface_t, SurfaceFree>;
+using Context = std::unique_ptr<cairo_t, ContextFree>;
+
+// An area of the page in inches, from its top left corner (y downwards).
+struct Area {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool Empty() const { return !(x1 > x0) || !(y1 > y0); }
+    double Size() const { return (x1 - x0) * (y1 - y0); }
+    bool Near(const Area& o) const
+    {
+        return x0 <= o.x1 + kMergeGap && o.x0 <= x1 + kMergeGap && y0 <= o.y1 + kMergeGap &&
+               o.y0 <= y1 + kMergeGap;
+    }
+    void Join(const Area& o)
+    {
+        x0 = std::min(x0, o.x0), y0 = std::min(y0, o.y0);
+        x1 = std::max(x1, o.x1), y1 = std::max(y1, o.y1);
+    }
+};
+
+// Objects sharing an image, which goes where the last of them was drawn.
+struct Cluster {
+    Area area;
+    std::size_t last = 0;  // in the walk's order
+};
+
+// A node's place in its document: child indices from the root element.
+std::vector<int> PlaceOf(xmlNodePtr node)
+{
+    std::vector<int> place;
+    for (; node != nullptr && node->parent != nullptr && node->parent->type != XML_DOCUMENT_NODE;
+         node = node->parent) {
+        int index = 0;
+        for (xmlNodePtr n = node->prev; n != nullptr; n = n->prev)
+            ++index;
+        place.push_back(index);
+    }
+    std::reverse(place.begin(), place.end());
+    return place;
+}
+
+xmlNodePtr NodeAt(xmlDocPtr doc, const std::vector<int>& place)
+{
+    xmlNodePtr node = xmlDocGetRootElement(doc);
+    for (int index : place) {
+        node = node != nullptr ? node->children : nullptr;
+        for (int i = 0; node != nullptr && i < index; ++i)
+            node = node->next;
+    }
+    if (node == nullptr)
+        throw FlattenFailed{"the copy of the document differs from it"};
+    return node;
+}
+
+// What an element of the tree looks like once drawn: what follows it in
+// the document is put into definitions, where it still serves references.
+void DrawUpTo(xmlNodePtr last)
+{
+    for (xmlNodePtr node = last; node->parent != nullptr && node->parent->type == XML_ELEMENT_NODE;
+         node = node->parent) {
+        if (node->next == nullptr)
+            continue;
+        xmlNodePtr defs = xmlNewNode(node->parent->ns, BAD_CAST "defs");
+        while (node->next != nullptr) {
+            xmlNodePtr n = node->next;
+            xmlUnlinkNode(n);
+            xmlAddChild(defs, n);
+        }
+        xmlAddChild(node->parent, defs);
+    }
+}
+
+class Renderer {
+public:
+    Renderer(const std::string& path, double pageWidth, double pageHeight)
+        : base(g_file_new_for_path(path == "-" ? "stdin.svg" : path.c_str())),
+          width(pageWidth * kUserUnitsPerInch), height(pageHeight * kUserUnitsPerInch)
+    {
+    }
+
+    void Load(xmlDocPtr doc)
+    {
+        xmlChar* text = nullptr;
+        int size = 0;
+        xmlDocDumpMemory(doc, &text, &size);
+        if (text == nullptr)
+            throw std::bad_alloc();
+        GPtr<GInputStream> stream(g_memory_input_stream_new_from_data(text, size, nullptr));
+        GError* error = nullptr;
+        handle.reset(rsvg_handle_new_from_stream_sync(stream.get(), base.get(),
+                                                      RSVG_HANDLE_FLAGS_NONE, nullptr, &error));
+        xmlFree(text);
+        Check(handle != nullptr, error);
+        rsvg_handle_set_dpi(handle.get(), kUserUnitsPerInch);
+    }
+
+    // The box of what the element draws on the page, in inches: where it
+    // leaves ink when drawn alone at `dpi`, with a pixel more on each side.
+    Area Ink(const std::string& id, double dpi)
+    {
+        // What it paints first, which is all of an intermediate surface for
+        // opacity and filters, then the pixels of that.
+        const cairo_rectangle_t page{0, 0, std::ceil(width / kUserUnitsPerInch * dpi),
+                                     std::ceil(height / kUserUnitsPerInch * dpi)};
+        Surface recording(cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &page));
+        Draw(recording.get(), id, 0, 0, dpi);
+        double x = 0, y = 0, w = 0, h = 0;
+        cairo_recording_surface_ink_extents(recording.get(), &x, &y, &w, &h);
+        const int px0 = static_cast<int>(std::max(0.0, std::floor(x)));
+        const int py0 = static_cast<int>(std::max(0.0, std::floor(y)));
+        const int pw = static_cast<int>(std::min(page.width, std::ceil(x + w))) - px0;
+        const int ph = static_cast<int>(std::min(page.height, std::ceil(y + h))) - py0;
+        if (pw <= 0 || ph <= 0)
+            return {};
+        Surface pixels(cairo_image_surface_create(CAIRO_FORMAT_A8, pw, ph));
+        Draw(pixels.get(), id, px0, py0, dpi);
+        cairo_surface_flush(pixels.get());
+        const unsigned char* data = cairo_image_surface_get_data(pixels.get());
+        const int stride = cairo_image_surface_get_stride(pixels.get());
+        int x0 = pw, y0 = ph, x1 = -1, y1 = -1;
+        for (int row = 0; row < ph; ++row)
+            for (int col = 0; col < pw; ++col)
+                if (data[static_cast<std::size_t>(row) * stride + col] != 0) {
+                    x0 = std::min(x0, col), x1 = std::max(x1, col);
+                    y0 = std::min(y0, row), y1 = std::max(y1, row);
+                }
+        if (x1 < 0)
+            return {};
+        return {(px0 + x0 - 1) / dpi, (py0 + y0 - 1) / dpi, (px0 + x1 + 2) / dpi,
+                (py0 + y1 + 2) / dpi};
+    }
+
+    // The pixels px0..px0+w, py0..py0+h of the page drawn at `dpi`, then put
+    // on white: blend modes act on what is drawn, not on the paper, as in
+    // viewers and editors.
+    RgbImage Render(int px0, int py0, int w, int h, double dpi)
+    {
+        Surface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
+        Context cr(cairo_create(surface.get()));
+        cairo_translate(cr.get(), -px0, -py0);
+        cairo_scale(cr.get(), dpi / kUserUnitsPerInch, dpi / kUserUnitsPerInch);
+        const RsvgRectangle viewport{0, 0, width, height};
+        GError* error = nullptr;
+        Check(rsvg_handle_render_document(handle.get(), cr.get(), &viewport, &error), error);
+        cr.reset();
+        cairo_surface_flush(surface.get());
+        RgbImage image;
+        image.width = w;
+        image.height = h;
+        image.pixels.resize(static_cast<std::size_t>(w) * h * 3);
+        const unsigned char* data = cairo_image_surface_get_data(surface.get());
+        const int stride = cairo_image_surface_get_stride(surface.get());
+        std::uint8_t* out = image.pixels.data();
+        for (int row = 0; row < h; ++row) {
+            const unsigned char* in = data + static_cast<std::size_t>(row) * stride;
+            for (int col = 0; col < w; ++col, in += 4) {
+                std::uint32_t pixel = 0;
+                std::memcpy(&pixel, in, 4);  // native-endian ARGB, premultiplied
+                const std::uint32_t paper = 255 - (pixel >> 24);
+                *out++ = static_cast<std::uint8_t>(((pixel >> 16) & 255) + paper);
+                *out++ = static_cast<std::uint8_t>(((pixel >> 8) & 255) + paper);
+                *out++ = static_cast<std::uint8_t>((pixel & 255) + paper);
+            }
+        }
+        return image;
+    }
+
+private:
+    GPtr<GFile> base;
+
+    // The element alone, the page's pixel (px0, py0) at the surface's origin.
+    void Draw(cairo_surface_t* surface, const std::string& id, int px0, int py0, double dpi)
+    {
+        Context cr(cairo_create(surface));
+        cairo_translate(cr.get(), -px0, -py0);
+        cairo_scale(cr.get(), dpi / kUserUnitsPerInch, dpi / kUserUnitsPerInch);
+        const RsvgRectangle viewport{0, 0, width, height};
+        GError* error = nullptr;
+        const std::string layer = "#" + id;
+        Check(rsvg_handle_render_layer(handle.get(), cr.get(), layer.c_str(), &viewport, &error),
+              error);
+    }
+
+    GPtr<RsvgHandle> handle;
+    double width, height;  // the page in user units
+
+    static void Check(bool ok, GError* error)
+    {
+        if (ok)
+            return;
+        std::string reason = error != nullptr ? error->message : "it could not be rendered";
+        if (error != nullptr)
+            g_error_free(error);
+        throw FlattenFailed{"librsvg: " + reason};
+    }
+};
+
+}  // namespace
+
+void Reader::FlattenEffects(xmlDocPtr doc)
+{
+    // The default resolution, raised for small pages.
+    const double longer = std::max(pageWidth, pageHeight);
+    double dpi = options.flattenDpi > 0
+                     ? options.flattenDpi
+                     : std::max(kDefaultFlattenDpi, kMinFlattenPixels / longer);
+    // Images wider or taller than the records' 16-bit fields allow are not
+    // drawn: the page never needs more.
+    dpi = std::min({dpi, 10922 / pageWidth, 32767 / pageHeight});
+    const Area page{0, 0, pageWidth, pageHeight};
+
+    // Every object that draws in an image gets an id the renderer can name.
+    Doc named(xmlCopyDoc(doc, 1));
+    if (!named)
+        throw std::bad_alloc();
+    std::map<xmlNodePtr, std::string> anchors;
+    int fresh = 0;
+    for (const Effect& e : effects) {
+        if (anchors.count(e.anchor) != 0)
+            continue;
+        const auto id = Attr(e.anchor, "id");
+        std::string name;
+        if (id && ids.at(*id) == e.anchor) {
+            name = *id;
+        } else {
+            do
+                name = "aiexport-flattened-" + std::to_string(++fresh);
+            while (ids.count(name) != 0);
+            xmlSetProp(NodeAt(named.get(), PlaceOf(e.anchor)), BAD_CAST "id", BAD_CAST name.c_str());
+        }
+        anchors.emplace(e.anchor, name);
+    }
+    Renderer renderer(path, pageWidth, pageHeight);
+    // Areas are measured at no more than this: a pixel of them is at most
+    // a thousandth of the page.
+    const double measuring = std::min(dpi, 1024 / longer);
+    renderer.Load(named.get());
+
+    // The area of each object; near ones share an image.
+    std::map<xmlNodePtr, Area> ink;
+    std::vector<Cluster> clusters;
+    for (std::size_t k = 0; k < effects.size(); ++k) {
+        const Effect& e = effects[k];
+        Area a = page;
+        if (anchors.size() <= kMaxMeasured) {
+            auto it = ink.find(e.anchor);
+            if (it == ink.end())
+                it = ink.emplace(e.anchor, renderer.Ink(anchors[e.anchor], measuring)).first;
+            a = it->second;
+        }
+        Spend(1);
+        a.x0 = std::max(a.x0, 0.0), a.y0 = std::max(a.y0, 0.0);
+        a.x1 = std::min(a.x1, pageWidth), a.y1 = std::min(a.y1, pageHeight);
+        if (!a.Empty())
+            clusters.push_back({a, k});
+    }
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (std::size_t i = 0; i < clusters.size(); ++i) {
+            if (clusters[i].area.Size() >= kWholePageShare * page.Size())
+                clusters[i].area = page;
+            for (std::size_t j = i + 1; j < clusters.size(); ++j) {
+                if (!clusters[i].area.Near(clusters[j].area))
+                    continue;
+                Spend(1);
+                clusters[i].area.Join(clusters[j].area);
+                clusters[i].last = std::max(clusters[i].last, clusters[j].last);
+                clusters.erase(clusters.begin() + static_cast<std::ptrdiff_t>(j));
+                merged = true;
+                --j;
+            }
+        }
+    }
+
+    if (clusters.size() > kMaxImages) {
+        clusters.front().area = page;
+        for (const Cluster& c : clusters)
+            clusters.front().last = std::max(clusters.front().last, c.last);
+        clusters.resize(1);
+    }
+    double pixels = 0;
+    for (const Cluster& c : clusters)
+        pixels += c.area.Size() * dpi * dpi;
+    if (pixels > kMaxFlattenPixels)
+        dpi *= std::sqrt(kMaxFlattenPixels / pixels);
+
+    // From the last image to the first, so the offsets before stay true
+    // (objects flattened one after the other share one).
+    std::sort(clusters.begin(), clusters.end(),
+              [](const Cluster& a, const Cluster& b) { return a.last > b.last; });
+    for (const Cluster& c : clusters) {
+        const int px0 = static_cast<int>(std::floor(c.area.x0 * dpi));
+        const int py0 = static_cast<int>(std::floor(c.area.y0 * dpi));
+        const int w = std::max(1, static_cast<int>(std::ceil(c.area.x1 * dpi)) - px0);
+        const int h = std::max(1, static_cast<int>(std::ceil(c.area.y1 * dpi)) - py0);
+        Doc pruned(xmlCopyDoc(named.get(), 1));
+        if (!pruned)
+            throw std::bad_alloc();
+        const Effect& last = effects[c.last];
+        DrawUpTo(NodeAt(pruned.get(), PlaceOf(last.anchor)));
+        renderer.Load(pruned.get());
+        const RgbImage image = renderer.Render(px0, py0, w, h, dpi);
+        const std::string above = draw.text.substr(last.offset);
+        draw.text.resize(last.offset);
+        Bitmap(image, Matrix{1 / dpi, 0, 0, -1 / dpi, px0 / dpi, pageHeight - py0 / dpi});
+        draw.text += above;
+        Spend(static_cast<std::size_t>(w) * h / 1000);
+    }
+}
+
+#endif
+
+}  // namespace svgreader
