@@ -12,11 +12,6 @@ AAIExportFilter* AAIExportFilter::filter = nullptr;
 
 AAIExportFilter::AAIExportFilter()
 {
-    buffer = static_cast<char*>(plat::Allocate(kInitialBufferSize + 1u));
-    if (buffer != nullptr) {
-        bufferSize = kInitialBufferSize;
-        buffer[0] = '\0';
-    }
     textState.pendingString = static_cast<char*>(plat::Allocate(256));
     if (textState.pendingString != nullptr) {
         textState.pendingCapacity = 256;
@@ -33,7 +28,6 @@ AAIExportFilter::~AAIExportFilter()
     tempFile.Close();
     FreeGradientStops();
     ClearLayerDefinitions();
-    plat::Free(buffer);
     plat::Free(textState.pendingString);
     plat::Free(textWorkArea);
 }
@@ -58,7 +52,7 @@ extern "C" __attribute__((visibility("default"))) AHostExportFilter* getFilter()
 char* AAIExportFilter::getFilterDescriptor()
 {
     // A filter whose buffer could not be allocated is unusable.
-    if (buffer == nullptr || textState.pendingString == nullptr)
+    if (!output.HasBuffer() || textState.pendingString == nullptr)
         return nullptr;
     const char* text = plat::LoadModuleString(1);
     std::strncpy(descriptorText, text, sizeof descriptorText - 1);

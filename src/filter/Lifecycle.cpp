@@ -102,9 +102,7 @@ int AAIExportFilter::InitializeParameters()
     tempFile.Close();
     FreeGradientStops();
 
-    bufferLength = 0;
-    if (buffer != nullptr)
-        buffer[0] = '\0';
+    output.Clear();
     pointsPerUnit = 72.0;
 
     pathOpen = false;

@@ -10,11 +10,8 @@ namespace plat = aiexport_platform;
 
 namespace {
 
-constexpr std::size_t kMaxNameToken = PSStringRoom(kMaxWrittenGradientName);
 static_assert(kMaxDefinitionName + 1 + 4 <= kMaxWrittenGradientName &&
               kDefinitionSlots < 10000);  // so a free number always fits
-// Nine reals, the fixed "2 " and "%_Bs\n".
-constexpr unsigned kStopLineRoom = 9 * kMaxRealToken + 16;
 // Above this much buffered text the stop lines go to the target early, so a
 // gradient with thousands of stops does not grow the buffer for good.
 constexpr unsigned kStopFlushMark = kInitialBufferSize / 2;
@@ -191,9 +188,7 @@ int AAIExportFilter::IsGradientNameDefined(const char* name, int& index)
 
 int AAIExportFilter::AppendGradientStop(const GradientStop& stop)
 {
-    if (bufferLength > kStopFlushMark && !WriteBufferToExportFile(1))
-        return 0;
-    if (!EnsureRoom(kStopLineRoom))
+    if (output.Length() > kStopFlushMark && !output.WriteBufferToExportFile(1))
         return 0;
 
     const SetColorByValueData& color = stop.color.color;
@@ -215,13 +210,10 @@ int AAIExportFilter::AppendGradientStop(const GradientStop& stop)
         g = color.green * kOneOver255;
         b = color.blue * kOneOver255;
     }
-    for (double value : {c, m, y, k, r, g, b})
-        bufferLength += FloatToString(buffer + bufferLength, value);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "2 ");
-    bufferLength += FloatToString(buffer + bufferLength, 50.0);  // the midpoint is never the host's
-    bufferLength += FloatToString(buffer + bufferLength, stop.location);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "%_Bs\n");
-    return 1;
+    const double values[7] = {c, m, y, k, r, g, b};
+    // The midpoint is never the host's.
+    return output.Write(token::Reals{values, 7}, "2 ", token::Real{50.0},
+                        token::Real{stop.location}, "%_Bs\n");
 }
 
 int AAIExportFilter::GenerateLinearGradRegion(int slot)
@@ -248,30 +240,25 @@ int AAIExportFilter::GenerateRadialGradRegion(int slot)
 
 int AAIExportFilter::ExportGradientDefinition()
 {
-    if (!WriteBufferToExportFile(1))
+    if (!output.WriteBufferToExportFile(1))
         return 0;
     for (int slot = 0; slot < kDefinitionSlots && gradientTable[slot].name[0] != '\0'; ++slot) {
         const GradientSlot& gradient = gradientTable[slot];
         // A gradient needs two stops; the document cannot be completed without it.
         if (gradient.stopCount < 2 || gradient.stops == nullptr)
             return 0;
-        if (!EnsureRoom(2 * kMaxNameToken + 3 * kMaxIntegerToken + 64))
+        const token::String name(gradient.writtenName);
+        if (!output.Write("%AI5_BeginGradient: ", name, "\n", name, token::Integer{gradient.type},
+                          token::Integer{gradient.stopCount}, "Bd\n[0 0 0 0 1 %_Br [\n"))
             return 0;
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI5_BeginGradient: ");
-        bufferLength += StringToPSString(buffer + bufferLength, gradient.writtenName);
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n");
-        bufferLength += StringToPSString(buffer + bufferLength, gradient.writtenName);
-        bufferLength += IntegerToString(buffer + bufferLength, gradient.type);
-        bufferLength += IntegerToString(buffer + bufferLength, gradient.stopCount);
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "Bd\n[0 0 0 0 1 %_Br [\n");
 
         const int written = gradient.type == 0 ? GenerateLinearGradRegion(slot)
                                                : GenerateRadialGradRegion(slot);
         if (!written)
             return 0;
-        if (!Append("BD\n%AI5_EndGradient\n"))
+        if (!output.Write("BD\n%AI5_EndGradient\n"))
             return 0;
-        if (!WriteBufferToExportFile(1))
+        if (!output.WriteBufferToExportFile(1))
             return 0;
     }
     return 1;

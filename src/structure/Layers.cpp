@@ -12,9 +12,6 @@ namespace {
 constexpr int kLayerGrowth = 10;
 // Names longer than the list's field keeps are cut, never overrun.
 constexpr std::size_t kMaxLayerName = sizeof LayerDefinition::name - 1;
-constexpr std::size_t kLayerOpeningRoom = sizeof "%AI5_BeginLayer\n" + 2 * kMaxIntegerToken +
-                                          sizeof " 1 1 1 0 0 -1  0 0  Lb\n" + sizeof "Ln\n" +
-                                          PSStringRoom(kMaxLayerName);
 
 }  // namespace
 
@@ -66,20 +63,14 @@ int AAIExportFilter::BeginLayer(const char* name)
         return 1;
     }
 
-    if (!EnsureRoom(kLayerOpeningRoom))
-        return 0;
-    openLayers.push_back(true);
     const LayerDefinition& layer = layerDefinitions[index];
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI5_BeginLayer\n");
     // Visible, preview, enabled, printing, dimmed, multi-layer masks, colour
     // index, then red green blue: the red component tells the layers apart.
-    bufferLength += IntegerToString(buffer + bufferLength, layer.visibility);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, " 1 1 1 0 0 -1 ");
-    bufferLength += IntegerToString(buffer + bufferLength, index);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, " 0 0  Lb\n");
-    bufferLength += StringToPSString(buffer + bufferLength, layer.name);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "Ln\n");
-    return WriteBufferToExportFile(0);
+    if (!output.Write("%AI5_BeginLayer\n", token::Integer{layer.visibility}, " 1 1 1 0 0 -1 ",
+                      token::Integer{index}, " 0 0  Lb\n", token::String(layer.name), "Ln\n"))
+        return 0;
+    openLayers.push_back(true);
+    return output.WriteBufferToExportFile(0);
 }
 
 int AAIExportFilter::EndLayer()
@@ -91,9 +82,9 @@ int AAIExportFilter::EndLayer()
     openLayers.pop_back();
     if (!bracketed)
         return 1;
-    if (!Append("LB\n%AI5_EndLayer\n"))
+    if (!output.Write("LB\n%AI5_EndLayer\n"))
         return 0;
-    return WriteBufferToExportFile(0);
+    return output.WriteBufferToExportFile(0);
 }
 
 void AAIExportFilter::ClearLayerDefinitions()

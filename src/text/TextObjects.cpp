@@ -9,15 +9,9 @@ namespace plat = aiexport_platform;
 
 namespace {
 
-// Escaping turns one byte into at most four ("\ooo").
-constexpr std::size_t kEscapeFactor = 4;
 // Keeps the escaped run and every size derived from it inside 32 bits.
 constexpr std::size_t kMaxPendingCapacity = std::size_t{1} << 28;
 constexpr std::size_t kMinPendingCapacity = 256;
-// A run after its string: "Tx ", "1 ", the kern value, "Tk\n".
-constexpr std::size_t kRunTailRoom = 3 + 2 + kMaxIntegerToken + 3;
-// Matrix, "0 Tp\n0 Tv\nTP\n", render mode, "Tr\n".
-constexpr std::size_t kTextPathRoom = 6 * kMaxRealToken + 13 + kMaxIntegerToken + 3;
 
 int KernValue(std::uint32_t kernClass)
 {
@@ -91,10 +85,10 @@ int AAIExportFilter::EndSimpleText()
         clipText = false;
     if (textStarted && !runWritten && !ExportTextString())
         return 0;
-    if (!Append("TO\n"))
+    if (!output.Write("TO\n"))
         return 0;
     textStarted = false;
-    return WriteBufferToExportFile(0);
+    return output.WriteBufferToExportFile(0);
 }
 
 int AAIExportFilter::EndText()
@@ -108,7 +102,7 @@ int AAIExportFilter::SetTextType(unsigned short* data)
         return 0;
     textState.textType = *data;
     // Every object is point text, whatever the host's type.
-    return Append("0 To\n");
+    return output.Write("0 To\n");
 }
 
 int AAIExportFilter::SetTextMatrix(SetTextMatrixData* data)
@@ -121,21 +115,17 @@ int AAIExportFilter::SetTextMatrix(SetTextMatrixData* data)
         return 1;
     if (!BreakRun())
         return 0;
-    if (!EnsureRoom(kTextPathRoom))
-        return 0;
-    std::copy(values, values + 6, stored);
-
+    double matrix[6];
     for (int i = 0; i < 4; ++i)
-        bufferLength += FloatToString(buffer + bufferLength, stored[i] * pointsPerUnit);
-    bufferLength += FloatToString(buffer + bufferLength, DistanceToPS(stored[4]));
-    bufferLength += FloatToString(buffer + bufferLength, DistanceToPS(stored[5]));
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "0 Tp\n0 Tv\nTP\n");
-
+        matrix[i] = values[i] * pointsPerUnit;
+    matrix[4] = DistanceToPS(values[4]);
+    matrix[5] = DistanceToPS(values[5]);
     // Fill and stroke are read now: records after the matrix do not change the mode.
     int mode = 0;
     GetRenderModeFromGSatate(mode);
-    bufferLength += IntegerToString(buffer + bufferLength, mode);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "Tr\n");
+    if (!output.Write(token::Reals{matrix, 6}, "0 Tp\n0 Tv\nTP\n", token::Integer{mode}, "Tr\n"))
+        return 0;
+    std::copy(values, values + 6, stored);
     return 1;
 }
 
@@ -185,16 +175,11 @@ int AAIExportFilter::ExportTextString()
     const std::size_t length = std::strlen(text);
     if (!ReserveWorkArea(textWorkArea, textWorkCapacity, length + 1))
         return 0;
-    const std::size_t escaped = StringToStandardExportString(textWorkArea, text);
-    if (!EnsureRoom(escaped + sizeof "() " + kRunTailRoom))
+    const std::size_t escaped = AOutputWriter::StringToStandardExportString(textWorkArea, text);
+    if (!output.Write("(", token::Chars{textWorkArea, escaped}, ") Tx 1 ",
+                      token::Integer{KernValue(textState.kernClass)}, "Tk\n"))
         return 0;
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "(");
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, textWorkArea);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, ") Tx ");
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "1 ");
-    bufferLength += IntegerToString(buffer + bufferLength, KernValue(textState.kernClass));
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "Tk\n");
-    return FlushIfAbove(256);
+    return output.FlushIfAbove(256);
 }
 
 int AAIExportFilter::BreakRun()

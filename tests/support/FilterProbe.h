@@ -7,8 +7,6 @@
 
 class FilterProbe : public AAIExportFilter {
 public:
-    using AAIExportFilter::Append;
-    using AAIExportFilter::AppendFloat;
     using AAIExportFilter::AssignGradientColor;
     using AAIExportFilter::Bitmap;
     using AAIExportFilter::CalculateFontFactor;
@@ -16,18 +14,13 @@ public:
     using AAIExportFilter::ConverRGB_Gray;
     using AAIExportFilter::ConvertCMYK_RGB;
     using AAIExportFilter::ConvertRGB_CMYK;
-    using AAIExportFilter::CopyTempToExport;
     using AAIExportFilter::EndBitmap;
     using AAIExportFilter::EndGradient;
-    using AAIExportFilter::ExpendBufferSize;
     using AAIExportFilter::ExportSetCMYKColor;
     using AAIExportFilter::ExportSetRGBColor;
-    using AAIExportFilter::FloatToString;
     using AAIExportFilter::FreeGradientStops;
     using AAIExportFilter::GetBitmapInformation;
     using AAIExportFilter::GetPaintFromGSatate;
-    using AAIExportFilter::HexToPSCommentHexString;
-    using AAIExportFilter::IntegerToString;
     using AAIExportFilter::IsGradientNameDefined;
     using AAIExportFilter::IsPatternNameDefined;
     using AAIExportFilter::LookUpPostScriptName;
@@ -38,12 +31,7 @@ public:
     using AAIExportFilter::SetGradientRGN;
     using AAIExportFilter::SetPatternDef;
     using AAIExportFilter::SetPatternSections;
-    using AAIExportFilter::StringToFontName;
-    using AAIExportFilter::StringToPSString;
-    using AAIExportFilter::StringToStandardExportString;
     using AAIExportFilter::TruncateToInt;
-    using AAIExportFilter::WriteBufferToExportFile;
-    using AAIExportFilter::buffer;
     using AAIExportFilter::compositeDepth;
     using AAIExportFilter::currentDefinitionIndex;
     using AAIExportFilter::currentGradientIndex;
@@ -72,11 +60,28 @@ public:
     using AAIExportFilter::textStarted;
     using AAIExportFilter::textState;
     using AAIExportFilter::textWorkCapacity;
-    using AAIExportFilter::bufferLength;
-    using AAIExportFilter::bufferSize;
     using AAIExportFilter::commentsEndMark;
     using AAIExportFilter::prologEndMark;
-    using AAIExportFilter::AppendRealsLine;
+
+    // The output buffer and its operations, as the filter had them.
+    char* const& buffer = output.Data();
+    const unsigned int& bufferLength = output.Length();
+    const unsigned int& bufferSize = output.Size();
+    int Append(const char* text) { return output.Write(token::Text(text)); }
+    int AppendFloat(double value) { return output.Write(token::Real{value}); }
+    int AppendRealsLine(const double* values, int count, const char* op)
+    {
+        return output.WriteRealsLine(values, count, op);
+    }
+    int ExpendBufferSize() { return output.ExpendBufferSize(); }
+    int WriteBufferToExportFile(int toTarget) { return output.WriteBufferToExportFile(toTarget); }
+    int CopyTempToExport(unsigned int count) { return output.CopyTempToExport(count); }
+    static constexpr auto FloatToString = &AOutputWriter::FloatToString;
+    static constexpr auto IntegerToString = &AOutputWriter::IntegerToString;
+    static constexpr auto StringToPSString = &AOutputWriter::StringToPSString;
+    static constexpr auto StringToStandardExportString = &AOutputWriter::StringToStandardExportString;
+    static constexpr auto StringToFontName = &AOutputWriter::StringToFontName;
+    static constexpr auto HexToPSCommentHexString = &AOutputWriter::HexToPSCommentHexString;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
