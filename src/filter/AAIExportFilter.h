@@ -10,6 +10,7 @@
 #include "host/AHostExportFilter.h"
 #include "output/OutputWriter.h"
 #include "paths/PathBounds.h"
+#include "platform/OwnedArray.h"
 #include "pattern/PatternTable.h"
 #include "raster/RasterRecord.h"
 #include "structure/LayerDefinition.h"
@@ -264,8 +265,7 @@ protected:
     bool textStarted = false;
     bool runWritten = false;
     // Work areas for escaping a run; they grow with the pending text.
-    char* textWorkArea = nullptr;
-    std::size_t textWorkCapacity = 0;
+    AOwnedArray<char> textWorkArea;
 
     GraphicsState graphicsState{};
     // The stroke colour was reset without writing an operator: the next stroke
@@ -294,9 +294,7 @@ protected:
     FilterPoint guideStart;
     FilterPoint guideEnd;
 
-    LayerDefinition* layerDefinitions = nullptr;
-    int layerCount = 0;
-    int layerCapacity = 0;
+    AOwnedArray<LayerDefinition> layerDefinitions;
     // One per layer begun and not yet ended: whether it wrote a bracket to close.
     std::vector<bool> openLayers;
 

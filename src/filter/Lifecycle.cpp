@@ -124,8 +124,6 @@ int AAIExportFilter::InitializeParameters()
     for (GradientSlot& slot : gradientTable) {
         slot.name[0] = '\0';
         slot.type = 0;
-        slot.stops = nullptr;
-        slot.stopCount = 0;
     }
     for (PatternSlot& slot : patternTable) {
         slot.name[0] = '\0';

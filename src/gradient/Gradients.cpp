@@ -4,9 +4,6 @@
 
 #include "filter/AAIExportFilter.h"
 #include "filter/DefinitionNames.h"
-#include "platform/Platform.h"
-
-namespace plat = aiexport_platform;
 
 namespace {
 
@@ -15,13 +12,6 @@ static_assert(kMaxDefinitionName + 1 + 4 <= kMaxWrittenGradientName &&
 // Above this much buffered text the stop lines go to the target early, so a
 // gradient with thousands of stops does not grow the buffer for good.
 constexpr unsigned kStopFlushMark = kInitialBufferSize / 2;
-
-void ClearStops(GradientSlot& slot)
-{
-    plat::Free(slot.stops);
-    slot.stops = nullptr;
-    slot.stopCount = 0;
-}
 
 // The length of the name without its numeric tail: when the last underscore
 // is followed by nothing but digits and then blanks, the name ends before it.
@@ -87,7 +77,7 @@ int AAIExportFilter::SetGradientDef(SetGradientDefData* data)
         ++index;
     GradientSlot& slot = gradientTable[index];
     // With the table full the last gradient is replaced, stops and all.
-    ClearStops(slot);
+    slot.stops.Clear();
     std::memcpy(slot.name, data->name, length);
     slot.name[length] = '\0';
     ChooseWrittenName(gradientTable, index);
@@ -119,28 +109,14 @@ int AAIExportFilter::SetGradientRGN(SetGradientRGNData* data)
     if (data == nullptr || !inGradientDefinition)
         return 0;
     GradientSlot& slot = gradientTable[currentGradientIndex];
-    if (slot.stopCount < 0 || slot.stopCount >= kMaxGradientStops)
+    if (slot.stops.Size() >= kMaxGradientStops)
         return 0;
-
-    const std::size_t count = static_cast<std::size_t>(slot.stopCount);
-    auto* stops = static_cast<GradientStop*>(plat::Allocate((count + 1) * sizeof(GradientStop)));
-    if (stops == nullptr)
-        return 0;
-    // Stored stops are never tinted, so a plain copy is what the colour
-    // assignment would give.
-    if (count > 0)
-        std::memcpy(stops, slot.stops, count * sizeof(GradientStop));
-    GradientStop& added = stops[count];
-    added = GradientStop{};
+    GradientStop added{};
     added.location = data->location;
     added.midpoint = data->midpoint;
     added.flags = data->flags;
     AssignGradientColor(data->stopColor, added.color);
-
-    plat::Free(slot.stops);
-    slot.stops = stops;
-    slot.stopCount = static_cast<int>(count + 1);
-    return 1;
+    return slot.stops.Append(added);
 }
 
 int AAIExportFilter::EndGradient()
@@ -218,11 +194,11 @@ int AAIExportFilter::AppendGradientStop(const GradientStop& stop)
 
 int AAIExportFilter::GenerateLinearGradRegion(int slot)
 {
-    const GradientSlot& gradient = gradientTable[slot];
-    if (gradient.stopCount < 2)
+    const AOwnedArray<GradientStop>& stops = gradientTable[slot].stops;
+    if (stops.Size() < 2)
         return 0;
-    for (int i = gradient.stopCount - 1; i >= 0; --i) {
-        if (!AppendGradientStop(gradient.stops[i]))
+    for (std::size_t i = stops.Size(); i-- > 0;) {
+        if (!AppendGradientStop(stops[i]))
             return 0;
     }
     return 1;
@@ -230,9 +206,8 @@ int AAIExportFilter::GenerateLinearGradRegion(int slot)
 
 int AAIExportFilter::GenerateRadialGradRegion(int slot)
 {
-    const GradientSlot& gradient = gradientTable[slot];
-    for (int i = 0; i < gradient.stopCount; ++i) {
-        if (!AppendGradientStop(gradient.stops[i]))
+    for (const GradientStop& stop : gradientTable[slot].stops) {
+        if (!AppendGradientStop(stop))
             return 0;
     }
     return 1;
@@ -245,11 +220,11 @@ int AAIExportFilter::ExportGradientDefinition()
     for (int slot = 0; slot < kDefinitionSlots && gradientTable[slot].name[0] != '\0'; ++slot) {
         const GradientSlot& gradient = gradientTable[slot];
         // A gradient needs two stops; the document cannot be completed without it.
-        if (gradient.stopCount < 2 || gradient.stops == nullptr)
+        if (gradient.stops.Size() < 2)
             return 0;
         const token::String name(gradient.writtenName);
         if (!output.Write("%AI5_BeginGradient: ", name, "\n", name, token::Integer{gradient.type},
-                          token::Integer{gradient.stopCount}, "Bd\n[0 0 0 0 1 %_Br [\n"))
+                          token::Integer{static_cast<int>(gradient.stops.Size())}, "Bd\n[0 0 0 0 1 %_Br [\n"))
             return 0;
 
         const int written = gradient.type == 0 ? GenerateLinearGradRegion(slot)
@@ -267,5 +242,5 @@ int AAIExportFilter::ExportGradientDefinition()
 void AAIExportFilter::FreeGradientStops()
 {
     for (GradientSlot& slot : gradientTable)
-        ClearStops(slot);
+        slot.stops.Clear();
 }

@@ -205,7 +205,8 @@ int AAIExportFilter::PathPostscript(PathPostscriptData* data)
     const double x = DistanceToPS(data->placeX) - data->boxLeft;
     const double y = DistanceToPS(data->placeY) - data->boxBottom;
     const double matrix[6] = {scale, 0.0, 0.0, scale, x, y};
-    const double box[4] = {data->boxLeft, data->boxBottom, data->boxRight, data->boxTop};
+    const double box[4] = {static_cast<double>(data->boxLeft), static_cast<double>(data->boxBottom),
+                           static_cast<double>(data->boxRight), static_cast<double>(data->boxTop)};
     // The raw path is a comment line: a line break in it would let the rest
     // of the path out into the document, so breaks become blanks there.
     char comment[sizeof path];
@@ -225,7 +226,7 @@ int AAIExportFilter::PathBitmap(PathBitmapData* data)
     if (data == nullptr)
         return 0;
     char path[sizeof data->filePath + 1];
-    const std::size_t length = CopyBoundedPath(path, data->filePath);
+    CopyBoundedPath(path, data->filePath);
     int imageType = 0;
     int bitsPerSample = 0;
     int width = 0;

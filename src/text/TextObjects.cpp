@@ -3,9 +3,6 @@
 #include <cstring>
 
 #include "filter/AAIExportFilter.h"
-#include "platform/Platform.h"
-
-namespace plat = aiexport_platform;
 
 namespace {
 
@@ -20,48 +17,34 @@ int KernValue(std::uint32_t kernClass)
 }
 
 // Makes room for the escaped form of capacity - 1 characters; the old contents are not kept.
-int ReserveWorkArea(char*& workArea, std::size_t& workCapacity, std::size_t capacity)
+int ReserveWorkArea(AOwnedArray<char>& workArea, std::size_t capacity)
 {
-    const std::size_t need = kEscapeFactor * (capacity - 1) + 1;
-    if (workArea != nullptr && workCapacity >= need)
-        return 1;
-    auto* block = static_cast<char*>(plat::Allocate(need));
-    if (block == nullptr)
-        return 0;
-    plat::Free(workArea);
-    workArea = block;
-    workCapacity = need;
-    return 1;
+    return workArea.Reserve(kEscapeFactor * (capacity - 1) + 1, 0);
 }
 
 // Grows the pending string, by doubling, until length characters and the NUL fit; the
 // characters already there are kept. The work area grows with it, so a run once collected
 // can always be escaped. On failure nothing collected so far is lost.
-int ReserveTextAreas(TextState& t, char*& workArea, std::size_t& workCapacity,
-                     std::size_t length)
+int ReserveTextAreas(TextState& t, AOwnedArray<char>& workArea, std::size_t length)
 {
     if (length >= kMaxPendingCapacity)
         return 0;
+    AOwnedArray<char>& pending = t.pendingString;
     const std::size_t need = length + 1;
-    if (t.pendingString == nullptr || need > t.pendingCapacity) {
-        std::size_t capacity = std::max<std::size_t>(t.pendingCapacity, kMinPendingCapacity);
+    if (pending.Data() == nullptr || need > pending.Capacity()) {
+        std::size_t capacity = std::max(pending.Capacity(), kMinPendingCapacity);
         while (capacity < need)
             capacity *= 2;
         capacity = std::min(capacity, kMaxPendingCapacity);
-        auto* block = static_cast<char*>(plat::Allocate(capacity));
-        if (block == nullptr)
+        const bool hadText = pending.Data() != nullptr;
+        if (!pending.Reserve(capacity, hadText ? t.pendingLength + 1 : 0))
             return 0;
-        if (t.pendingString != nullptr) {
-            std::memcpy(block, t.pendingString, t.pendingLength + 1);
-        } else {
-            block[0] = '\0';
+        if (!hadText) {
+            pending[0] = '\0';
             t.pendingLength = 0;
         }
-        plat::Free(t.pendingString);
-        t.pendingString = block;
-        t.pendingCapacity = static_cast<std::uint32_t>(capacity);
     }
-    return ReserveWorkArea(workArea, workCapacity, t.pendingCapacity);
+    return ReserveWorkArea(workArea, pending.Capacity());
 }
 
 }  // namespace
@@ -155,9 +138,9 @@ int AAIExportFilter::Text(_TextData* data)
     const std::size_t kept = (textStarted && !runWritten) ? textState.pendingLength : 0;
     if (length >= kMaxPendingCapacity - kept)
         return 0;
-    if (!ReserveTextAreas(textState, textWorkArea, textWorkCapacity, kept + length))
+    if (!ReserveTextAreas(textState, textWorkArea, kept + length))
         return 0;
-    std::memcpy(textState.pendingString + kept, data->text, length + 1);
+    std::memcpy(textState.pendingString.Data() + kept, data->text, length + 1);
     textState.pendingLength = static_cast<std::uint32_t>(kept + length);
     textStarted = true;
     runWritten = false;
@@ -171,12 +154,14 @@ int AAIExportFilter::AppendText(_TextData* data)
 
 int AAIExportFilter::ExportTextString()
 {
-    const char* text = textState.pendingString != nullptr ? textState.pendingString : "";
+    const char* pending = textState.pendingString.Data();
+    const char* text = pending != nullptr ? pending : "";
     const std::size_t length = std::strlen(text);
-    if (!ReserveWorkArea(textWorkArea, textWorkCapacity, length + 1))
+    if (!ReserveWorkArea(textWorkArea, length + 1))
         return 0;
-    const std::size_t escaped = AOutputWriter::StringToStandardExportString(textWorkArea, text);
-    if (!output.Write("(", token::Chars{textWorkArea, escaped}, ") Tx 1 ",
+    char* const escaped = textWorkArea.Data();
+    const std::size_t escapedLength = AOutputWriter::StringToStandardExportString(escaped, text);
+    if (!output.Write("(", token::Chars{escaped, escapedLength}, ") Tx 1 ",
                       token::Integer{KernValue(textState.kernClass)}, "Tk\n"))
         return 0;
     return output.FlushIfAbove(256);

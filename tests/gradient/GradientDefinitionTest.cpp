@@ -119,7 +119,7 @@ TEST(GradientDefinition, FullTableReplacesLastSlot)
     }
     SetGradientRGNData stop = RgbStop(0, 1, 2, 3);
     ASSERT_EQ(f.SetGradientRGN(&stop), 1);
-    ASSERT_EQ(f.gradientTable[1023].stopCount, 1);
+    ASSERT_EQ(f.gradientTable[1023].stops.Size(), 1u);
 
     SetGradientDefData last = Def("Last");
     SetGradient2Data geometry{1, 10, 20, 30, 40};
@@ -127,8 +127,8 @@ TEST(GradientDefinition, FullTableReplacesLastSlot)
     ASSERT_EQ(f.SetGradientDef(&last), 1);
     EXPECT_EQ(f.currentGradientIndex, 1023);
     EXPECT_STREQ(f.gradientTable[1023].name, "Last");
-    EXPECT_EQ(f.gradientTable[1023].stopCount, 0);
-    EXPECT_EQ(f.gradientTable[1023].stops, nullptr);
+    EXPECT_EQ(f.gradientTable[1023].stops.Size(), 0u);
+    EXPECT_EQ(f.gradientTable[1023].stops.Data(), nullptr);
     // The replaced gradient's geometry does not carry over.
     EXPECT_EQ(f.gradientTable[1023].type, 0);
     EXPECT_EQ(f.gradientTable[1023].endX, 0.0);
@@ -165,24 +165,24 @@ TEST(GradientDefinition, StopsGoOnlyToAnOpenNamedDefinitionAndSurviveFailedGrowt
     def = Def("A");
     ASSERT_EQ(f.SetGradientDef(&def), 1);
     ASSERT_EQ(f.SetGradientRGN(&first), 1);
-    const GradientStop* before = f.gradientTable[0].stops;
+    const GradientStop* before = f.gradientTable[0].stops.Data();
     plat::SetFault(plat::kFaultAllocate, 1);
     EXPECT_EQ(f.SetGradientRGN(&second), 0);
     plat::ClearFaults();
-    EXPECT_EQ(f.gradientTable[0].stops, before);
-    EXPECT_EQ(f.gradientTable[0].stopCount, 1);
+    EXPECT_EQ(f.gradientTable[0].stops.Data(), before);
+    EXPECT_EQ(f.gradientTable[0].stops.Size(), 1u);
     ASSERT_EQ(f.SetGradientRGN(&second), 1);
     EXPECT_EQ(f.gradientTable[0].stops[0].color.color.red, 1);
     EXPECT_EQ(f.gradientTable[0].stops[1].color.color.red, 4);
     EXPECT_EQ(f.EndGradient(), 1);
     EXPECT_EQ(f.EndGradient(), 0);
     EXPECT_EQ(f.SetGradientRGN(&first), 0);
-    EXPECT_EQ(f.gradientTable[0].stopCount, 2);
+    EXPECT_EQ(f.gradientTable[0].stops.Size(), 2u);
 
     f.FreeGradientStops();
     f.FreeGradientStops();  // the resets may run it twice
-    EXPECT_EQ(f.gradientTable[0].stops, nullptr);
-    EXPECT_EQ(f.gradientTable[0].stopCount, 0);
+    EXPECT_EQ(f.gradientTable[0].stops.Data(), nullptr);
+    EXPECT_EQ(f.gradientTable[0].stops.Size(), 0u);
 }
 
 TEST(GradientDefinition, GradientWithOneStopFailsExportAndKeepsOldFile)

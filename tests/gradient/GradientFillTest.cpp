@@ -125,9 +125,9 @@ TEST(GradientFill, LookupDoesNotRedirectGradientBeingDefined)
     SetGradientRGNData stop{};
     EXPECT_EQ(f.SetGradient2(&geometry), 1);
     EXPECT_EQ(f.SetGradientRGN(&stop), 1);
-    EXPECT_EQ(f.gradientTable[0].stopCount, 2);
+    EXPECT_EQ(f.gradientTable[0].stops.Size(), 2u);
     EXPECT_EQ(f.gradientTable[0].type, 0);
-    EXPECT_EQ(f.gradientTable[1].stopCount, 1);
+    EXPECT_EQ(f.gradientTable[1].stops.Size(), 1u);
     EXPECT_EQ(f.gradientTable[1].type, 1);
 }
 

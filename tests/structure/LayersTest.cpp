@@ -89,10 +89,10 @@ TEST(Layers, ListGrowsTenAtATimeAndSurvivesAFailedAllocation)
     plat::SetFault(plat::kFaultAllocate, 1);
     EXPECT_EQ(Define(s, "lost"), 0);
     plat::ClearFaults();
-    EXPECT_EQ(s.filter.layerCount, 10);
+    EXPECT_EQ(s.filter.layerDefinitions.Size(), 10u);
     for (int i = 10; i < 25; ++i)
         ASSERT_EQ(Define(s, "L" + std::to_string(i)), 1);
-    EXPECT_EQ(s.filter.layerCapacity, 30);
+    EXPECT_EQ(s.filter.layerDefinitions.Capacity(), 30u);
     s.filter.Mark();
     Begin(s, "L0");
     Begin(s, "L24");
@@ -107,7 +107,7 @@ TEST(Layers, ListGrowsTenAtATimeAndSurvivesAFailedAllocation)
     Begin(s, "L0");
     s.Record(aiop::kEndLayer);
     EXPECT_EQ(s.filter.SinceMark(), "");
-    EXPECT_EQ(s.filter.layerDefinitions, nullptr);
+    EXPECT_EQ(s.filter.layerDefinitions.Data(), nullptr);
 }
 
 TEST(Layers, NamesThatWouldEndTheStringAreEscaped)

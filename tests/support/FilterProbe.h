@@ -44,8 +44,6 @@ public:
     using AAIExportFilter::guideStart;
     using AAIExportFilter::inGuide;
     using AAIExportFilter::inPatternDefinition;
-    using AAIExportFilter::layerCapacity;
-    using AAIExportFilter::layerCount;
     using AAIExportFilter::layerDefinitions;
     using AAIExportFilter::openLayers;
     using AAIExportFilter::pathBounds;
@@ -59,7 +57,7 @@ public:
     using AAIExportFilter::tempFile;
     using AAIExportFilter::textStarted;
     using AAIExportFilter::textState;
-    using AAIExportFilter::textWorkCapacity;
+    using AAIExportFilter::textWorkArea;
     using AAIExportFilter::commentsEndMark;
     using AAIExportFilter::prologEndMark;
 

@@ -128,8 +128,8 @@ TEST(TextObject, LongTextIsWrittenWhole)
             ASSERT_EQ(SendText(s, part.c_str()), 1);
         }
         EXPECT_EQ(s.filter.textState.pendingLength, text.size());
-        EXPECT_GT(s.filter.textState.pendingCapacity, text.size());
-        EXPECT_GE(s.filter.textWorkCapacity, 4 * text.size() + 1);
+        EXPECT_GT(s.filter.textState.pendingString.Capacity(), text.size());
+        EXPECT_GE(s.filter.textWorkArea.Capacity(), 4 * text.size() + 1);
         ASSERT_EQ(s.Record(aiop::kEndText), 1);
         EXPECT_EQ(s.filter.SinceMark(), "(" + escaped + ") Tx 1 15 Tk\nTO\n") << piece;
     }
