@@ -194,8 +194,6 @@ protected:
     int ExportPatternDefinition(unsigned int& position);
     // The colour that fills the box of a tile, in the tile's opening item.
     int WriteTileBackground(const SetColorByValueData& color);
-    // The current tile item's opening is written and awaits its attribute block.
-    int patternItemOpened = 0;
 
     // ---- text/ ----
     void ResetTextState();
@@ -246,61 +244,67 @@ protected:
     double pictureWidth = 0.0;  // record 16's size, in case no record 2052 comes
     double pictureHeight = 0.0;
 
+    double pointsPerUnit = 72.0;
+
+    // Each group below is reset at the start of a picture by its own Reset.
 
     // ---- paths ----
+    void ResetPaths();
     FilterPoint currentPoint;
     FilterPoint subpathStart;
     bool pathOpen = false;
     bool pathClosed = false;
+    PathBounds pathBounds;
+    // The box a gradient fill spans: one path's, or a whole compound path's.
+    PathBounds regionBounds;
 
-    // ---- structure flags ----
+    // ---- structure ----
+    void ResetStructure();
     bool inClipRegion = false;
     bool inGuide = false;
     bool clipText = false;
+    FilterPoint guideStart;
+    FilterPoint guideEnd;
+    int compositeDepth = 0;
+    // Compound paths begun in a pattern tile while another's opening was still
+    // deferred: they share that one opening, so their closings are dropped.
+    int compoundMerged = 0;
+    AOwnedArray<LayerDefinition> layerDefinitions;
+    // One per layer begun and not yet ended: whether it wrote a bracket to close.
+    std::vector<bool> openLayers;
 
-    double pointsPerUnit = 72.0;
-    PathBounds pathBounds;
+    // ---- colours ----
+    void ResetColors();
+    GraphicsState graphicsState{};
+    // The stroke colour was reset without writing an operator: the next stroke
+    // colour by value must be written whatever its value.
+    int strokeColorStale = 0;
+    int fillTypeChanged = 1;
+    SetColorDefData colorTable[kDefinitionSlots] = {};
 
+    // ---- text ----
     TextState textState;
     bool textStarted = false;
     bool runWritten = false;
     // Work areas for escaping a run; they grow with the pending text.
     AOwnedArray<char> textWorkArea;
 
-    GraphicsState graphicsState{};
-    // The stroke colour was reset without writing an operator: the next stroke
-    // colour by value must be written whatever its value.
-    int strokeColorStale = 0;
-
-    // ---- paint and definition flags ----
+    // ---- definitions: gradients and patterns ----
+    int currentDefinitionIndex = 0;
+    void ResetGradients();
+    int inGradientDefinition = 0;
+    int currentGradientIndex = 0;  // the gradient being defined
+    GradientSlot gradientTable[kDefinitionSlots] = {};
+    void ResetPatterns();
     int patternFillWritten = 0;
     int compoundPending = 0;
     int inPatternDefinition = 0;
     int patternTileAttribWritten = 0;
-    int inGradientDefinition = 0;
     int patternTileFirstPath = 0;
-    int currentDefinitionIndex = 0;
-    int currentPatternIndex = 0;   // the pattern being defined
-    int currentGradientIndex = 0;  // the gradient being defined
-
-    GradientSlot gradientTable[kDefinitionSlots] = {};
+    // The current tile item's opening is written and awaits its attribute block.
+    int patternItemOpened = 0;
+    int currentPatternIndex = 0;  // the pattern being defined
     PatternSlot patternTable[kDefinitionSlots] = {};
-    SetColorDefData colorTable[kDefinitionSlots] = {};
 
     RasterRecord raster;
-
-    int fillTypeChanged = 1;
-
-    FilterPoint guideStart;
-    FilterPoint guideEnd;
-
-    AOwnedArray<LayerDefinition> layerDefinitions;
-    // One per layer begun and not yet ended: whether it wrote a bracket to close.
-    std::vector<bool> openLayers;
-
-    int compositeDepth = 0;
-    // Compound paths begun in a pattern tile while another's opening was still
-    // deferred: they share that one opening, so their closings are dropped.
-    int compoundMerged = 0;
-    PathBounds regionBounds;
 };

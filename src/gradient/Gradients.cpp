@@ -239,6 +239,16 @@ int AAIExportFilter::ExportGradientDefinition()
     return 1;
 }
 
+void AAIExportFilter::ResetGradients()
+{
+    inGradientDefinition = 0;
+    for (GradientSlot& slot : gradientTable) {
+        slot.name[0] = '\0';
+        slot.type = 0;
+        slot.stops.Clear();
+    }
+}
+
 void AAIExportFilter::FreeGradientStops()
 {
     for (GradientSlot& slot : gradientTable)

@@ -50,6 +50,20 @@ int AAIExportFilter::WriteTileBackground(const SetColorByValueData& color)
     return output.Write(token::Reals{rgb, 3}, " Xa\n");
 }
 
+void AAIExportFilter::ResetPatterns()
+{
+    patternFillWritten = 0;
+    compoundPending = 0;
+    inPatternDefinition = 0;
+    patternTileAttribWritten = 0;
+    for (PatternSlot& slot : patternTable) {
+        slot.name[0] = '\0';
+        slot.tempPosition = 0;
+        slot.hasBackground = false;
+        slot.tileBoundsValid = false;
+    }
+}
+
 int AAIExportFilter::SetPatternSections(int* count)
 {
     return count != nullptr && *count <= kDefinitionSlots ? 1 : 0;
