@@ -78,8 +78,7 @@ int AAIExportFilter::SetGradientDef(SetGradientDefData* data)
     GradientSlot& slot = gradientTable[index];
     // With the table full the last gradient is replaced, stops and all.
     slot.stops.Clear();
-    std::memcpy(slot.name, data->name, length);
-    slot.name[length] = '\0';
+    StoreBoundedName(slot.name, data->name, kMaxDefinitionName);
     ChooseWrittenName(gradientTable, index);
     slot.tag = data->tag;
     // A gradient without its geometry record is linear with both points at

@@ -84,7 +84,7 @@ int AAIExportFilter::SetPatternDef(SetPatternDefData* data)
         return 0;
     PatternSlot& slot = patternTable[index];
     slot = PatternSlot{};  // nothing of an earlier definition in this slot survives
-    std::memcpy(slot.name, data->name, length);
+    StoreBoundedName(slot.name, data->name, kMaxDefinitionName);
     slot.tag = data->tag;
     slot.tileWidth = DistanceToPS(data->tileWidth);
     slot.tileHeight = DistanceToPS(data->tileHeight);

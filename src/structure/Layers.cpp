@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "filter/AAIExportFilter.h"
+#include "filter/DefinitionNames.h"
 
 namespace {
 
@@ -21,8 +22,7 @@ int AAIExportFilter::DefineLayer(const DefLayerData* data)
         return 0;  // the layers declared so far stay
 
     LayerDefinition layer{};
-    const std::size_t length = strnlen(data->name, kMaxLayerName);
-    std::memcpy(layer.name, data->name, length);
+    StoreBoundedName(layer.name, data->name, kMaxLayerName);
     layer.visibility = data->visibility;
     return layerDefinitions.Append(layer);
 }
@@ -32,16 +32,10 @@ int AAIExportFilter::BeginLayer(const char* name)
     if (name == nullptr)
         return 0;
     // The host's text has no declared size: read no more than a name can hold.
-    const std::size_t length = strnlen(name, kMaxLayerName);
-
     const std::size_t count = layerDefinitions.Size();
     std::size_t index = 0;
-    while (index < count) {
-        const char* declared = layerDefinitions[index].name;
-        if (std::strlen(declared) == length && std::memcmp(declared, name, length) == 0)
-            break;
+    while (index < count && !IsSameBoundedName(layerDefinitions[index].name, name, kMaxLayerName))
         ++index;
-    }
     if (index == count) {
         openLayers.push_back(false);  // undeclared: its objects go outside any layer
         return 1;

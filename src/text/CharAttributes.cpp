@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "filter/AAIExportFilter.h"
+#include "filter/DefinitionNames.h"
 #include "text/FontTables.h"
 
 namespace {
@@ -13,30 +14,22 @@ static_assert(sizeof TextState::faceName == kNameArray && sizeof TextState::styl
 // Face, "-", style and the NUL: names that fill their arrays unterminated still fit whole.
 constexpr std::size_t kJoinedNameArea = kNameArray + 1 + kNameArray + 1;
 
-// Host names arrive in fixed arrays that need not be terminated.
-std::size_t NameLength(const char (&name)[kNameArray])
-{
-    return strnlen(name, kNameArray);
-}
-
+// Face and style names fill their arrays whole when they need to: no NUL is required.
 bool IsSameName(const char (&a)[kNameArray], const char (&b)[kNameArray])
 {
-    const std::size_t length = NameLength(a);
-    return length == NameLength(b) && std::memcmp(a, b, length) == 0;
+    return IsSameBoundedName(a, b, kNameArray);
 }
 
 void StoreName(char (&stored)[kNameArray], const char (&incoming)[kNameArray])
 {
-    const std::size_t length = NameLength(incoming);
-    std::memcpy(stored, incoming, length);
-    std::memset(stored + length, 0, kNameArray - length);
+    StoreBoundedName(stored, incoming, kNameArray);
 }
 
 void JoinHostName(char (&joined)[kJoinedNameArea], const char (&face)[kNameArray],
                   const char (&style)[kNameArray])
 {
-    const std::size_t faceLength = NameLength(face);
-    const std::size_t styleLength = NameLength(style);
+    const std::size_t faceLength = BoundedNameLength(face, kNameArray);
+    const std::size_t styleLength = BoundedNameLength(style, kNameArray);
     std::memcpy(joined, face, faceLength);
     joined[faceLength] = '-';
     std::memcpy(joined + faceLength + 1, style, styleLength);
