@@ -95,8 +95,6 @@ public:
     int ExpendBufferSize();
     // Copies count bytes from the body's position to the target, through the buffer.
     int CopyTempToExport(unsigned int count);
-    // Grows the buffer until n more bytes and a NUL fit; 0 when it cannot.
-    int EnsureRoom(std::size_t n);
     // Headroom rule: flush to the body file when fewer than margin bytes remain.
     int FlushIfAbove(unsigned int margin);
     // Writes the tokens in order, after one check for the room they can take;
@@ -136,9 +134,9 @@ public:
     void Clear();
 
     bool HasBuffer() const { return buffer != nullptr; }
-    const char* Text() const { return buffer; }
     const unsigned int& Length() const { return bufferLength; }
     const unsigned int& Size() const { return bufferSize; }
+    // The buffered text, for edits in place that keep its length.
     char* const& Data() { return buffer; }
 
     // ---- encoders: each writes at dst, ends with a NUL and returns the count without it ----
@@ -159,6 +157,9 @@ public:
     static std::size_t HexRoom(int count);
 
 private:
+    // Grows the buffer until n more bytes and a NUL fit; 0 when it cannot.
+    int EnsureRoom(std::size_t n);
+
     template <std::size_t N>
     static constexpr std::size_t Room(const char (&)[N])
     {
@@ -173,12 +174,7 @@ private:
     static std::size_t Room(const token::FontName& t) { return t.length + 3; }
     static std::size_t Room(const token::Hex& t) { return HexRoom(t.count); }
 
-    static char* Put(char* out, const char* text)
-    {
-        const std::size_t length = std::strlen(text);
-        std::memcpy(out, text, length);
-        return out + length;
-    }
+    static char* Put(char* out, const char* text) { return out + AppendStringToBuffer(out, text); }
     static char* Put(char* out, token::Real t) { return out + FloatToString(out, t.value); }
     static char* Put(char* out, token::Integer t) { return out + IntegerToString(out, t.value); }
     static char* Put(char* out, token::Reals t)
