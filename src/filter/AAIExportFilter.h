@@ -144,7 +144,7 @@ protected:
     static int TruncateToInt(double value);
     // The string token for a name where it is written now: inside a pattern
     // tile the token is itself part of a string.
-    token::String Name(const char* text) const { return token::String(text, inPatternDefinition); }
+    token::String Name(const char* text) const { return token::String(text, inPatternDefinition != 0); }
 
     // ---- document/ ----
     int GenerateLastExport();
@@ -196,7 +196,6 @@ protected:
     int WriteTileBackground(const SetColorByValueData& color);
 
     // ---- text/ ----
-    void ResetTextState();
     int ExportTextString();
     int GetRenderModeFromGSatate(int& mode);
     static double CalculateFontFactor(double size);
@@ -283,6 +282,7 @@ protected:
     SetColorDefData colorTable[kDefinitionSlots] = {};
 
     // ---- text ----
+    void ResetTextState();
     TextState textState;
     bool textStarted = false;
     bool runWritten = false;

@@ -82,9 +82,14 @@ int AAIExportFilter::SetPatternDef(SetPatternDefData* data)
         ++index;
     if (index == kDefinitionSlots)
         return 0;
+    char name[sizeof PatternSlot::name];
+    StoreBoundedName(name, data->name, kMaxDefinitionName);
+    if (!output.Write("%AI3_BeginPattern: ", token::String(name), "\n"))
+        return 0;
+
     PatternSlot& slot = patternTable[index];
     slot = PatternSlot{};  // nothing of an earlier definition in this slot survives
-    StoreBoundedName(slot.name, data->name, kMaxDefinitionName);
+    std::memcpy(slot.name, name, sizeof name);
     slot.tag = data->tag;
     slot.tileWidth = DistanceToPS(data->tileWidth);
     slot.tileHeight = DistanceToPS(data->tileHeight);
@@ -96,8 +101,6 @@ int AAIExportFilter::SetPatternDef(SetPatternDefData* data)
     currentPatternIndex = index;
     currentDefinitionIndex = index;
 
-    if (!output.Write("%AI3_BeginPattern: ", token::String(slot.name), "\n"))
-        return 0;
     const int flushed = output.WriteBufferToExportFile(0);
     // The header goes right after that line. Should the flush fail, the line
     // still waits at the end of the buffer and lands there later.
