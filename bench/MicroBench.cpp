@@ -11,14 +11,6 @@
 
 namespace {
 
-class BenchFilter : public AAIExportFilter {
-public:
-    using AAIExportFilter::FloatToString;
-    using AAIExportFilter::HexToPSCommentHexString;
-    using AAIExportFilter::IntegerToString;
-    using AAIExportFilter::StringToStandardExportString;
-};
-
 std::vector<double> Coordinates()
 {
     std::mt19937_64 random(7);
@@ -35,7 +27,7 @@ void BM_FloatToString(benchmark::State& state)
     char out[kMaxRealToken + 1];
     std::size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(BenchFilter::FloatToString(out, values[i++ & 4095]));
+        benchmark::DoNotOptimize(AOutputWriter::FloatToString(out, values[i++ & 4095]));
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations());
@@ -47,7 +39,7 @@ void BM_IntegerToString(benchmark::State& state)
     char out[kMaxIntegerToken + 1];
     int v = -1000000;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(BenchFilter::IntegerToString(out, v++));
+        benchmark::DoNotOptimize(AOutputWriter::IntegerToString(out, v++));
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations());
@@ -62,7 +54,7 @@ void BM_StringToStandardExportString(benchmark::State& state)
     text += "(\\)\t\r\xe9";
     std::vector<char> out(text.size() * 4 + 1);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(BenchFilter::StringToStandardExportString(out.data(), text.c_str()));
+        benchmark::DoNotOptimize(AOutputWriter::StringToStandardExportString(out.data(), text.c_str()));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<long>(text.size()));
@@ -77,7 +69,7 @@ void BM_HexToPSCommentHexString(benchmark::State& state)
     std::vector<char> out(row.size() * 3);
     int r = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(BenchFilter::HexToPSCommentHexString(
+        benchmark::DoNotOptimize(AOutputWriter::HexToPSCommentHexString(
             out.data(), row.data(), static_cast<int>(row.size()), r++ & 1023));
         benchmark::ClobberMemory();
     }

@@ -7,9 +7,6 @@
 
 namespace {
 
-// Three numbers, a name and the longest operator tail of the custom forms.
-constexpr std::size_t kColorRoom = 4 * kMaxRealToken + sizeof " 0 1 Xx\n" + 4;
-
 // Truncation toward zero into 16 bits. Host values far out of range would make
 // the plain conversion undefined; they saturate instead.
 unsigned short TruncateToUnsignedShort(double v)
@@ -80,25 +77,12 @@ int AAIExportFilter::ExportSetRGBColor(double r, double g, double b, int isFill,
         return 1;
     if (isCustom && name == nullptr)
         return 0;
-    const std::size_t nameLength = isCustom ? std::strlen(name) : 0;
-    if (!EnsureRoom(kColorRoom + PSStringRoom(nameLength)))
-        return 0;
-
-    if (r == g && g == b && !isCustom) {
-        bufferLength += FloatToString(buffer + bufferLength, r);
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, isFill ? "g\n" : "G\n");
-        return 1;
-    }
-    bufferLength += FloatToString(buffer + bufferLength, r);
-    bufferLength += FloatToString(buffer + bufferLength, g);
-    bufferLength += FloatToString(buffer + bufferLength, b);
-    if (isCustom) {
-        bufferLength += NameToPSString(buffer + bufferLength, name);
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, isFill ? "0 1 Xx\n" : "0 1 XX\n");
-    } else {
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, isFill ? "Xa\n" : "XA\n");
-    }
-    return 1;
+    if (r == g && g == b && !isCustom)
+        return output.Write(token::Real{r}, isFill ? "g\n" : "G\n");
+    const double rgb[3] = {r, g, b};
+    if (isCustom)
+        return output.Write(token::Reals{rgb, 3}, Name(name), isFill ? "0 1 Xx\n" : "0 1 XX\n");
+    return output.Write(token::Reals{rgb, 3}, isFill ? "Xa\n" : "XA\n");
 }
 
 int AAIExportFilter::ExportSetCMYKColor(double c, double m, double y, double k, int isFill,
@@ -108,22 +92,11 @@ int AAIExportFilter::ExportSetCMYKColor(double c, double m, double y, double k, 
         return 1;
     if (isCustom && name == nullptr)
         return 0;
-    const std::size_t nameLength = isCustom ? std::strlen(name) : 0;
-    if (!EnsureRoom(kColorRoom + PSStringRoom(nameLength)))
-        return 0;
-
-    bufferLength += FloatToString(buffer + bufferLength, c);
-    bufferLength += FloatToString(buffer + bufferLength, m);
-    bufferLength += FloatToString(buffer + bufferLength, y);
-    bufferLength += FloatToString(buffer + bufferLength, k);
-    if (!isCustom) {
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, isFill ? "k\n" : "K\n");
-        return 1;
-    }
+    const double cmyk[4] = {c, m, y, k};
+    if (!isCustom)
+        return output.Write(token::Reals{cmyk, 4}, isFill ? "k\n" : "K\n");
     // The tint is the share of the colour taken away: 0 shows it in full.
-    bufferLength += NameToPSString(buffer + bufferLength, name);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, isFill ? "0 x\n" : "0 X\n");
-    return 1;
+    return output.Write(token::Reals{cmyk, 4}, Name(name), isFill ? "0 x\n" : "0 X\n");
 }
 
 int AAIExportFilter::ExportSetValueColor(SetColorByValueData* color, int isFill)
@@ -187,15 +160,17 @@ int AAIExportFilter::SetFillType(unsigned short* data)
         return 0;
     graphicsState.fillType = type;
 
-    if (type == kFillOutline && buffer != nullptr) {
+    if (type == kFillOutline && output.HasBuffer()) {
         // The fill colour just written becomes the stroke colour: capitalise
         // its operator while it is still in the buffer.
-        if (EndsWithOperator(buffer, bufferLength, "g\n"))
-            buffer[bufferLength - 2] = 'G';
-        else if (EndsWithOperator(buffer, bufferLength, "Xa\n"))
-            buffer[bufferLength - 2] = 'A';
-        else if (EndsWithOperator(buffer, bufferLength, "k\n"))
-            buffer[bufferLength - 2] = 'K';
+        char* const text = output.Data();
+        const unsigned int length = output.Length();
+        if (EndsWithOperator(text, length, "g\n"))
+            text[length - 2] = 'G';
+        else if (EndsWithOperator(text, length, "Xa\n"))
+            text[length - 2] = 'A';
+        else if (EndsWithOperator(text, length, "k\n"))
+            text[length - 2] = 'K';
     }
     if (type == kFillSolidAlias)
         graphicsState.fillType = kFillSolid;
@@ -212,7 +187,7 @@ int AAIExportFilter::SetFillMode(unsigned short* data)
     // Always the non-zero winding rule, whatever the record asks for.
     if (data == nullptr)
         return 0;
-    return Append("0 XR\n");
+    return output.Write("0 XR\n");
 }
 
 int AAIExportFilter::SetFillTypeName(SetFillTypeNameData* data)

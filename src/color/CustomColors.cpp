@@ -6,22 +6,18 @@
 
 namespace {
 
-// Names travel in 64-byte arrays that the host need not terminate. Every name
-// is cut to 63 characters wherever it enters, so stored names are always
-// terminated and a lookup compares the same 63 characters it was stored with.
-constexpr std::size_t kMaxColorName = sizeof NAME_TAG::name - 1;
-static_assert(sizeof NAME_TAG::name == sizeof SetColorDefData::name);
+// Names travel in 64-byte arrays that the host need not terminate.
+static_assert(sizeof NAME_TAG::name == kMaxDefinitionName + 1 &&
+              sizeof SetColorDefData::name == kMaxDefinitionName + 1);
 
-void CopyColorName(char (&target)[sizeof NAME_TAG::name], const char (&source)[sizeof NAME_TAG::name])
+void CopyColorName(char (&target)[sizeof NAME_TAG::name], const char* source)
 {
-    const std::size_t length = strnlen(source, kMaxColorName);
-    std::memmove(target, source, length);
-    target[length] = '\0';
+    StoreBoundedName(target, source, kMaxDefinitionName);
 }
 
 bool IsSameColorName(const char* a, const char* b)
 {
-    return std::strncmp(a, b, kMaxColorName) == 0;
+    return IsSameBoundedName(a, b, kMaxDefinitionName);
 }
 
 }  // namespace

@@ -1,7 +1,15 @@
-// Defaults of the graphics state, applied at each picture and drawing section.
+// Defaults of the colours and the graphics state, applied at each picture and drawing section.
 #include <cstring>
 
 #include "filter/AAIExportFilter.h"
+
+void AAIExportFilter::ResetColors()
+{
+    fillTypeChanged = 1;
+    for (SetColorDefData& slot : colorTable)
+        slot.name[0] = '\0';
+    ResetGraphicsState();
+}
 
 void AAIExportFilter::ResetFillColor()
 {

@@ -3,9 +3,6 @@
 
 namespace {
 
-// Every piece of the line, two real numbers at most, with room to spare.
-constexpr std::size_t kStrokeRoom = 2 * kMaxRealToken + 64;
-
 const char* DashText(int style)
 {
     switch (style) {
@@ -18,27 +15,12 @@ const char* DashText(int style)
     }
 }
 
-const char* CapText(int cap)
-{
-    switch (cap) {
-    case 0: return "2 J ";
-    case 1: return "1 J ";
-    case 2: return "0 J ";
-    default: return nullptr;
-    }
-}
-
-const char* JoinText(int join)
-{
-    switch (join) {
-    case 0: return "2 j ";
-    case 1: return "0 j ";
-    case 2: return "1 j ";
-    default: return nullptr;
-    }
-}
-
 constexpr double kMiterLimitFloor = 1.0001;
+
+// The longest line the record writes: dash, width, cap, join, miter limit.
+constexpr std::size_t kStrokeRoom =
+    AOutputWriter::RoomFor("[ 12 12 12 12 12 12 ] 0 d ", token::Real{}, "w ", token::Integer{}, "J ",
+                           token::Integer{}, "j ", token::Real{}, "M ", "\n");
 
 }  // namespace
 
@@ -46,14 +28,15 @@ int AAIExportFilter::SetStroke(SetStrokeData* data)
 {
     if (data == nullptr)
         return 0;
-    if (!EnsureRoom(kStrokeRoom))
+    auto out = output.Reserve(kStrokeRoom);
+    if (!out)
         return 0;
     SetStrokeData& stroke = graphicsState.stroke;
 
     if (data->style != stroke.style) {
         stroke.style = data->style;
         if (const char* dash = DashText(stroke.style))
-            bufferLength += AppendStringToBuffer(buffer + bufferLength, dash);
+            out.Write(token::Text(dash));
     }
 
     if (stroke.style == kStrokeNone) {
@@ -72,39 +55,37 @@ int AAIExportFilter::SetStroke(SetStrokeData* data)
             stroke.width = 0.0;
             graphicsState.fillType = kFillNone;
             stroke.style = 0;
-            bufferLength += AppendStringToBuffer(buffer + bufferLength, "[ ] 0 d 0 w ");
+            out.Write("[ ] 0 d 0 w ");
             StoreColor(graphicsState.strokeColor, graphicsState.fillColor);
             ResetFillColor();
             graphicsState.fillByName = 0;
             graphicsState.fillColorName.name[0] = '\0';
         }
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n");
+        out.Write("\n");
         return 1;
     }
 
     if (data->width != stroke.width) {
         stroke.width = data->width;
-        bufferLength += FloatToString(buffer + bufferLength, DistanceToPS(stroke.width));
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "w ");
+        out.Write(token::Real{DistanceToPS(stroke.width)}, "w ");
     }
     if (data->cap != stroke.cap) {
         stroke.cap = data->cap;
-        if (const char* cap = CapText(stroke.cap))
-            bufferLength += AppendStringToBuffer(buffer + bufferLength, cap);
+        if (const int code = CapCode(stroke.cap); code >= 0)
+            out.Write(token::Integer{code}, "J ");
     }
     if (data->join != stroke.join) {
         stroke.join = data->join;
-        if (const char* join = JoinText(stroke.join))
-            bufferLength += AppendStringToBuffer(buffer + bufferLength, join);
+        if (const int code = JoinCode(stroke.join); code >= 0)
+            out.Write(token::Integer{code}, "j ");
     }
     if (data->miterLimit != stroke.miterLimit) {
         // Limits of 1 and below are no limit to a PostScript reader; a NaN
         // limit is floored the same way rather than written as 0.
         const double limit = data->miterLimit;
         stroke.miterLimit = limit > 1.0 ? limit : kMiterLimitFloor;
-        bufferLength += FloatToString(buffer + bufferLength, stroke.miterLimit);
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "M ");
+        out.Write(token::Real{stroke.miterLimit}, "M ");
     }
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n");
+    out.Write("\n");
     return 1;
 }

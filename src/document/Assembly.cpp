@@ -8,7 +8,7 @@ namespace plat = aiexport_platform;
 
 namespace {
 
-const char* const kTrailer =
+constexpr char kTrailer[] =
     "%%PageTrailer\n"
     "gsave annotatepage grestore showpage\n"
     "%%Trailer\n"
@@ -28,11 +28,11 @@ int AAIExportFilter::EndPicture()
 {
     if (pictureOpen && !setupClosed && !CloseSetup())
         return 0;
-    if (!WriteBufferToExportFile(0))
+    if (!output.WriteBufferToExportFile(0))
         return 0;
-    if (!Append(kTrailer))
+    if (!output.Write(kTrailer))
         return 0;
-    if (!WriteBufferToExportFile(0))
+    if (!output.WriteBufferToExportFile(0))
         return 0;
     if (!GenerateLastExport())
         return 0;
@@ -90,18 +90,17 @@ int AAIExportFilter::GenerateLastExport()
         return 0;
     if (tempFile.SeekToBegin() != 0 || targetFile.SeekToBegin() != 0)
         return 0;
-    bufferLength = 0;
-    buffer[0] = '\0';
-    if (!CopyTempToExport(commentsEndMark))
+    output.Clear();
+    if (!output.CopyTempToExport(commentsEndMark))
         return 0;
     if (!ExportPresetting())
         return 0;
-    if (prologEndMark < commentsEndMark || !CopyTempToExport(prologEndMark - commentsEndMark))
+    if (prologEndMark < commentsEndMark || !output.CopyTempToExport(prologEndMark - commentsEndMark))
         return 0;
     unsigned int position = prologEndMark;
     if (!ExportPatternDefinition(position))
         return 0;
-    if (setupEndMark < position || !CopyTempToExport(setupEndMark - position))
+    if (setupEndMark < position || !output.CopyTempToExport(setupEndMark - position))
         return 0;
     if (gradientTable[0].name[0] != '\0' && !ExportGradientDefinition())
         return 0;
@@ -109,21 +108,18 @@ int AAIExportFilter::GenerateLastExport()
     const long at = tempFile.GetPosition();
     if (at < 0 || length < at)
         return 0;
-    return CopyTempToExport(static_cast<unsigned int>(length - at));
+    return output.CopyTempToExport(static_cast<unsigned int>(length - at));
 }
 
 int AAIExportFilter::ExportPresetting()
 {
-    if (!WriteBufferToExportFile(1))
+    if (!output.WriteBufferToExportFile(1))
         return 0;
-    if (!EnsureRoom(256))
+    if (!output.Write("%AI5_FileFormat 2.0\n"
+                      "%AI3_ColorUsage: Color\n"
+                      "%AI5_ArtSize: ",
+                      token::Integer{TruncateToInt(artWidth)},
+                      token::Integer{TruncateToInt(artHeight)}, "\n%AI5_RulerUnits: 0\n"))
         return 0;
-    bufferLength += AppendStringToBuffer(buffer + bufferLength,
-                                         "%AI5_FileFormat 2.0\n"
-                                         "%AI3_ColorUsage: Color\n"
-                                         "%AI5_ArtSize: ");
-    bufferLength += IntegerToString(buffer + bufferLength, TruncateToInt(artWidth));
-    bufferLength += IntegerToString(buffer + bufferLength, TruncateToInt(artHeight));
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n%AI5_RulerUnits: 0\n");
-    return WriteBufferToExportFile(1);
+    return output.WriteBufferToExportFile(1);
 }

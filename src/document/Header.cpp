@@ -10,7 +10,7 @@ namespace plat = aiexport_platform;
 
 namespace {
 
-const char* const kProlog =
+constexpr char kProlog[] =
     "%%BeginProlog\n"
     "%%IncludeResource: procset Adobe_level2_AI5 1.2 0\n"
     "%%IncludeResource: procset Adobe_screens_AI5 1.2 0\n"
@@ -21,7 +21,7 @@ const char* const kProlog =
     "%%IncludeResource: procset Adobe_pattern_AI5 1.1 0\n"
     "%%IncludeResource: procset Adobe_cshow 2.0 8\n";
 
-const char* const kSetupOpening =
+constexpr char kSetupOpening[] =
     "%%BeginSetup\n"
     "Adobe_level2_AI5 /initialize get exec\n"
     "Adobe_cshow /initialize get exec\n"
@@ -59,35 +59,28 @@ int AAIExportFilter::BeginPicture(BeginPictureData* picture)
                   utc.tm_year + 1900);
     std::snprintf(clock, sizeof clock, "%02d:%02d:%02d", utc.tm_hour, utc.tm_min, utc.tm_sec);
 
-    const std::size_t room =
-        4096 + PSStringRoom(computer.size()) + PSStringRoom(sizeof fileName) + 8 * kMaxRealToken;
-    if (!EnsureRoom(room))
+    const double box[4] = {left, bottom, right, top};
+    if (!output.Write("%!PS-Adobe-3.0\n"
+                      "%%Creator: Adobe Illustrator(TM) 6.0 Export From Ostrel 6.5\n"
+                      "%%For: ",
+                      token::String(computer.c_str()), "() \n%%Title: ", token::String(fileName),
+                      "\n%%CreationDate: ", token::String(date), token::String(clock),
+                      "\n%%BoundingBox: "))
         return 0;
-    bufferLength += AppendStringToBuffer(buffer + bufferLength,
-                                         "%!PS-Adobe-3.0\n"
-                                         "%%Creator: Adobe Illustrator(TM) 6.0 Export From Ostrel 6.5\n"
-                                         "%%For: ");
-    bufferLength += StringToPSString(buffer + bufferLength, computer.c_str());
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "() \n%%Title: ");
-    bufferLength += StringToPSString(buffer + bufferLength, fileName);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n%%CreationDate: ");
-    bufferLength += StringToPSString(buffer + bufferLength, date);
-    bufferLength += StringToPSString(buffer + bufferLength, clock);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n%%BoundingBox: ");
-    for (double edge : {left, bottom, right, top})
-        bufferLength += IntegerToString(buffer + bufferLength, TruncateToInt(edge));
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n%%HiResBoundingBox: ");
-    for (double edge : {left, bottom, right, top})
-        bufferLength += FloatToString(buffer + bufferLength, edge);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n");
+    for (double edge : box) {
+        if (!output.Write(token::Integer{TruncateToInt(edge)}))
+            return 0;
+    }
+    if (!output.Write("\n%%HiResBoundingBox: ", token::Reals{box, 4}, "\n"))
+        return 0;
 
     // The buffer started empty in a new body file: buffer offsets are file offsets.
-    commentsEndMark = bufferLength;
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "%%EndComments\n");
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, kProlog);
-    prologEndMark = bufferLength;
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "%%EndProlog\n");
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, kSetupOpening);
+    commentsEndMark = output.Length();
+    if (!output.Write("%%EndComments\n", kProlog))
+        return 0;
+    prologEndMark = output.Length();
+    if (!output.Write("%%EndProlog\n", kSetupOpening))
+        return 0;
 
-    return WriteBufferToExportFile(0);
+    return output.WriteBufferToExportFile(0);
 }

@@ -8,7 +8,7 @@ int AAIExportFilter::BeginPatternSection()
 
 int AAIExportFilter::EndPatternSection()
 {
-    return WriteBufferToExportFile(0);
+    return output.WriteBufferToExportFile(0);
 }
 
 int AAIExportFilter::EndDrawingSection()
@@ -18,14 +18,14 @@ int AAIExportFilter::EndDrawingSection()
 
 int AAIExportFilter::SetJobInfo(SetJobInfoData*)
 {
-    return WriteBufferToExportFile(0);
+    return output.WriteBufferToExportFile(0);
 }
 
 int AAIExportFilter::BeginDrawingSection(BeginDrawingSectionData* data)
 {
     if (data == nullptr)
         return 0;
-    if (!WriteBufferToExportFile(0))
+    if (!output.WriteBufferToExportFile(0))
         return 0;
     const long position = tempFile.GetPosition();
     if (position < 0 || position > 0xffffffffL)
@@ -34,7 +34,7 @@ int AAIExportFilter::BeginDrawingSection(BeginDrawingSectionData* data)
     artHeight = DistanceToPS(data->height);
     setupEndMark = static_cast<unsigned int>(position);
     setupClosed = true;
-    if (!Append("%%EndSetup\n"))
+    if (!output.Write("%%EndSetup\n"))
         return 0;
     inPatternDefinition = 0;
     ResetGraphicsState();
@@ -46,7 +46,7 @@ int AAIExportFilter::CloseSetup()
 {
     // A picture that ends without a drawing section: close the setup where
     // the body stands, with the picture's own size as the art size.
-    if (!WriteBufferToExportFile(0))
+    if (!output.WriteBufferToExportFile(0))
         return 0;
     const long position = tempFile.GetPosition();
     if (position < 0 || position > 0xffffffffL)
@@ -55,5 +55,5 @@ int AAIExportFilter::CloseSetup()
     artHeight = pictureHeight;
     setupEndMark = static_cast<unsigned int>(position);
     setupClosed = true;
-    return Append("%%EndSetup\n");
+    return output.Write("%%EndSetup\n");
 }

@@ -12,16 +12,8 @@ AAIExportFilter* AAIExportFilter::filter = nullptr;
 
 AAIExportFilter::AAIExportFilter()
 {
-    buffer = static_cast<char*>(plat::Allocate(kInitialBufferSize + 1u));
-    if (buffer != nullptr) {
-        bufferSize = kInitialBufferSize;
-        buffer[0] = '\0';
-    }
-    textState.pendingString = static_cast<char*>(plat::Allocate(256));
-    if (textState.pendingString != nullptr) {
-        textState.pendingCapacity = 256;
+    if (textState.pendingString.Reserve(256, 0))
         textState.pendingString[0] = '\0';
-    }
     ResetGraphicsState();
 }
 
@@ -31,11 +23,6 @@ AAIExportFilter::~AAIExportFilter()
         filter = nullptr;
     ReleaseTarget();
     tempFile.Close();
-    FreeGradientStops();
-    ClearLayerDefinitions();
-    plat::Free(buffer);
-    plat::Free(textState.pendingString);
-    plat::Free(textWorkArea);
 }
 
 extern "C" __attribute__((visibility("default"))) AHostExportFilter* getFilter()
@@ -58,7 +45,7 @@ extern "C" __attribute__((visibility("default"))) AHostExportFilter* getFilter()
 char* AAIExportFilter::getFilterDescriptor()
 {
     // A filter whose buffer could not be allocated is unusable.
-    if (buffer == nullptr || textState.pendingString == nullptr)
+    if (!output.HasBuffer() || textState.pendingString.Data() == nullptr)
         return nullptr;
     const char* text = plat::LoadModuleString(1);
     std::strncpy(descriptorText, text, sizeof descriptorText - 1);

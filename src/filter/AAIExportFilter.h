@@ -8,25 +8,13 @@
 #include "color/GraphicsState.h"
 #include "gradient/GradientTable.h"
 #include "host/AHostExportFilter.h"
+#include "output/OutputWriter.h"
 #include "paths/PathBounds.h"
+#include "platform/OwnedArray.h"
 #include "pattern/PatternTable.h"
 #include "raster/RasterRecord.h"
 #include "structure/LayerDefinition.h"
 #include "text/TextState.h"
-
-// Sign, 309 digits of the largest double, point, four decimals, blank.
-constexpr unsigned kMaxRealToken = 1 + 309 + 1 + 4 + 1;
-// Sign, ten digits, blank.
-constexpr unsigned kMaxIntegerToken = 1 + 10 + 1;
-constexpr unsigned kInitialBufferSize = 16384;
-// The longest curve line fits an empty buffer, so one flush always makes room.
-static_assert(6 * kMaxRealToken + sizeof "c\n" <= kInitialBufferSize);
-// A string token of a text of length bytes: parentheses, blank, each byte
-// escaped into at most four, and inside a pattern tile escaped once more.
-constexpr std::size_t PSStringRoom(std::size_t length)
-{
-    return 8 * length + 5;
-}
 
 struct FilterPoint {
     double x = 0.0;
@@ -147,41 +135,16 @@ protected:
     int ResetParameters();
     void ReleaseTarget();
 
-    // ---- output/: buffer and files ----
-    static unsigned int AppendStringToBuffer(char* destination, const char* text);
-    int WriteBufferToExportFile(int toTarget);
-    int ExpendBufferSize();
-    int CopyTempToExport(unsigned int count);
-    // Grows the buffer until n more bytes and a NUL fit; 0 when it cannot.
-    int EnsureRoom(std::size_t n);
-    // Headroom rule: flush to the body file when fewer than n bytes remain.
-    int FlushIfAbove(unsigned int margin);
-    // Appends text with room ensured; 0 when the buffer cannot grow.
-    int Append(const char* text);
-    int AppendFloat(double value);
-    int AppendInteger(int value);
-    // Appends count reals ("%.4f " each) and then op, as one line of a path.
-    // The buffer grows only when this very line does not fit, so a long path
-    // streams through the flushes; 0 when it cannot grow, nothing written.
-    int AppendRealsLine(const double* values, int count, const char* op);
-
-    // ---- output/: encoders ----
+    // ---- output/ ----
     double DistanceToPS(double d) const { return d * pointsPerUnit; }
     double xDrawingToPS(double x) const { return x * pointsPerUnit; }
     double yDrawingToPS(double y) const { return y * pointsPerUnit; }
-    static unsigned int IntegerToString(char* dst, int value);
     // Reals written as integers are truncated toward zero; values beyond the
     // range of int are clamped and NaN gives 0, so the conversion is defined.
     static int TruncateToInt(double value);
-    static unsigned int FloatToString(char* dst, double value);
-    static unsigned int StringToPSString(char* dst, const char* text);
     // The string token for a name where it is written now: inside a pattern
     // tile the token is itself part of a string.
-    unsigned int NameToPSString(char* dst, const char* text) const;
-    static unsigned int StringToStandardExportString(char* dst, const char* text);
-    static unsigned int StringToFontName(char* dst, const char* name);
-    static unsigned int HexToPSCommentHexString(char* dst, const unsigned char* bytes, int count,
-                                                int row);
+    token::String Name(const char* text) const { return token::String(text, inPatternDefinition != 0); }
 
     // ---- document/ ----
     int GenerateLastExport();
@@ -229,11 +192,10 @@ protected:
     int IsPatternNameDefined(const char* name, int& index);
     int SetExportPatternFill();
     int ExportPatternDefinition(unsigned int& position);
-    // The current tile item's opening is written and awaits its attribute block.
-    int patternItemOpened = 0;
+    // The colour that fills the box of a tile, in the tile's opening item.
+    int WriteTileBackground(const SetColorByValueData& color);
 
     // ---- text/ ----
-    void ResetTextState();
     int ExportTextString();
     int GetRenderModeFromGSatate(int& mode);
     static double CalculateFontFactor(double size);
@@ -257,9 +219,6 @@ protected:
                                              bool* shortRead = nullptr);
     static unsigned short Read_UINT16_FromFile(AImportFile file, int littleEndian,
                                                bool* shortRead = nullptr);
-    // Grey and one-bit rows go out inverted; the host's bytes stay as they are.
-    static unsigned int HexToPSCommentHexStringInverted(char* dst, const unsigned char* bytes,
-                                                        int count, int row);
 
     // ---- state: target and temporary files ----
     char descriptorText[80] = {};
@@ -269,6 +228,9 @@ protected:
     int unnamedTarget = -1;   // or its descriptor, when it has no name until complete
     std::string tempPath;
     AImportFile tempFile;
+    // Everything written goes through it: to the body in tempFile, and at the
+    // end to the target.
+    AOutputWriter output{tempFile, targetFile};
     bool pictureOpen = false;
 
     // ---- insertion marks and art size ----
@@ -281,68 +243,68 @@ protected:
     double pictureWidth = 0.0;  // record 16's size, in case no record 2052 comes
     double pictureHeight = 0.0;
 
-    // ---- output buffer ----
-    char* buffer = nullptr;
-    unsigned int bufferLength = 0;
-    unsigned int bufferSize = 0;
+    double pointsPerUnit = 72.0;
+
+    // Each group below is reset at the start of a picture by its own Reset.
 
     // ---- paths ----
+    void ResetPaths();
     FilterPoint currentPoint;
     FilterPoint subpathStart;
     bool pathOpen = false;
     bool pathClosed = false;
+    PathBounds pathBounds;
+    // The box a gradient fill spans: one path's, or a whole compound path's.
+    PathBounds regionBounds;
 
-    // ---- structure flags ----
+    // ---- structure ----
+    void ResetStructure();
     bool inClipRegion = false;
     bool inGuide = false;
     bool clipText = false;
-
-    double pointsPerUnit = 72.0;
-    PathBounds pathBounds;
-
-    TextState textState;
-    bool textStarted = false;
-    bool runWritten = false;
-    // Work areas for escaping a run; they grow with the pending text.
-    char* textWorkArea = nullptr;
-    std::size_t textWorkCapacity = 0;
-
-    GraphicsState graphicsState{};
-    // The stroke colour was reset without writing an operator: the next stroke
-    // colour by value must be written whatever its value.
-    int strokeColorStale = 0;
-
-    // ---- paint and definition flags ----
-    int patternFillWritten = 0;
-    int compoundPending = 0;
-    int inPatternDefinition = 0;
-    int patternTileAttribWritten = 0;
-    int inGradientDefinition = 0;
-    int patternTileFirstPath = 0;
-    int currentDefinitionIndex = 0;
-    int currentPatternIndex = 0;   // the pattern being defined
-    int currentGradientIndex = 0;  // the gradient being defined
-
-    GradientSlot gradientTable[kDefinitionSlots] = {};
-    PatternSlot patternTable[kDefinitionSlots] = {};
-    SetColorDefData colorTable[kDefinitionSlots] = {};
-
-    RasterRecord raster;
-
-    int fillTypeChanged = 1;
-
     FilterPoint guideStart;
     FilterPoint guideEnd;
-
-    LayerDefinition* layerDefinitions = nullptr;
-    int layerCount = 0;
-    int layerCapacity = 0;
-    // One per layer begun and not yet ended: whether it wrote a bracket to close.
-    std::vector<bool> openLayers;
-
     int compositeDepth = 0;
     // Compound paths begun in a pattern tile while another's opening was still
     // deferred: they share that one opening, so their closings are dropped.
     int compoundMerged = 0;
-    PathBounds regionBounds;
+    AOwnedArray<LayerDefinition> layerDefinitions;
+    // One per layer begun and not yet ended: whether it wrote a bracket to close.
+    std::vector<bool> openLayers;
+
+    // ---- colours ----
+    void ResetColors();
+    GraphicsState graphicsState{};
+    // The stroke colour was reset without writing an operator: the next stroke
+    // colour by value must be written whatever its value.
+    int strokeColorStale = 0;
+    int fillTypeChanged = 1;
+    SetColorDefData colorTable[kDefinitionSlots] = {};
+
+    // ---- text ----
+    void ResetTextState();
+    TextState textState;
+    bool textStarted = false;
+    bool runWritten = false;
+    // Work areas for escaping a run; they grow with the pending text.
+    AOwnedArray<char> textWorkArea;
+
+    // ---- definitions: gradients and patterns ----
+    int currentDefinitionIndex = 0;
+    void ResetGradients();
+    int inGradientDefinition = 0;
+    int currentGradientIndex = 0;  // the gradient being defined
+    GradientSlot gradientTable[kDefinitionSlots] = {};
+    void ResetPatterns();
+    int patternFillWritten = 0;
+    int compoundPending = 0;
+    int inPatternDefinition = 0;
+    int patternTileAttribWritten = 0;
+    int patternTileFirstPath = 0;
+    // The current tile item's opening is written and awaits its attribute block.
+    int patternItemOpened = 0;
+    int currentPatternIndex = 0;  // the pattern being defined
+    PatternSlot patternTable[kDefinitionSlots] = {};
+
+    RasterRecord raster;
 };

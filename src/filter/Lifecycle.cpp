@@ -100,46 +100,15 @@ int AAIExportFilter::InitializeParameters()
 {
     // A picture that never reached its end is abandoned here, with its files.
     tempFile.Close();
-    FreeGradientStops();
-
-    bufferLength = 0;
-    if (buffer != nullptr)
-        buffer[0] = '\0';
+    output.Clear();
     pointsPerUnit = 72.0;
-
-    pathOpen = false;
-    pathClosed = false;
-    inClipRegion = false;
-    inGuide = false;
-    clipText = false;
-    patternFillWritten = 0;
-    compoundPending = 0;
-    inPatternDefinition = 0;
-    patternTileAttribWritten = 0;
-    inGradientDefinition = 0;
-    fillTypeChanged = 1;
-    compositeDepth = 0;
     setupClosed = false;
-
-    ClearLayerDefinitions();
-
-    for (GradientSlot& slot : gradientTable) {
-        slot.name[0] = '\0';
-        slot.type = 0;
-        slot.stops = nullptr;
-        slot.stopCount = 0;
-    }
-    for (PatternSlot& slot : patternTable) {
-        slot.name[0] = '\0';
-        slot.tempPosition = 0;
-        slot.hasBackground = false;
-        slot.tileBoundsValid = false;
-    }
-    for (SetColorDefData& slot : colorTable)
-        slot.name[0] = '\0';
-
-    ResetGraphicsState();
+    ResetPaths();
+    ResetStructure();
+    ResetColors();
     ResetTextState();
+    ResetGradients();
+    ResetPatterns();
 
     tempPath = plat::TemporaryDirectory();
     if (fileName[0] == '\0')

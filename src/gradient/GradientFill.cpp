@@ -33,12 +33,6 @@ int AAIExportFilter::PaintGradient(char* paint)
     int slot = kDefinitionSlots;
     if (!IsGradientNameDefined(graphicsState.fillTypeName.name, slot))
         return 0;
-    const std::size_t paintLength = std::strlen(paint);
-    if (!EnsureRoom(64 + PSStringRoom(kMaxWrittenGradientName) + 4 * kMaxRealToken + paintLength +
-                    kMaxIntegerToken))
-        return 0;
-    currentDefinitionIndex = slot;
-
     const GradientSlot& gradient = gradientTable[slot];
     double x1 = gradient.startX, y1 = gradient.startY;
     double x2 = gradient.endX, y2 = gradient.endY;
@@ -49,16 +43,11 @@ int AAIExportFilter::PaintGradient(char* paint)
     const double angle = GradientAngle(dx, dy, x1 > x2);
     const double length = std::sqrt(dx * dx + dy * dy);
 
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "Bb\n0 0 0 0 Bh\n1 ");
-    bufferLength += NameToPSString(buffer + bufferLength, gradient.writtenName);
-    bufferLength += FloatToString(buffer + bufferLength, x1);
-    bufferLength += FloatToString(buffer + bufferLength, y1);
-    bufferLength += FloatToString(buffer + bufferLength, angle);
-    bufferLength += FloatToString(buffer + bufferLength, length);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "1 0 0 1 0 0 Bg\n");
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, paint);
+    const double vector[4] = {x1, y1, angle, length};
     const int strokeFlag = graphicsState.stroke.style == kStrokeNone ? 0 : (pathClosed ? 2 : 1);
-    bufferLength += IntegerToString(buffer + bufferLength, strokeFlag);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "BB\n");
+    if (!output.Write("Bb\n0 0 0 0 Bh\n1 ", Name(gradient.writtenName), token::Reals{vector, 4},
+                      "1 0 0 1 0 0 Bg\n", token::Text(paint), token::Integer{strokeFlag}, "BB\n"))
+        return 0;
+    currentDefinitionIndex = slot;
     return 1;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "host/Payloads.h"
+#include "platform/OwnedArray.h"
 
 struct GradientStop {
     double location;
@@ -25,9 +26,8 @@ struct GradientSlot {
     double startY;
     double endX;
     double endY;
-    GradientStop* stops;
-    int stopCount;
+    AOwnedArray<GradientStop> stops;
 };
 
 // Far beyond any real gradient; keeps the size of a stop array from overflowing.
-constexpr int kMaxGradientStops = 1 << 20;
+constexpr std::size_t kMaxGradientStops = std::size_t{1} << 20;

@@ -4,27 +4,14 @@
 
 #include "filter/AAIExportFilter.h"
 #include "filter/DefinitionNames.h"
-#include "platform/Platform.h"
-
-namespace plat = aiexport_platform;
 
 namespace {
 
-constexpr std::size_t kMaxNameToken = PSStringRoom(kMaxWrittenGradientName);
 static_assert(kMaxDefinitionName + 1 + 4 <= kMaxWrittenGradientName &&
               kDefinitionSlots < 10000);  // so a free number always fits
-// Nine reals, the fixed "2 " and "%_Bs\n".
-constexpr unsigned kStopLineRoom = 9 * kMaxRealToken + 16;
 // Above this much buffered text the stop lines go to the target early, so a
 // gradient with thousands of stops does not grow the buffer for good.
 constexpr unsigned kStopFlushMark = kInitialBufferSize / 2;
-
-void ClearStops(GradientSlot& slot)
-{
-    plat::Free(slot.stops);
-    slot.stops = nullptr;
-    slot.stopCount = 0;
-}
 
 // The length of the name without its numeric tail: when the last underscore
 // is followed by nothing but digits and then blanks, the name ends before it.
@@ -90,9 +77,8 @@ int AAIExportFilter::SetGradientDef(SetGradientDefData* data)
         ++index;
     GradientSlot& slot = gradientTable[index];
     // With the table full the last gradient is replaced, stops and all.
-    ClearStops(slot);
-    std::memcpy(slot.name, data->name, length);
-    slot.name[length] = '\0';
+    slot.stops.Clear();
+    StoreBoundedName(slot.name, data->name, kMaxDefinitionName);
     ChooseWrittenName(gradientTable, index);
     slot.tag = data->tag;
     // A gradient without its geometry record is linear with both points at
@@ -122,28 +108,14 @@ int AAIExportFilter::SetGradientRGN(SetGradientRGNData* data)
     if (data == nullptr || !inGradientDefinition)
         return 0;
     GradientSlot& slot = gradientTable[currentGradientIndex];
-    if (slot.stopCount < 0 || slot.stopCount >= kMaxGradientStops)
+    if (slot.stops.Size() >= kMaxGradientStops)
         return 0;
-
-    const std::size_t count = static_cast<std::size_t>(slot.stopCount);
-    auto* stops = static_cast<GradientStop*>(plat::Allocate((count + 1) * sizeof(GradientStop)));
-    if (stops == nullptr)
-        return 0;
-    // Stored stops are never tinted, so a plain copy is what the colour
-    // assignment would give.
-    if (count > 0)
-        std::memcpy(stops, slot.stops, count * sizeof(GradientStop));
-    GradientStop& added = stops[count];
-    added = GradientStop{};
+    GradientStop added{};
     added.location = data->location;
     added.midpoint = data->midpoint;
     added.flags = data->flags;
     AssignGradientColor(data->stopColor, added.color);
-
-    plat::Free(slot.stops);
-    slot.stops = stops;
-    slot.stopCount = static_cast<int>(count + 1);
-    return 1;
+    return slot.stops.Append(added);
 }
 
 int AAIExportFilter::EndGradient()
@@ -191,9 +163,7 @@ int AAIExportFilter::IsGradientNameDefined(const char* name, int& index)
 
 int AAIExportFilter::AppendGradientStop(const GradientStop& stop)
 {
-    if (bufferLength > kStopFlushMark && !WriteBufferToExportFile(1))
-        return 0;
-    if (!EnsureRoom(kStopLineRoom))
+    if (output.Length() > kStopFlushMark && !output.WriteBufferToExportFile(1))
         return 0;
 
     const SetColorByValueData& color = stop.color.color;
@@ -215,22 +185,19 @@ int AAIExportFilter::AppendGradientStop(const GradientStop& stop)
         g = color.green * kOneOver255;
         b = color.blue * kOneOver255;
     }
-    for (double value : {c, m, y, k, r, g, b})
-        bufferLength += FloatToString(buffer + bufferLength, value);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "2 ");
-    bufferLength += FloatToString(buffer + bufferLength, 50.0);  // the midpoint is never the host's
-    bufferLength += FloatToString(buffer + bufferLength, stop.location);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "%_Bs\n");
-    return 1;
+    const double values[7] = {c, m, y, k, r, g, b};
+    // The midpoint is never the host's.
+    return output.Write(token::Reals{values, 7}, "2 ", token::Real{50.0},
+                        token::Real{stop.location}, "%_Bs\n");
 }
 
 int AAIExportFilter::GenerateLinearGradRegion(int slot)
 {
-    const GradientSlot& gradient = gradientTable[slot];
-    if (gradient.stopCount < 2)
+    const AOwnedArray<GradientStop>& stops = gradientTable[slot].stops;
+    if (stops.Size() < 2)
         return 0;
-    for (int i = gradient.stopCount - 1; i >= 0; --i) {
-        if (!AppendGradientStop(gradient.stops[i]))
+    for (std::size_t i = stops.Size(); i-- > 0;) {
+        if (!AppendGradientStop(stops[i]))
             return 0;
     }
     return 1;
@@ -238,9 +205,8 @@ int AAIExportFilter::GenerateLinearGradRegion(int slot)
 
 int AAIExportFilter::GenerateRadialGradRegion(int slot)
 {
-    const GradientSlot& gradient = gradientTable[slot];
-    for (int i = 0; i < gradient.stopCount; ++i) {
-        if (!AppendGradientStop(gradient.stops[i]))
+    for (const GradientStop& stop : gradientTable[slot].stops) {
+        if (!AppendGradientStop(stop))
             return 0;
     }
     return 1;
@@ -248,37 +214,42 @@ int AAIExportFilter::GenerateRadialGradRegion(int slot)
 
 int AAIExportFilter::ExportGradientDefinition()
 {
-    if (!WriteBufferToExportFile(1))
+    if (!output.WriteBufferToExportFile(1))
         return 0;
     for (int slot = 0; slot < kDefinitionSlots && gradientTable[slot].name[0] != '\0'; ++slot) {
         const GradientSlot& gradient = gradientTable[slot];
         // A gradient needs two stops; the document cannot be completed without it.
-        if (gradient.stopCount < 2 || gradient.stops == nullptr)
+        if (gradient.stops.Size() < 2)
             return 0;
-        if (!EnsureRoom(2 * kMaxNameToken + 3 * kMaxIntegerToken + 64))
+        const token::String name(gradient.writtenName);
+        if (!output.Write("%AI5_BeginGradient: ", name, "\n", name, token::Integer{gradient.type},
+                          token::Integer{static_cast<int>(gradient.stops.Size())}, "Bd\n[0 0 0 0 1 %_Br [\n"))
             return 0;
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI5_BeginGradient: ");
-        bufferLength += StringToPSString(buffer + bufferLength, gradient.writtenName);
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n");
-        bufferLength += StringToPSString(buffer + bufferLength, gradient.writtenName);
-        bufferLength += IntegerToString(buffer + bufferLength, gradient.type);
-        bufferLength += IntegerToString(buffer + bufferLength, gradient.stopCount);
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "Bd\n[0 0 0 0 1 %_Br [\n");
 
         const int written = gradient.type == 0 ? GenerateLinearGradRegion(slot)
                                                : GenerateRadialGradRegion(slot);
         if (!written)
             return 0;
-        if (!Append("BD\n%AI5_EndGradient\n"))
+        if (!output.Write("BD\n%AI5_EndGradient\n"))
             return 0;
-        if (!WriteBufferToExportFile(1))
+        if (!output.WriteBufferToExportFile(1))
             return 0;
     }
     return 1;
 }
 
+void AAIExportFilter::ResetGradients()
+{
+    inGradientDefinition = 0;
+    for (GradientSlot& slot : gradientTable) {
+        slot.name[0] = '\0';
+        slot.type = 0;
+        slot.stops.Clear();
+    }
+}
+
 void AAIExportFilter::FreeGradientStops()
 {
     for (GradientSlot& slot : gradientTable)
-        ClearStops(slot);
+        slot.stops.Clear();
 }

@@ -8,6 +8,7 @@
 #endif
 
 #include "filter/AAIExportFilter.h"
+#include "output/OutputWriter.h"
 
 namespace {
 
@@ -166,7 +167,7 @@ bool IsPlainStringBody(const char* text)
 
 }  // namespace
 
-unsigned int AAIExportFilter::IntegerToString(char* dst, int value)
+unsigned int AOutputWriter::IntegerToString(char* dst, int value)
 {
     char* end = std::to_chars(dst, dst + kMaxIntegerToken, value).ptr;
     *end++ = ' ';
@@ -185,7 +186,7 @@ int AAIExportFilter::TruncateToInt(double value)
     return static_cast<int>(value);
 }
 
-unsigned int AAIExportFilter::FloatToString(char* dst, double value)
+unsigned int AOutputWriter::FloatToString(char* dst, double value)
 {
     if (!std::isfinite(value))
         value = 0.0;
@@ -198,7 +199,7 @@ unsigned int AAIExportFilter::FloatToString(char* dst, double value)
     return static_cast<unsigned int>(end - dst);
 }
 
-unsigned int AAIExportFilter::StringToPSString(char* dst, const char* text)
+unsigned int AOutputWriter::StringToPSString(char* dst, const char* text)
 {
     // An ordinary name goes in as it is; one that would end the string early
     // or swallow what follows is escaped, and reads back as the same bytes.
@@ -215,12 +216,12 @@ unsigned int AAIExportFilter::StringToPSString(char* dst, const char* text)
     return n + 2;
 }
 
-unsigned int AAIExportFilter::NameToPSString(char* dst, const char* text) const
+unsigned int AOutputWriter::StringToNestedPSString(char* dst, const char* text)
 {
-    if (!inPatternDefinition || IsPlainStringBody(text))
+    if (IsPlainStringBody(text))
         return StringToPSString(dst, text);
-    // In a tile the token lies inside the item's own string: its parentheses
-    // and escapes are escaped once more, so that string reads back as the token.
+    // Its parentheses and escapes are escaped once more, so the enclosing
+    // string reads back as the token.
     char* out = dst;
     *out++ = '\\';
     *out++ = '(';
@@ -238,7 +239,7 @@ unsigned int AAIExportFilter::NameToPSString(char* dst, const char* text) const
     return static_cast<unsigned int>(out + 3 - dst);
 }
 
-unsigned int AAIExportFilter::StringToStandardExportString(char* dst, const char* text)
+unsigned int AOutputWriter::StringToStandardExportString(char* dst, const char* text)
 {
     char* out = dst;
     for (const auto* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) {
@@ -265,7 +266,7 @@ unsigned int AAIExportFilter::StringToStandardExportString(char* dst, const char
     return static_cast<unsigned int>(out - dst);
 }
 
-unsigned int AAIExportFilter::StringToFontName(char* dst, const char* name)
+unsigned int AOutputWriter::StringToFontName(char* dst, const char* name)
 {
     // A name token ends at a blank or a delimiter: such characters of a host's
     // font name are left out, or the rest of the name would become tokens of its own.
@@ -319,13 +320,21 @@ unsigned int WriteHexLines(char* dst, const unsigned char* bytes, int count, int
 
 }  // namespace
 
-unsigned int AAIExportFilter::HexToPSCommentHexString(char* dst, const unsigned char* bytes,
+std::size_t AOutputWriter::HexRoom(int count)
+{
+    if (count < 1)
+        return 0;
+    const auto n = static_cast<std::size_t>(count);
+    return 2 * n + 2 * ((n - 1) / 30 + 1);
+}
+
+unsigned int AOutputWriter::HexToPSCommentHexString(char* dst, const unsigned char* bytes,
                                                       int count, int row)
 {
     return WriteHexLines<0>(dst, bytes, count, row);
 }
 
-unsigned int AAIExportFilter::HexToPSCommentHexStringInverted(char* dst,
+unsigned int AOutputWriter::HexToPSCommentHexStringInverted(char* dst,
                                                               const unsigned char* bytes,
                                                               int count, int row)
 {

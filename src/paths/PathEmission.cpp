@@ -5,11 +5,17 @@ namespace {
 
 // Headroom before a point: where the buffer is flushed between records.
 // Numbers of any size are written whole: a line longer than the headroom
-// grows the buffer (AppendRealsLine), an ordinary one never does.
+// grows the buffer (WriteRealsLine), an ordinary one never does.
 constexpr unsigned kPointMargin = 32;
 constexpr unsigned kCurveMargin = 128;
 
 }  // namespace
+
+void AAIExportFilter::ResetPaths()
+{
+    pathOpen = false;
+    pathClosed = false;
+}
 
 int AAIExportFilter::BeginPath()
 {
@@ -33,17 +39,17 @@ int AAIExportFilter::MoveTo(MoveToData* data)
     }
     if (compoundPending) {
         // A compound path begun inside a tile opens with its first point.
-        if (!Append("*u\n") || !Append("1 XR\n"))
+        if (!output.Write("*u\n1 XR\n"))
             return 0;
         compoundPending = 0;
     }
-    if (!FlushIfAbove(kPointMargin))
+    if (!output.FlushIfAbove(kPointMargin))
         return 0;
 
     const double x = xDrawingToPS(data->x);
     const double y = yDrawingToPS(data->y);
     const double point[2] = {x, y};
-    if (!AppendRealsLine(point, 2, "m\n"))
+    if (!output.WriteRealsLine(point, 2, "m\n"))
         return 0;
     pathOpen = true;
     pathBounds.Start(x, y);
@@ -65,13 +71,13 @@ int AAIExportFilter::LineTo(LineToData* data)
     }
     if (!pathOpen)
         return 0;
-    if (!FlushIfAbove(kPointMargin))
+    if (!output.FlushIfAbove(kPointMargin))
         return 0;
 
     const double x = xDrawingToPS(data->x);
     const double y = yDrawingToPS(data->y);
     const double point[2] = {x, y};
-    if (!AppendRealsLine(point, 2, "l\n"))
+    if (!output.WriteRealsLine(point, 2, "l\n"))
         return 0;
     pathBounds.ExtendLine(x, y);
     regionBounds.ExtendLine(x, y);
@@ -87,7 +93,7 @@ int AAIExportFilter::CurveTo(CurveToData* data)
         return 1;  // a guide is a straight line; curves leave its points alone
     if (!pathOpen)
         return 0;
-    if (!FlushIfAbove(kCurveMargin))
+    if (!output.FlushIfAbove(kCurveMargin))
         return 0;
 
     const double x1 = xDrawingToPS(data->x1);
@@ -97,7 +103,7 @@ int AAIExportFilter::CurveTo(CurveToData* data)
     const double x3 = xDrawingToPS(data->x3);
     const double y3 = yDrawingToPS(data->y3);
     const double points[6] = {x1, y1, x2, y2, x3, y3};
-    if (!AppendRealsLine(points, 6, "c\n"))
+    if (!output.WriteRealsLine(points, 6, "c\n"))
         return 0;
     // One exact box for the segment serves both boxes.
     const PathBounds segment =
@@ -122,7 +128,7 @@ int AAIExportFilter::EndPath()
     if (inGuide)
         return 1;  // EndGuide writes the guide
     if (inClipRegion) {
-        if (!Append("h\nW\nn\n"))
+        if (!output.Write("h\nW\nn\n"))
             return 0;
     } else {
         GetPaintFromGSatate(paint);
@@ -131,16 +137,16 @@ int AAIExportFilter::EndPath()
             // path keeps its plain operator and ends like any other, and the
             // record reports the failure.
             painted = PaintGradient(paint);
-            if (!painted && !Append(paint))
+            if (!painted && !output.Write(paint))
                 return 0;
             // Outside a compound path each gradient gets a box of its own.
             if (compositeDepth == 0)
                 regionBounds.Invalidate();
-        } else if (!Append(paint)) {
+        } else if (!output.Write(paint)) {
             return 0;
         }
     }
-    if (!WriteBufferToExportFile(0))
+    if (!output.WriteBufferToExportFile(0))
         return 0;
 
     if (inPatternDefinition && currentPatternIndex >= 0 && currentPatternIndex < kDefinitionSlots) {

@@ -1,4 +1,5 @@
 // Patterns: definitions with their tile items, fills, and the headers written at the end.
+#include <algorithm>
 #include <cstring>
 
 #include "filter/AAIExportFilter.h"
@@ -6,7 +7,6 @@
 
 namespace {
 
-constexpr std::size_t kMaxNameToken = PSStringRoom(kMaxDefinitionName);
 constexpr unsigned short kNoBackground = 65535;
 
 struct TileBox {
@@ -35,17 +35,34 @@ double TileScale(double wanted, double extent)
     return extent > 0.0 ? wanted / extent : 1.0;
 }
 
-int CapCode(short cap)
-{
-    return cap == 0 ? 2 : cap == 1 ? 1 : 0;
-}
-
-int JoinCode(short join)
-{
-    return join == 0 ? 2 : join == 2 ? 1 : 0;
-}
-
 }  // namespace
+
+int AAIExportFilter::WriteTileBackground(const SetColorByValueData& color)
+{
+    if (color.model != 0) {
+        const double cmyk[4] = {color.cyan, color.magenta, color.yellow, color.black};
+        return output.Write(token::Reals{cmyk, 4}, " k\n");
+    }
+    if (color.red == color.green && color.red == color.blue)
+        return output.Write(token::Real{color.red * kOneOver255}, "g\n");
+    const double rgb[3] = {color.red * kOneOver255, color.green * kOneOver255,
+                           color.blue * kOneOver255};
+    return output.Write(token::Reals{rgb, 3}, " Xa\n");
+}
+
+void AAIExportFilter::ResetPatterns()
+{
+    patternFillWritten = 0;
+    compoundPending = 0;
+    inPatternDefinition = 0;
+    patternTileAttribWritten = 0;
+    for (PatternSlot& slot : patternTable) {
+        slot.name[0] = '\0';
+        slot.tempPosition = 0;
+        slot.hasBackground = false;
+        slot.tileBoundsValid = false;
+    }
+}
 
 int AAIExportFilter::SetPatternSections(int* count)
 {
@@ -65,12 +82,14 @@ int AAIExportFilter::SetPatternDef(SetPatternDefData* data)
         ++index;
     if (index == kDefinitionSlots)
         return 0;
-    if (!EnsureRoom(sizeof "%AI3_BeginPattern: " + kMaxNameToken + 1))
+    char name[sizeof PatternSlot::name];
+    StoreBoundedName(name, data->name, kMaxDefinitionName);
+    if (!output.Write("%AI3_BeginPattern: ", token::String(name), "\n"))
         return 0;
 
     PatternSlot& slot = patternTable[index];
     slot = PatternSlot{};  // nothing of an earlier definition in this slot survives
-    std::memcpy(slot.name, data->name, length);
+    std::memcpy(slot.name, name, sizeof name);
     slot.tag = data->tag;
     slot.tileWidth = DistanceToPS(data->tileWidth);
     slot.tileHeight = DistanceToPS(data->tileHeight);
@@ -82,16 +101,14 @@ int AAIExportFilter::SetPatternDef(SetPatternDefData* data)
     currentPatternIndex = index;
     currentDefinitionIndex = index;
 
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI3_BeginPattern: ");
-    bufferLength += StringToPSString(buffer + bufferLength, slot.name);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n");
-    const int flushed = WriteBufferToExportFile(0);
+    const int flushed = output.WriteBufferToExportFile(0);
     // The header goes right after that line. Should the flush fail, the line
     // still waits at the end of the buffer and lands there later.
     const long at = tempFile.GetPosition();
-    if (at < 0 || static_cast<unsigned long>(at) + bufferLength > 0xffffffffUL)
+    const unsigned int buffered = output.Length();
+    if (at < 0 || static_cast<unsigned long>(at) + buffered > 0xffffffffUL)
         return 0;
-    slot.tempPosition = static_cast<unsigned int>(at) + bufferLength;
+    slot.tempPosition = static_cast<unsigned int>(at) + buffered;
     return flushed;
 }
 
@@ -152,45 +169,37 @@ int AAIExportFilter::EndPattern()
     patternTileFirstPath = 0;
     patternTileAttribWritten = 0;
     patternItemOpened = 0;
-    if (!noItem && !Append("%AI6_EndPatternLayer\n) &\n"))
+    if (!noItem && !output.Write("%AI6_EndPatternLayer\n) &\n"))
         return 0;
-    if (!Append("] E\n%AI3_EndPattern\n"))
+    if (!output.Write("] E\n%AI3_EndPattern\n"))
         return 0;
-    return WriteBufferToExportFile(0);
+    return output.WriteBufferToExportFile(0);
 }
 
 int AAIExportFilter::SetPatternTilePathAttrib()
 {
-    if (!EnsureRoom(64))
+    const int written = patternTileFirstPath
+                            ? output.Write("(0 O 0 R ")
+                            : output.Write("%AI6_EndPatternLayer\n) &\n", "(0 O 0 R ");
+    if (!written)
         return 0;
-    if (!patternTileFirstPath)
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI6_EndPatternLayer\n) &\n");
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "(0 O 0 R ");
     patternItemOpened = 1;
     return 1;
 }
 
 int AAIExportFilter::SetPatternTilePathLineStyle()
 {
-    if (!EnsureRoom(128 + 2 * kMaxIntegerToken + 2 * kMaxRealToken))
-        return 0;
+    const SetStrokeData& stroke = graphicsState.stroke;
     // A tile path that came without a colour still opens its item, or the
     // block below would close a string that was never begun.
-    if (!patternItemOpened)
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "(0 O 0 R ");
+    if (!output.Write(token::Text(patternItemOpened ? "" : "(0 O 0 R "),
+                      ") @\n(\n%AI6_BeginPatternLayer\n800 Ar\n",
+                      token::Integer{std::max(CapCode(stroke.cap), 0)}, "J ",
+                      token::Integer{std::max(JoinCode(stroke.join), 0)}, "j ",
+                      token::Real{DistanceToPS(stroke.width)}, "w ", token::Real{stroke.miterLimit},
+                      "M [] 0 d\n%AI3_Note:\n0 D\n1 XR\n"))
+        return 0;
     patternItemOpened = 0;
-
-    const SetStrokeData& stroke = graphicsState.stroke;
-    bufferLength += AppendStringToBuffer(buffer + bufferLength,
-                                         ") @\n(\n%AI6_BeginPatternLayer\n800 Ar\n");
-    bufferLength += IntegerToString(buffer + bufferLength, CapCode(stroke.cap));
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "J ");
-    bufferLength += IntegerToString(buffer + bufferLength, JoinCode(stroke.join));
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "j ");
-    bufferLength += FloatToString(buffer + bufferLength, DistanceToPS(stroke.width));
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "w ");
-    bufferLength += FloatToString(buffer + bufferLength, stroke.miterLimit);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "M [] 0 d\n%AI3_Note:\n0 D\n1 XR\n");
     return 1;
 }
 
@@ -204,19 +213,16 @@ int AAIExportFilter::SetExportPatternFill()
     int index = kDefinitionSlots;
     if (!IsPatternNameDefined(graphicsState.fillTypeName.name, index))
         return 0;
-    if (!EnsureRoom(kMaxNameToken + 2 * kMaxRealToken + 64))
-        return 0;
     PatternSlot& slot = patternTable[index];
     // Scales come from the tile's own extent, never from a box that an
     // earlier fill widened, so every fill of a pattern looks the same.
     const double width = slot.tileBoundsValid ? slot.maxX - slot.minX : 0.0;
     const double height = slot.tileBoundsValid ? slot.maxY - slot.minY : 0.0;
 
-    bufferLength += NameToPSString(buffer + bufferLength, slot.name);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "0 0 ");
-    bufferLength += FloatToString(buffer + bufferLength, TileScale(slot.tileWidth, width));
-    bufferLength += FloatToString(buffer + bufferLength, TileScale(slot.tileHeight, height));
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "0 0 0 0 0 [1 0 0 1 0 0] p\n");
+    if (!output.Write(Name(slot.name), "0 0 ", token::Real{TileScale(slot.tileWidth, width)},
+                      token::Real{TileScale(slot.tileHeight, height)},
+                      "0 0 0 0 0 [1 0 0 1 0 0] p\n"))
+        return 0;
     slot.used = true;
     patternFillWritten = 1;
     return 1;
@@ -230,50 +236,30 @@ int AAIExportFilter::ExportPatternDefinition(unsigned int& position)
         // beyond repair.
         if (slot.tempPosition < position)
             return 0;
-        if (!CopyTempToExport(slot.tempPosition - position))
+        if (!output.CopyTempToExport(slot.tempPosition - position))
             return 0;
         position = slot.tempPosition;
 
         const TileBox box = HeaderBox(slot);
-        if (!EnsureRoom(kMaxNameToken + 14 * kMaxRealToken + 128))
+        const double bounds[4] = {box.minX, box.minY, box.maxX, box.maxY};
+        if (!output.Write(token::String(slot.name), token::Reals{bounds, 4},
+                          "[\n%AI3_Tile\n(0 O 0 R ") ||
+            (slot.hasBackground && !WriteTileBackground(slot.background)))
             return 0;
-        bufferLength += StringToPSString(buffer + bufferLength, slot.name);
-        for (double value : {box.minX, box.minY, box.maxX, box.maxY})
-            bufferLength += FloatToString(buffer + bufferLength, value);
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "[\n%AI3_Tile\n(0 O 0 R ");
-        if (slot.hasBackground) {
-            const SetColorByValueData& color = slot.background;
-            if (color.model != 0) {
-                for (double value : {color.cyan, color.magenta, color.yellow, color.black})
-                    bufferLength += FloatToString(buffer + bufferLength, value);
-                bufferLength += AppendStringToBuffer(buffer + bufferLength, " k\n");
-            } else if (color.red == color.green && color.red == color.blue) {
-                bufferLength += FloatToString(buffer + bufferLength, color.red * kOneOver255);
-                bufferLength += AppendStringToBuffer(buffer + bufferLength, "g\n");
-            } else {
-                for (unsigned short value : {color.red, color.green, color.blue})
-                    bufferLength += FloatToString(buffer + bufferLength, value * kOneOver255);
-                bufferLength += AppendStringToBuffer(buffer + bufferLength, " Xa\n");
-            }
-        }
         patternItemOpened = 1;  // the background item is open; its block follows
         if (!SetPatternTilePathLineStyle())
             return 0;
 
-        if (!EnsureRoom(10 * kMaxRealToken + 64))
-            return 0;
         const double corners[5][2] = {{box.minX, box.minY}, {box.maxX, box.minY},
                                       {box.maxX, box.maxY}, {box.minX, box.maxY},
                                       {box.minX, box.minY}};
-        for (int c = 0; c < 5; ++c) {
-            bufferLength += FloatToString(buffer + bufferLength, corners[c][0]);
-            bufferLength += FloatToString(buffer + bufferLength, corners[c][1]);
-            bufferLength += AppendStringToBuffer(buffer + bufferLength, c == 0 ? "m\n" : "l\n");
-        }
-        bufferLength += AppendStringToBuffer(buffer + bufferLength,
-                                             slot.hasBackground ? "f\n" : "n\n");
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI6_EndPatternLayer\n) &\n");
-        if (!WriteBufferToExportFile(1))
+        // The tile's box: filled with the background, or left unpainted without one.
+        if (!output.Write(token::Reals{corners[0], 2}, "m\n", token::Reals{corners[1], 2}, "l\n",
+                          token::Reals{corners[2], 2}, "l\n", token::Reals{corners[3], 2}, "l\n",
+                          token::Reals{corners[4], 2}, "l\n", slot.hasBackground ? "f\n" : "n\n",
+                          "%AI6_EndPatternLayer\n) &\n"))
+            return 0;
+        if (!output.WriteBufferToExportFile(1))
             return 0;
     }
     return 1;

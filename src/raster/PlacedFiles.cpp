@@ -1,4 +1,5 @@
 // Placed EPS files and linked TIFF files, named by path; the TIFF header read for its facts.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -20,12 +21,6 @@ constexpr std::uint16_t kPhotometricRGB = 2;
 constexpr std::uint16_t kPhotometricSeparated = 5;
 // Tag, field type, value count, value field.
 constexpr long kEntrySize = 12;
-
-// Numbers, literal text and the path twice (escaped at most four bytes for
-// one, then raw) for the placed EPS object.
-constexpr unsigned kPlaceRoom = 10 * kMaxRealToken + 64;
-// Eight numbers, four integers and the literal text for the linked image.
-constexpr unsigned kLinkRoom = 8 * kMaxRealToken + 4 * kMaxIntegerToken + 96;
 
 // The host's path array need not hold a NUL: at most the whole array is taken.
 template <std::size_t N>
@@ -206,37 +201,24 @@ int AAIExportFilter::PathPostscript(PathPostscriptData* data)
         return 0;
     char path[sizeof data->filePath + 1];
     const std::size_t length = CopyBoundedPath(path, data->filePath);
-    if (!EnsureRoom(kPlaceRoom + 4 * length + length))
-        return 0;
-
     const double scale = data->placeScale;
     const double x = DistanceToPS(data->placeX) - data->boxLeft;
     const double y = DistanceToPS(data->placeY) - data->boxBottom;
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI5_BeginPlace\n[");
-    bufferLength += FloatToString(buffer + bufferLength, scale);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "0 0 ");
-    bufferLength += FloatToString(buffer + bufferLength, scale);
-    bufferLength += FloatToString(buffer + bufferLength, x);
-    bufferLength += FloatToString(buffer + bufferLength, y);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "] ");
-    bufferLength += FloatToString(buffer + bufferLength, data->boxLeft);
-    bufferLength += FloatToString(buffer + bufferLength, data->boxBottom);
-    bufferLength += FloatToString(buffer + bufferLength, data->boxRight);
-    bufferLength += FloatToString(buffer + bufferLength, data->boxTop);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n(");
-    // Escaped straight into the buffer, whatever its length: no work area to overrun.
-    bufferLength += StringToStandardExportString(buffer + bufferLength, path);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, ") `\n%%");
+    const double matrix[6] = {scale, 0.0, 0.0, scale, x, y};
+    const double box[4] = {static_cast<double>(data->boxLeft), static_cast<double>(data->boxBottom),
+                           static_cast<double>(data->boxRight), static_cast<double>(data->boxTop)};
     // The raw path is a comment line: a line break in it would let the rest
     // of the path out into the document, so breaks become blanks there.
-    char* raw = buffer + bufferLength;
-    bufferLength += AppendStringToBuffer(raw, path);
-    for (char* c = raw; c != buffer + bufferLength; ++c) {
-        if (*c == '\n' || *c == '\r')
-            *c = ' ';
-    }
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n~\n%AI5_EndPlace\n");
-    return WriteBufferToExportFile(0);
+    char comment[sizeof path];
+    std::memcpy(comment, path, length + 1);
+    std::replace(comment, comment + length, '\n', ' ');
+    std::replace(comment, comment + length, '\r', ' ');
+    // The path is escaped straight into the buffer, whatever its length.
+    if (!output.Write("%AI5_BeginPlace\n[", token::Real{scale}, "0 0 ", token::Reals{matrix + 3, 3},
+                      "] ", token::Reals{box, 4}, "\n(", token::Escaped(path), ") `\n%%",
+                      token::Chars{comment, length}, "\n~\n%AI5_EndPlace\n"))
+        return 0;
+    return output.WriteBufferToExportFile(0);
 }
 
 int AAIExportFilter::PathBitmap(PathBitmapData* data)
@@ -244,41 +226,24 @@ int AAIExportFilter::PathBitmap(PathBitmapData* data)
     if (data == nullptr)
         return 0;
     char path[sizeof data->filePath + 1];
-    const std::size_t length = CopyBoundedPath(path, data->filePath);
+    CopyBoundedPath(path, data->filePath);
     int imageType = 0;
     int bitsPerSample = 0;
     int width = 0;
     int height = 0;
     if (!GetBitmapInformation(path, data->fileType, imageType, bitsPerSample, width, height))
         return 0;
-    if (!EnsureRoom(kLinkRoom + PSStringRoom(length)))
-        return 0;
-
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI5_File:\n%AI5_BeginRaster\n");
-    bufferLength += NameToPSString(buffer + bufferLength, path);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, " 1 XG\n");
-
     const double x = DistanceToPS(data->placeX);
     const double y = DistanceToPS(data->placeY);
     const double w = DistanceToPS(data->placeWidth);
     const double h = DistanceToPS(data->placeHeight);
     const double s = data->placeScale;
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "[ ");
-    bufferLength += FloatToString(buffer + bufferLength, s);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "0 0 ");
-    bufferLength += FloatToString(buffer + bufferLength, s);
-    bufferLength += FloatToString(buffer + bufferLength, x);
-    bufferLength += FloatToString(buffer + bufferLength, y - s * h);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "] ");
-    bufferLength += FloatToString(buffer + bufferLength, 0.0);
-    bufferLength += FloatToString(buffer + bufferLength, 0.0);
-    bufferLength += FloatToString(buffer + bufferLength, w);
-    bufferLength += FloatToString(buffer + bufferLength, h);
-    bufferLength += IntegerToString(buffer + bufferLength, width);
-    bufferLength += IntegerToString(buffer + bufferLength, height);
-    bufferLength += IntegerToString(buffer + bufferLength, bitsPerSample);
-    bufferLength += IntegerToString(buffer + bufferLength, imageType);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength,
-                                         "0 0 0 0 XF\n%AI5_EndRaster\nN\n");
-    return WriteBufferToExportFile(0);
+    const double place[3] = {s, x, y - s * h};
+    const double bounds[4] = {0.0, 0.0, w, h};
+    if (!output.Write("%AI5_File:\n%AI5_BeginRaster\n", Name(path), " 1 XG\n[ ",
+                      token::Real{s}, "0 0 ", token::Reals{place, 3}, "] ", token::Reals{bounds, 4},
+                      token::Integer{width}, token::Integer{height}, token::Integer{bitsPerSample},
+                      token::Integer{imageType}, "0 0 0 0 XF\n%AI5_EndRaster\nN\n"))
+        return 0;
+    return output.WriteBufferToExportFile(0);
 }

@@ -15,11 +15,6 @@ constexpr int kPlaceholderBytesPerRow = 8;
 
 // Sign, nineteen digits of a 64-bit count, blank.
 constexpr unsigned kMaxCountToken = 1 + 19 + 1;
-// Twelve placement values, eight integers, the size estimate and the literal text.
-constexpr unsigned kRasterHeaderRoom =
-    12 * kMaxRealToken + 8 * kMaxIntegerToken + kMaxCountToken + 128;
-constexpr unsigned kRasterTrailerRoom = 96;
-static_assert(kRasterHeaderRoom < kInitialBufferSize);
 
 bool IsInvertedModel(std::uint16_t model) { return model == 0 || model == 1; }
 
@@ -42,15 +37,6 @@ unsigned int RowReserve(int bytesPerRow)
     return 2 * n + (2 * n) / 30 + 4;
 }
 
-// What one row can really write: the pairs, at most one "%" and one line end
-// per started line, and the NUL. Always below RowReserve, so once the
-// reservation holds this never grows the buffer.
-std::size_t RowTextLimit(int bytesPerRow)
-{
-    const auto n = static_cast<std::size_t>(bytesPerRow);
-    return 2 * n + 2 * ((n - 1) / 30 + 1);
-}
-
 // The size announced in "%%BeginData:". Negative sizes count as empty, and
 // the sum is taken in 64 bits: 32767 rows of 32767 bytes exceed an int.
 long long DataSizeEstimate(int height, int bytesPerRow)
@@ -61,12 +47,12 @@ long long DataSizeEstimate(int height, int bytesPerRow)
     return 2 * n + (3 * n + 87) / 30;
 }
 
-unsigned int CountToString(char* dst, long long value)
+// The count as an integer token.
+std::size_t CountToString(char (&dst)[kMaxCountToken], long long value)
 {
     char* end = std::to_chars(dst, dst + kMaxCountToken, value).ptr;
     *end++ = ' ';
-    *end = '\0';
-    return static_cast<unsigned int>(end - dst);
+    return static_cast<std::size_t>(end - dst);
 }
 
 }  // namespace
@@ -75,53 +61,38 @@ int AAIExportFilter::BeginBitmap(BeginBitmapData* data)
 {
     if (data == nullptr)
         return 0;
-    if (!EnsureRoom(kRasterHeaderRoom))
-        return 0;
-
-    raster = RasterRecord{data->width, data->height, data->bytesPerRow, data->bitDepth,
-                          data->colorModel};
+    RasterRecord image{data->width, data->height, data->bytesPerRow, data->bitDepth,
+                       data->colorModel};
     // The matrix maps the image into host units; all six values scale to points.
     double place[6];
     for (int i = 0; i < 6; ++i)
         place[i] = DistanceToPS(graphicsState.matrix[i]);
 
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI5_BeginRaster\n() 0 XG\n[ ");
-    for (double v : place)
-        bufferLength += FloatToString(buffer + bufferLength, v);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "] ");
-
-    if (raster.colorModel == kPlaceholderModel) {
-        raster.width = kPlaceholderWidth;
-        raster.height = kPlaceholderHeight;
-        raster.bytesPerRow = kPlaceholderBytesPerRow;
+    if (image.colorModel == kPlaceholderModel) {
+        image.width = kPlaceholderWidth;
+        image.height = kPlaceholderHeight;
+        image.bytesPerRow = kPlaceholderBytesPerRow;
     }
-    bufferLength += IntegerToString(buffer + bufferLength, raster.width);
-    bufferLength += IntegerToString(buffer + bufferLength, raster.height);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "0 Xh\n[ ");
-    for (double v : place)
-        bufferLength += FloatToString(buffer + bufferLength, v);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "] 0 0 ");
-
+    const token::Integer width{image.width};
+    const token::Integer height{image.height};
+    const int imageType = image.colorModel == 0 || image.colorModel == kPlaceholderModel
+                              ? 1
+                              : static_cast<std::int16_t>(image.colorModel);
+    char size[kMaxCountToken];
+    const std::size_t sizeLength =
+        CountToString(size, DataSizeEstimate(image.height, image.bytesPerRow));
+    // No alpha channel, reserved, ASCII data, not a mask. The count's blank
+    // stays before the line end, as the integer format writes it.
+    if (!output.Write("%AI5_BeginRaster\n() 0 XG\n[ ", token::Reals{place, 6}, "] ", width, height,
+                      "0 Xh\n[ ", token::Reals{place, 6}, "] 0 0 ", width, height, width, height,
+                      token::Integer{image.bitDepth == 1 ? 1 : 8}, token::Integer{imageType},
+                      "0 0 0 0\n%%BeginData: ", token::Chars{size, sizeLength}, "\nXI\n"))
+        return 0;
+    raster = image;
     // Each image is placed by its own matrix; the next one starts from the identity.
     const double identity[6] = {1.0, 0.0, 0.0, 1.0, 0.0, 0.0};
     for (int i = 0; i < 6; ++i)
         graphicsState.matrix[i] = identity[i];
-
-    bufferLength += IntegerToString(buffer + bufferLength, raster.width);
-    bufferLength += IntegerToString(buffer + bufferLength, raster.height);
-    bufferLength += IntegerToString(buffer + bufferLength, raster.width);
-    bufferLength += IntegerToString(buffer + bufferLength, raster.height);
-    bufferLength += IntegerToString(buffer + bufferLength, raster.bitDepth == 1 ? 1 : 8);
-    const int imageType = raster.colorModel == 0 || raster.colorModel == kPlaceholderModel
-                              ? 1
-                              : static_cast<std::int16_t>(raster.colorModel);
-    bufferLength += IntegerToString(buffer + bufferLength, imageType);
-    // No alpha channel, reserved, ASCII data, not a mask.
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "0 0 0 0\n%%BeginData: ");
-    bufferLength += CountToString(buffer + bufferLength,
-                                  DataSizeEstimate(raster.height, raster.bytesPerRow));
-    // The count's blank stays before the line end, as the integer format writes it.
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "\nXI\n");
     return 1;
 }
 
@@ -143,35 +114,26 @@ int AAIExportFilter::Bitmap(BitmapData* data)
         for (int i = 0; i < rows; ++i, row += bytesPerRow) {
             // Rows stream through the buffer: flush first, grow only for a
             // row larger than the whole buffer.
-            if (bufferLength + reserve > bufferSize && !WriteBufferToExportFile(0))
+            if (output.Length() + reserve > output.Size() && !output.WriteBufferToExportFile(0))
                 return 0;
-            while (reserve > bufferSize) {
-                if (!ExpendBufferSize())
+            while (reserve > output.Size()) {
+                if (!output.ExpendBufferSize())
                     return 0;
             }
-            if (!EnsureRoom(RowTextLimit(bytesPerRow)))
+            // The row number carries the line layout on from the previous row. What
+            // a row writes stays below the reservation, so this never grows the buffer.
+            if (!output.Write(token::Hex{row, bytesPerRow, i, inverted}))
                 return 0;
-            // The row number carries the line layout on from the previous row.
-            bufferLength += inverted ? HexToPSCommentHexStringInverted(buffer + bufferLength, row,
-                                                                       bytesPerRow, i)
-                                     : HexToPSCommentHexString(buffer + bufferLength, row,
-                                                               bytesPerRow, i);
         }
     }
     // Ends the record's last line, even one that is already complete.
-    if (!EnsureRoom(1))
-        return 0;
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "\n");
-    return 1;
+    return output.Write("\n");
 }
 
 int AAIExportFilter::EndBitmap()
 {
-    if (!EnsureRoom(kRasterTrailerRoom))
+    const char* placeholder = raster.colorModel == kPlaceholderModel ? "%FFFFFFFFFFFFFFFF\n" : "";
+    if (!output.Write(token::Text(placeholder), "%%EndData\nXH\n%AI5_EndRaster\nN\n"))
         return 0;
-    if (raster.colorModel == kPlaceholderModel)
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "%FFFFFFFFFFFFFFFF\n");
-    bufferLength +=
-        AppendStringToBuffer(buffer + bufferLength, "%%EndData\nXH\n%AI5_EndRaster\nN\n");
-    return WriteBufferToExportFile(0);
+    return output.WriteBufferToExportFile(0);
 }

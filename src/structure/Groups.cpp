@@ -1,4 +1,5 @@
 // Groups, compound paths, masks, clip regions, guides and the image placement matrix.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -13,25 +14,31 @@ constexpr double kGuideLeft = -7885.0;
 constexpr double kGuideRight = 8498.0;
 constexpr double kSamePoint = 1e-8;
 
-// Two coordinate lines and the guide mark.
-constexpr unsigned kGuideRoom = 4 * kMaxRealToken + sizeof "m\nl\n(N) *\n";
-
 }  // namespace
+
+void AAIExportFilter::ResetStructure()
+{
+    inClipRegion = false;
+    inGuide = false;
+    clipText = false;
+    compositeDepth = 0;
+    ClearLayerDefinitions();
+}
 
 int AAIExportFilter::BeginGroup()
 {
     if (inPatternDefinition)
         return 1;
-    return Append("u\n");
+    return output.Write("u\n");
 }
 
 int AAIExportFilter::EndGroup()
 {
     if (inPatternDefinition)
         return 1;
-    if (!Append("U\n"))
+    if (!output.Write("U\n"))
         return 0;
-    return WriteBufferToExportFile(0);
+    return output.WriteBufferToExportFile(0);
 }
 
 int AAIExportFilter::BeginComposite()
@@ -52,7 +59,7 @@ int AAIExportFilter::BeginComposite()
         compoundPending = 1;
         return 1;
     }
-    return Append("*u\n1 XR\n");
+    return output.Write("*u\n1 XR\n");
 }
 
 int AAIExportFilter::EndComposite()
@@ -75,21 +82,21 @@ int AAIExportFilter::EndComposite()
         return 1;
     }
     compoundPending = 0;
-    if (!Append("*U\n"))
+    if (!output.Write("*U\n"))
         return 0;
-    return WriteBufferToExportFile(0);
+    return output.WriteBufferToExportFile(0);
 }
 
 int AAIExportFilter::BeginMask()
 {
-    return Append("q\n");
+    return output.Write("q\n");
 }
 
 int AAIExportFilter::EndMask()
 {
-    if (!Append("Q\n"))
+    if (!output.Write("Q\n"))
         return 0;
-    return WriteBufferToExportFile(0);
+    return output.WriteBufferToExportFile(0);
 }
 
 int AAIExportFilter::BeginClipRgn()
@@ -123,27 +130,20 @@ int AAIExportFilter::EndGuide()
     guideEnd = FilterPoint{};
     if (dx < kSamePoint && dy < kSamePoint)
         return 1;
-    if (!EnsureRoom(kGuideRoom))
-        return 0;
-
     // Only the direction comes from the capture: a slanted one counts as horizontal.
+    double line[4];
     if (dx < kSamePoint) {
         const double x = DistanceToPS(start.x);
-        bufferLength += FloatToString(buffer + bufferLength, x);
-        bufferLength += FloatToString(buffer + bufferLength, kGuideTop);
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "m\n");
-        bufferLength += FloatToString(buffer + bufferLength, x);
-        bufferLength += FloatToString(buffer + bufferLength, kGuideBottom);
+        const double vertical[4] = {x, kGuideTop, x, kGuideBottom};
+        std::copy(vertical, vertical + 4, line);
     } else {
         const double y = DistanceToPS(start.y);
-        bufferLength += FloatToString(buffer + bufferLength, kGuideLeft);
-        bufferLength += FloatToString(buffer + bufferLength, y);
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "m\n");
-        bufferLength += FloatToString(buffer + bufferLength, kGuideRight);
-        bufferLength += FloatToString(buffer + bufferLength, y);
+        const double horizontal[4] = {kGuideLeft, y, kGuideRight, y};
+        std::copy(horizontal, horizontal + 4, line);
     }
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "l\n(N) *\n");
-    return WriteBufferToExportFile(0);
+    if (!output.Write(token::Reals{line, 2}, "m\n", token::Reals{line + 2, 2}, "l\n(N) *\n"))
+        return 0;
+    return output.WriteBufferToExportFile(0);
 }
 
 int AAIExportFilter::SetMatrix(SetMatrixData* data)

@@ -1,20 +1,14 @@
 // Declared layers and the layer brackets around their objects.
-#include <climits>
 #include <cstring>
 
 #include "filter/AAIExportFilter.h"
-#include "platform/Platform.h"
-
-namespace plat = aiexport_platform;
+#include "filter/DefinitionNames.h"
 
 namespace {
 
-constexpr int kLayerGrowth = 10;
+constexpr std::size_t kLayerGrowth = 10;
 // Names longer than the list's field keeps are cut, never overrun.
 constexpr std::size_t kMaxLayerName = sizeof LayerDefinition::name - 1;
-constexpr std::size_t kLayerOpeningRoom = sizeof "%AI5_BeginLayer\n" + 2 * kMaxIntegerToken +
-                                          sizeof " 1 1 1 0 0 -1  0 0  Lb\n" + sizeof "Ln\n" +
-                                          PSStringRoom(kMaxLayerName);
 
 }  // namespace
 
@@ -22,29 +16,15 @@ int AAIExportFilter::DefineLayer(const DefLayerData* data)
 {
     if (data == nullptr)
         return 0;
-    if (layerCount == layerCapacity) {
-        if (layerCapacity > INT_MAX - kLayerGrowth)
-            return 0;
-        const int capacity = layerCapacity + kLayerGrowth;
-        auto* grown = static_cast<LayerDefinition*>(
-            plat::Allocate(static_cast<std::size_t>(capacity) * sizeof(LayerDefinition)));
-        if (grown == nullptr)
-            return 0;  // the layers declared so far stay
-        if (layerCount > 0)
-            std::memcpy(grown, layerDefinitions,
-                        static_cast<std::size_t>(layerCount) * sizeof(LayerDefinition));
-        plat::Free(layerDefinitions);
-        layerDefinitions = grown;
-        layerCapacity = capacity;
-    }
+    const std::size_t count = layerDefinitions.Size();
+    if (count == layerDefinitions.Capacity() &&
+        !layerDefinitions.Reserve(count + kLayerGrowth, count))
+        return 0;  // the layers declared so far stay
 
-    LayerDefinition& layer = layerDefinitions[layerCount];
-    const std::size_t length = strnlen(data->name, kMaxLayerName);
-    std::memcpy(layer.name, data->name, length);
-    layer.name[length] = '\0';
+    LayerDefinition layer{};
+    StoreBoundedName(layer.name, data->name, kMaxLayerName);
     layer.visibility = data->visibility;
-    ++layerCount;
-    return 1;
+    return layerDefinitions.Append(layer);
 }
 
 int AAIExportFilter::BeginLayer(const char* name)
@@ -52,34 +32,23 @@ int AAIExportFilter::BeginLayer(const char* name)
     if (name == nullptr)
         return 0;
     // The host's text has no declared size: read no more than a name can hold.
-    const std::size_t length = strnlen(name, kMaxLayerName);
-
-    int index = 0;
-    while (index < layerCount) {
-        const char* declared = layerDefinitions[index].name;
-        if (std::strlen(declared) == length && std::memcmp(declared, name, length) == 0)
-            break;
+    const std::size_t count = layerDefinitions.Size();
+    std::size_t index = 0;
+    while (index < count && !IsSameBoundedName(layerDefinitions[index].name, name, kMaxLayerName))
         ++index;
-    }
-    if (index == layerCount) {
+    if (index == count) {
         openLayers.push_back(false);  // undeclared: its objects go outside any layer
         return 1;
     }
 
-    if (!EnsureRoom(kLayerOpeningRoom))
-        return 0;
-    openLayers.push_back(true);
     const LayerDefinition& layer = layerDefinitions[index];
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "%AI5_BeginLayer\n");
     // Visible, preview, enabled, printing, dimmed, multi-layer masks, colour
     // index, then red green blue: the red component tells the layers apart.
-    bufferLength += IntegerToString(buffer + bufferLength, layer.visibility);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, " 1 1 1 0 0 -1 ");
-    bufferLength += IntegerToString(buffer + bufferLength, index);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, " 0 0  Lb\n");
-    bufferLength += StringToPSString(buffer + bufferLength, layer.name);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "Ln\n");
-    return WriteBufferToExportFile(0);
+    if (!output.Write("%AI5_BeginLayer\n", token::Integer{layer.visibility}, " 1 1 1 0 0 -1 ",
+                      token::Integer{static_cast<int>(index)}, " 0 0  Lb\n", token::String(layer.name), "Ln\n"))
+        return 0;
+    openLayers.push_back(true);
+    return output.WriteBufferToExportFile(0);
 }
 
 int AAIExportFilter::EndLayer()
@@ -91,16 +60,13 @@ int AAIExportFilter::EndLayer()
     openLayers.pop_back();
     if (!bracketed)
         return 1;
-    if (!Append("LB\n%AI5_EndLayer\n"))
+    if (!output.Write("LB\n%AI5_EndLayer\n"))
         return 0;
-    return WriteBufferToExportFile(0);
+    return output.WriteBufferToExportFile(0);
 }
 
 void AAIExportFilter::ClearLayerDefinitions()
 {
-    plat::Free(layerDefinitions);
-    layerDefinitions = nullptr;
-    layerCount = 0;
-    layerCapacity = 0;
+    layerDefinitions.Clear();
     openLayers.clear();
 }

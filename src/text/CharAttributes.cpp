@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "filter/AAIExportFilter.h"
+#include "filter/DefinitionNames.h"
 #include "text/FontTables.h"
 
 namespace {
@@ -12,37 +13,23 @@ static_assert(sizeof TextState::faceName == kNameArray && sizeof TextState::styl
 
 // Face, "-", style and the NUL: names that fill their arrays unterminated still fit whole.
 constexpr std::size_t kJoinedNameArea = kNameArray + 1 + kNameArray + 1;
-// "/_", the joined name, a blank; the em size, ascent, descent; "Tf\n".
-constexpr std::size_t kFontRoom = 2 + (kJoinedNameArea - 1) + 1 + 3 * kMaxRealToken + 3;
-// Three percentages and the longest tail, "TW\n0 Tc\n0 Tw\n".
-constexpr std::size_t kSpacingRoom = 3 * kMaxRealToken + 13;
-// The scale, "100 ", "Tz\n".
-constexpr std::size_t kScaleRoom = kMaxRealToken + 4 + 3;
 
-// Host names arrive in fixed arrays that need not be terminated.
-std::size_t NameLength(const char (&name)[kNameArray])
-{
-    return strnlen(name, kNameArray);
-}
-
+// Face and style names fill their arrays whole when they need to: no NUL is required.
 bool IsSameName(const char (&a)[kNameArray], const char (&b)[kNameArray])
 {
-    const std::size_t length = NameLength(a);
-    return length == NameLength(b) && std::memcmp(a, b, length) == 0;
+    return IsSameBoundedName(a, b, kNameArray);
 }
 
 void StoreName(char (&stored)[kNameArray], const char (&incoming)[kNameArray])
 {
-    const std::size_t length = NameLength(incoming);
-    std::memcpy(stored, incoming, length);
-    std::memset(stored + length, 0, kNameArray - length);
+    StoreBoundedName(stored, incoming, kNameArray);
 }
 
 void JoinHostName(char (&joined)[kJoinedNameArea], const char (&face)[kNameArray],
                   const char (&style)[kNameArray])
 {
-    const std::size_t faceLength = NameLength(face);
-    const std::size_t styleLength = NameLength(style);
+    const std::size_t faceLength = BoundedNameLength(face, kNameArray);
+    const std::size_t styleLength = BoundedNameLength(style, kNameArray);
     std::memcpy(joined, face, faceLength);
     joined[faceLength] = '-';
     std::memcpy(joined + faceLength + 1, style, styleLength);
@@ -73,7 +60,14 @@ int AAIExportFilter::SetCharAttr(SetCharAttrData* data)
     const double fontSize = data->fontSize;
     if (!textStarted || !IsSameName(data->faceName, t.faceName) ||
         !IsSameName(data->styleName, t.styleName) || fontSize != t.fontSize) {
-        if (!BreakRun() || !EnsureRoom(kFontRoom))
+        if (!BreakRun())
+            return 0;
+        char joined[kJoinedNameArea];
+        JoinHostName(joined, data->faceName, data->styleName);
+        const double em = data->sizeIsEm ? fontSize : fontSize / CalculateFontFactor(fontSize);
+        const double metrics[3] = {em, em * 0.75, em * -0.25};  // em size, ascent, descent
+        if (!output.Write(token::FontName(LookUpPostScriptName(joined)), token::Reals{metrics, 3},
+                          "Tf\n"))
             return 0;
         StoreName(t.faceName, data->faceName);
         StoreName(t.styleName, data->styleName);
@@ -81,35 +75,23 @@ int AAIExportFilter::SetCharAttr(SetCharAttrData* data)
         t.styleNameLength = data->styleNameLength;
         t.fontSize = fontSize;
         t.sizeIsEm = data->sizeIsEm;
-
-        char joined[kJoinedNameArea];
-        JoinHostName(joined, t.faceName, t.styleName);
-        bufferLength += StringToFontName(buffer + bufferLength, LookUpPostScriptName(joined));
-        const double em = t.sizeIsEm ? fontSize : fontSize / CalculateFontFactor(fontSize);
-        bufferLength += FloatToString(buffer + bufferLength, em);
-        bufferLength += FloatToString(buffer + bufferLength, em * 0.75);
-        bufferLength += FloatToString(buffer + bufferLength, em * -0.25);
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "Tf\n");
     }
 
     const double charSpacing = data->charSpacing;
     if (!textStarted || charSpacing != t.charSpacing) {
-        if (!BreakRun() || !EnsureRoom(kSpacingRoom))
+        const token::Real percent{charSpacing * 100};
+        // Minimum, optimum, maximum.
+        if (!BreakRun() || !output.Write(percent, percent, percent, "TC\n"))
             return 0;
         t.charSpacing = charSpacing;
-        for (int i = 0; i < 3; ++i)  // minimum, optimum, maximum
-            bufferLength += FloatToString(buffer + bufferLength, charSpacing * 100);
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "TC\n");
     }
 
     const double wordSpacing = data->wordSpacing;
     if (!textStarted || wordSpacing != t.wordSpacing) {
-        if (!BreakRun() || !EnsureRoom(kSpacingRoom))
+        const token::Real percent{(wordSpacing + 1) * 100};
+        if (!BreakRun() || !output.Write(percent, percent, percent, "TW\n0 Tc\n0 Tw\n"))
             return 0;
         t.wordSpacing = wordSpacing;
-        for (int i = 0; i < 3; ++i)
-            bufferLength += FloatToString(buffer + bufferLength, (wordSpacing + 1) * 100);
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "TW\n0 Tc\n0 Tw\n");
     }
 
     if (!KeepRunValue(t.attributeWordA, data->attributeWordA) ||
@@ -121,11 +103,9 @@ int AAIExportFilter::SetCharAttr(SetCharAttrData* data)
 
     const double horizontalScale = data->horizontalScale;
     if (!textStarted || horizontalScale != t.horizontalScale) {
-        if (!BreakRun() || !EnsureRoom(kScaleRoom))
+        if (!BreakRun() || !output.Write(token::Real{horizontalScale * 100}, "100 Tz\n"))
             return 0;
         t.horizontalScale = horizontalScale;
-        bufferLength += FloatToString(buffer + bufferLength, horizontalScale * 100);
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "100 Tz\n");
     }
 
     return KeepRunValue(t.attributeValueC, data->attributeValueC) &&
@@ -140,11 +120,9 @@ int AAIExportFilter::SetTextAttr(SetTextAttrData* data)
 
     const std::uint32_t alignment = data->alignment;
     if (!textStarted || alignment != t.alignment) {
-        if (!BreakRun() || !EnsureRoom(kMaxIntegerToken + 3))
+        if (!BreakRun() || !output.Write(token::Integer{static_cast<int>(alignment)}, "Ta\n"))
             return 0;
         t.alignment = alignment;
-        bufferLength += IntegerToString(buffer + bufferLength, static_cast<int>(alignment));
-        bufferLength += AppendStringToBuffer(buffer + bufferLength, "Ta\n");
     }
 
     if (!KeepRunValue(t.paragraphWordB, data->paragraphWordB) ||
@@ -159,14 +137,12 @@ int AAIExportFilter::SetTextAttr(SetTextAttrData* data)
     if (textStarted && leading == t.leading && paragraphLeading == t.paragraphLeading &&
         paragraphWordE == t.paragraphWordE)
         return 1;
-    if (!BreakRun() || !EnsureRoom(2 * kMaxRealToken + 3))
+    if (!BreakRun() ||
+        !output.Write(token::Real{leading}, token::Real{paragraphLeading}, "Tl\n"))
         return 0;
     t.leading = leading;
     t.paragraphLeading = paragraphLeading;
     t.paragraphWordE = paragraphWordE;
-    bufferLength += FloatToString(buffer + bufferLength, leading);
-    bufferLength += FloatToString(buffer + bufferLength, paragraphLeading);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "Tl\n");
     return 1;
 }
 
@@ -177,11 +153,9 @@ int AAIExportFilter::SetTextTracking(double* data)
     const double tracking = *data;
     if (textStarted && tracking == textState.tracking)
         return 1;
-    if (!BreakRun() || !EnsureRoom(kMaxRealToken + 3))
+    if (!BreakRun() || !output.Write(token::Real{tracking}, "Tt\n"))
         return 0;
     textState.tracking = tracking;
-    bufferLength += FloatToString(buffer + bufferLength, tracking);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "Tt\n");
     return 1;
 }
 

@@ -3,21 +3,12 @@
 #include <cstring>
 
 #include "filter/AAIExportFilter.h"
-#include "platform/Platform.h"
-
-namespace plat = aiexport_platform;
 
 namespace {
 
-// Escaping turns one byte into at most four ("\ooo").
-constexpr std::size_t kEscapeFactor = 4;
 // Keeps the escaped run and every size derived from it inside 32 bits.
 constexpr std::size_t kMaxPendingCapacity = std::size_t{1} << 28;
 constexpr std::size_t kMinPendingCapacity = 256;
-// A run after its string: "Tx ", "1 ", the kern value, "Tk\n".
-constexpr std::size_t kRunTailRoom = 3 + 2 + kMaxIntegerToken + 3;
-// Matrix, "0 Tp\n0 Tv\nTP\n", render mode, "Tr\n".
-constexpr std::size_t kTextPathRoom = 6 * kMaxRealToken + 13 + kMaxIntegerToken + 3;
 
 int KernValue(std::uint32_t kernClass)
 {
@@ -26,48 +17,34 @@ int KernValue(std::uint32_t kernClass)
 }
 
 // Makes room for the escaped form of capacity - 1 characters; the old contents are not kept.
-int ReserveWorkArea(char*& workArea, std::size_t& workCapacity, std::size_t capacity)
+int ReserveWorkArea(AOwnedArray<char>& workArea, std::size_t capacity)
 {
-    const std::size_t need = kEscapeFactor * (capacity - 1) + 1;
-    if (workArea != nullptr && workCapacity >= need)
-        return 1;
-    auto* block = static_cast<char*>(plat::Allocate(need));
-    if (block == nullptr)
-        return 0;
-    plat::Free(workArea);
-    workArea = block;
-    workCapacity = need;
-    return 1;
+    return workArea.Reserve(kEscapeFactor * (capacity - 1) + 1, 0);
 }
 
 // Grows the pending string, by doubling, until length characters and the NUL fit; the
 // characters already there are kept. The work area grows with it, so a run once collected
 // can always be escaped. On failure nothing collected so far is lost.
-int ReserveTextAreas(TextState& t, char*& workArea, std::size_t& workCapacity,
-                     std::size_t length)
+int ReserveTextAreas(TextState& t, AOwnedArray<char>& workArea, std::size_t length)
 {
     if (length >= kMaxPendingCapacity)
         return 0;
+    AOwnedArray<char>& pending = t.pendingString;
     const std::size_t need = length + 1;
-    if (t.pendingString == nullptr || need > t.pendingCapacity) {
-        std::size_t capacity = std::max<std::size_t>(t.pendingCapacity, kMinPendingCapacity);
+    if (pending.Data() == nullptr || need > pending.Capacity()) {
+        std::size_t capacity = std::max(pending.Capacity(), kMinPendingCapacity);
         while (capacity < need)
             capacity *= 2;
         capacity = std::min(capacity, kMaxPendingCapacity);
-        auto* block = static_cast<char*>(plat::Allocate(capacity));
-        if (block == nullptr)
+        const bool hadText = pending.Data() != nullptr;
+        if (!pending.Reserve(capacity, hadText ? t.pendingLength + 1 : 0))
             return 0;
-        if (t.pendingString != nullptr) {
-            std::memcpy(block, t.pendingString, t.pendingLength + 1);
-        } else {
-            block[0] = '\0';
+        if (!hadText) {
+            pending[0] = '\0';
             t.pendingLength = 0;
         }
-        plat::Free(t.pendingString);
-        t.pendingString = block;
-        t.pendingCapacity = static_cast<std::uint32_t>(capacity);
     }
-    return ReserveWorkArea(workArea, workCapacity, t.pendingCapacity);
+    return ReserveWorkArea(workArea, pending.Capacity());
 }
 
 }  // namespace
@@ -91,10 +68,10 @@ int AAIExportFilter::EndSimpleText()
         clipText = false;
     if (textStarted && !runWritten && !ExportTextString())
         return 0;
-    if (!Append("TO\n"))
+    if (!output.Write("TO\n"))
         return 0;
     textStarted = false;
-    return WriteBufferToExportFile(0);
+    return output.WriteBufferToExportFile(0);
 }
 
 int AAIExportFilter::EndText()
@@ -108,7 +85,7 @@ int AAIExportFilter::SetTextType(unsigned short* data)
         return 0;
     textState.textType = *data;
     // Every object is point text, whatever the host's type.
-    return Append("0 To\n");
+    return output.Write("0 To\n");
 }
 
 int AAIExportFilter::SetTextMatrix(SetTextMatrixData* data)
@@ -121,21 +98,17 @@ int AAIExportFilter::SetTextMatrix(SetTextMatrixData* data)
         return 1;
     if (!BreakRun())
         return 0;
-    if (!EnsureRoom(kTextPathRoom))
-        return 0;
-    std::copy(values, values + 6, stored);
-
+    double matrix[6];
     for (int i = 0; i < 4; ++i)
-        bufferLength += FloatToString(buffer + bufferLength, stored[i] * pointsPerUnit);
-    bufferLength += FloatToString(buffer + bufferLength, DistanceToPS(stored[4]));
-    bufferLength += FloatToString(buffer + bufferLength, DistanceToPS(stored[5]));
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "0 Tp\n0 Tv\nTP\n");
-
+        matrix[i] = values[i] * pointsPerUnit;
+    matrix[4] = DistanceToPS(values[4]);
+    matrix[5] = DistanceToPS(values[5]);
     // Fill and stroke are read now: records after the matrix do not change the mode.
     int mode = 0;
     GetRenderModeFromGSatate(mode);
-    bufferLength += IntegerToString(buffer + bufferLength, mode);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "Tr\n");
+    if (!output.Write(token::Reals{matrix, 6}, "0 Tp\n0 Tv\nTP\n", token::Integer{mode}, "Tr\n"))
+        return 0;
+    std::copy(values, values + 6, stored);
     return 1;
 }
 
@@ -166,9 +139,9 @@ int AAIExportFilter::Text(_TextData* data)
     const std::size_t kept = (textStarted && !runWritten) ? textState.pendingLength : 0;
     if (length >= kMaxPendingCapacity - kept)
         return 0;
-    if (!ReserveTextAreas(textState, textWorkArea, textWorkCapacity, kept + length))
+    if (!ReserveTextAreas(textState, textWorkArea, kept + length))
         return 0;
-    std::memcpy(textState.pendingString + kept, data->text, length + 1);
+    std::memcpy(textState.pendingString.Data() + kept, data->text, length + 1);
     textState.pendingLength = static_cast<std::uint32_t>(kept + length);
     textStarted = true;
     runWritten = false;
@@ -182,20 +155,17 @@ int AAIExportFilter::AppendText(_TextData* data)
 
 int AAIExportFilter::ExportTextString()
 {
-    const char* text = textState.pendingString != nullptr ? textState.pendingString : "";
+    const char* pending = textState.pendingString.Data();
+    const char* text = pending != nullptr ? pending : "";
     const std::size_t length = std::strlen(text);
-    if (!ReserveWorkArea(textWorkArea, textWorkCapacity, length + 1))
+    if (!ReserveWorkArea(textWorkArea, length + 1))
         return 0;
-    const std::size_t escaped = StringToStandardExportString(textWorkArea, text);
-    if (!EnsureRoom(escaped + sizeof "() " + kRunTailRoom))
+    char* const escaped = textWorkArea.Data();
+    const std::size_t escapedLength = AOutputWriter::StringToStandardExportString(escaped, text);
+    if (!output.Write("(", token::Chars{escaped, escapedLength}, ") Tx 1 ",
+                      token::Integer{KernValue(textState.kernClass)}, "Tk\n"))
         return 0;
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "(");
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, textWorkArea);
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, ") Tx ");
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "1 ");
-    bufferLength += IntegerToString(buffer + bufferLength, KernValue(textState.kernClass));
-    bufferLength += AppendStringToBuffer(buffer + bufferLength, "Tk\n");
-    return FlushIfAbove(256);
+    return output.FlushIfAbove(256);
 }
 
 int AAIExportFilter::BreakRun()

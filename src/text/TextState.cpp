@@ -35,6 +35,6 @@ void AAIExportFilter::ResetTextState()
     const double matrix[6] = {1.0 / 72, 0.0, 0.0, 1.0 / 72, 0.0, 0.0};
     std::memcpy(t.textMatrix, matrix, sizeof matrix);
     t.pendingLength = 0;
-    if (t.pendingString != nullptr)
+    if (t.pendingString.Data() != nullptr)
         t.pendingString[0] = '\0';
 }

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/OwnedArray.h"
+
 struct TextState {
     unsigned short textType = 0;
 
@@ -32,8 +34,8 @@ struct TextState {
     std::uint32_t paragraphWordE = 0;
 
     double textScale[2] = {1.0, 1.0};
-    char* pendingString = nullptr;
-    std::uint32_t pendingCapacity = 0;
+    // The text of the run not yet written, NUL-terminated.
+    AOwnedArray<char> pendingString;
     std::uint32_t pendingLength = 0;
     double textMatrix[6] = {};
     double verticalOffset = 0.0;

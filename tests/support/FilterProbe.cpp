@@ -14,7 +14,7 @@ std::string FilterProbe::Written()
             tempFile.Seek(end, 0);
         }
     }
-    if (buffer != nullptr)
-        text.append(buffer, bufferLength);
+    if (output.HasBuffer())
+        text.append(output.Data(), output.Length());
     return text;
 }

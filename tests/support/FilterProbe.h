@@ -8,7 +8,7 @@
 class FilterProbe : public AAIExportFilter {
 public:
     // Number tokens, checked over more values than any drawing holds.
-    using AAIExportFilter::FloatToString;
+    static constexpr auto FloatToString = &AOutputWriter::FloatToString;
     using AAIExportFilter::TruncateToInt;
     // Arithmetic whose last bit the output keeps.
     using AAIExportFilter::CalculateFontFactor;
