@@ -66,7 +66,7 @@ int AOutputWriter::ExpendBufferSize()
     return 1;
 }
 
-int AOutputWriter::EnsureRoom(std::size_t n)
+int AOutputWriter::GrowFor(std::size_t n)
 {
     while (static_cast<std::size_t>(bufferLength) + n >= bufferSize) {
         if (!ExpendBufferSize())

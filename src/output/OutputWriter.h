@@ -158,7 +158,11 @@ public:
 
 private:
     // Grows the buffer until n more bytes and a NUL fit; 0 when it cannot.
-    int EnsureRoom(std::size_t n);
+    int EnsureRoom(std::size_t n)
+    {
+        return static_cast<std::size_t>(bufferLength) + n < bufferSize || GrowFor(n);
+    }
+    int GrowFor(std::size_t n);
 
     template <std::size_t N>
     static constexpr std::size_t Room(const char (&)[N])
