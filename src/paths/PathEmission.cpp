@@ -51,8 +51,12 @@ int AAIExportFilter::MoveTo(MoveToData* data)
     const double point[2] = {x, y};
     if (!output.WriteRealsLine(point, 2, "m\n"))
         return 0;
+    // Every subpath of one path belongs to its box: a tile's extent is read from it.
+    if (pathOpen)
+        pathBounds.ExtendLine(x, y);
+    else
+        pathBounds.Start(x, y);
     pathOpen = true;
-    pathBounds.Start(x, y);
     // A later member of a compound path keeps growing the region of the first.
     if (!(regionBounds.valid && compositeDepth > 0))
         regionBounds.Start(x, y);
