@@ -1,6 +1,7 @@
 // The properties the reader maps, one handler each, and those it only
 // checks for, to warn.
 #include <algorithm>
+#include <cctype>
 #include <initializer_list>
 #include <map>
 #include <utility>
@@ -143,19 +144,25 @@ void SetDashes(Style& s, const Style& parent, const Declaration& d)
         s.dashes.clear();
         return;
     }
+    // Lengths end where their number and unit end: "5.5.5" is 5.5 and .5.
     std::vector<double> dashes;
     std::string_view rest = d.value;
     while (!rest.empty()) {
-        std::size_t k = 0;
-        while (k < rest.size() && rest[k] != ',' && !IsSpace(rest[k]))
-            ++k;
-        double length = 0;
-        if (k > 0) {
-            if (!ParseLength(rest.substr(0, k), 0, s.fontSize, length) || length < 0)
-                return;  // invalid: the property is ignored
-            dashes.push_back(length);
+        if (rest[0] == ',' || IsSpace(rest[0])) {
+            rest.remove_prefix(1);
+            continue;
         }
-        rest = rest.substr(std::min(rest.size(), k + 1));
+        double number = 0, length = 0;
+        std::size_t k = 0;
+        if (!ParseNumberPrefix(rest, number, k))
+            return;  // invalid: the property is ignored
+        while (k < rest.size() &&
+               (std::isalpha(static_cast<unsigned char>(rest[k])) || rest[k] == '%'))
+            ++k;
+        if (!ParseLength(rest.substr(0, k), 0, s.fontSize, length) || length < 0)
+            return;
+        dashes.push_back(length);
+        rest.remove_prefix(k);
     }
     s.dashes = dashes;
 }
