@@ -131,6 +131,7 @@ private:
     std::size_t work = 0;
     std::set<xmlNodePtr> active;  // referenced elements being drawn
     double pageWidth = 8.5, pageHeight = 11;
+    bool evenOddInForce = false;  // the fill rule the last compound path left
 
     // Document and viewport (SvgReader.cpp).
     void Warn(const std::string& kind, xmlNodePtr at);
@@ -163,7 +164,8 @@ private:
     bool ShapePath(xmlNodePtr node, const std::string& name, const Style& style, const View& view,
                    Path& path);
     void Shape(xmlNodePtr node, const Style& style, const View& view, Path path);
-    void WritePath(const Path& pagePath);
+    // A compound path of the non-zero rule sets it after its first member.
+    void WritePath(const Path& pagePath, bool nonZeroCompound = false);
 
     // Paint and gradients (SvgPaint.cpp). Text paints its fill as a stroke:
     // a gradient gives its last colour.
@@ -187,6 +189,13 @@ private:
     void ClipMember(xmlNodePtr node, const Matrix& m, const View& view, const Style& parent,
                     std::vector<Path>& paths, std::vector<std::pair<xmlNodePtr, Matrix>>& texts,
                     int level);
+
+    // Markers (SvgMarker.cpp). A definition's style comes from its own
+    // ancestors, not from what refers to it.
+    Style DefinitionStyle(xmlNodePtr node);
+    void Markers(xmlNodePtr node, const Style& style, const View& view, const Path& path);
+    void Marker(const std::string& id, const Style& style, const View& view, Point at,
+                double angle, bool first, xmlNodePtr node);
 
     // Text (SvgText.cpp).
     void Text(xmlNodePtr node, const Style& style, const View& view);

@@ -242,6 +242,12 @@ void SetVisibility(Style& s, const Style& parent, const Declaration& d)
 
 void SetDisplay(Style& s, const Style&, const Declaration& d) { s.displayNone = d.lower == "none"; }
 
+void SetOverflow(Style& s, const Style& parent, const Declaration& d)
+{
+    s.overflowVisible = d.inherit ? parent.overflowVisible
+                                  : d.lower == "visible" || d.lower == "auto";
+}
+
 void SetClipPath(Style& s, const Style&, const Declaration& d)
 {
     s.clipPath = UrlFragment(d.value);
@@ -250,6 +256,41 @@ void SetClipPath(Style& s, const Style&, const Declaration& d)
 void SetWhiteSpace(Style& s, const Style&, const Declaration& d)
 {
     s.preserveSpace = d.lower == "pre" || d.lower == "pre-wrap" || d.lower == "break-spaces";
+}
+
+void SetFillRule(Style& s, const Style& parent, const Declaration& d)
+{
+    SetKeyword(s.evenOdd, d, {{"evenodd", true}, {"nonzero", false}}, parent.evenOdd);
+}
+
+// marker-start, -mid, -end, and the shorthand that sets all three.
+void SetMarker(Style& s, const Style& parent, const Declaration& d)
+{
+    const bool all = d.name == "marker";
+    auto set = [&](std::string Style::*which) {
+        s.*which = d.inherit ? parent.*which : UrlFragment(d.value);
+    };
+    if (all || d.name == "marker-start")
+        set(&Style::markerStart);
+    if (all || d.name == "marker-mid")
+        set(&Style::markerMid);
+    if (all || d.name == "marker-end")
+        set(&Style::markerEnd);
+}
+
+// letter-spacing, word-spacing and stroke-dashoffset: lengths, normal 0.
+void SetSpacing(Style& s, const Style& parent, const Declaration& d)
+{
+    double Style::*which = d.name == "letter-spacing" ? &Style::letterSpacing
+                           : d.name == "word-spacing" ? &Style::wordSpacing
+                                                      : &Style::dashOffset;
+    double v = 0;
+    if (d.inherit)
+        s.*which = parent.*which;
+    else if (d.lower == "normal")
+        s.*which = 0;
+    else if (ParseLength(d.value, 0, s.fontSize, v))
+        s.*which = v;
 }
 
 // A property the reader does not map: warned whenever it is present.
@@ -292,16 +333,18 @@ const std::map<std::string, PropertyEntry, std::less<>>& Properties()
         {"visibility", {SetVisibility, nullptr}},
         {"display", {SetDisplay, nullptr}},
         {"clip-path", {SetClipPath, nullptr}},
+        {"overflow", {SetOverflow, nullptr}},
         {"mask", {LeaveOutUnlessNone, "masks"}},
         {"filter", {LeaveOutUnlessNone, "filters"}},
-        {"marker", {LeaveOutUnlessNone, "markers"}},
-        {"marker-start", {LeaveOutUnlessNone, "markers"}},
-        {"marker-mid", {LeaveOutUnlessNone, "markers"}},
-        {"marker-end", {LeaveOutUnlessNone, "markers"}},
+        {"marker", {SetMarker, nullptr}},
+        {"marker-start", {SetMarker, nullptr}},
+        {"marker-mid", {SetMarker, nullptr}},
+        {"marker-end", {SetMarker, nullptr}},
+        {"fill-rule", {SetFillRule, nullptr}},
         {"mix-blend-mode", {LeaveOutUnlessNone, "blend modes"}},
-        {"letter-spacing", {LeaveOutUnlessNone, "letter and word spacing"}},
-        {"word-spacing", {LeaveOutUnlessNone, "letter and word spacing"}},
-        {"stroke-dashoffset", {LeaveOutUnlessNone, "dash offsets"}},
+        {"letter-spacing", {SetSpacing, nullptr}},
+        {"word-spacing", {SetSpacing, nullptr}},
+        {"stroke-dashoffset", {SetSpacing, nullptr}},
         {"white-space", {SetWhiteSpace, nullptr}},
     };
     return table;

@@ -245,18 +245,31 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
     std::size_t members = 0;
     for (const Subpath& s : page.subpaths)
         members += s.segments.empty() ? 0 : 1;
-    if (members > 1)
+    // The module fills compound paths by the even-odd rule and leaves it in
+    // force; the non-zero rule can be set again after a compound's first
+    // member. A single path of the even-odd rule is made a compound of one.
+    const bool fills = paint.fill.kind != FillKind::kNone;
+    const bool composite = members > 1 || (fills && style.evenOdd && !evenOddInForce);
+    if (!composite && fills && evenOddInForce) {
+        draw.Name("SetFillMode").Int(0).End();
+        evenOddInForce = false;
+    }
+    if (composite)
         draw.Name("BeginComposite").End();
-    WritePath(page);
-    if (members > 1)
+    WritePath(page, composite && !style.evenOdd);
+    if (composite) {
         draw.Name("EndComposite").End();
+        evenOddInForce = style.evenOdd;
+    }
+    ++objects;
+    Markers(node, style, view, path);
     if (clipped)
         draw.Name("EndMask").End();
-    ++objects;
 }
 
-void Reader::WritePath(const Path& pagePath)
+void Reader::WritePath(const Path& pagePath, bool nonZeroCompound)
 {
+    bool first = true;
     for (const Subpath& s : pagePath.subpaths) {
         if (s.segments.empty())
             continue;
@@ -272,6 +285,9 @@ void Reader::WritePath(const Path& pagePath)
         if (s.closed)
             draw.Name("ClosePath").End();
         draw.Name("EndPath").End();
+        if (first && nonZeroCompound)
+            draw.Name("SetFillMode").Int(0).End();
+        first = false;
     }
 }
 
