@@ -148,6 +148,7 @@ void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View&
         .Real(m.a * k).Real(m.b * k).Real(-m.c * k).Real(-m.d * k).Real(origin.x).Real(origin.y)
         .End();
     bool attributes = false;
+    double tracking = 0;
     Rgb current = paint.fill.color;
     for (const TextRun& r : chunk.runs) {
         if (r.text.empty() || !r.style.visible)
@@ -162,6 +163,11 @@ void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View&
             draw.Name("SetTextTracking").Real(0).End();
             attributes = true;
         }
+        // Letter spacing is tracking, in thousandths of an em after every
+        // character; word spacing adds to it on each blank, as runs of their own.
+        const double size = r.style.fontSize;
+        const double letters = size > 0 ? r.style.letterSpacing / size * 1000 : 0;
+        const double words = size > 0 ? r.style.wordSpacing / size * 1000 : 0;
         const Fill runFill = ResolvePaint(r.style.fill, r.style, r.style.fillOpacity, none, none,
                                           view, true, node);
         const Rgb& c = runFill.color;
@@ -173,7 +179,22 @@ void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View&
         std::string latin;
         if (!ToLatin1(r.text, latin))
             Warn("characters outside Latin-1 (written as '?')", node);
-        draw.Name("Text").String(latin).End();
+        for (std::size_t at = 0; at < latin.size();) {
+            std::size_t end = latin.size();
+            double track = letters;
+            if (words != 0) {
+                const bool blank = latin[at] == ' ';
+                end = blank ? latin.find_first_not_of(' ', at) : latin.find(' ', at);
+                end = end == std::string::npos ? latin.size() : end;
+                track += blank ? words : 0;
+            }
+            if (track != tracking) {
+                draw.Name("SetTextTracking").Real(track).End();
+                tracking = track;
+            }
+            draw.Name("Text").String(latin.substr(at, end - at)).End();
+            at = end;
+        }
     }
     draw.Name("EndText").End();
     ++objects;
