@@ -90,6 +90,10 @@ struct TextChunk {
     std::vector<TextRun> runs;
 };
 
+// The width of Latin-1 text in user units, as the procedure sets' standard
+// faces draw it, letter and word spacing included.
+double TextWidth(const Style& style, const std::string& latin);
+
 struct Layer {
     std::string name;
     bool visible = true;
@@ -202,6 +206,11 @@ private:
     void CollectText(xmlNodePtr node, const Style& style, std::vector<TextChunk>& chunks,
                      bool& lastSpace);
     void WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View& view);
+
+    // Text laid out by the reader (SvgTextLayout.cpp).
+    void TextOnPath(xmlNodePtr textPath, const std::vector<TextRun>& runs, const Style& style,
+                    const View& view);
+    void FlowRoot(xmlNodePtr node, const Style& style, const View& view);
 
     // Images (SvgImage.cpp).
     void Image(xmlNodePtr node, const Style& style, const View& view);

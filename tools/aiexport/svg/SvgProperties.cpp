@@ -293,6 +293,21 @@ void SetSpacing(Style& s, const Style& parent, const Declaration& d)
         s.*which = v;
 }
 
+// In font sizes: a number, a percentage, or a length at this font size.
+void SetLineHeight(Style& s, const Style& parent, const Declaration& d)
+{
+    double v = 0;
+    if (d.inherit)
+        s.lineHeight = parent.lineHeight;
+    else if (d.lower == "normal")
+        s.lineHeight = 0;
+    else if (ParseLength(d.value, 100, s.fontSize, v) && v > 0 && s.fontSize > 0)
+        s.lineHeight = d.value.find_first_of("%") != std::string_view::npos ? v / 100
+                       : Trim(d.value).find_first_not_of("+-.0123456789eE") == std::string_view::npos
+                           ? v
+                           : v / s.fontSize;
+}
+
 // A property the reader does not map: warned whenever it is present.
 void LeaveOut(Style& s, const Style&, const Declaration& d) { s.unsupported.push_back(d.kind); }
 
@@ -346,6 +361,7 @@ const std::map<std::string, PropertyEntry, std::less<>>& Properties()
         {"word-spacing", {SetSpacing, nullptr}},
         {"stroke-dashoffset", {SetSpacing, nullptr}},
         {"white-space", {SetWhiteSpace, nullptr}},
+        {"line-height", {SetLineHeight, nullptr}},
     };
     return table;
 }

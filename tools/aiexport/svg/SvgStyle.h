@@ -34,6 +34,7 @@ struct Style {
     std::string markerStart, markerMid, markerEnd;  // fragment ids
     double letterSpacing = 0, wordSpacing = 0;     // user units
     double dashOffset = 0;
+    double lineHeight = 0;  // in font sizes; 0 for normal
     // Not inherited.
     double opacity = 1;
     bool displayNone = false;

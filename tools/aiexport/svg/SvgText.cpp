@@ -70,7 +70,7 @@ void Reader::CollectText(xmlNodePtr node, const Style& style, std::vector<TextCh
             continue;
         }
         const std::string name = LocalName(n);
-        if (name == "tspan" || name == "a") {
+        if (name == "tspan" || name == "a" || name == "flowSpan") {
             const Style span = ComputeStyle(n, style);
             if (span.displayNone)
                 continue;
@@ -86,8 +86,6 @@ void Reader::CollectText(xmlNodePtr node, const Style& style, std::vector<TextCh
                 chunks.push_back(chunk);
             }
             CollectText(n, span, chunks, lastSpace);
-        } else if (name == "textPath") {
-            Warn("text on a path", n);
         } else if (name == "tref") {
             Warn("<tref> elements", n);
         }
@@ -123,6 +121,19 @@ void Reader::Text(xmlNodePtr node, const Style& style, const View& view)
         return;
     for (const TextChunk& chunk : chunks)
         WriteTextChunk(node, chunk, view);
+    for (xmlNodePtr n = node->children; n != nullptr; n = n->next) {
+        if (LocalName(n) != "textPath")
+            continue;
+        const Style pathStyle = ComputeStyle(n, style);
+        std::vector<TextChunk> along(1);
+        bool leading = true;
+        CollectText(n, pathStyle, along, leading);
+        std::vector<TextRun> runs;
+        for (const TextChunk& c : along)
+            runs.insert(runs.end(), c.runs.begin(), c.runs.end());
+        if (!pathStyle.displayNone)
+            TextOnPath(n, runs, pathStyle, view);
+    }
 }
 
 void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View& view)

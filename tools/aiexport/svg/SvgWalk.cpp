@@ -65,6 +65,8 @@ void Reader::WalkElement(xmlNodePtr node, const std::string& name, const Style& 
         Use(node, style, inner);
     } else if (name == "text") {
         Text(node, style, inner);
+    } else if (name == "flowRoot") {
+        FlowRoot(node, style, inner);
     } else if (name == "image") {
         Image(node, style, inner);
     } else {
