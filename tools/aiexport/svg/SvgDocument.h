@@ -61,15 +61,19 @@ struct View {
 };
 
 // The fill types of the records.
-enum class FillKind { kColor = 1, kGradient = 2, kNone = 5 };
+enum class FillKind { kColor = 1, kGradient = 2, kPattern = 3, kNone = 5 };
 
 // One paint as the records give it: a colour, a gradient defined for this
 // element, or none.
 struct Fill {
     FillKind kind = FillKind::kNone;
     Rgb color;
-    std::string name;  // of the gradient
+    std::string name;  // of the gradient or pattern
     int tag = 0;
+    // A paint the records cannot express (a pattern whose tile or transform
+    // does not map onto the module's): drawn with its fallback, and to be
+    // flattened where flattening is done.
+    bool flatten = false;
 };
 
 // What an element paints with, resolved once for the element before its
@@ -129,6 +133,8 @@ private:
     std::set<std::string> gradientNames;
     std::map<std::string, int> gradientSuffixes;  // the next number to try for a name
     int gradientCount = 0;
+    std::map<std::string, Fill> patterns;  // definitions by pattern and placement
+    int patternCount = 0;
     long objects = 0;  // drawn objects, so empty groups can be taken back
     int depth = 0;     // references followed
     int nesting = 0;   // elements being walked, through references too
@@ -187,6 +193,10 @@ private:
     void DefineGradient(xmlNodePtr gradient, const Point& start, const Point& end,
                         const Box& pageBox, const std::vector<Stop>& stops, Fill& fill);
     std::string GradientName(const std::string& id);
+    // A pattern fill as a pattern definition (SvgPattern.cpp); false when
+    // its tile or placement cannot be one.
+    bool Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, Fill& fill,
+                 xmlNodePtr at);
 
     // Clipping (SvgClip.cpp).
     bool OpenClip(const Style& style, const View& view, const Box& userBox, xmlNodePtr at);
