@@ -94,6 +94,8 @@ struct TextChunk {
     std::vector<TextRun> runs;
 };
 
+bool SameRunStyle(const Style& a, const Style& b);
+
 // The width of Latin-1 text in user units, as the procedure sets' standard
 // faces draw it, letter and word spacing included.
 double TextWidth(const Style& style, const std::string& latin);

@@ -157,7 +157,9 @@ bool Reader::Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, F
     RecordWriter tile;
     std::swap(tile, draw);
     const long before = objects;
+    // Each tile item sets the even-odd rule itself: no rule is set inside.
     const bool evenOdd = evenOddInForce;
+    evenOddInForce = false;
     ++depth;
     active.insert(pattern);
     WalkChildren(source, patternStyle, tileView);

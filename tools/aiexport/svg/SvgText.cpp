@@ -7,6 +7,8 @@ namespace svgreader {
 
 namespace {
 
+}  // namespace
+
 // Runs merge while nothing the records carry changes.
 bool SameRunStyle(const Style& a, const Style& b)
 {
@@ -15,6 +17,8 @@ bool SameRunStyle(const Style& a, const Style& b)
            a.fill.url == b.fill.url && a.fontSize == b.fontSize && a.bold == b.bold &&
            a.italic == b.italic && a.fontFamily == b.fontFamily && a.visible == b.visible;
 }
+
+namespace {
 
 // The face of a generic family is the one every reader has.
 std::string FaceOf(const std::string& family)

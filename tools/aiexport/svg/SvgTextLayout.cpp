@@ -302,8 +302,12 @@ void Reader::FlowRoot(xmlNodePtr node, const Style& style, const View& view)
             }
             if (!line.empty() && lineWidth + blanksWidth + w > width)
                 emit();
-            line.insert(line.end(), blanks.begin(), blanks.end());
-            line.push_back(piece);
+            blanks.push_back(piece);
+            for (const TextRun& r : blanks)
+                if (!line.empty() && SameRunStyle(line.back().style, r.style))
+                    line.back().text += r.text;
+                else
+                    line.push_back(r);
             lineWidth += blanksWidth + w;
             blanks.clear();
             blanksWidth = 0;
