@@ -236,8 +236,8 @@ TEST(SvgInput, GradientIdsStayDistinctWhenWritten)
 
 // What the reader lays out or repeats itself, checked where a slip shows:
 // numbers separated by their signs, a marker turned with its path and scaled
-// by the stroke, fill rules, spacing as tracking, text along a path and
-// flowed into lines, a pattern as a tile and one it cannot express.
+// by the stroke, a dash offset, fill rules, spacing as tracking, text along a
+// path and flowed into lines, a pattern as a tile and one it cannot express.
 TEST(SvgInput, MarkersPatternsRulesAndLaidOutText)
 {
     TempDir dir;
@@ -251,6 +251,7 @@ TEST(SvgInput, MarkersPatternsRulesAndLaidOutText)
               "<pattern id='r' href='#p' patternTransform='rotate(30)'/>"
               "<path d='M0 0V96' stroke='#000' stroke-width='2' marker-end='url(#m)'"
               " transform='translate(96-48)'/>"
+              "<path d='M0 48H192' stroke='#000' stroke-dasharray='20 10' stroke-dashoffset='15'/>"
               "<path d='M0 0H8V8H0zM2 2H6V6H2z'/><path d='M0 0L8 8H0L8 0z' fill-rule='evenodd'/>"
               "<rect width='16' height='16' fill='url(#p)'/>"
               "<rect width='16' height='16' fill='url(#r) #f00'/>"
@@ -266,6 +267,11 @@ TEST(SvgInput, MarkersPatternsRulesAndLaidOutText)
              "MoveTo 1 1.5\nLineTo 1 0.5\nEndPath\nBeginGroup\nSetFillType 1\n"
              "SetFillColorByValue 0 0 0 0\nSetStroke 5\nBeginPath\nMoveTo 1.041666667 0.5833333333\nLineTo 1 0.5\n"
              "LineTo 0.9583333333 0.5833333333\n",
+             // A quarter into a dash: 3 of the module's 12 points solid, the dashes from 15.
+             "SetStroke 0 0.01041666667 2 1 4\nSetStrokeColorByValue 0 0 0 0\nBeginPath\n"
+             "MoveTo 0 0.5\nLineTo 0.04166666667 0.5\nEndPath\nSetFillType 5\n"
+             "SetStroke 1 0.01041666667 2 1 4\n",
+             "BeginPath\nMoveTo 0.2083333333 0.5\nLineTo 2 0.5\n",
              // Non-zero after the first member; an even-odd path is a compound of one.
              "ClosePath\nEndPath\nSetFillMode 0\nBeginPath\nMoveTo 0.02083333333",
              "BeginComposite\nBeginPath\nMoveTo 0 1\nLineTo 0.08333333333 0.9166666667\n",

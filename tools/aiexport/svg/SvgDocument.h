@@ -95,6 +95,8 @@ struct TextChunk {
 };
 
 bool SameRunStyle(const Style& a, const Style& b);
+// The module's dash pattern nearest to an SVG dash array (0 solid).
+int DashStyle(const std::vector<double>& svgDashes);
 
 // The width of Latin-1 text in user units, as the procedure sets' standard
 // faces draw it, letter and word spacing included.
@@ -176,6 +178,11 @@ private:
     bool ShapePath(xmlNodePtr node, const std::string& name, const Style& style, const View& view,
                    Path& path);
     void Shape(xmlNodePtr node, const Style& style, const View& view, Path path);
+    // A stroke whose dashes start at an offset, drawn as solid marks up to
+    // the end of its first period and dashed from there (SvgDash.cpp). False
+    // when the stroke has no offset to show.
+    bool DashedWithOffset(const Style& style, const ElementPaint& paint, const Matrix& ctm,
+                          const Path& page);
     // A compound path of the non-zero rule sets it after its first member.
     void WritePath(const Path& pagePath, bool nonZeroCompound = false);
 
@@ -197,8 +204,7 @@ private:
     std::string GradientName(const std::string& id);
     // A pattern fill as a pattern definition (SvgPattern.cpp); false when
     // its tile or placement cannot be one.
-    bool Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, Fill& fill,
-                 xmlNodePtr at);
+    bool Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, Fill& fill);
 
     // Clipping (SvgClip.cpp).
     bool OpenClip(const Style& style, const View& view, const Box& userBox, xmlNodePtr at);

@@ -8,8 +8,6 @@
 
 namespace svgreader {
 
-namespace {
-
 // The module's dash patterns, in points: 1 dashes, 2 dots, 3 dash-dot,
 // 4 dash-dot-dot. The SVG pattern picks the nearest by its rhythm: how many
 // short marks come with the long ones in one period.
@@ -42,6 +40,8 @@ int DashStyle(const std::vector<double>& svgDashes)
     const int longs = static_cast<int>(d.size() / 2) - shorts;
     return shorts >= 2 * std::max(longs, 1) ? 4 : 3;
 }
+
+namespace {
 
 double Percent(double v, double lo, double hi)
 {
@@ -96,7 +96,7 @@ Fill Reader::ResolvePaint(const Paint& paint, const Style& style, double opacity
             }
             return fill;
         }
-        if (kind == "pattern" && !forStroke && Pattern(it->second, userBox, view, fill, at))
+        if (kind == "pattern" && !forStroke && Pattern(it->second, userBox, view, fill))
             return fill;
         fill.flatten = kind == "pattern";
         Warn(kind != "pattern" ? "paints that refer to missing elements"

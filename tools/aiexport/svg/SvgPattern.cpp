@@ -66,8 +66,7 @@ bool FitsCell(const std::string& records, const Box& cell)
 
 }  // namespace
 
-bool Reader::Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, Fill& fill,
-                     xmlNodePtr at)
+bool Reader::Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, Fill& fill)
 {
     const std::vector<xmlNodePtr> chain = PatternChain(pattern, ids);
     const Style patternStyle = DefinitionStyle(pattern);

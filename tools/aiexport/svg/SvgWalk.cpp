@@ -242,9 +242,14 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
     }
     const Box pageBox = BoundsOf(page);
     const ElementPaint paint = ResolveElementPaint(style, userBox, pageBox, view, false, node);
-    if (style.dashOffset != 0 && !style.dashes.empty() && style.stroke.kind != Paint::kNone)
-        Warn("dash offsets (the module's dashes start at the path's start)", node);
     const bool clipped = !style.clipPath.empty() && OpenClip(style, view, userBox, node);
+    if (DashedWithOffset(style, paint, view.ctm, page)) {
+        ++objects;
+        Markers(node, style, view, path);
+        if (clipped)
+            draw.Name("EndMask").End();
+        return;
+    }
     WritePaint(style, paint, view.ctm);
     std::size_t members = 0;
     for (const Subpath& s : page.subpaths)
