@@ -5,6 +5,7 @@
 
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <map>
@@ -51,6 +52,18 @@ inline double AlignFraction(const std::string& par, char axis)
 {
     const std::string min = std::string(1, axis) + "Min", max = std::string(1, axis) + "Max";
     return par.find(min) != std::string::npos ? 0 : par.find(max) != std::string::npos ? 1 : 0.5;
+}
+
+// A viewBox (x y w h, both sides positive) onto a viewport of w by h, as
+// preserveAspectRatio says.
+inline Matrix ViewBoxTransform(const std::vector<double>& vb, double w, double h,
+                               const std::string& par)
+{
+    double sx = w / vb[2], sy = h / vb[3];
+    if (par.find("none") == std::string::npos)
+        sx = sy = par.find("slice") != std::string::npos ? std::max(sx, sy) : std::min(sx, sy);
+    return {sx, 0, 0, sy, (w - vb[2] * sx) * AlignFraction(par, 'x') - vb[0] * sx,
+            (h - vb[3] * sy) * AlignFraction(par, 'Y') - vb[1] * sy};
 }
 
 struct View {

@@ -136,18 +136,8 @@ void Reader::Marker(const std::string& id, const Style& style, const View& view,
     // The viewBox onto the marker's viewport, as preserveAspectRatio says.
     Matrix box;
     const auto vb = ParseNumberList(Attr(marker, "viewBox").value_or(""));
-    if (vb.size() == 4 && vb[2] > 0 && vb[3] > 0) {
-        const std::string par = Attr(marker, "preserveAspectRatio").value_or("");
-        double sx = w / vb[2], sy = h / vb[3];
-        if (par.find("none") == std::string::npos)
-            sx = sy = par.find("slice") != std::string::npos ? std::max(sx, sy) : std::min(sx, sy);
-        box = Matrix{sx,
-                     0,
-                     0,
-                     sy,
-                     (w - vb[2] * sx) * AlignFraction(par, 'x') - vb[0] * sx,
-                     (h - vb[3] * sy) * AlignFraction(par, 'Y') - vb[1] * sy};
-    }
+    if (vb.size() == 4 && vb[2] > 0 && vb[3] > 0)
+        box = ViewBoxTransform(vb, w, h, Attr(marker, "preserveAspectRatio").value_or(""));
     const std::string orient = Attr(marker, "orient").value_or("0");
     double turn = angle;
     if (orient == "auto-start-reverse")

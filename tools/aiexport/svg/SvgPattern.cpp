@@ -109,16 +109,8 @@ bool Reader::Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, F
     Matrix content = place * Matrix::Translate(x, y);
     const auto vb = ParseNumberList(FindIn(chain, "viewBox").value_or(""));
     if (vb.size() == 4 && vb[2] > 0 && vb[3] > 0) {
-        const std::string par = FindIn(chain, "preserveAspectRatio").value_or("");
-        double sx = w / vb[2], sy = h / vb[3];
-        if (par.find("none") == std::string::npos)
-            sx = sy = par.find("slice") != std::string::npos ? std::max(sx, sy) : std::min(sx, sy);
-        content = content * Matrix{sx,
-                                   0,
-                                   0,
-                                   sy,
-                                   (w - vb[2] * sx) * AlignFraction(par, 'x') - vb[0] * sx,
-                                   (h - vb[3] * sy) * AlignFraction(par, 'Y') - vb[1] * sy};
+        content =
+            content * ViewBoxTransform(vb, w, h, FindIn(chain, "preserveAspectRatio").value_or(""));
     } else if (boxContent) {
         content = content * Matrix::ScaleBy(userBox.Width(), userBox.Height());
     }

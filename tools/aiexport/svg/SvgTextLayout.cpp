@@ -192,11 +192,9 @@ Polyline Flatten(const Path& path)
             } else {
                 constexpr int kPieces = 16;
                 for (int k = 1; k <= kPieces; ++k) {
-                    const double t = static_cast<double>(k) / kPieces, u = 1 - t;
-                    line.Add({u * u * u * at.x + 3 * u * u * t * g.c1.x + 3 * u * t * t * g.c2.x +
-                                  t * t * t * g.to.x,
-                              u * u * u * at.y + 3 * u * u * t * g.c1.y + 3 * u * t * t * g.c2.y +
-                                  t * t * t * g.to.y});
+                    const double t = static_cast<double>(k) / kPieces;
+                    line.Add({CubicAt(at.x, g.c1.x, g.c2.x, g.to.x, t),
+                              CubicAt(at.y, g.c1.y, g.c2.y, g.to.y, t)});
                 }
             }
             at = g.to;
