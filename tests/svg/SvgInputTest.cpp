@@ -167,11 +167,12 @@ TEST(SvgInput, UnreadableValuesAreLeftOut)
     const ToolRun run = Aiexport(dir, "--records v.svg");
     EXPECT_EQ(run.status, 0) << run.err;
     // transparent paints nothing; the stroke keeps its inherited none; the
-    // transform is dropped; the path is drawn up to its error.
+    // transform is dropped; the path is drawn up to its error, closed to be
+    // filled (open, the module would stroke it).
     EXPECT_TRUE(Contains(run.out, "SetFillType 5\nSetStroke 5\nBeginPath\nMoveTo 0 1\nLineTo 0.1041666667 1\n"))
         << run.out;
     EXPECT_TRUE(Contains(run.out, "SetFillColorByValue 0 0 0 255\nSetStroke 5\nBeginPath\nMoveTo 0 1\n"
-                                  "LineTo 0.1041666667 0.8958333333\nEndPath\n"));
+                                  "LineTo 0.1041666667 0.8958333333\nClosePath\nEndPath\n"));
     EXPECT_TRUE(Contains(run.err, "v.svg:1: warning: left out: malformed transforms"));
     EXPECT_TRUE(Contains(run.err, "v.svg:1: warning: left out: malformed path data"));
 }
@@ -236,8 +237,9 @@ TEST(SvgInput, GradientIdsStayDistinctWhenWritten)
 
 // What the reader lays out or repeats itself, checked where a slip shows:
 // numbers separated by their signs, a marker turned with its path and scaled
-// by the stroke, a dash offset, fill rules, spacing as tracking, text along a
-// path and flowed into lines, a pattern as a tile and one it cannot express.
+// by the stroke, a dash offset, an open path filled, fill rules, spacing as
+// tracking, text along a path and flowed into lines, a pattern as a tile and
+// one it cannot express.
 TEST(SvgInput, MarkersPatternsRulesAndLaidOutText)
 {
     TempDir dir;
@@ -252,6 +254,7 @@ TEST(SvgInput, MarkersPatternsRulesAndLaidOutText)
               "<path d='M0 0V96' stroke='#000' stroke-width='2' marker-end='url(#m)'"
               " transform='translate(96-48)'/>"
               "<path d='M0 48H192' stroke='#000' stroke-dasharray='20 10' stroke-dashoffset='15'/>"
+              "<path d='M0 0L8 8L0 8' fill='#00f' stroke='#000'/>"
               "<path d='M0 0H8V8H0zM2 2H6V6H2z'/><path d='M0 0L8 8H0L8 0z' fill-rule='evenodd'/>"
               "<rect width='16' height='16' fill='url(#p)'/>"
               "<rect width='16' height='16' fill='url(#r) #f00'/>"
@@ -272,6 +275,12 @@ TEST(SvgInput, MarkersPatternsRulesAndLaidOutText)
              "MoveTo 0 0.5\nLineTo 0.04166666667 0.5\nEndPath\nSetFillType 5\n"
              "SetStroke 1 0.01041666667 2 1 4\n",
              "BeginPath\nMoveTo 0.2083333333 0.5\nLineTo 2 0.5\n",
+             // An open path filled closed, then stroked open.
+             "SetFillColorByValue 0 0 0 255\nSetStroke 5\nBeginPath\nMoveTo 0 1\n"
+             "LineTo 0.08333333333 0.9166666667\nLineTo 0 0.9166666667\nClosePath\nEndPath\n"
+             "SetFillType 5\nSetStroke 0 0.01041666667 2 1 4\nSetStrokeColorByValue 0 0 0 0\n"
+             "BeginPath\nMoveTo 0 1\nLineTo 0.08333333333 0.9166666667\nLineTo 0 0.9166666667\n"
+             "EndPath\n",
              // Non-zero after the first member; an even-odd path is a compound of one.
              "ClosePath\nEndPath\nSetFillMode 0\nBeginPath\nMoveTo 0.02083333333",
              "BeginComposite\nBeginPath\nMoveTo 0 1\nLineTo 0.08333333333 0.9166666667\n",

@@ -165,17 +165,7 @@ bool Reader::DashedWithOffset(const Style& style, const ElementPaint& paint, con
     if (paint.fill.kind != FillKind::kNone) {
         ElementPaint fillOnly = paint;
         fillOnly.stroke = Fill();
-        WritePaint(style, fillOnly, ctm);
-        std::size_t members = 0;
-        for (const Subpath& s : page.subpaths)
-            members += s.segments.empty() ? 0 : 1;
-        if (members > 1)
-            draw.Name("BeginComposite").End();
-        WritePath(page, members > 1 && !style.evenOdd);
-        if (members > 1) {
-            draw.Name("EndComposite").End();
-            evenOddInForce = style.evenOdd;
-        }
+        WriteShape(style, fillOnly, ctm, page);
     }
     ElementPaint strokeOnly = paint;
     strokeOnly.fill = Fill();

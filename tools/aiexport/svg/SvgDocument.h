@@ -196,6 +196,9 @@ private:
     // when the stroke has no offset to show.
     bool DashedWithOffset(const Style& style, const ElementPaint& paint, const Matrix& ctm,
                           const Path& page);
+    // A shape's paint and path: a compound path when it has several
+    // subpaths, its fill rule kept; filled, its subpaths are closed.
+    void WriteShape(const Style& style, const ElementPaint& paint, const Matrix& ctm, Path page);
     // A compound path of the non-zero rule sets it after its first member.
     void WritePath(const Path& pagePath, bool nonZeroCompound = false);
 

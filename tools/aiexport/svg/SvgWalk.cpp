@@ -243,21 +243,47 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
     const Box pageBox = BoundsOf(page);
     const ElementPaint paint = ResolveElementPaint(style, userBox, pageBox, view, false, node);
     const bool clipped = !style.clipPath.empty() && OpenClip(style, view, userBox, node);
-    if (DashedWithOffset(style, paint, view.ctm, page)) {
-        ++objects;
-        Markers(node, style, view, path);
-        if (clipped)
-            draw.Name("EndMask").End();
-        return;
+    if (!DashedWithOffset(style, paint, view.ctm, page)) {
+        // SVG fills open subpaths as if closed; the module strokes an open
+        // path it is asked to fill. Filled, they are closed: the stroke, if
+        // any, goes apart with the path as it is, alone when the fill would
+        // cover nothing (single straight segments, as lines are).
+        bool open = false, area = false;
+        for (const Subpath& s : page.subpaths) {
+            if (s.segments.empty())
+                continue;
+            open = open || !s.closed;
+            area = area || s.closed || s.segments.size() > 1 || s.segments[0].cubic;
+        }
+        ElementPaint fillOnly = paint, strokeOnly = paint;
+        fillOnly.stroke = Fill();
+        strokeOnly.fill = Fill();
+        const bool split = open && paint.fill.kind != FillKind::kNone &&
+                           paint.stroke.kind != FillKind::kNone;
+        if (split && area)
+            WriteShape(style, fillOnly, view.ctm, page);
+        WriteShape(style, split ? strokeOnly : paint, view.ctm, page);
     }
-    WritePaint(style, paint, view.ctm);
+    ++objects;
+    Markers(node, style, view, path);
+    if (clipped)
+        draw.Name("EndMask").End();
+}
+
+void Reader::WriteShape(const Style& style, const ElementPaint& paint, const Matrix& ctm,
+                        Path page)
+{
+    const bool fills = paint.fill.kind != FillKind::kNone;
+    if (fills)
+        for (Subpath& s : page.subpaths)
+            s.closed = true;
+    WritePaint(style, paint, ctm);
     std::size_t members = 0;
     for (const Subpath& s : page.subpaths)
         members += s.segments.empty() ? 0 : 1;
     // The module fills compound paths by the even-odd rule and leaves it in
     // force; the non-zero rule can be set again after a compound's first
     // member. A single path of the even-odd rule is made a compound of one.
-    const bool fills = paint.fill.kind != FillKind::kNone;
     const bool composite = members > 1 || (fills && style.evenOdd && !evenOddInForce);
     if (!composite && fills && evenOddInForce) {
         draw.Name("SetFillMode").Int(0).End();
@@ -270,10 +296,6 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
         draw.Name("EndComposite").End();
         evenOddInForce = style.evenOdd;
     }
-    ++objects;
-    Markers(node, style, view, path);
-    if (clipped)
-        draw.Name("EndMask").End();
 }
 
 void Reader::WritePath(const Path& pagePath, bool nonZeroCompound)
