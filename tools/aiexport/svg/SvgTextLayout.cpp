@@ -182,10 +182,12 @@ Polyline Flatten(const Path& path)
             continue;
         // Text runs on along the subpaths as SVG's; a jump adds no length.
         Point at = s.start;
-        if (line.points.empty())
+        if (line.points.empty()) {
             line.Add(at);
-        else
-            line.points.back() = at;
+        } else {
+            line.points.push_back(at);
+            line.along.push_back(line.along.back());
+        }
         for (const Segment& g : s.segments) {
             if (!g.cubic) {
                 line.Add(g.to);
