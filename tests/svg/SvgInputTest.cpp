@@ -119,8 +119,9 @@ TEST(SvgInput, UnsupportedContentIsWarnedOncePerKind)
     for (const char* kind : {"images.svg:15: warning: left out: transparency of images (composited on white)\n",
                              "images.svg:18: warning: left out: filters\n",
                              "images.svg:18: warning: left out: opacity\n",
-                             "images.svg:19: warning: left out: pattern fills (the fallback colour or none is used)\n",
-                             "images.svg:20: warning: left out: markers\n",
+                             "images.svg:19: warning: left out: pattern fills that are rotated, skewed or "
+                             "overflow their tile (the fallback colour or none is used)\n",
+                             "images.svg:20: warning: left out: markers that refer to missing elements\n",
                              "images.svg:22: warning: left out: <foreignObject> elements\n"})
         EXPECT_TRUE(Contains(run.err, kind)) << run.err;
     // Opacity appears on two elements and is reported once.
@@ -166,11 +167,12 @@ TEST(SvgInput, UnreadableValuesAreLeftOut)
     const ToolRun run = Aiexport(dir, "--records v.svg");
     EXPECT_EQ(run.status, 0) << run.err;
     // transparent paints nothing; the stroke keeps its inherited none; the
-    // transform is dropped; the path is drawn up to its error.
+    // transform is dropped; the path is drawn up to its error, closed to be
+    // filled (open, the module would stroke it).
     EXPECT_TRUE(Contains(run.out, "SetFillType 5\nSetStroke 5\nBeginPath\nMoveTo 0 1\nLineTo 0.1041666667 1\n"))
         << run.out;
     EXPECT_TRUE(Contains(run.out, "SetFillColorByValue 0 0 0 255\nSetStroke 5\nBeginPath\nMoveTo 0 1\n"
-                                  "LineTo 0.1041666667 0.8958333333\nEndPath\n"));
+                                  "LineTo 0.1041666667 0.8958333333\nClosePath\nEndPath\n"));
     EXPECT_TRUE(Contains(run.err, "v.svg:1: warning: left out: malformed transforms"));
     EXPECT_TRUE(Contains(run.err, "v.svg:1: warning: left out: malformed path data"));
 }
@@ -231,6 +233,75 @@ TEST(SvgInput, GradientIdsStayDistinctWhenWritten)
         EXPECT_TRUE(Contains(file, definition)) << name << "\n" << file;
         EXPECT_TRUE(Contains(file, std::string("1 ") + name + " ")) << name;  // its fill
     }
+}
+
+// What the reader lays out or repeats itself, checked where a slip shows:
+// numbers separated by their signs, a marker turned with its path and scaled
+// by the stroke, a dash offset, an open path filled, fill rules, spacing as
+// tracking, text along a path and flowed into lines, a pattern as a tile and
+// one it cannot express.
+TEST(SvgInput, MarkersPatternsRulesAndLaidOutText)
+{
+    TempDir dir;
+    WriteFile(dir.File("f.svg"),
+              "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink'"
+              " width='192' height='96'>"
+              "<marker id='m' refX='4' refY='2' orient='auto' style='overflow:visible'>"
+              "<path d='M0 0L4 2L0 4z'/></marker>"
+              "<pattern id='p' width='8' height='8' patternUnits='userSpaceOnUse'>"
+              "<rect width='4' height='4'/></pattern>"
+              "<pattern id='r' href='#p' patternTransform='rotate(30)'/>"
+              "<path d='M0 0V96' stroke='#000' stroke-width='2' marker-end='url(#m)'"
+              " transform='translate(96-48)'/>"
+              "<path d='M0 48H192' stroke='#000' stroke-dasharray='20 10' stroke-dashoffset='15'/>"
+              "<path d='M0 0L8 8L0 8' fill='#00f' stroke='#000'/>"
+              "<path d='M0 0H8V8H0zM2 2H6V6H2z'/><path d='M0 0L8 8H0L8 0z' fill-rule='evenodd'/>"
+              "<rect width='16' height='16' fill='url(#p)'/>"
+              "<rect width='16' height='16' fill='url(#r) #f00'/>"
+              "<text y='20' font-size='20' letter-spacing='2' word-spacing='10'>a b</text>"
+              "<text font-size='20'><textPath xlink:href='#v'>AB</textPath></text>"
+              "<path id='v' d='M48 0V96' fill='none'/>"
+              "<flowRoot font-size='10'><flowRegion><rect width='30' height='30'/></flowRegion>"
+              "<flowPara>aa bb cc</flowPara></flowRoot></svg>");
+    const ToolRun run = Aiexport(dir, "--records f.svg");
+    EXPECT_EQ(run.status, 0) << run.err;
+    for (const char* part : {
+             // translate(96-48) moves the line; the arrow's tip sits on its end, pointing down.
+             "MoveTo 1 1.5\nLineTo 1 0.5\nEndPath\nBeginGroup\nSetFillType 1\n"
+             "SetFillColorByValue 0 0 0 0\nSetStroke 5\nBeginPath\nMoveTo 1.041666667 0.5833333333\nLineTo 1 0.5\n"
+             "LineTo 0.9583333333 0.5833333333\n",
+             // A quarter into a dash: 3 of the module's 12 points solid, the dashes from 15.
+             "SetStroke 0 0.01041666667 2 1 4\nSetStrokeColorByValue 0 0 0 0\nBeginPath\n"
+             "MoveTo 0 0.5\nLineTo 0.04166666667 0.5\nEndPath\nSetFillType 5\n"
+             "SetStroke 1 0.01041666667 2 1 4\n",
+             "BeginPath\nMoveTo 0.2083333333 0.5\nLineTo 2 0.5\n",
+             // An open path filled closed, then stroked open.
+             "SetFillColorByValue 0 0 0 255\nSetStroke 5\nBeginPath\nMoveTo 0 1\n"
+             "LineTo 0.08333333333 0.9166666667\nLineTo 0 0.9166666667\nClosePath\nEndPath\n"
+             "SetFillType 5\nSetStroke 0 0.01041666667 2 1 4\nSetStrokeColorByValue 0 0 0 0\n"
+             "BeginPath\nMoveTo 0 1\nLineTo 0.08333333333 0.9166666667\nLineTo 0 0.9166666667\n"
+             "EndPath\n",
+             // Non-zero after the first member; an even-odd path is a compound of one.
+             "ClosePath\nEndPath\nSetFillMode 0\nBeginPath\nMoveTo 0.02083333333",
+             "BeginComposite\nBeginPath\nMoveTo 0 1\nLineTo 0.08333333333 0.9166666667\n",
+             // The tile: an unpainted cell, then its content; rotated, the fallback colour.
+             "SetPatternDef 1 \"p\" 0.08333333333 0.08333333333\n",
+             "BeginPattern\nSetFillType 5\nSetStroke 5\nBeginPath\nMoveTo 0 1\n"
+             "LineTo 0.08333333333 1\n",
+             "SetFillTypeName 3 1 \"p\"\nSetStroke 5\nSetFillMode 0\n",
+             "SetFillColorByValue 0 255 0 0\n",
+             // Thousandths of an em: letter spacing, and word spacing on blanks.
+             "SetTextTracking 100\nText \"a\"\nSetTextTracking 600\nText \" \"\n"
+             "SetTextTracking 100\nText \"b\"\n",
+             // Down the path, one character each, B one Times A (0.722 em) further.
+             "SetTextMatrix 0 -0.01388888889 0.01388888889 0 0.5 1\n",
+             "SetTextMatrix 0 -0.01388888889 0.01388888889 0 0.5 0.8495833333\n",
+             // Two lines of 30 units: a line height of 1.25 em apart.
+             "0 0.9057291667\nSetCharAttr", "Text \"aa bb\"\n",
+             "0 0.7755208333\nSetCharAttr"})
+        EXPECT_TRUE(Contains(run.out, part)) << part << "\n" << run.out;
+    EXPECT_EQ(run.err, "f.svg:1: warning: left out: pattern fills that are rotated, skewed or overflow "
+                       "their tile (the fallback colour or none is used)\n");
 }
 
 // A gradient stroke is drawn in its last colour, whatever its units, and

@@ -73,14 +73,18 @@ bool Reader::OpenClip(const Style& style, const View& view, const Box& userBox, 
     for (const Path& p : paths)
         for (const Subpath& s : p.subpaths)
             members += s.segments.empty() ? 0 : 1;
-    // Several members clip by their union: one compound path, not a
-    // sequence of clips that would intersect.
+    // Several members clip by their union: one compound path of the
+    // non-zero rule, not a sequence of clips that would intersect.
+    Path all;
+    for (const Path& p : paths)
+        all.subpaths.insert(all.subpaths.end(), p.subpaths.begin(), p.subpaths.end());
     if (members > 1)
         draw.Name("BeginComposite").End();
-    for (const Path& p : paths)
-        WritePath(p);
-    if (members > 1)
+    WritePath(all, members > 1);
+    if (members > 1) {
         draw.Name("EndComposite").End();
+        evenOddInForce = false;
+    }
     for (const auto& [node, matrix] : texts) {
         View textView = view;
         textView.ctm = matrix;

@@ -5,6 +5,7 @@
 
 #include <libxml/tree.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <map>
@@ -53,6 +54,18 @@ inline double AlignFraction(const std::string& par, char axis)
     return par.find(min) != std::string::npos ? 0 : par.find(max) != std::string::npos ? 1 : 0.5;
 }
 
+// A viewBox (x y w h, both sides positive) onto a viewport of w by h, as
+// preserveAspectRatio says.
+inline Matrix ViewBoxTransform(const std::vector<double>& vb, double w, double h,
+                               const std::string& par)
+{
+    double sx = w / vb[2], sy = h / vb[3];
+    if (par.find("none") == std::string::npos)
+        sx = sy = par.find("slice") != std::string::npos ? std::max(sx, sy) : std::min(sx, sy);
+    return {sx, 0, 0, sy, (w - vb[2] * sx) * AlignFraction(par, 'x') - vb[0] * sx,
+            (h - vb[3] * sy) * AlignFraction(par, 'Y') - vb[1] * sy};
+}
+
 struct View {
     Matrix ctm;        // user units to page inches
     double width = 0;  // the viewport, user units, for percentages
@@ -61,15 +74,19 @@ struct View {
 };
 
 // The fill types of the records.
-enum class FillKind { kColor = 1, kGradient = 2, kNone = 5 };
+enum class FillKind { kColor = 1, kGradient = 2, kPattern = 3, kNone = 5 };
 
 // One paint as the records give it: a colour, a gradient defined for this
 // element, or none.
 struct Fill {
     FillKind kind = FillKind::kNone;
     Rgb color;
-    std::string name;  // of the gradient
+    std::string name;  // of the gradient or pattern
     int tag = 0;
+    // A paint the records cannot express (a pattern whose tile or transform
+    // does not map onto the module's): drawn with its fallback, and to be
+    // flattened where flattening is done.
+    bool flatten = false;
 };
 
 // What an element paints with, resolved once for the element before its
@@ -89,6 +106,14 @@ struct TextChunk {
     double x = 0, y = 0;
     std::vector<TextRun> runs;
 };
+
+bool SameRunStyle(const Style& a, const Style& b);
+// The module's dash pattern nearest to an SVG dash array (0 solid).
+int DashStyle(const std::vector<double>& svgDashes);
+
+// The width of Latin-1 text in user units, as the procedure sets' standard
+// faces draw it, letter and word spacing included.
+double TextWidth(const Style& style, const std::string& latin);
 
 struct Layer {
     std::string name;
@@ -147,12 +172,15 @@ private:
     std::set<std::string> gradientNames;
     std::map<std::string, int> gradientSuffixes;  // the next number to try for a name
     int gradientCount = 0;
+    std::map<std::string, Fill> patterns;  // definitions by pattern and placement
+    int patternCount = 0;
     long objects = 0;  // drawn objects, so empty groups can be taken back
     int depth = 0;     // references followed
     int nesting = 0;   // elements being walked, through references too
     std::size_t work = 0;
     std::set<xmlNodePtr> active;  // referenced elements being drawn
     double pageWidth = 8.5, pageHeight = 11;
+    bool evenOddInForce = false;  // the fill rule the last compound path left
 
     // Document and viewport (SvgReader.cpp).
     void Warn(const std::string& kind, xmlNodePtr at);
@@ -185,7 +213,16 @@ private:
     bool ShapePath(xmlNodePtr node, const std::string& name, const Style& style, const View& view,
                    Path& path);
     void Shape(xmlNodePtr node, const Style& style, const View& view, Path path);
-    void WritePath(const Path& pagePath);
+    // A stroke whose dashes start at an offset, drawn as solid marks up to
+    // the end of its first period and dashed from there (SvgDash.cpp). False
+    // when the stroke has no offset to show.
+    bool DashedWithOffset(const Style& style, const ElementPaint& paint, const Matrix& ctm,
+                          const Path& page);
+    // A shape's paint and path: a compound path when it has several
+    // subpaths, its fill rule kept; filled, its subpaths are closed.
+    void WriteShape(const Style& style, const ElementPaint& paint, const Matrix& ctm, Path page);
+    // A compound path of the non-zero rule sets it after its first member.
+    void WritePath(const Path& pagePath, bool nonZeroCompound = false);
 
     // Paint and gradients (SvgPaint.cpp). Text paints its fill as a stroke:
     // a gradient gives its last colour.
@@ -203,6 +240,9 @@ private:
     void DefineGradient(xmlNodePtr gradient, const Point& start, const Point& end,
                         const Box& pageBox, const std::vector<Stop>& stops, Fill& fill);
     std::string GradientName(const std::string& id);
+    // A pattern fill as a pattern definition (SvgPattern.cpp); false when
+    // its tile or placement cannot be one.
+    bool Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, Fill& fill);
 
     // Clipping (SvgClip.cpp).
     bool OpenClip(const Style& style, const View& view, const Box& userBox, xmlNodePtr at);
@@ -210,11 +250,23 @@ private:
                     std::vector<Path>& paths, std::vector<std::pair<xmlNodePtr, Matrix>>& texts,
                     int level);
 
+    // Markers (SvgMarker.cpp). A definition's style comes from its own
+    // ancestors, not from what refers to it.
+    Style DefinitionStyle(xmlNodePtr node);
+    void Markers(xmlNodePtr node, const Style& style, const View& view, const Path& path);
+    void Marker(const std::string& id, const Style& style, const View& view, Point at,
+                double angle, bool first, xmlNodePtr node);
+
     // Text (SvgText.cpp).
     void Text(xmlNodePtr node, const Style& style, const View& view);
     void CollectText(xmlNodePtr node, const Style& style, std::vector<TextChunk>& chunks,
                      bool& lastSpace);
     void WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View& view);
+
+    // Text laid out by the reader (SvgTextLayout.cpp).
+    void TextOnPath(xmlNodePtr textPath, const std::vector<TextRun>& runs, const Style& style,
+                    const View& view);
+    void FlowRoot(xmlNodePtr node, const Style& style, const View& view);
 
     // Images (SvgImage.cpp).
     void Image(xmlNodePtr node, const Style& style, const View& view);

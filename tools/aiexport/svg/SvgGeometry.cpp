@@ -117,13 +117,13 @@ void Box::Add(double x, double y)
     maxY = std::max(maxY, y);
 }
 
-namespace {
-
 double CubicAt(double p0, double p1, double p2, double p3, double t)
 {
     const double u = 1 - t;
     return u * u * u * p0 + 3 * u * u * t * p1 + 3 * u * t * t * p2 + t * t * t * p3;
 }
+
+namespace {
 
 // The parameters in (0, 1) where one coordinate of a cubic turns: the roots
 // of its derivative, a quadratic a t^2 + b t + c.

@@ -65,6 +65,9 @@ struct Box {
     double Height() const { return maxY - minY; }
 };
 
+// One coordinate of a cubic at parameter t.
+double CubicAt(double p0, double p1, double p2, double p3, double t);
+
 // The exact box: curves by their extreme points, not their control points.
 Box BoundsOf(const Path& path);
 

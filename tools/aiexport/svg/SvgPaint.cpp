@@ -8,8 +8,6 @@
 
 namespace svgreader {
 
-namespace {
-
 // The module's dash patterns, in points: 1 dashes, 2 dots, 3 dash-dot,
 // 4 dash-dot-dot. The SVG pattern picks the nearest by its rhythm: how many
 // short marks come with the long ones in one period.
@@ -42,6 +40,8 @@ int DashStyle(const std::vector<double>& svgDashes)
     const int longs = static_cast<int>(d.size() / 2) - shorts;
     return shorts >= 2 * std::max(longs, 1) ? 4 : 3;
 }
+
+namespace {
 
 double Percent(double v, double lo, double hi)
 {
@@ -96,8 +96,13 @@ Fill Reader::ResolvePaint(const Paint& paint, const Style& style, double opacity
             }
             return fill;
         }
-        Warn(kind == "pattern" ? "pattern fills (the fallback colour or none is used)"
-                               : "paints that refer to missing elements",
+        if (kind == "pattern" && !forStroke && Pattern(it->second, userBox, view, fill))
+            return fill;
+        fill.flatten = kind == "pattern";
+        Warn(kind != "pattern" ? "paints that refer to missing elements"
+             : forStroke       ? "pattern strokes (the fallback colour or none is used)"
+                               : "pattern fills that are rotated, skewed or overflow their tile "
+                                 "(the fallback colour or none is used)",
              at);
         if (p.fallback == Paint::kUnset)
             return fill;
@@ -113,8 +118,12 @@ Fill Reader::ResolvePaint(const Paint& paint, const Style& style, double opacity
 void Reader::WritePaint(const Style& style, const ElementPaint& paint, const Matrix& ctm)
 {
     const Fill& fill = paint.fill;
-    if (fill.kind == FillKind::kGradient) {
-        draw.Name("SetFillTypeName").Int(2).Int(fill.tag).String(fill.name, kNameLimit).End();
+    if (fill.kind == FillKind::kGradient || fill.kind == FillKind::kPattern) {
+        draw.Name("SetFillTypeName")
+            .Int(static_cast<int>(fill.kind))
+            .Int(fill.tag)
+            .String(fill.name, kNameLimit)
+            .End();
     } else if (fill.kind == FillKind::kColor) {
         draw.Name("SetFillType").Int(1).End();
         const Rgb& c = fill.color;

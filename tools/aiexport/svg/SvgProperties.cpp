@@ -1,6 +1,7 @@
 // The properties the reader maps, one handler each, and those it only
 // checks for, to warn.
 #include <algorithm>
+#include <cctype>
 #include <initializer_list>
 #include <map>
 #include <utility>
@@ -143,19 +144,25 @@ void SetDashes(Style& s, const Style& parent, const Declaration& d)
         s.dashes.clear();
         return;
     }
+    // Lengths end where their number and unit end: "5.5.5" is 5.5 and .5.
     std::vector<double> dashes;
     std::string_view rest = d.value;
     while (!rest.empty()) {
-        std::size_t k = 0;
-        while (k < rest.size() && rest[k] != ',' && !IsSpace(rest[k]))
-            ++k;
-        double length = 0;
-        if (k > 0) {
-            if (!ParseLength(rest.substr(0, k), 0, s.fontSize, length) || length < 0)
-                return;  // invalid: the property is ignored
-            dashes.push_back(length);
+        if (rest[0] == ',' || IsSpace(rest[0])) {
+            rest.remove_prefix(1);
+            continue;
         }
-        rest = rest.substr(std::min(rest.size(), k + 1));
+        double number = 0, length = 0;
+        std::size_t k = 0;
+        if (!ParseNumberPrefix(rest, number, k))
+            return;  // invalid: the property is ignored
+        while (k < rest.size() &&
+               (std::isalpha(static_cast<unsigned char>(rest[k])) || rest[k] == '%'))
+            ++k;
+        if (!ParseLength(rest.substr(0, k), 0, s.fontSize, length) || length < 0)
+            return;
+        dashes.push_back(length);
+        rest.remove_prefix(k);
     }
     s.dashes = dashes;
 }
@@ -235,6 +242,12 @@ void SetVisibility(Style& s, const Style& parent, const Declaration& d)
 
 void SetDisplay(Style& s, const Style&, const Declaration& d) { s.displayNone = d.lower == "none"; }
 
+void SetOverflow(Style& s, const Style& parent, const Declaration& d)
+{
+    s.overflowVisible = d.inherit ? parent.overflowVisible
+                                  : d.lower == "visible" || d.lower == "auto";
+}
+
 void SetClipPath(Style& s, const Style&, const Declaration& d)
 {
     s.clipPath = UrlFragment(d.value);
@@ -243,6 +256,56 @@ void SetClipPath(Style& s, const Style&, const Declaration& d)
 void SetWhiteSpace(Style& s, const Style&, const Declaration& d)
 {
     s.preserveSpace = d.lower == "pre" || d.lower == "pre-wrap" || d.lower == "break-spaces";
+}
+
+void SetFillRule(Style& s, const Style& parent, const Declaration& d)
+{
+    SetKeyword(s.evenOdd, d, {{"evenodd", true}, {"nonzero", false}}, parent.evenOdd);
+}
+
+// marker-start, -mid, -end, and the shorthand that sets all three.
+void SetMarker(Style& s, const Style& parent, const Declaration& d)
+{
+    const bool all = d.name == "marker";
+    auto set = [&](std::string Style::*which) {
+        s.*which = d.inherit ? parent.*which : UrlFragment(d.value);
+    };
+    if (all || d.name == "marker-start")
+        set(&Style::markerStart);
+    if (all || d.name == "marker-mid")
+        set(&Style::markerMid);
+    if (all || d.name == "marker-end")
+        set(&Style::markerEnd);
+}
+
+// letter-spacing, word-spacing and stroke-dashoffset: lengths, normal 0.
+void SetSpacing(Style& s, const Style& parent, const Declaration& d)
+{
+    double Style::*which = d.name == "letter-spacing" ? &Style::letterSpacing
+                           : d.name == "word-spacing" ? &Style::wordSpacing
+                                                      : &Style::dashOffset;
+    double v = 0;
+    if (d.inherit)
+        s.*which = parent.*which;
+    else if (d.lower == "normal")
+        s.*which = 0;
+    else if (ParseLength(d.value, 0, s.fontSize, v))
+        s.*which = v;
+}
+
+// In font sizes: a number, a percentage, or a length at this font size.
+void SetLineHeight(Style& s, const Style& parent, const Declaration& d)
+{
+    double v = 0;
+    if (d.inherit)
+        s.lineHeight = parent.lineHeight;
+    else if (d.lower == "normal")
+        s.lineHeight = 0;
+    else if (ParseLength(d.value, 100, s.fontSize, v) && v > 0 && s.fontSize > 0)
+        s.lineHeight = d.value.find_first_of("%") != std::string_view::npos ? v / 100
+                       : Trim(d.value).find_first_not_of("+-.0123456789eE") == std::string_view::npos
+                           ? v
+                           : v / s.fontSize;
 }
 
 // A property the reader does not map: warned whenever it is present.
@@ -285,17 +348,20 @@ const std::map<std::string, PropertyEntry, std::less<>>& Properties()
         {"visibility", {SetVisibility, nullptr}},
         {"display", {SetDisplay, nullptr}},
         {"clip-path", {SetClipPath, nullptr}},
+        {"overflow", {SetOverflow, nullptr}},
         {"mask", {LeaveOutUnlessNone, "masks"}},
         {"filter", {LeaveOutUnlessNone, "filters"}},
-        {"marker", {LeaveOutUnlessNone, "markers"}},
-        {"marker-start", {LeaveOutUnlessNone, "markers"}},
-        {"marker-mid", {LeaveOutUnlessNone, "markers"}},
-        {"marker-end", {LeaveOutUnlessNone, "markers"}},
+        {"marker", {SetMarker, nullptr}},
+        {"marker-start", {SetMarker, nullptr}},
+        {"marker-mid", {SetMarker, nullptr}},
+        {"marker-end", {SetMarker, nullptr}},
+        {"fill-rule", {SetFillRule, nullptr}},
         {"mix-blend-mode", {LeaveOutUnlessNone, "blend modes"}},
-        {"letter-spacing", {LeaveOutUnlessNone, "letter and word spacing"}},
-        {"word-spacing", {LeaveOutUnlessNone, "letter and word spacing"}},
-        {"stroke-dashoffset", {LeaveOutUnlessNone, "dash offsets"}},
+        {"letter-spacing", {SetSpacing, nullptr}},
+        {"word-spacing", {SetSpacing, nullptr}},
+        {"stroke-dashoffset", {SetSpacing, nullptr}},
         {"white-space", {SetWhiteSpace, nullptr}},
+        {"line-height", {SetLineHeight, nullptr}},
     };
     return table;
 }

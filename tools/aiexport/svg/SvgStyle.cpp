@@ -239,6 +239,7 @@ Style Style::Inherited() const
     Style child = *this;
     child.opacity = 1;
     child.displayNone = false;
+    child.overflowVisible = false;
     child.clipPath.clear();
     child.stopColor = Style().stopColor;
     child.stopOpacity = 1;

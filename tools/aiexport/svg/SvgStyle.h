@@ -30,9 +30,15 @@ struct Style {
     int anchor = 0;  // 0 start, 1 middle, 2 end
     bool visible = true;
     bool preserveSpace = false;
+    bool evenOdd = false;  // fill-rule
+    std::string markerStart, markerMid, markerEnd;  // fragment ids
+    double letterSpacing = 0, wordSpacing = 0;     // user units
+    double dashOffset = 0;
+    double lineHeight = 0;  // in font sizes; 0 for normal
     // Not inherited.
     double opacity = 1;
     bool displayNone = false;
+    bool overflowVisible = false;
     std::string clipPath;  // fragment id
     Paint stopColor;
     double stopOpacity = 1;

@@ -7,6 +7,8 @@ namespace svgreader {
 
 namespace {
 
+}  // namespace
+
 // Runs merge while nothing the records carry changes.
 bool SameRunStyle(const Style& a, const Style& b)
 {
@@ -15,6 +17,8 @@ bool SameRunStyle(const Style& a, const Style& b)
            a.fill.url == b.fill.url && a.fontSize == b.fontSize && a.bold == b.bold &&
            a.italic == b.italic && a.fontFamily == b.fontFamily && a.visible == b.visible;
 }
+
+namespace {
 
 // The face of a generic family is the one every reader has.
 std::string FaceOf(const std::string& family)
@@ -70,7 +74,7 @@ void Reader::CollectText(xmlNodePtr node, const Style& style, std::vector<TextCh
             continue;
         }
         const std::string name = LocalName(n);
-        if (name == "tspan" || name == "a") {
+        if (name == "tspan" || name == "a" || name == "flowSpan") {
             const Style span = ComputeStyle(n, style);
             if (span.displayNone)
                 continue;
@@ -86,8 +90,6 @@ void Reader::CollectText(xmlNodePtr node, const Style& style, std::vector<TextCh
                 chunks.push_back(chunk);
             }
             CollectText(n, span, chunks, lastSpace);
-        } else if (name == "textPath") {
-            Warn("text on a path", n);
         } else if (name == "tref") {
             Warn("<tref> elements", n);
         }
@@ -123,6 +125,19 @@ void Reader::Text(xmlNodePtr node, const Style& style, const View& view)
         return;
     for (const TextChunk& chunk : chunks)
         WriteTextChunk(node, chunk, view);
+    for (xmlNodePtr n = node->children; n != nullptr; n = n->next) {
+        if (LocalName(n) != "textPath")
+            continue;
+        const Style pathStyle = ComputeStyle(n, style);
+        std::vector<TextChunk> along(1);
+        bool leading = true;
+        CollectText(n, pathStyle, along, leading);
+        std::vector<TextRun> runs;
+        for (const TextChunk& c : along)
+            runs.insert(runs.end(), c.runs.begin(), c.runs.end());
+        if (!pathStyle.displayNone)
+            TextOnPath(n, runs, pathStyle, view);
+    }
 }
 
 void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View& view)
@@ -148,6 +163,7 @@ void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View&
         .Real(m.a * k).Real(m.b * k).Real(-m.c * k).Real(-m.d * k).Real(origin.x).Real(origin.y)
         .End();
     bool attributes = false;
+    double tracking = 0;
     Rgb current = paint.fill.color;
     for (const TextRun& r : chunk.runs) {
         if (r.text.empty() || !r.style.visible)
@@ -162,6 +178,11 @@ void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View&
             draw.Name("SetTextTracking").Real(0).End();
             attributes = true;
         }
+        // Letter spacing is tracking, in thousandths of an em after every
+        // character; word spacing adds to it on each blank, as runs of their own.
+        const double size = r.style.fontSize;
+        const double letters = size > 0 ? r.style.letterSpacing / size * 1000 : 0;
+        const double words = size > 0 ? r.style.wordSpacing / size * 1000 : 0;
         const Fill runFill = ResolvePaint(r.style.fill, r.style, r.style.fillOpacity, none, none,
                                           view, true, node);
         const Rgb& c = runFill.color;
@@ -173,7 +194,22 @@ void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View&
         std::string latin;
         if (!ToLatin1(r.text, latin))
             Warn("characters outside Latin-1 (written as '?')", node);
-        draw.Name("Text").String(latin).End();
+        for (std::size_t at = 0; at < latin.size();) {
+            std::size_t end = latin.size();
+            double track = letters;
+            if (words != 0) {
+                const bool blank = latin[at] == ' ';
+                end = blank ? latin.find_first_not_of(' ', at) : latin.find(' ', at);
+                end = end == std::string::npos ? latin.size() : end;
+                track += blank ? words : 0;
+            }
+            if (track != tracking) {
+                draw.Name("SetTextTracking").Real(track).End();
+                tracking = track;
+            }
+            draw.Name("Text").String(latin.substr(at, end - at)).End();
+            at = end;
+        }
     }
     draw.Name("EndText").End();
     ++objects;

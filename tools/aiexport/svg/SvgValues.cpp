@@ -1,4 +1,4 @@
-// Attribute values of SVG parsed with SVG++: path data, transform lists and paints.
+// Attribute values of SVG: path data and paints parsed with SVG++, transform lists.
 // The one file that includes SVG++, whose templates are slow to compile.
 #include "SvgValues.h"
 
@@ -9,13 +9,15 @@
 
 #include <svgpp/parser/paint.hpp>
 #include <svgpp/parser/path_data.hpp>
-#include <svgpp/parser/transform_list.hpp>
 #include <svgpp/utility/arc_endpoint_to_center.hpp>
 #include <svgpp/utility/arc_to_bezier.hpp>
 
 #include <cctype>
 #include <cmath>
 #include <string>
+#include <vector>
+
+#include "SvgStyle.h"
 
 namespace svgreader {
 
@@ -81,15 +83,6 @@ void PathContext::path_elliptical_arc_to(double rx, double ry, double rotation, 
         path.CurveTo(it.p1x(), it.p1y(), it.p2x(), it.p2y(), it.p3x(), it.p3y());
 }
 
-struct TransformContext {
-    Matrix& m;
-
-    void transform_matrix(const boost::array<double, 6>& v)
-    {
-        m = m * Matrix{v[0], v[1], v[2], v[3], v[4], v[5]};
-    }
-};
-
 using Iri = boost::iterator_range<std::string::const_iterator>;
 
 struct PaintContext {
@@ -153,20 +146,66 @@ bool ParsePathData(std::string_view text, Path& path)
     }
 }
 
+// Read by hand: numbers in SVG's syntax need no separator where a sign or a
+// second point starts the next one ("translate(-384.57-499.8)", "1.5.5"),
+// which SVG++'s grammar refuses.
 bool ParseTransformList(std::string_view text, Matrix& m)
 {
-    try {
-        const std::string value(text);
-        Matrix product = m;
-        TransformContext context{product};
-        if (!svgpp::value_parser<tag::type::transform_list>::parse(
-                tag::attribute::transform(), context, value, tag::source::attribute()))
+    Matrix product = m;
+    std::size_t i = 0;
+    auto skip = [&] {
+        while (i < text.size() && (IsSpace(text[i]) || text[i] == ','))
+            ++i;
+    };
+    for (skip(); i < text.size(); skip()) {
+        const std::size_t nameStart = i;
+        while (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i])))
+            ++i;
+        const std::string_view name = text.substr(nameStart, i - nameStart);
+        while (i < text.size() && IsSpace(text[i]))
+            ++i;
+        if (name.empty() || i >= text.size() || text[i] != '(')
             return false;
-        m = product;
-        return true;
-    } catch (...) {
-        return false;
+        ++i;
+        std::vector<double> v;
+        for (;;) {
+            skip();
+            if (i >= text.size())
+                return false;
+            if (text[i] == ')')
+                break;
+            double value = 0;
+            std::size_t used = 0;
+            if (v.size() == 6 || !ParseNumberPrefix(text.substr(i), value, used))
+                return false;
+            v.push_back(value);
+            i += used;
+        }
+        ++i;
+        const std::size_t n = v.size();
+        const double toRad = std::acos(-1.0) / 180;
+        if (name == "matrix" && n == 6) {
+            product = product * Matrix{v[0], v[1], v[2], v[3], v[4], v[5]};
+        } else if (name == "translate" && (n == 1 || n == 2)) {
+            product = product * Matrix::Translate(v[0], n == 2 ? v[1] : 0);
+        } else if (name == "scale" && (n == 1 || n == 2)) {
+            product = product * Matrix::ScaleBy(v[0], n == 2 ? v[1] : v[0]);
+        } else if (name == "rotate" && (n == 1 || n == 3)) {
+            const double c = std::cos(v[0] * toRad), s = std::sin(v[0] * toRad);
+            const Matrix r{c, s, -s, c, 0, 0};
+            product = n == 3 ? product * Matrix::Translate(v[1], v[2]) * r *
+                                   Matrix::Translate(-v[1], -v[2])
+                             : product * r;
+        } else if (name == "skewX" && n == 1) {
+            product = product * Matrix{1, 0, std::tan(v[0] * toRad), 1, 0, 0};
+        } else if (name == "skewY" && n == 1) {
+            product = product * Matrix{1, std::tan(v[0] * toRad), 0, 1, 0, 0};
+        } else {
+            return false;
+        }
     }
+    m = product;
+    return true;
 }
 
 bool ParsePaint(std::string_view text, bool css, Paint& paint)

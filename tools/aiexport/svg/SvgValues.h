@@ -1,4 +1,4 @@
-// Attribute values of SVG parsed with SVG++: path data, transform lists and paints.
+// Attribute values of SVG: path data and paints parsed with SVG++, transform lists.
 #pragma once
 
 #include <string>

@@ -69,6 +69,8 @@ void Reader::WalkElement(xmlNodePtr node, const std::string& name, const Style& 
         Use(node, style, inner);
     } else if (name == "text") {
         Text(node, style, inner);
+    } else if (name == "flowRoot") {
+        FlowRoot(node, style, inner);
     } else if (name == "image") {
         Image(node, style, inner);
     } else {
@@ -245,22 +247,64 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
     const Box pageBox = BoundsOf(page);
     const ElementPaint paint = ResolveElementPaint(style, userBox, pageBox, view, false, node);
     const bool clipped = !style.clipPath.empty() && OpenClip(style, view, userBox, node);
-    WritePaint(style, paint, view.ctm);
+    if (!DashedWithOffset(style, paint, view.ctm, page)) {
+        // SVG fills open subpaths as if closed; the module strokes an open
+        // path it is asked to fill. Filled, they are closed: the stroke, if
+        // any, goes apart with the path as it is, alone when the fill would
+        // cover nothing (single straight segments, as lines are).
+        bool open = false, area = false;
+        for (const Subpath& s : page.subpaths) {
+            if (s.segments.empty())
+                continue;
+            open = open || !s.closed;
+            area = area || s.closed || s.segments.size() > 1 || s.segments[0].cubic;
+        }
+        ElementPaint fillOnly = paint, strokeOnly = paint;
+        fillOnly.stroke = Fill();
+        strokeOnly.fill = Fill();
+        const bool split = open && paint.fill.kind != FillKind::kNone &&
+                           paint.stroke.kind != FillKind::kNone;
+        if (split && area)
+            WriteShape(style, fillOnly, view.ctm, page);
+        WriteShape(style, split ? strokeOnly : paint, view.ctm, page);
+    }
+    ++objects;
+    Markers(node, style, view, path);
+    if (clipped)
+        draw.Name("EndMask").End();
+}
+
+void Reader::WriteShape(const Style& style, const ElementPaint& paint, const Matrix& ctm,
+                        Path page)
+{
+    const bool fills = paint.fill.kind != FillKind::kNone;
+    if (fills)
+        for (Subpath& s : page.subpaths)
+            s.closed = true;
+    WritePaint(style, paint, ctm);
     std::size_t members = 0;
     for (const Subpath& s : page.subpaths)
         members += s.segments.empty() ? 0 : 1;
-    if (members > 1)
+    // The module fills compound paths by the even-odd rule and leaves it in
+    // force; the non-zero rule can be set again after a compound's first
+    // member. A single path of the even-odd rule is made a compound of one.
+    const bool composite = members > 1 || (fills && style.evenOdd && !evenOddInForce);
+    if (!composite && fills && evenOddInForce) {
+        draw.Name("SetFillMode").Int(0).End();
+        evenOddInForce = false;
+    }
+    if (composite)
         draw.Name("BeginComposite").End();
-    WritePath(page);
-    if (members > 1)
+    WritePath(page, composite && !style.evenOdd);
+    if (composite) {
         draw.Name("EndComposite").End();
-    if (clipped)
-        draw.Name("EndMask").End();
-    ++objects;
+        evenOddInForce = style.evenOdd;
+    }
 }
 
-void Reader::WritePath(const Path& pagePath)
+void Reader::WritePath(const Path& pagePath, bool nonZeroCompound)
 {
+    bool first = true;
     for (const Subpath& s : pagePath.subpaths) {
         if (s.segments.empty())
             continue;
@@ -276,6 +320,9 @@ void Reader::WritePath(const Path& pagePath)
         if (s.closed)
             draw.Name("ClosePath").End();
         draw.Name("EndPath").End();
+        if (first && nonZeroCompound)
+            draw.Name("SetFillMode").Int(0).End();
+        first = false;
     }
 }
 
