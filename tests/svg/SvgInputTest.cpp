@@ -263,7 +263,7 @@ TEST(SvgInput, MarkersPatternsRulesAndLaidOutText)
               "<path id='v' d='M48 0V96' fill='none'/>"
               "<flowRoot font-size='10'><flowRegion><rect width='30' height='30'/></flowRegion>"
               "<flowPara>aa bb cc</flowPara></flowRoot></svg>");
-    const ToolRun run = Aiexport(dir, "--records f.svg");
+    const ToolRun run = Aiexport(dir, "--no-flatten --records f.svg");
     EXPECT_EQ(run.status, 0) << run.err;
     for (const char* part : {
              // translate(96-48) moves the line; the arrow's tip sits on its end, pointing down.
@@ -302,6 +302,12 @@ TEST(SvgInput, MarkersPatternsRulesAndLaidOutText)
         EXPECT_TRUE(Contains(run.out, part)) << part << "\n" << run.out;
     EXPECT_EQ(run.err, "f.svg:1: warning: left out: pattern fills that are rotated, skewed or overflow "
                        "their tile (the fallback colour or none is used)\n");
+#ifdef AIEXPORT_HAVE_RSVG
+    // Flattened, the turned pattern is a picture of itself.
+    const ToolRun flat = Aiexport(dir, "--records f.svg");
+    EXPECT_TRUE(Contains(flat.out, "BeginBitmap")) << flat.out;
+    EXPECT_EQ(flat.err, "");
+#endif
 }
 
 // A gradient stroke is drawn in its last colour, whatever its units, and

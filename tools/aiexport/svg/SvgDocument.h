@@ -280,7 +280,9 @@ private:
     bool Flattened(xmlNodePtr node, const std::string& name, const Style& style);
     void FlattenInstead(xmlNodePtr node);
     bool HasEffect(xmlNodePtr node, const std::string& name, const Style& style, int level);
-    bool PaintHasEffect(const Paint& paint, double opacity, const Style& style);
+    bool PaintHasEffect(const Paint& paint, double opacity, const Style& style, bool stroke);
+    // Whether a pattern's own transform turns or skews its cells (SvgPattern.cpp).
+    bool PatternTurns(xmlNodePtr pattern);
     void FlattenEffects(xmlDocPtr doc);
 };
 

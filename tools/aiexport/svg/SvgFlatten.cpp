@@ -32,7 +32,7 @@ void Reader::FlattenInstead(xmlNodePtr node)
     ++objects;  // its group is kept: the image goes there
 }
 
-bool Reader::PaintHasEffect(const Paint& paint, double opacity, const Style& style)
+bool Reader::PaintHasEffect(const Paint& paint, double opacity, const Style& style, bool stroke)
 {
     if (paint.kind == Paint::kNone || paint.kind == Paint::kUnset || opacity <= 0)
         return false;
@@ -41,8 +41,12 @@ bool Reader::PaintHasEffect(const Paint& paint, double opacity, const Style& sty
     if (paint.kind != Paint::kUrl)
         return false;
     const auto it = ids.find(paint.url);
-    if (it == ids.end() ||
-        (LocalName(it->second) != "linearGradient" && LocalName(it->second) != "radialGradient"))
+    if (it == ids.end())
+        return false;
+    // Pattern strokes, and cells no upright tile can repeat, are pictures.
+    if (LocalName(it->second) == "pattern")
+        return stroke || PatternTurns(it->second);
+    if (LocalName(it->second) != "linearGradient" && LocalName(it->second) != "radialGradient")
         return false;
     // The stops of the first gradient of the chain that has any.
     for (xmlNodePtr g : ChainOf(it->second).elements) {
@@ -74,8 +78,8 @@ bool Reader::HasEffect(xmlNodePtr node, const std::string& name, const Style& st
     if (name == "g" || name == "a" || name == "svg" || name == "use" || name == "switch" ||
         name == "image")
         return false;
-    if (style.visible && (PaintHasEffect(style.fill, style.fillOpacity, style) ||
-                          PaintHasEffect(style.stroke, style.strokeOpacity, style)))
+    if (style.visible && (PaintHasEffect(style.fill, style.fillOpacity, style, false) ||
+                          PaintHasEffect(style.stroke, style.strokeOpacity, style, true)))
         return true;
     if (name != "text" && name != "tspan" && name != "textPath" && name != "a")
         return false;

@@ -66,6 +66,19 @@ bool FitsCell(const std::string& records, const Box& cell)
 
 }  // namespace
 
+bool Reader::PatternTurns(xmlNodePtr pattern)
+{
+    for (xmlNodePtr p : PatternChain(pattern, ids))
+        if (const auto text = Attr(p, "patternTransform")) {
+            Matrix m;
+            if (!ParseTransformList(*text, m))
+                return false;
+            const double tiny = 1e-9 * (std::fabs(m.a) + std::fabs(m.d));
+            return std::fabs(m.b) > tiny || std::fabs(m.c) > tiny;
+        }
+    return false;
+}
+
 bool Reader::Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, Fill& fill)
 {
     const std::vector<xmlNodePtr> chain = PatternChain(pattern, ids);
