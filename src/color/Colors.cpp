@@ -123,8 +123,8 @@ int AAIExportFilter::SetFillColorByValue(SetColorByValueData* data)
 {
     if (data == nullptr)
         return 0;
-    if (!fillTypeChanged && !graphicsState.fillByName && SameColor(graphicsState.fillColor, *data) &&
-        !inPatternDefinition && !patternTileFirstPath)
+    if (!fillTypeChanged && !graphicsState.fillByName &&
+        SameColor(graphicsState.fillColor, *data) && !inPatternDefinition && !patternTileFirstPath)
         return 1;
     graphicsState.fillByName = 0;
     StoreColor(graphicsState.fillColor, *data);
@@ -202,19 +202,15 @@ int AAIExportFilter::SetFillTypeName(SetFillTypeNameData* data)
     graphicsState.fillTypeName.name[sizeof graphicsState.fillTypeName.name - 1] = '\0';
 
     switch (data->fillType) {
-    case kFillPattern:
-        return SetExportPatternFill() ? 1 : 0;
-    case kFillGradient:
-        return 1;  // painted when the path ends
+    case kFillPattern: return SetExportPatternFill() ? 1 : 0;
+    case kFillGradient: return 1;  // painted when the path ends
     case kFillSolid: {
         NAME_TAG tag{};
         tag.tag = data->tag;
         std::memcpy(tag.name, graphicsState.fillTypeName.name, sizeof tag.name);
         return ExportSetNameColor(&tag, 1) ? 1 : 0;
     }
-    case kFillNone:
-        return 1;
-    default:
-        return 0;
+    case kFillNone: return 1;
+    default: return 0;
     }
 }

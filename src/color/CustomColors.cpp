@@ -94,8 +94,8 @@ int AAIExportFilter::SetStrokeColorByName(NAME_TAG* nameTag)
     if (nameTag == nullptr)
         return 0;
     graphicsState.strokeByName = 1;
-    if (IsSameColorName(nameTag->name, graphicsState.strokeColorName.name) &&
-        inPatternDefinition && !patternTileFirstPath)
+    if (IsSameColorName(nameTag->name, graphicsState.strokeColorName.name) && inPatternDefinition &&
+        !patternTileFirstPath)
         return 1;
     CopyColorName(graphicsState.strokeColorName.name, nameTag->name);
     graphicsState.strokeColorName.tag = nameTag->tag;

@@ -29,14 +29,8 @@ enum : unsigned short {
 enum : short { kStrokeNone = 5 };
 
 // PostScript's codes for the host's line caps and joins; -1 for values it lacks.
-inline int CapCode(short cap)
-{
-    return cap == 0 ? 2 : cap == 1 ? 1 : cap == 2 ? 0 : -1;
-}
-inline int JoinCode(short join)
-{
-    return join == 0 ? 2 : join == 1 ? 0 : join == 2 ? 1 : -1;
-}
+inline int CapCode(short cap) { return cap == 0 ? 2 : cap == 1 ? 1 : cap == 2 ? 0 : -1; }
+inline int JoinCode(short join) { return join == 0 ? 2 : join == 1 ? 0 : join == 2 ? 1 : -1; }
 
 // 1/255 as the output has always used it: a multiplier, not a division.
 constexpr double kOneOver255 = 0.00392156862745098;

@@ -19,8 +19,8 @@ constexpr double kMiterLimitFloor = 1.0001;
 
 // The longest line the record writes: dash, width, cap, join, miter limit.
 constexpr std::size_t kStrokeRoom =
-    AOutputWriter::RoomFor("[ 12 12 12 12 12 12 ] 0 d ", token::Real{}, "w ", token::Integer{}, "J ",
-                           token::Integer{}, "j ", token::Real{}, "M ", "\n");
+    AOutputWriter::RoomFor("[ 12 12 12 12 12 12 ] 0 d ", token::Real{}, "w ", token::Integer{},
+                           "J ", token::Integer{}, "j ", token::Real{}, "M ", "\n");
 
 }  // namespace
 

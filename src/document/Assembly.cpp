@@ -8,19 +8,18 @@ namespace plat = aiexport_platform;
 
 namespace {
 
-constexpr char kTrailer[] =
-    "%%PageTrailer\n"
-    "gsave annotatepage grestore showpage\n"
-    "%%Trailer\n"
-    "Adobe_Illustrator_AI5 /terminate get exec\n"
-    "Adobe_ColorImage_AI6 /terminate get exec\n"
-    "Adobe_pattern_AI5 /terminate get exec\n"
-    "Adobe_blend_AI5 /terminate get exec\n"
-    "Adobe_typography_AI5 /terminate get exec\n"
-    "Adobe_screens_AI5 /terminate get exec\n"
-    "Adobe_cshow /terminate get exec\n"
-    "Adobe_level2_AI5 /terminate get exec\n"
-    "%%EOF\n";
+constexpr char kTrailer[] = "%%PageTrailer\n"
+                            "gsave annotatepage grestore showpage\n"
+                            "%%Trailer\n"
+                            "Adobe_Illustrator_AI5 /terminate get exec\n"
+                            "Adobe_ColorImage_AI6 /terminate get exec\n"
+                            "Adobe_pattern_AI5 /terminate get exec\n"
+                            "Adobe_blend_AI5 /terminate get exec\n"
+                            "Adobe_typography_AI5 /terminate get exec\n"
+                            "Adobe_screens_AI5 /terminate get exec\n"
+                            "Adobe_cshow /terminate get exec\n"
+                            "Adobe_level2_AI5 /terminate get exec\n"
+                            "%%EOF\n";
 
 }  // namespace
 
@@ -95,7 +94,8 @@ int AAIExportFilter::GenerateLastExport()
         return 0;
     if (!ExportPresetting())
         return 0;
-    if (prologEndMark < commentsEndMark || !output.CopyTempToExport(prologEndMark - commentsEndMark))
+    if (prologEndMark < commentsEndMark ||
+        !output.CopyTempToExport(prologEndMark - commentsEndMark))
         return 0;
     unsigned int position = prologEndMark;
     if (!ExportPatternDefinition(position))

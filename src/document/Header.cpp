@@ -10,16 +10,15 @@ namespace plat = aiexport_platform;
 
 namespace {
 
-constexpr char kProlog[] =
-    "%%BeginProlog\n"
-    "%%IncludeResource: procset Adobe_level2_AI5 1.2 0\n"
-    "%%IncludeResource: procset Adobe_screens_AI5 1.2 0\n"
-    "%%IncludeResource: procset Adobe_typography_AI5 1.0 1\n"
-    "%%IncludeResource: procset Adobe_ColorImage_AI6 1.1 0\n"
-    "%%IncludeResource: procset Adobe_Illustrator_AI5 1.2 0\n"
-    "%%IncludeResource: procset Adobe_blend_AI5 1.0 0\n"
-    "%%IncludeResource: procset Adobe_pattern_AI5 1.1 0\n"
-    "%%IncludeResource: procset Adobe_cshow 2.0 8\n";
+constexpr char kProlog[] = "%%BeginProlog\n"
+                           "%%IncludeResource: procset Adobe_level2_AI5 1.2 0\n"
+                           "%%IncludeResource: procset Adobe_screens_AI5 1.2 0\n"
+                           "%%IncludeResource: procset Adobe_typography_AI5 1.0 1\n"
+                           "%%IncludeResource: procset Adobe_ColorImage_AI6 1.1 0\n"
+                           "%%IncludeResource: procset Adobe_Illustrator_AI5 1.2 0\n"
+                           "%%IncludeResource: procset Adobe_blend_AI5 1.0 0\n"
+                           "%%IncludeResource: procset Adobe_pattern_AI5 1.1 0\n"
+                           "%%IncludeResource: procset Adobe_cshow 2.0 8\n";
 
 constexpr char kSetupOpening[] =
     "%%BeginSetup\n"

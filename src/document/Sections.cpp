@@ -1,25 +1,13 @@
 // Section records: the drawing section closes the document setup.
 #include "filter/AAIExportFilter.h"
 
-int AAIExportFilter::BeginPatternSection()
-{
-    return 1;
-}
+int AAIExportFilter::BeginPatternSection() { return 1; }
 
-int AAIExportFilter::EndPatternSection()
-{
-    return output.WriteBufferToExportFile(0);
-}
+int AAIExportFilter::EndPatternSection() { return output.WriteBufferToExportFile(0); }
 
-int AAIExportFilter::EndDrawingSection()
-{
-    return EndPatternSection();
-}
+int AAIExportFilter::EndDrawingSection() { return EndPatternSection(); }
 
-int AAIExportFilter::SetJobInfo(SetJobInfoData*)
-{
-    return output.WriteBufferToExportFile(0);
-}
+int AAIExportFilter::SetJobInfo(SetJobInfoData*) { return output.WriteBufferToExportFile(0); }
 
 int AAIExportFilter::BeginDrawingSection(BeginDrawingSectionData* data)
 {

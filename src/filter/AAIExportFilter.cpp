@@ -53,12 +53,6 @@ char* AAIExportFilter::getFilterDescriptor()
     return descriptorText;
 }
 
-int AAIExportFilter::hasPrefererences()
-{
-    return 0;
-}
+int AAIExportFilter::hasPrefererences() { return 0; }
 
-int AAIExportFilter::displayPreferenceDialog()
-{
-    return 1;
-}
+int AAIExportFilter::displayPreferenceDialog() { return 1; }

@@ -10,8 +10,8 @@
 #include "host/AHostExportFilter.h"
 #include "output/OutputWriter.h"
 #include "paths/PathBounds.h"
-#include "platform/OwnedArray.h"
 #include "pattern/PatternTable.h"
+#include "platform/OwnedArray.h"
 #include "raster/RasterRecord.h"
 #include "structure/LayerDefinition.h"
 #include "text/TextState.h"
@@ -144,7 +144,10 @@ protected:
     static int TruncateToInt(double value);
     // The string token for a name where it is written now: inside a pattern
     // tile the token is itself part of a string.
-    token::String Name(const char* text) const { return token::String(text, inPatternDefinition != 0); }
+    token::String Name(const char* text) const
+    {
+        return token::String(text, inPatternDefinition != 0);
+    }
 
     // ---- document/ ----
     int GenerateLastExport();

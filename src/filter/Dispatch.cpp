@@ -14,9 +14,11 @@ namespace {
 bool ReadsPayload(unsigned short opcode)
 {
     switch (opcode) {
+// clang-format off
 #define AIEXPORT_RECORD(Name, opcode, Route, Payload, Fields) \
     case aiop::k##Name: return AIEXPORT_READS_##Payload;
 #include "host/Records.def"
+        // clang-format on
     default: return false;
     }
 }
@@ -47,10 +49,8 @@ bool IsTextRecord(unsigned short opcode)
     case aiop::kSetParaRun:
     case aiop::kSetFontRun:
     case aiop::kSetText:
-    case aiop::kSetTextTracking:
-        return true;
-    default:
-        return false;
+    case aiop::kSetTextTracking: return true;
+    default: return false;
     }
 }
 
@@ -81,12 +81,14 @@ int AAIExportFilter::Dispatch(unsigned short opcode, void* payload)
     if (inPatternDefinition && IsTextRecord(opcode))
         return 0;
     switch (opcode) {
+// clang-format off
 #define AIEXPORT_RECORD(Name, opcode, Route, Payload, Fields) \
     AIEXPORT_FILTER_##Route(Name, AIEXPORT_ARGUMENT_##Payload)
 #define AIEXPORT_FILTER_Both AIEXPORT_ROUTE
 #define AIEXPORT_FILTER_Interface AIEXPORT_UNROUTED
 #define AIEXPORT_FILTER_Filter AIEXPORT_ROUTE
 #include "host/Records.def"
+        // clang-format on
     default: return 1;  // 40, 41, 1290, 1301, 2056 and unknown opcodes
     }
 }

@@ -28,7 +28,8 @@ std::size_t LengthWithoutTail(const char* name)
     return *p == '\0' ? static_cast<std::size_t>(underscore - name) : std::strlen(name);
 }
 
-bool IsWrittenNameTaken(const GradientSlot (&table)[kDefinitionSlots], int self, const char* written)
+bool IsWrittenNameTaken(const GradientSlot (&table)[kDefinitionSlots], int self,
+                        const char* written)
 {
     for (int i = 0; i < kDefinitionSlots && table[i].name[0] != '\0'; ++i) {
         if (i != self && std::strcmp(table[i].writtenName, written) == 0)
@@ -223,11 +224,12 @@ int AAIExportFilter::ExportGradientDefinition()
             return 0;
         const token::String name(gradient.writtenName);
         if (!output.Write("%AI5_BeginGradient: ", name, "\n", name, token::Integer{gradient.type},
-                          token::Integer{static_cast<int>(gradient.stops.Size())}, "Bd\n[0 0 0 0 1 %_Br [\n"))
+                          token::Integer{static_cast<int>(gradient.stops.Size())},
+                          "Bd\n[0 0 0 0 1 %_Br [\n"))
             return 0;
 
-        const int written = gradient.type == 0 ? GenerateLinearGradRegion(slot)
-                                               : GenerateRadialGradRegion(slot);
+        const int written =
+            gradient.type == 0 ? GenerateLinearGradRegion(slot) : GenerateRadialGradRegion(slot);
         if (!written)
             return 0;
         if (!output.Write("BD\n%AI5_EndGradient\n"))

@@ -10,12 +10,14 @@
 
 // A record's case in a writeData switch: its operation called with the
 // payload as that operation takes it (the Payload column of host/Records.def).
+// clang-format off
 #define AIEXPORT_ROUTE(Name, argument) case aiop::k##Name: return Name(argument);
 #define AIEXPORT_UNROUTED(Name, argument)
 #define AIEXPORT_ARGUMENT_NoPayload
 #define AIEXPORT_ARGUMENT_Ignored(Type) static_cast<Type*>(payload)
 #define AIEXPORT_ARGUMENT_Struct(Type) static_cast<Type*>(payload)
 #define AIEXPORT_ARGUMENT_String static_cast<char*>(payload)
+// clang-format on
 
 class AHostExportFilter {
 public:
@@ -31,12 +33,14 @@ public:
         // The interface's own routing: no locale bracket, no reset after the
         // picture, and only the operations this class declares.
         switch (opcode) {
+// clang-format off
 #define AIEXPORT_RECORD(Name, opcode, Route, Payload, Fields) \
     AIEXPORT_HOST_##Route(Name, AIEXPORT_ARGUMENT_##Payload)
 #define AIEXPORT_HOST_Both AIEXPORT_ROUTE
 #define AIEXPORT_HOST_Interface AIEXPORT_ROUTE
 #define AIEXPORT_HOST_Filter AIEXPORT_UNROUTED
 #include "host/Records.def"
+// clang-format on
 #undef AIEXPORT_HOST_Both
 #undef AIEXPORT_HOST_Interface
 #undef AIEXPORT_HOST_Filter

@@ -33,13 +33,12 @@ constexpr HexTable kHex;
 template <unsigned char Flip>
 inline void HexFour(char* out, const unsigned char* in)
 {
-    const std::uint64_t y = (static_cast<std::uint64_t>(in[0]) |
-                             static_cast<std::uint64_t>(in[1]) << 16 |
-                             static_cast<std::uint64_t>(in[2]) << 32 |
-                             static_cast<std::uint64_t>(in[3]) << 48) ^
-                            Flip * 0x0001000100010001ULL;
-    const std::uint64_t nibbles = ((y >> 4) & 0x000F000F000F000FULL) |
-                                  ((y & 0x000F000F000F000FULL) << 8);
+    const std::uint64_t y =
+        (static_cast<std::uint64_t>(in[0]) | static_cast<std::uint64_t>(in[1]) << 16 |
+         static_cast<std::uint64_t>(in[2]) << 32 | static_cast<std::uint64_t>(in[3]) << 48) ^
+        Flip * 0x0001000100010001ULL;
+    const std::uint64_t nibbles =
+        ((y >> 4) & 0x000F000F000F000FULL) | ((y & 0x000F000F000F000FULL) << 8);
     const std::uint64_t letters = ((nibbles + 0x0606060606060606ULL) >> 4) & 0x0101010101010101ULL;
     const std::uint64_t ascii = nibbles + 0x3030303030303030ULL + letters * 7;
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -329,14 +328,13 @@ std::size_t AOutputWriter::HexRoom(int count)
 }
 
 unsigned int AOutputWriter::HexToPSCommentHexString(char* dst, const unsigned char* bytes,
-                                                      int count, int row)
+                                                    int count, int row)
 {
     return WriteHexLines<0>(dst, bytes, count, row);
 }
 
-unsigned int AOutputWriter::HexToPSCommentHexStringInverted(char* dst,
-                                                              const unsigned char* bytes,
-                                                              int count, int row)
+unsigned int AOutputWriter::HexToPSCommentHexStringInverted(char* dst, const unsigned char* bytes,
+                                                            int count, int row)
 {
     return WriteHexLines<0xFF>(dst, bytes, count, row);
 }

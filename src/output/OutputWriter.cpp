@@ -15,10 +15,7 @@ AOutputWriter::AOutputWriter(AImportFile& body, AImportFile& target) : body(body
     }
 }
 
-AOutputWriter::~AOutputWriter()
-{
-    plat::Free(buffer);
-}
+AOutputWriter::~AOutputWriter() { plat::Free(buffer); }
 
 unsigned int AOutputWriter::AppendStringToBuffer(char* destination, const char* text)
 {

@@ -18,10 +18,7 @@ static_assert(6 * kMaxRealToken + sizeof "c\n" <= kInitialBufferSize);
 constexpr std::size_t kEscapeFactor = 4;
 // A string token of a text of length bytes: parentheses, blank, each byte
 // escaped into at most four, and inside a pattern tile escaped once more.
-constexpr std::size_t PSStringRoom(std::size_t length)
-{
-    return 2 * kEscapeFactor * length + 5;
-}
+constexpr std::size_t PSStringRoom(std::size_t length) { return 2 * kEscapeFactor * length + 5; }
 
 // Tokens a writer takes. Each knows the most it can write, so a sequence of
 // them reserves its room once and no caller counts bytes.
@@ -122,10 +119,7 @@ public:
         std::size_t left;  // a debug build checks that the pieces stay within it
     };
     // A span of room bytes; false when the buffer cannot grow to hold them.
-    Span Reserve(std::size_t room)
-    {
-        return Span(EnsureRoom(room) ? this : nullptr, room);
-    }
+    Span Reserve(std::size_t room) { return Span(EnsureRoom(room) ? this : nullptr, room); }
     // Appends count reals and then op, as one line of a path. The buffer grows
     // only when this very line does not fit, so a long path streams through
     // the flushes; 0 when it cannot grow, nothing written.
@@ -171,7 +165,10 @@ private:
     }
     static constexpr std::size_t Room(token::Real) { return kMaxRealToken; }
     static constexpr std::size_t Room(token::Integer) { return kMaxIntegerToken; }
-    static std::size_t Room(token::Reals t) { return static_cast<std::size_t>(t.count) * kMaxRealToken; }
+    static std::size_t Room(token::Reals t)
+    {
+        return static_cast<std::size_t>(t.count) * kMaxRealToken;
+    }
     static std::size_t Room(const token::Chars& t) { return t.length; }
     static std::size_t Room(const token::String& t) { return PSStringRoom(t.length); }
     static std::size_t Room(const token::Escaped& t) { return kEscapeFactor * t.length; }
@@ -194,8 +191,8 @@ private:
     }
     static char* Put(char* out, const token::String& t)
     {
-        return out + (t.inString ? StringToNestedPSString(out, t.text)
-                                 : StringToPSString(out, t.text));
+        return out +
+               (t.inString ? StringToNestedPSString(out, t.text) : StringToPSString(out, t.text));
     }
     static char* Put(char* out, const token::Escaped& t)
     {

@@ -30,10 +30,7 @@ TileBox HeaderBox(const PatternSlot& slot)
 
 // How much a fill scales the tile so that it has the size asked for; a tile
 // without extent in a direction is left at its size there.
-double TileScale(double wanted, double extent)
-{
-    return extent > 0.0 ? wanted / extent : 1.0;
-}
+double TileScale(double wanted, double extent) { return extent > 0.0 ? wanted / extent : 1.0; }
 
 }  // namespace
 
@@ -250,8 +247,10 @@ int AAIExportFilter::ExportPatternDefinition(unsigned int& position)
         if (!SetPatternTilePathLineStyle())
             return 0;
 
-        const double corners[5][2] = {{box.minX, box.minY}, {box.maxX, box.minY},
-                                      {box.maxX, box.maxY}, {box.minX, box.maxY},
+        const double corners[5][2] = {{box.minX, box.minY},
+                                      {box.maxX, box.minY},
+                                      {box.maxX, box.maxY},
+                                      {box.minX, box.maxY},
                                       {box.minX, box.minY}};
         // The tile's box: filled with the background, or left unpainted without one.
         if (!output.Write(token::Reals{corners[0], 2}, "m\n", token::Reals{corners[1], 2}, "l\n",

@@ -34,10 +34,7 @@ void ClearFaults()
     }
 }
 
-long FaultCount(FaultKind kind)
-{
-    return faultSeen[kind];
-}
+long FaultCount(FaultKind kind) { return faultSeen[kind]; }
 
 bool ShouldFail(FaultKind kind)
 {
@@ -216,10 +213,7 @@ std::string MakeUniquelyNamed(const std::string& dir, const std::string& prefix,
     return std::string();
 }
 
-std::string DescriptorPath(int fd)
-{
-    return "/proc/self/fd/" + std::to_string(fd);
-}
+std::string DescriptorPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 }  // namespace
 
@@ -254,8 +248,7 @@ int CreateUnnamedFile(const std::string& dir, unsigned int permissions)
         fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, static_cast<mode_t>(permissions));
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)  // EISDIR: a kernel without O_TMPFILE
-        return errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL ? kUnnamedUnsupported
-                                                                        : -1;
+        return errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL ? kUnnamedUnsupported : -1;
     // Without /proc the file could be linked in by a privileged process only.
     if (::access(DescriptorPath(fd).c_str(), F_OK) != 0) {
         ::close(fd);
@@ -344,10 +337,7 @@ int RenameFile(const char* from, const char* to)
     return ::rename(from, to) == 0 ? 1 : 0;
 }
 
-void RemoveFile(const char* path)
-{
-    ::unlink(path);
-}
+void RemoveFile(const char* path) { ::unlink(path); }
 
 std::string ComputerName(std::size_t maxLength)
 {
@@ -392,10 +382,7 @@ void* Allocate(std::size_t size)
     return std::malloc(size == 0 ? 1 : size);
 }
 
-void Free(void* block)
-{
-    std::free(block);
-}
+void Free(void* block) { std::free(block); }
 
 namespace {
 

@@ -88,8 +88,17 @@ private:
 // kFaultCopy makes an in-kernel copy report itself unsupported, so the copy
 // falls back to reading and writing through the buffer. kFaultUnnamed makes
 // an unnamed file unsupported, so the document goes to a named sibling.
-enum FaultKind { kFaultOpen, kFaultWrite, kFaultRead, kFaultSeek, kFaultRename, kFaultAllocate,
-                 kFaultCopy, kFaultUnnamed, kFaultKinds };
+enum FaultKind {
+    kFaultOpen,
+    kFaultWrite,
+    kFaultRead,
+    kFaultSeek,
+    kFaultRename,
+    kFaultAllocate,
+    kFaultCopy,
+    kFaultUnnamed,
+    kFaultKinds
+};
 void SetFault(FaultKind kind, long nth);
 void ClearFaults();
 long FaultCount(FaultKind kind);

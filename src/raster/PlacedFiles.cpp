@@ -97,9 +97,8 @@ unsigned short AAIExportFilter::Read_UINT16_FromFile(AImportFile file, int littl
     return static_cast<unsigned short>(ReadOrdered(file, 2, littleEndian, shortRead));
 }
 
-int AAIExportFilter::GetBitmapInformation(const char* path, unsigned short fileType,
-                                          int& imageType, int& bitsPerSample, int& width,
-                                          int& height)
+int AAIExportFilter::GetBitmapInformation(const char* path, unsigned short fileType, int& imageType,
+                                          int& bitsPerSample, int& width, int& height)
 {
     if (path == nullptr || fileType != kTiffFileType)
         return 0;
@@ -179,12 +178,11 @@ int AAIExportFilter::GetBitmapInformation(const char* path, unsigned short fileT
             facts.bitsPerSample = static_cast<int>(value16);
             break;
         case kTagPhotometric:
-            facts.imageType = value16 == kPhotometricRGB          ? 3
+            facts.imageType = value16 == kPhotometricRGB         ? 3
                               : value16 == kPhotometricSeparated ? 4
                                                                  : 1;
             break;
-        default:
-            break;
+        default: break;
         }
     }
     // Only the first directory is read.
@@ -240,8 +238,8 @@ int AAIExportFilter::PathBitmap(PathBitmapData* data)
     const double s = data->placeScale;
     const double place[3] = {s, x, y - s * h};
     const double bounds[4] = {0.0, 0.0, w, h};
-    if (!output.Write("%AI5_File:\n%AI5_BeginRaster\n", Name(path), " 1 XG\n[ ",
-                      token::Real{s}, "0 0 ", token::Reals{place, 3}, "] ", token::Reals{bounds, 4},
+    if (!output.Write("%AI5_File:\n%AI5_BeginRaster\n", Name(path), " 1 XG\n[ ", token::Real{s},
+                      "0 0 ", token::Reals{place, 3}, "] ", token::Reals{bounds, 4},
                       token::Integer{width}, token::Integer{height}, token::Integer{bitsPerSample},
                       token::Integer{imageType}, "0 0 0 0 XF\n%AI5_EndRaster\nN\n"))
         return 0;

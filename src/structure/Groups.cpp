@@ -87,10 +87,7 @@ int AAIExportFilter::EndComposite()
     return output.WriteBufferToExportFile(0);
 }
 
-int AAIExportFilter::BeginMask()
-{
-    return output.Write("q\n");
-}
+int AAIExportFilter::BeginMask() { return output.Write("q\n"); }
 
 int AAIExportFilter::EndMask()
 {

@@ -45,7 +45,8 @@ int AAIExportFilter::BeginLayer(const char* name)
     // Visible, preview, enabled, printing, dimmed, multi-layer masks, colour
     // index, then red green blue: the red component tells the layers apart.
     if (!output.Write("%AI5_BeginLayer\n", token::Integer{layer.visibility}, " 1 1 1 0 0 -1 ",
-                      token::Integer{static_cast<int>(index)}, " 0 0  Lb\n", token::String(layer.name), "Ln\n"))
+                      token::Integer{static_cast<int>(index)}, " 0 0  Lb\n",
+                      token::String(layer.name), "Ln\n"))
         return 0;
     openLayers.push_back(true);
     return output.WriteBufferToExportFile(0);

@@ -9,7 +9,8 @@ namespace {
 
 constexpr std::size_t kNameArray = sizeof SetCharAttrData::faceName;
 static_assert(sizeof SetCharAttrData::styleName == kNameArray);
-static_assert(sizeof TextState::faceName == kNameArray && sizeof TextState::styleName == kNameArray);
+static_assert(sizeof TextState::faceName == kNameArray &&
+              sizeof TextState::styleName == kNameArray);
 
 // Face, "-", style and the NUL: names that fill their arrays unterminated still fit whole.
 constexpr std::size_t kJoinedNameArea = kNameArray + 1 + kNameArray + 1;
@@ -137,8 +138,7 @@ int AAIExportFilter::SetTextAttr(SetTextAttrData* data)
     if (textStarted && leading == t.leading && paragraphLeading == t.paragraphLeading &&
         paragraphWordE == t.paragraphWordE)
         return 1;
-    if (!BreakRun() ||
-        !output.Write(token::Real{leading}, token::Real{paragraphLeading}, "Tl\n"))
+    if (!BreakRun() || !output.Write(token::Real{leading}, token::Real{paragraphLeading}, "Tl\n"))
         return 0;
     t.leading = leading;
     t.paragraphLeading = paragraphLeading;

@@ -57,10 +57,7 @@ int AAIExportFilter::BeginText()
     return 1;
 }
 
-int AAIExportFilter::BeginSimpleText()
-{
-    return AAIExportFilter::BeginText();
-}
+int AAIExportFilter::BeginSimpleText() { return AAIExportFilter::BeginText(); }
 
 int AAIExportFilter::EndSimpleText()
 {
@@ -74,10 +71,7 @@ int AAIExportFilter::EndSimpleText()
     return output.WriteBufferToExportFile(0);
 }
 
-int AAIExportFilter::EndText()
-{
-    return EndSimpleText();
-}
+int AAIExportFilter::EndText() { return EndSimpleText(); }
 
 int AAIExportFilter::SetTextType(unsigned short* data)
 {
@@ -148,10 +142,7 @@ int AAIExportFilter::Text(_TextData* data)
     return 1;
 }
 
-int AAIExportFilter::AppendText(_TextData* data)
-{
-    return Text(data);
-}
+int AAIExportFilter::AppendText(_TextData* data) { return Text(data); }
 
 int AAIExportFilter::ExportTextString()
 {

@@ -13,9 +13,9 @@ TEST(ColorConversions, ExamplesAndExactArithmetic)
         FilterProbe::ConvertCMYK_RGB(c, m, y, k, r, g, b);
         return std::to_string(r) + " " + std::to_string(g) + " " + std::to_string(b);
     };
-    EXPECT_EQ(toRgb(0, 0.5, 1.0, 0), "255 127 0");    // truncated, not rounded
-    EXPECT_EQ(toRgb(0.7, 0, 0, 0.5), "0 127 127");    // c + k capped at 1
-    EXPECT_EQ(toRgb(-0.5, 0, 0, 0), "382 255 255");   // sums below 0 not clamped
+    EXPECT_EQ(toRgb(0, 0.5, 1.0, 0), "255 127 0");                // truncated, not rounded
+    EXPECT_EQ(toRgb(0.7, 0, 0, 0.5), "0 127 127");                // c + k capped at 1
+    EXPECT_EQ(toRgb(-0.5, 0, 0, 0), "382 255 255");               // sums below 0 not clamped
     EXPECT_EQ(toRgb(-1e300, std::nan(""), 0, 0), "65535 0 255");  // saturates; NaN counts as 1
 
     double c = 0, m = 0, y = 0, k = 0;

@@ -9,7 +9,8 @@
 
 namespace {
 
-SetColorDefData Def(const std::string& name, unsigned short r, unsigned short g, unsigned short b, int spot = 0)
+SetColorDefData Def(const std::string& name, unsigned short r, unsigned short g, unsigned short b,
+                    int spot = 0)
 {
     SetColorDefData d{0, {}, {0, r, g, b, 0, 0, 0, 0}, static_cast<unsigned short>(spot)};
     std::memcpy(d.name, name.data(), std::min(name.size(), sizeof d.name));  // 64: no terminator
@@ -58,4 +59,3 @@ TEST(CustomColors, NothingOfAnEarlierExportIsWritten)
     s.Record(aiop::kSetFillColorByName, Tag("Odd"));
     EXPECT_EQ(s.SinceMark(), "0.0000 0.0000 1.0000 Xa\n");
 }
-

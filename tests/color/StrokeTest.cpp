@@ -22,7 +22,8 @@ std::string Stroke(ExportSession& s, SetStrokeData data)
 TEST(Stroke, WritesWhatChangedInOrder)
 {
     ExportSession s;
-    EXPECT_EQ(Stroke(s, {3, 2.0 / 72, 1, 0, 4.0}), "[ 12 12 2 12 ] 0 d 2.0000 w 1 J 2 j 4.0000 M \n");
+    EXPECT_EQ(Stroke(s, {3, 2.0 / 72, 1, 0, 4.0}),
+              "[ 12 12 2 12 ] 0 d 2.0000 w 1 J 2 j 4.0000 M \n");
     EXPECT_EQ(Stroke(s, {3, 2.0 / 72, 2, 1, 4.0}), "0 J 0 j \n");
     // A limit of 1 or less is floored, and so differs again next time.
     EXPECT_EQ(Stroke(s, {3, 2.0 / 72, 2, 1, 1.0}), "1.0001 M \n");
@@ -57,7 +58,8 @@ TEST(Stroke, NoStrokeForgetsTheStrokeColourAndOutlineBecomesAHairline)
     EXPECT_EQ(Stroke(s, {5, 3.0, 1, 1, 1.0001}), "[ ] 0 d 0 w \n");
     s.Mark();
     Box(s, 0, 0, 1, 1);
-    EXPECT_EQ(s.SinceMark(), "0.0000 0.0000 m\n1.0000 0.0000 l\n1.0000 1.0000 l\n0.0000 1.0000 l\ns\n");
+    EXPECT_EQ(s.SinceMark(),
+              "0.0000 0.0000 m\n1.0000 0.0000 l\n1.0000 1.0000 l\n0.0000 1.0000 l\ns\n");
     // A second no-stroke is a real one: no stroke and no fill.
     EXPECT_EQ(Stroke(s, {5, 3.0, 1, 1, 1.0001}), "\n");
     s.Mark();

@@ -58,4 +58,3 @@ TEST_F(Document, EndWithoutDrawingSectionClosesTheSetupItself)
     EXPECT_NE(file.find("Adobe_Illustrator_AI5 /initialize get exec\n%%EndSetup\n%%PageTrailer\n"),
               std::string::npos);
 }
-

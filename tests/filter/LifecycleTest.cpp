@@ -60,7 +60,8 @@ std::string TitleFor(std::string path)
 
 // Record 17's file of one drawing through f, which may have exported before:
 // a small one that leaves its state changed, or one of every record.
-std::string DrawAndEnd(AHostExportFilter& f, std::string target, const std::string& tiff, bool every)
+std::string DrawAndEnd(AHostExportFilter& f, std::string target, const std::string& tiff,
+                       bool every)
 {
     if (f.exportFile(target.data()) != 1)
         return "";
@@ -112,8 +113,9 @@ TEST_F(Lifecycle, RefusedTargetsGiveUpTheEarlierOneAndWriteNothing)
     std::string readOnly = out.File("ro.ai");
     WriteFile(readOnly, "keep");
     ::chmod(readOnly.c_str(), 0444);
-    const std::string refused[] = {out.File("missing-dir/new.ai"), out.path, out.path + "/",
-                                   readOnly, "/proc/aiexport-cannot-create.ai", ""};
+    const std::string refused[] = {
+        out.File("missing-dir/new.ai"),    out.path, out.path + "/", readOnly,
+        "/proc/aiexport-cannot-create.ai", ""};
     for (std::string path : refused) {
         WriteFile(old, "the earlier drawing");
         ASSERT_EQ(f.exportFile(old.data()), 1);
@@ -279,11 +281,11 @@ TEST_F(Lifecycle, NullPayloadsFailWithoutWriting)
 {
     ExportSession s;
     const std::string before = s.Drawing();
-    for (unsigned short op : {aiop::kBeginPicture, aiop::kMoveTo, aiop::kLineTo, aiop::kCurveTo,
-                              aiop::kLine, aiop::kSetStroke, aiop::kSetFillColorByValue,
-                              aiop::kText, aiop::kBitmap, aiop::kBeginLayer, aiop::kDefineLayer,
-                              aiop::kSetColorDef, aiop::kBeginDrawingSection, aiop::kSetMatrix,
-                              aiop::kPathBitmap, aiop::kPathPostscript, aiop::kSetCharAttr})
+    for (unsigned short op :
+         {aiop::kBeginPicture, aiop::kMoveTo, aiop::kLineTo, aiop::kCurveTo, aiop::kLine,
+          aiop::kSetStroke, aiop::kSetFillColorByValue, aiop::kText, aiop::kBitmap,
+          aiop::kBeginLayer, aiop::kDefineLayer, aiop::kSetColorDef, aiop::kBeginDrawingSection,
+          aiop::kSetMatrix, aiop::kPathBitmap, aiop::kPathPostscript, aiop::kSetCharAttr})
         EXPECT_EQ(s.Record(op, nullptr), 0) << op;
     EXPECT_EQ(s.Drawing(), before);
 }
@@ -323,7 +325,7 @@ TEST_F(Lifecycle, FullDiskAtTheEndKeepsTheEarlierFile)
             const bool clean = out.Listing() == "filler\nfull.ai\n";
             std::_Exit(end == 0 && intact && clean ? 0 : 4);
         },
-        ::testing::ExitedWithCode(0) , "")
+        ::testing::ExitedWithCode(0), "")
         << "exit 77 means tmpfs could not be mounted (needs root)";
 }
 
@@ -402,7 +404,8 @@ TEST_F(Lifecycle, KilledExportLeavesTheOldFileOrTheNewOneAndNothingElse)
         const double span = inEnd ? end * 1.2 : body + end;
         run(static_cast<long>(span * std::rand() / RAND_MAX), inEnd, nullptr, nullptr);
         const std::string found = ReadFile(target);
-        ASSERT_TRUE(found == "old" || found == complete) << "round " << round << ": " << found.size();
+        ASSERT_TRUE(found == "old" || found == complete)
+            << "round " << round << ": " << found.size();
         replaced += found == complete;
         const std::string listing = out.Listing();
         if (listing == "big.ai\n")

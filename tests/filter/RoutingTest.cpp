@@ -60,9 +60,9 @@ TEST(Routing, InterfaceRoutesItsOwnOperationsOnly)
         EXPECT_EQ(host.writeData(op, &value), 7) << op;
     EXPECT_EQ(host.calls, "SetGradient SetColorTable BeginGroup EndLayer SetTextTracking ");
     // Clip regions, the matrix and the sections belong to the filter alone.
-    for (unsigned short op : {aiop::kBeginClipRgn, aiop::kEndClipRgn, aiop::kSetMatrix,
-                              aiop::kSetPatternSections, aiop::kBeginDrawingSection,
-                              aiop::kSetPreview})
+    for (unsigned short op :
+         {aiop::kBeginClipRgn, aiop::kEndClipRgn, aiop::kSetMatrix, aiop::kSetPatternSections,
+          aiop::kBeginDrawingSection, aiop::kSetPreview})
         EXPECT_EQ(host.writeData(op, &value), 1) << op;
     EXPECT_EQ(host.exportFile(nullptr), 0);
     EXPECT_EQ(host.hasPrefererences(), 0);

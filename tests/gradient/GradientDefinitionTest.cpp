@@ -1,4 +1,5 @@
-// Gradient definitions: the table, stops of open definitions only, and definitions too short to write.
+// Gradient definitions: the table, stops of open definitions only, and definitions too short to
+// write.
 #include <cstring>
 #include <string>
 
@@ -50,7 +51,8 @@ std::string EndSetupAndFinish(ExportSession& s)
 std::string Locations(const std::string& text)
 {
     std::string out;
-    for (std::size_t at = text.find(" %_Bs\n"); at != std::string::npos; at = text.find(" %_Bs\n", at + 1)) {
+    for (std::size_t at = text.find(" %_Bs\n"); at != std::string::npos;
+         at = text.find(" %_Bs\n", at + 1)) {
         const std::size_t start = text.rfind(' ', at - 1) + 1;
         out += (out.empty() ? "" : " ") + text.substr(start, text.find('.', start) - start);
     }
@@ -63,7 +65,8 @@ TEST(GradientDefinition, FullTableReplacesLastSlot)
 {
     ExportSession s(8.5, 11, false);
     for (int i = 0; i < kDefinitionSlots; ++i)
-        Define(s, ("G" + std::to_string(i)).c_str(), 1, {RgbStop(0, 1, 2, 3), RgbStop(100, 1, 2, 3)});
+        Define(s, ("G" + std::to_string(i)).c_str(), 1,
+               {RgbStop(0, 1, 2, 3), RgbStop(100, 1, 2, 3)});
     // The replaced gradient's kind and stops do not carry over.
     s.Record(aiop::kSetGradientDef, Def("Last"));
     s.Record(aiop::kSetGradientRGN, RgbStop(0, 0, 0, 0));

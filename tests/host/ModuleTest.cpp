@@ -50,7 +50,6 @@ protected:
 void* Module::handle = nullptr;
 GetFilter Module::getFilter = nullptr;
 
-
 }  // namespace
 
 TEST_F(Module, GetFilterReturnsTheOneFilter)
@@ -68,8 +67,8 @@ TEST_F(Module, RecordsWithoutEffectWriteNothing)
     const std::string plain = Export("plain.ai");
     const std::string quiet = Export("quiet.ai", [](AHostExportFilter* f) {
         unsigned char zeros[512] = {};
-        for (unsigned short op : {0, 40, 41, 1290, 1301, 2056, 257, 258, 259, 260, 270, 272,
-                                  2050, 2054, 2055, 2057, 65535}) {
+        for (unsigned short op : {0, 40, 41, 1290, 1301, 2056, 257, 258, 259, 260, 270, 272, 2050,
+                                  2054, 2055, 2057, 65535}) {
             EXPECT_EQ(f->writeData(op, zeros), 1) << op;
             EXPECT_EQ(f->writeData(op, nullptr), 1) << op;
         }

@@ -79,4 +79,3 @@ TEST(FloatToString, WritesWhatPrintfWrites)
         check(v);
     EXPECT_GT(checked, 8L * rounds);
 }
-

@@ -45,4 +45,3 @@ TEST(PathEmission, SegmentsNeedAMoveToAndAPayload)
     s.Record(aiop::kCurveTo, CurveToData{1e300, 1e300, 1e300, 1e300, 1e300, 1e300});
     EXPECT_EQ(f.SinceMark(), big + "-" + big + "m\n" + big + big + big + big + big + big + "c\n");
 }
-

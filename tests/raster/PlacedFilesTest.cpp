@@ -47,7 +47,8 @@ std::string Tiff(bool little, const std::vector<Entry>& entries,
 }
 
 // 640 by 480 RGB, eight bits in each of three samples stored at offset 8.
-const std::vector<Entry> kRgb = {{256, 3, 1, 640}, {257, 4, 1, 480}, {258, 3, 3, 8}, {262, 3, 1, 2}};
+const std::vector<Entry> kRgb = {
+    {256, 3, 1, 640}, {257, 4, 1, 480}, {258, 3, 3, 8}, {262, 3, 1, 2}};
 const std::vector<std::uint16_t> kRgbBits = {8, 8, 8};
 
 PathBitmapData Link(const std::string& path, unsigned short fileType = 1)
@@ -83,7 +84,11 @@ std::string Facts(ExportSession& s, const std::string& path, unsigned short file
 
 TEST(PlacedFiles, HeaderFactsFromTheFirstDirectory)
 {
-    struct Case { std::vector<Entry> entries; std::vector<std::uint16_t> extra; const char* facts; };
+    struct Case {
+        std::vector<Entry> entries;
+        std::vector<std::uint16_t> extra;
+        const char* facts;
+    };
     const Case cases[] = {
         {{{256, 4, 1, 70000}, {257, 3, 1, 3}, {262, 3, 1, 5}}, {}, "1: 70000 3 0 4"},
         {{{258, 3, 1, 1}, {262, 3, 1, 3}}, {}, "1: 0 0 1 1"},
@@ -109,10 +114,13 @@ TEST(PlacedFiles, BadOrShortTiffWritesNothing)
         return good.substr(0, at) + bytes + good.substr(at + bytes.size());
     };
     const std::string bad[] = {
-        patched(0, "IM"), patched(2, "+"), patched(4, "\xFF\xFF\xFF\xFF"),
+        patched(0, "IM"),
+        patched(2, "+"),
+        patched(4, "\xFF\xFF\xFF\xFF"),
         patched(4, std::string(1, static_cast<char>(good.size() - 1)) + std::string(3, '\0')),
         patched(14, "\xFF\xFF"),  // entry count beyond the file
-        Tiff(true, {{258, 3, 3, 0xFFFFFFF0u}}), Tiff(true, {{258, 3, 3, 25}}),  // bits one byte short of the end
+        Tiff(true, {{258, 3, 3, 0xFFFFFFF0u}}),
+        Tiff(true, {{258, 3, 3, 25}}),  // bits one byte short of the end
     };
     std::vector<std::string> files(std::begin(bad), std::end(bad));
     // Every prefix of a good file short of its directory's last entry.
@@ -142,7 +150,7 @@ TEST(PlacedFiles, FullPathArraysAreEscapedWholeAndReadNoFurther)
     s.Mark();
     EXPECT_EQ(s.Record(aiop::kPathPostscript, eps), 1);
     EXPECT_NE(s.SinceMark().find("\n(" + std::string(516, '\\') + ") `\n%%" +
-                                        std::string(258, '\\') + "\n~\n"),
+                                 std::string(258, '\\') + "\n~\n"),
               std::string::npos);
 
     std::string path = s.dir.File("");
@@ -156,6 +164,5 @@ TEST(PlacedFiles, FullPathArraysAreEscapedWholeAndReadNoFurther)
     WriteFile(s.dir.File("a)b.tif"), Tiff(false, kRgb, kRgbBits));
     s.Mark();
     EXPECT_EQ(s.Record(aiop::kPathBitmap, Link(s.dir.File("a)b.tif"))), 1);
-    EXPECT_NE(s.SinceMark().find("(" + s.dir.path + "/a\\)b.tif)  1 XG\n"),
-              std::string::npos);
+    EXPECT_NE(s.SinceMark().find("(" + s.dir.path + "/a\\)b.tif)  1 XG\n"), std::string::npos);
 }

@@ -40,7 +40,6 @@ std::string Rows(ExportSession& s, int first, int last, std::vector<unsigned cha
     return s.SinceMark();
 }
 
-
 }  // namespace
 
 TEST(Raster, GreyAndOneBitRowsAreInvertedWithoutTouchingTheHostRows)
@@ -62,7 +61,9 @@ TEST(Raster, RowCountNeverExceedsTheRowsOfTheRange)
 {
     // Each case hands over exactly the rows it expects, so reading one more
     // is caught by the address sanitizer and by the text.
-    struct Case { int first, last, rows; } cases[] = {
+    struct Case {
+        int first, last, rows;
+    } cases[] = {
         {0, 0, 1}, {3, 5, 3}, {5, 3, 1}, {5, 4, 0}, {0, -1, 0}, {-32768, 32767, 0}, {2, 1, 0},
     };
     for (const Case& c : cases) {
@@ -108,4 +109,3 @@ TEST(Raster, RowsStreamThroughTheBufferAndAHugeRowFitsWhole)
     EXPECT_NE(s.Finish().find(Reference(wide, false) + "%%EndData\nXH\n%AI5_EndRaster\nN\n"),
               std::string::npos);
 }
-

@@ -16,12 +16,9 @@ namespace reliability {
 inline std::string SmallTiff()
 {
     static const unsigned char kBytes[] = {
-        'I', 'I', 42, 0, 8, 0, 0, 0, 4, 0,
-        0, 1, 3, 0, 1, 0, 0, 0, 40, 0, 0, 0,
-        1, 1, 3, 0, 1, 0, 0, 0, 30, 0, 0, 0,
-        2, 1, 3, 0, 1, 0, 0, 0, 8, 0, 0, 0,
-        6, 1, 3, 0, 1, 0, 0, 0, 2, 0, 0, 0,
-        0, 0, 0, 0,
+        'I', 'I', 42, 0, 8, 0, 0, 0, 4, 0,  0, 1, 3, 0, 1, 0, 0, 0, 40, 0, 0,
+        0,   1,   1,  3, 0, 1, 0, 0, 0, 30, 0, 0, 0, 2, 1, 3, 0, 1, 0,  0, 0,
+        8,   0,   0,  0, 6, 1, 3, 0, 1, 0,  0, 0, 2, 0, 0, 0, 0, 0, 0,  0,
     };
     return std::string(reinterpret_cast<const char*>(kBytes), sizeof kBytes);
 }
@@ -126,7 +123,8 @@ private:
             CopyName(gradient.name, name);
             Rec(aiop::kBeginGradient);
             Send(aiop::kSetGradientDef, gradient);
-            Send(aiop::kSetGradient2, SetGradient2Data{name[0] == 'G' ? short{1} : short{0}, 0, 0, 1, 1});
+            Send(aiop::kSetGradient2,
+                 SetGradient2Data{name[0] == 'G' ? short{1} : short{0}, 0, 0, 1, 1});
             for (int i = 0; i < 3; ++i) {
                 SetGradientRGNData stop{};
                 stop.location = 50.0 * i;
@@ -210,10 +208,10 @@ private:
         Text();
         Raster();
         // Shapes, previews and records the filter does not know: accepted, ignored.
-        for (unsigned short op : {aiop::kArc, aiop::kArcTo, aiop::kCircle, aiop::kEllipse,
-                                  aiop::kRectangle, aiop::kBeginPreviewSection, aiop::kSetPreview,
-                                  aiop::kEndPreviewSection, aiop::kSetGradient,
-                                  aiop::kSetColorTable})
+        for (unsigned short op :
+             {aiop::kArc, aiop::kArcTo, aiop::kCircle, aiop::kEllipse, aiop::kRectangle,
+              aiop::kBeginPreviewSection, aiop::kSetPreview, aiop::kEndPreviewSection,
+              aiop::kSetGradient, aiop::kSetColorTable})
             Rec(op);
         for (unsigned short op : kUnknownOpcodes)
             Rec(op);
@@ -237,10 +235,10 @@ private:
         Send(aiop::kSetTextScale, SetTextScaleData{1, 1});
         Send(aiop::kSetTextVerOffset, 0.1);
         Send(aiop::kSetTextTracking, 20.0);
-        for (unsigned short op : {aiop::kSetArcTextAttr, aiop::kSetGlyphMatrix, aiop::kSetLineRun,
-                                  aiop::kSetLineRunMatrix, aiop::kSetDirRun, aiop::kSetJustRun,
-                                  aiop::kSetKernRun, aiop::kSetParaRun, aiop::kSetFontRun,
-                                  aiop::kSetText, aiop::kGlyph})
+        for (unsigned short op :
+             {aiop::kSetArcTextAttr, aiop::kSetGlyphMatrix, aiop::kSetLineRun,
+              aiop::kSetLineRunMatrix, aiop::kSetDirRun, aiop::kSetJustRun, aiop::kSetKernRun,
+              aiop::kSetParaRun, aiop::kSetFontRun, aiop::kSetText, aiop::kGlyph})
             Rec(op);
         // Longer than the text block's first size, so the block grows.
         std::string words = "Hello (world) \\ \xE9";

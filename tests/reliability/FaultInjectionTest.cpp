@@ -18,10 +18,10 @@ namespace {
 const char kEarlier[] = "the user's earlier drawing\n";
 
 struct Outcome {
-    bool exported = false;           // exportFile accepted the target
+    bool exported = false;               // exportFile accepted the target
     std::vector<unsigned short> failed;  // records answered 0, record 17 included
-    int end = -1;                    // record 17's result
-    std::string target;              // what the target path holds afterwards
+    int end = -1;                        // record 17's result
+    std::string target;                  // what the target path holds afterwards
 };
 
 class FaultInjection : public ::testing::Test {
@@ -67,8 +67,8 @@ protected:
     TempDir files;  // linked files
 };
 
-const char* const kKindNames[] = {"open", "write", "read", "seek", "rename", "allocate", "copy",
-                                  "unnamed"};
+const char* const kKindNames[] = {"open",   "write",    "read", "seek",
+                                  "rename", "allocate", "copy", "unnamed"};
 static_assert(sizeof kKindNames / sizeof kKindNames[0] == aiexport_platform::kFaultKinds);
 
 }  // namespace
@@ -77,7 +77,8 @@ TEST_F(FaultInjection, EveryFaultPointIsReportedAndLosesNothing)
 {
     const Outcome clean = Export();
     ASSERT_TRUE(clean.exported);
-    ASSERT_TRUE(clean.failed.empty()) << "record " << clean.failed.front() << " failed without a fault";
+    ASSERT_TRUE(clean.failed.empty())
+        << "record " << clean.failed.front() << " failed without a fault";
     ASSERT_EQ(clean.end, 1);
     ASSERT_EQ(reliability::DocumentFault(clean.target), "");
     long points[plat::kFaultKinds];
@@ -129,8 +130,8 @@ TEST_F(FaultInjection, EveryFaultPointIsReportedAndLosesNothing)
     for (const auto& [kind, count] : perKind)
         summary += kind + " " + std::to_string(count) + ", ";
     RecordProperty("fault_points", static_cast<int>(total));
-    std::printf("[   INFO   ] %ld fault points (%s); absorbed without a visible change:%s\n",
-                total, summary.substr(0, summary.size() - 2).c_str(),
+    std::printf("[   INFO   ] %ld fault points (%s); absorbed without a visible change:%s\n", total,
+                summary.substr(0, summary.size() - 2).c_str(),
                 absorbed.empty() ? " none" : absorbed.c_str());
 }
 

@@ -162,7 +162,8 @@ TEST_F(HostileHost, NamesWithoutTerminatorAreReadWithinTheirArrays)
         {aiop::kSetStrokeColorByName, sizeof(NAME_TAG), 2, 64, 'B'},
         {aiop::kSetFillTypeName, sizeof(SetFillTypeNameData), 4, 64, 'C'},
         {aiop::kSetCharAttr, sizeof(SetCharAttrData), offsetof(SetCharAttrData, faceName), 64, 'E'},
-        {aiop::kSetCharAttr, sizeof(SetCharAttrData), offsetof(SetCharAttrData, styleName), 64, 'F'},
+        {aiop::kSetCharAttr, sizeof(SetCharAttrData), offsetof(SetCharAttrData, styleName), 64,
+         'F'},
         {aiop::kPathPostscript, sizeof(PathPostscriptData), 0, 258, 'G'},
         {aiop::kPathBitmap, sizeof(PathBitmapData), 0, 258, 'H'},
     };
@@ -221,7 +222,11 @@ TEST_F(HostileHost, NumbersThatAreNotFiniteNeverReachTheFile)
                               -std::numeric_limits<double>::quiet_NaN(),
                               std::numeric_limits<double>::infinity(),
                               -std::numeric_limits<double>::infinity(),
-                              DBL_MAX, -DBL_MAX, 1e300, DBL_TRUE_MIN, -0.0};
+                              DBL_MAX,
+                              -DBL_MAX,
+                              1e300,
+                              DBL_TRUE_MIN,
+                              -0.0};
     for (double v : kValues) {
         const std::string what = "value " + std::to_string(v);
         AAIExportFilter f;
@@ -265,4 +270,3 @@ TEST_F(HostileHost, NumbersThatAreNotFiniteNeverReachTheFile)
         End(f, what);
     }
 }
-

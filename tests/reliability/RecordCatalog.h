@@ -23,8 +23,8 @@ enum class PayloadShape {
 struct RecordShape {
     unsigned short opcode;
     PayloadShape shape;
-    std::size_t size;                 // bytes of the payload structure
-    std::vector<std::size_t> reals;   // offsets of the doubles the filter reads
+    std::size_t size;                // bytes of the payload structure
+    std::vector<std::size_t> reals;  // offsets of the doubles the filter reads
 };
 
 // Opcodes the filter knows nothing of; they must be accepted and ignored.

@@ -57,4 +57,3 @@ TEST(Layers, ListGrowsAndSurvivesAFailedAllocationButNotThePicture)
     s.Record(aiop::kEndLayer);
     EXPECT_EQ(s.SinceMark(), "");
 }
-

@@ -5,8 +5,8 @@
 #include <string>
 #include <type_traits>
 
-#include "support/FilterProbe.h"
 #include "support/Files.h"
+#include "support/FilterProbe.h"
 
 class ExportSession {
 public:

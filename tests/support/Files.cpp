@@ -13,7 +13,8 @@
 TempDir::TempDir()
 {
     const char* base = std::getenv("TMPDIR");
-    std::string templ = std::string(base != nullptr && *base ? base : "/tmp") + "/aiexport-test.XXXXXX";
+    std::string templ =
+        std::string(base != nullptr && *base ? base : "/tmp") + "/aiexport-test.XXXXXX";
     if (::mkdtemp(templ.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
     path = templ;

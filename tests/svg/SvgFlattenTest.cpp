@@ -25,7 +25,8 @@ struct Picture {
 
     std::array<int, 3> At(double x, double y) const  // page inches
     {
-        const int col = static_cast<int>((x - left) / pixel), row = static_cast<int>((top - y) / pixel);
+        const int col = static_cast<int>((x - left) / pixel),
+                  row = static_cast<int>((top - y) / pixel);
         if (col < 0 || row < 0 || col >= width || row >= height)
             return {-1, -1, -1};
         const std::size_t i = (static_cast<std::size_t>(row) * width + col) * 3;
@@ -48,15 +49,17 @@ struct Drawing {
 };
 
 // The drawing's pictures decoded from the records; 96 user units an inch.
-Drawing Read(const std::string& body, const svgreader::Options& options = {}, const char* size = "192 96")
+Drawing Read(const std::string& body, const svgreader::Options& options = {},
+             const char* size = "192 96")
 {
     TempDir dir;
     std::istringstream wh(size);
     std::string w, h;
     wh >> w >> h;
-    WriteFile(dir.File("d.svg"), "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
-                                 "xmlns:inkscape='http://www.inkscape.org/namespaces/inkscape' width='" +
-                                     w + "' height='" + h + "'>" + body + "</svg>");
+    WriteFile(dir.File("d.svg"),
+              "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+              "xmlns:inkscape='http://www.inkscape.org/namespaces/inkscape' width='" +
+                  w + "' height='" + h + "'>" + body + "</svg>");
     Drawing d;
     EXPECT_TRUE(svgreader::ReadSvg(dir.File("d.svg"), "", d.outcome, options)) << d.outcome.error;
     std::istringstream lines(d.outcome.script);
@@ -122,20 +125,22 @@ TEST(SvgFlatten, TranslucentShapeIsAnImageOfItsAreaBetweenVectors)
 
     svgreader::Options opaque;
     opaque.flatten = false;
-    const Drawing vectors = Read("<circle cx='96' cy='48' r='24' fill='red' opacity='0.5'/>", opaque);
+    const Drawing vectors =
+        Read("<circle cx='96' cy='48' r='24' fill='red' opacity='0.5'/>", opaque);
     EXPECT_TRUE(vectors.pictures.empty());
     EXPECT_EQ(vectors.paths, 1);
     ASSERT_EQ(vectors.outcome.warnings.size(), 1u);
     EXPECT_NE(vectors.outcome.warnings[0].find("left out: opacity"), std::string::npos);
     // An image of half-transparent black shows the red beneath it.
-    const Drawing image = Read("<rect width='48' height='48' fill='red'/><image width='24' height='24' "
-                               "href='data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUl"
-                               "EQVR4nGNgYGBoAAAAhQCBmpSThwAAAABJRU5ErkJggg=='/>");
+    const Drawing image =
+        Read("<rect width='48' height='48' fill='red'/><image width='24' height='24' "
+             "href='data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUl"
+             "EQVR4nGNgYGBoAAAAhQCBmpSThwAAAABJRU5ErkJggg=='/>");
     ASSERT_EQ(image.pictures.size(), 1u);
     ExpectNear(image.At(0.125, 0.875), {128, 0, 0});
     // The renderer draws nothing of a hidden layer: its content stays, opaque.
-    const Drawing hidden =
-        Read("<g inkscape:groupmode='layer' style='display:none'><circle r='9' opacity='0.5'/></g>");
+    const Drawing hidden = Read(
+        "<g inkscape:groupmode='layer' style='display:none'><circle r='9' opacity='0.5'/></g>");
     EXPECT_TRUE(hidden.pictures.empty());
     EXPECT_EQ(hidden.paths, 1);
 }
@@ -147,10 +152,11 @@ TEST(SvgFlatten, NeighboursShareAnImageAndTheWholePageIsOne)
 {
     if (!svgreader::CanFlatten())
         GTEST_SKIP() << "built without librsvg";
-    const Drawing d = Read("<rect x='10' y='10' width='20' height='20' fill-opacity='0.5'/>"
-                           "<rect x='25' y='25' width='20' height='20' stroke='red' stroke-opacity='0.5'"
-                           " fill='none'/>"
-                           "<rect x='150' y='50' width='20' height='20' style='mix-blend-mode:multiply'/>");
+    const Drawing d =
+        Read("<rect x='10' y='10' width='20' height='20' fill-opacity='0.5'/>"
+             "<rect x='25' y='25' width='20' height='20' stroke='red' stroke-opacity='0.5'"
+             " fill='none'/>"
+             "<rect x='150' y='50' width='20' height='20' style='mix-blend-mode:multiply'/>");
     ASSERT_EQ(d.pictures.size(), 2u);
     EXPECT_LT(d.pictures[0].left, 0.1);
     EXPECT_GT(d.pictures[0].left + d.pictures[0].width * d.pictures[0].pixel, 0.46);
@@ -158,9 +164,10 @@ TEST(SvgFlatten, NeighboursShareAnImageAndTheWholePageIsOne)
 
     svgreader::Options dpi;
     dpi.flattenDpi = 100;
-    const Drawing page = Read("<rect x='5' y='5' width='180' height='80' fill='red' opacity='0.5'/>"
-                              "<rect x='150' y='30' width='20' height='20' fill='blue' opacity='0.5'/>",
-                              dpi);
+    const Drawing page =
+        Read("<rect x='5' y='5' width='180' height='80' fill='red' opacity='0.5'/>"
+             "<rect x='150' y='30' width='20' height='20' fill='blue' opacity='0.5'/>",
+             dpi);
     ASSERT_EQ(page.pictures.size(), 1u);
     EXPECT_EQ(page.pictures[0].width, 200);
     EXPECT_EQ(page.pictures[0].height, 100);
@@ -174,16 +181,17 @@ TEST(SvgFlatten, ShadowsGradientsMasksAndLayersLookAsDrawn)
 {
     if (!svgreader::CanFlatten())
         GTEST_SKIP() << "built without librsvg";
-    const Drawing d = Read(
-        "<filter id='blur'><feGaussianBlur stdDeviation='4'/></filter>"
-        "<mask id='half'><rect width='192' height='48' fill='white'/></mask>"
-        "<rect x='10' y='10' width='30' height='30' filter='url(#blur)'/>"
-        "<rect x='60' y='10' width='40' height='40' fill='url(#fade)'/>"
-        "<rect x='120' y='10' width='40' height='80' fill='#00f' mask='url(#half)'/>"
-        "<g inkscape:groupmode='layer' opacity='0.5'><rect x='10' y='70' width='20' height='20' fill='#00f'/></g>"
-        "<linearGradient id='fade'><stop offset='0' stop-color='#0f0'/>"
-        "<stop offset='1' stop-color='#0f0' stop-opacity='0'/></linearGradient>",
-        {}, "192 96");
+    const Drawing d =
+        Read("<filter id='blur'><feGaussianBlur stdDeviation='4'/></filter>"
+             "<mask id='half'><rect width='192' height='48' fill='white'/></mask>"
+             "<rect x='10' y='10' width='30' height='30' filter='url(#blur)'/>"
+             "<rect x='60' y='10' width='40' height='40' fill='url(#fade)'/>"
+             "<rect x='120' y='10' width='40' height='80' fill='#00f' mask='url(#half)'/>"
+             "<g inkscape:groupmode='layer' opacity='0.5'><rect x='10' y='70' width='20' "
+             "height='20' fill='#00f'/></g>"
+             "<linearGradient id='fade'><stop offset='0' stop-color='#0f0'/>"
+             "<stop offset='1' stop-color='#0f0' stop-opacity='0'/></linearGradient>",
+             {}, "192 96");
     // The shadow, the gradient, the masked square and the layer.
     EXPECT_EQ(d.pictures.size(), 4u);
     const Drawing& p = d;
@@ -194,8 +202,8 @@ TEST(SvgFlatten, ShadowsGradientsMasksAndLayersLookAsDrawn)
     ExpectNear(p.At(25.0 / 96, 71.0 / 96), {0, 0, 0});
     ExpectNear(p.At(61.0 / 96, 66.0 / 96), {0, 255, 0});
     ExpectNear(p.At(99.0 / 96, 66.0 / 96), {255, 255, 255});
-    ExpectNear(p.At(140.0 / 96, 60.0 / 96), {0, 0, 255});    // inside the mask
-    EXPECT_EQ(p.At(140.0 / 96, 30.0 / 96)[0], -1);  // masked away: nothing drawn
+    ExpectNear(p.At(140.0 / 96, 60.0 / 96), {0, 0, 255});  // inside the mask
+    EXPECT_EQ(p.At(140.0 / 96, 30.0 / 96)[0], -1);         // masked away: nothing drawn
     ExpectNear(p.At(20.0 / 96, 16.0 / 96), {127, 127, 255});
     EXPECT_EQ(d.paths, 0);
 }
@@ -207,7 +215,8 @@ TEST(SvgFlatten, ToolOptions)
     WriteFile(dir.File("d.svg"), "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
                                  "<rect width='48' height='48' opacity='0.5'/></svg>");
     auto run = [&](const std::string& args) {
-        const std::string command = "cd '" + dir.path + "' && '" AIEXPORT_TOOL_PATH "' " + args + " >out 2>err";
+        const std::string command =
+            "cd '" + dir.path + "' && '" AIEXPORT_TOOL_PATH "' " + args + " >out 2>err";
         const int raw = std::system(command.c_str());
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     };
@@ -218,7 +227,8 @@ TEST(SvgFlatten, ToolOptions)
     EXPECT_EQ(run("--flatten-dpi"), 2);
     ASSERT_EQ(run("--flatten-dpi=72 --records d.svg"), 0);
     const std::string records = ReadFile(dir.File("out"));
-    EXPECT_NE(records.find(svgreader::CanFlatten() ? "BeginBitmap 37 37 " : "BeginPath"), std::string::npos);
+    EXPECT_NE(records.find(svgreader::CanFlatten() ? "BeginBitmap 37 37 " : "BeginPath"),
+              std::string::npos);
     ASSERT_EQ(run("--no-flatten --records d.svg"), 0);
     EXPECT_EQ(ReadFile(dir.File("out")).find("BeginBitmap"), std::string::npos);
 }

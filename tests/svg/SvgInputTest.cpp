@@ -19,8 +19,9 @@ struct ToolRun {
 ToolRun Aiexport(const TempDir& dir, const std::string& args)
 {
     static TempDir logs;
-    const std::string command = "cd '" + dir.path + "' && SOURCE_DATE_EPOCH=0 '" AIEXPORT_TOOL_PATH "' " + args +
-                                " </dev/null >'" + logs.File("out") + "' 2>'" + logs.File("err") + "'";
+    const std::string command =
+        "cd '" + dir.path + "' && SOURCE_DATE_EPOCH=0 '" AIEXPORT_TOOL_PATH "' " + args +
+        " </dev/null >'" + logs.File("out") + "' 2>'" + logs.File("err") + "'";
     const int raw = std::system(command.c_str());
     ToolRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -31,7 +32,10 @@ ToolRun Aiexport(const TempDir& dir, const std::string& args)
 
 const std::string kSvgDir = AIEXPORT_SOURCE_DIR "/tests/svg/";
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
 
 }  // namespace
 
@@ -44,7 +48,8 @@ std::string DrawingOf(const std::string& file)
 {
     const std::size_t start = file.find("%%EndSetup\n");
     const std::size_t end = file.find("%%PageTrailer");
-    return start == std::string::npos || end == std::string::npos ? std::string() : file.substr(start, end - start);
+    return start == std::string::npos || end == std::string::npos ? std::string()
+                                                                  : file.substr(start, end - start);
 }
 
 }  // namespace
@@ -91,7 +96,8 @@ TEST(SvgInput, ExportedFileCarriesTheDrawing)
     EXPECT_TRUE(Contains(layers, "0  1 1 1 0 0 -1 1  0 0  Lb\n(Hidden :-]) Ln\n")) << layers;
     EXPECT_TRUE(Contains(layers, "(Back 2) Ln\n"));
     // The back rectangle fills the 2 by 1 inch page (144 by 72 points).
-    EXPECT_TRUE(Contains(layers, "0.0000 72.0000 m\n144.0000 72.0000 l\n144.0000 0.0000 l\n0.0000 0.0000 l\nf\n"));
+    EXPECT_TRUE(Contains(
+        layers, "0.0000 72.0000 m\n144.0000 72.0000 l\n144.0000 0.0000 l\n0.0000 0.0000 l\nf\n"));
 
     ASSERT_EQ(Aiexport(dir, "'" + kSvgDir + "gradients.svg' gradients.ai").status, 0);
     const std::string gradients = ReadFile(dir.File("gradients.ai"));
@@ -102,12 +108,15 @@ TEST(SvgInput, ExportedFileCarriesTheDrawing)
     ASSERT_EQ(Aiexport(dir, "'" + kSvgDir + "images.svg' images.ai").status, 0);
     const std::string images = DrawingOf(ReadFile(dir.File("images.ai")));
     // Two pixels across an inch, two down half an inch, from the top left.
-    EXPECT_TRUE(Contains(images, "[ 36.0000 0.0000 -0.0000 -18.0000 0.0000 72.0000 ] 2 2 0 Xh\n")) << images;
+    EXPECT_TRUE(Contains(images, "[ 36.0000 0.0000 -0.0000 -18.0000 0.0000 72.0000 ] 2 2 0 Xh\n"))
+        << images;
     EXPECT_TRUE(Contains(images, "%FF000000FF000000FFFFFFFF\n"));
 
     ASSERT_EQ(Aiexport(dir, "'" + kSvgDir + "clip-text.svg' text.ai").status, 0);
     const std::string text = DrawingOf(ReadFile(dir.File("text.ai")));
-    EXPECT_TRUE(Contains(text, "(Caf\\351 ) Tx 1 15 Tk\n/_TimesNewRomanPS-BoldItalicMT 24.0000 18.0000 -6.0000 Tf\n(bold) Tx")) << text;
+    EXPECT_TRUE(Contains(text, "(Caf\\351 ) Tx 1 15 Tk\n/_TimesNewRomanPS-BoldItalicMT 24.0000 "
+                               "18.0000 -6.0000 Tf\n(bold) Tx"))
+        << text;
     EXPECT_TRUE(Contains(text, "h\nW\nn\n"));
 }
 
@@ -116,13 +125,14 @@ TEST(SvgInput, UnsupportedContentIsWarnedOncePerKind)
     TempDir dir;
     const ToolRun run = Aiexport(dir, "--no-flatten '" + kSvgDir + "images.svg' out.ai");
     EXPECT_EQ(run.status, 0);
-    for (const char* kind : {"images.svg:15: warning: left out: transparency of images (composited on white)\n",
-                             "images.svg:18: warning: left out: filters\n",
-                             "images.svg:18: warning: left out: opacity\n",
-                             "images.svg:19: warning: left out: pattern fills that are rotated, skewed or "
-                             "overflow their tile (the fallback colour or none is used)\n",
-                             "images.svg:20: warning: left out: markers that refer to missing elements\n",
-                             "images.svg:22: warning: left out: <foreignObject> elements\n"})
+    for (const char* kind :
+         {"images.svg:15: warning: left out: transparency of images (composited on white)\n",
+          "images.svg:18: warning: left out: filters\n",
+          "images.svg:18: warning: left out: opacity\n",
+          "images.svg:19: warning: left out: pattern fills that are rotated, skewed or "
+          "overflow their tile (the fallback colour or none is used)\n",
+          "images.svg:20: warning: left out: markers that refer to missing elements\n",
+          "images.svg:22: warning: left out: <foreignObject> elements\n"})
         EXPECT_TRUE(Contains(run.err, kind)) << run.err;
     // Opacity appears on two elements and is reported once.
     EXPECT_EQ(run.err.find("opacity"), run.err.rfind("opacity"));
@@ -138,7 +148,8 @@ TEST(SvgInput, BrokenInputStopsWithStatus2AndWritesNothing)
     } cases[] = {
         {"'" + kSvgDir + "malformed.svg' out.ai",
          kSvgDir + "malformed.svg:3: Opening and ending tag mismatch: rect line 2 and svg\n"},
-        {"html.svg out.ai", "html.svg:1: not an SVG document (its root element is <html>, not <svg>)\n"},
+        {"html.svg out.ai",
+         "html.svg:1: not an SVG document (its root element is <html>, not <svg>)\n"},
         // Found by its content, whatever its name.
         {"plain.txt out.ai", "plain.txt:1: error parsing attribute name\n"},
         {"missing.svg out.ai", "aiexport: cannot read missing.svg: No such file or directory\n"},
@@ -169,10 +180,12 @@ TEST(SvgInput, UnreadableValuesAreLeftOut)
     // transparent paints nothing; the stroke keeps its inherited none; the
     // transform is dropped; the path is drawn up to its error, closed to be
     // filled (open, the module would stroke it).
-    EXPECT_TRUE(Contains(run.out, "SetFillType 5\nSetStroke 5\nBeginPath\nMoveTo 0 1\nLineTo 0.1041666667 1\n"))
+    EXPECT_TRUE(Contains(
+        run.out, "SetFillType 5\nSetStroke 5\nBeginPath\nMoveTo 0 1\nLineTo 0.1041666667 1\n"))
         << run.out;
-    EXPECT_TRUE(Contains(run.out, "SetFillColorByValue 0 0 0 255\nSetStroke 5\nBeginPath\nMoveTo 0 1\n"
-                                  "LineTo 0.1041666667 0.8958333333\nClosePath\nEndPath\n"));
+    EXPECT_TRUE(Contains(run.out,
+                         "SetFillColorByValue 0 0 0 255\nSetStroke 5\nBeginPath\nMoveTo 0 1\n"
+                         "LineTo 0.1041666667 0.8958333333\nClosePath\nEndPath\n"));
     EXPECT_TRUE(Contains(run.err, "v.svg:1: warning: left out: malformed transforms"));
     EXPECT_TRUE(Contains(run.err, "v.svg:1: warning: left out: malformed path data"));
 }
@@ -196,9 +209,10 @@ TEST(SvgInput, TextIsEscapedForTheScript)
 TEST(SvgInput, ArcsOutOfRangeAreLinesOrGrow)
 {
     TempDir dir;
-    WriteFile(dir.File("a.svg"), "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
-                                 "<path d='M 0 48 A 0.22 0 0 1 0 24,48 A 5 5 0 0 1 24,48 a 1 1 0 0 1 48,0'"
-                                 " fill='none' stroke='black'/></svg>");
+    WriteFile(dir.File("a.svg"),
+              "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
+              "<path d='M 0 48 A 0.22 0 0 1 0 24,48 A 5 5 0 0 1 24,48 a 1 1 0 0 1 48,0'"
+              " fill='none' stroke='black'/></svg>");
     const ToolRun run = Aiexport(dir, "--records a.svg");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
@@ -219,7 +233,8 @@ TEST(SvgInput, GradientIdsStayDistinctWhenWritten)
     std::string svg = "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'><defs>";
     const char* ids[] = {"sky", "sky_", "sky_2 ", "a(b"};
     for (const char* id : ids)
-        svg += std::string("<linearGradient id='") + id + "'><stop stop-color='red'/><stop offset='1'/>"
+        svg += std::string("<linearGradient id='") + id +
+               "'><stop stop-color='red'/><stop offset='1'/>"
                "</linearGradient>";
     svg += "</defs>";
     for (const char* id : ids)
@@ -265,43 +280,44 @@ TEST(SvgInput, MarkersPatternsRulesAndLaidOutText)
               "<flowPara>aa bb cc</flowPara></flowRoot></svg>");
     const ToolRun run = Aiexport(dir, "--no-flatten --records f.svg");
     EXPECT_EQ(run.status, 0) << run.err;
-    for (const char* part : {
-             // translate(96-48) moves the line; the arrow's tip sits on its end, pointing down.
-             "MoveTo 1 1.5\nLineTo 1 0.5\nEndPath\nBeginGroup\nSetFillType 1\n"
-             "SetFillColorByValue 0 0 0 0\nSetStroke 5\nBeginPath\nMoveTo 1.041666667 0.5833333333\nLineTo 1 0.5\n"
-             "LineTo 0.9583333333 0.5833333333\n",
-             // A quarter into a dash: 3 of the module's 12 points solid, the dashes from 15.
-             "SetStroke 0 0.01041666667 2 1 4\nSetStrokeColorByValue 0 0 0 0\nBeginPath\n"
-             "MoveTo 0 0.5\nLineTo 0.04166666667 0.5\nEndPath\nSetFillType 5\n"
-             "SetStroke 1 0.01041666667 2 1 4\n",
-             "BeginPath\nMoveTo 0.2083333333 0.5\nLineTo 2 0.5\n",
-             // An open path filled closed, then stroked open.
-             "SetFillColorByValue 0 0 0 255\nSetStroke 5\nBeginPath\nMoveTo 0 1\n"
-             "LineTo 0.08333333333 0.9166666667\nLineTo 0 0.9166666667\nClosePath\nEndPath\n"
-             "SetFillType 5\nSetStroke 0 0.01041666667 2 1 4\nSetStrokeColorByValue 0 0 0 0\n"
-             "BeginPath\nMoveTo 0 1\nLineTo 0.08333333333 0.9166666667\nLineTo 0 0.9166666667\n"
-             "EndPath\n",
-             // Non-zero after the first member; an even-odd path is a compound of one.
-             "ClosePath\nEndPath\nSetFillMode 0\nBeginPath\nMoveTo 0.02083333333",
-             "BeginComposite\nBeginPath\nMoveTo 0 1\nLineTo 0.08333333333 0.9166666667\n",
-             // The tile: an unpainted cell, then its content; rotated, the fallback colour.
-             "SetPatternDef 1 \"p\" 0.08333333333 0.08333333333\n",
-             "BeginPattern\nSetFillType 5\nSetStroke 5\nBeginPath\nMoveTo 0 1\n"
-             "LineTo 0.08333333333 1\n",
-             "SetFillTypeName 3 1 \"p\"\nSetStroke 5\nSetFillMode 0\n",
-             "SetFillColorByValue 0 255 0 0\n",
-             // Thousandths of an em: letter spacing, and word spacing on blanks.
-             "SetTextTracking 100\nText \"a\"\nSetTextTracking 600\nText \" \"\n"
-             "SetTextTracking 100\nText \"b\"\n",
-             // Down the path, one character each, B one Times A (0.722 em) further.
-             "SetTextMatrix 0 -0.01388888889 0.01388888889 0 0.5 1\n",
-             "SetTextMatrix 0 -0.01388888889 0.01388888889 0 0.5 0.8495833333\n",
-             // Two lines of 30 units: a line height of 1.25 em apart.
-             "0 0.9057291667\nSetCharAttr", "Text \"aa bb\"\n",
-             "0 0.7755208333\nSetCharAttr"})
+    for (const char* part :
+         {// translate(96-48) moves the line; the arrow's tip sits on its end, pointing down.
+          "MoveTo 1 1.5\nLineTo 1 0.5\nEndPath\nBeginGroup\nSetFillType 1\n"
+          "SetFillColorByValue 0 0 0 0\nSetStroke 5\nBeginPath\nMoveTo 1.041666667 "
+          "0.5833333333\nLineTo 1 0.5\n"
+          "LineTo 0.9583333333 0.5833333333\n",
+          // A quarter into a dash: 3 of the module's 12 points solid, the dashes from 15.
+          "SetStroke 0 0.01041666667 2 1 4\nSetStrokeColorByValue 0 0 0 0\nBeginPath\n"
+          "MoveTo 0 0.5\nLineTo 0.04166666667 0.5\nEndPath\nSetFillType 5\n"
+          "SetStroke 1 0.01041666667 2 1 4\n",
+          "BeginPath\nMoveTo 0.2083333333 0.5\nLineTo 2 0.5\n",
+          // An open path filled closed, then stroked open.
+          "SetFillColorByValue 0 0 0 255\nSetStroke 5\nBeginPath\nMoveTo 0 1\n"
+          "LineTo 0.08333333333 0.9166666667\nLineTo 0 0.9166666667\nClosePath\nEndPath\n"
+          "SetFillType 5\nSetStroke 0 0.01041666667 2 1 4\nSetStrokeColorByValue 0 0 0 0\n"
+          "BeginPath\nMoveTo 0 1\nLineTo 0.08333333333 0.9166666667\nLineTo 0 0.9166666667\n"
+          "EndPath\n",
+          // Non-zero after the first member; an even-odd path is a compound of one.
+          "ClosePath\nEndPath\nSetFillMode 0\nBeginPath\nMoveTo 0.02083333333",
+          "BeginComposite\nBeginPath\nMoveTo 0 1\nLineTo 0.08333333333 0.9166666667\n",
+          // The tile: an unpainted cell, then its content; rotated, the fallback colour.
+          "SetPatternDef 1 \"p\" 0.08333333333 0.08333333333\n",
+          "BeginPattern\nSetFillType 5\nSetStroke 5\nBeginPath\nMoveTo 0 1\n"
+          "LineTo 0.08333333333 1\n",
+          "SetFillTypeName 3 1 \"p\"\nSetStroke 5\nSetFillMode 0\n",
+          "SetFillColorByValue 0 255 0 0\n",
+          // Thousandths of an em: letter spacing, and word spacing on blanks.
+          "SetTextTracking 100\nText \"a\"\nSetTextTracking 600\nText \" \"\n"
+          "SetTextTracking 100\nText \"b\"\n",
+          // Down the path, one character each, B one Times A (0.722 em) further.
+          "SetTextMatrix 0 -0.01388888889 0.01388888889 0 0.5 1\n",
+          "SetTextMatrix 0 -0.01388888889 0.01388888889 0 0.5 0.8495833333\n",
+          // Two lines of 30 units: a line height of 1.25 em apart.
+          "0 0.9057291667\nSetCharAttr", "Text \"aa bb\"\n", "0 0.7755208333\nSetCharAttr"})
         EXPECT_TRUE(Contains(run.out, part)) << part << "\n" << run.out;
-    EXPECT_EQ(run.err, "f.svg:1: warning: left out: pattern fills that are rotated, skewed or overflow "
-                       "their tile (the fallback colour or none is used)\n");
+    EXPECT_EQ(run.err,
+              "f.svg:1: warning: left out: pattern fills that are rotated, skewed or overflow "
+              "their tile (the fallback colour or none is used)\n");
 #ifdef AIEXPORT_HAVE_RSVG
     // Flattened, the turned pattern is a picture of itself.
     const ToolRun flat = Aiexport(dir, "--records f.svg");
@@ -340,7 +356,8 @@ TEST(SvgInput, DrawingsThatMultiplyThemselvesAreRefused)
     WriteFile(dir.File("b.svg"), svg + "</defs><use href='#l9'/></svg>");
     const ToolRun run = Aiexport(dir, "b.svg b.ai");
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err.rfind("b.svg: too large to convert: more than 64 MB of records\n", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.rfind("b.svg: too large to convert: more than 64 MB of records\n", 0), 0u)
+        << run.err;
     EXPECT_EQ(dir.Listing(), "b.svg\n");
 }
 
@@ -349,9 +366,10 @@ TEST(SvgInput, DrawingsThatMultiplyThemselvesAreRefused)
 TEST(SvgInput, ImagesLongerThanTheirDataAreLeftOut)
 {
     TempDir dir;
-    WriteFile(dir.File("i.svg"), "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
-                                 "<image width='8' height='8' href='data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAA"
-                                 "AEAAAABCAYAAAAfFJAcSAAADUlEQVR4nGNgYGBoAAAAhQCBmpSThwAAAABJRU5ErkJggg=='/></svg>");
+    WriteFile(dir.File("i.svg"),
+              "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
+              "<image width='8' height='8' href='data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAA"
+              "AEAAAABCAYAAAAfFJAcSAAADUlEQVR4nGNgYGBoAAAAhQCBmpSThwAAAABJRU5ErkJggg=='/></svg>");
     const ToolRun run = Aiexport(dir, "i.svg i.ai");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "i.svg:1: warning: left out: images that cannot be decoded "

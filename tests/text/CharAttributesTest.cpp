@@ -8,7 +8,8 @@
 TEST(CalculateFontFactor, EachBoundBelongsToTheLargerSizes)
 {
     const std::pair<double, double> bounds[] = {
-        {8, 49.0 / 72}, {49, 25.0 / 36}, {200.0 / 3, 17.0 / 24}, {85, 35.0 / 48}, {1295.0 / 12, 0.75},
+        {8, 49.0 / 72},  {49, 25.0 / 36},     {200.0 / 3, 17.0 / 24},
+        {85, 35.0 / 48}, {1295.0 / 12, 0.75},
     };
     double below = 2.0 / 3;  // the factor of every size under the first bound
     EXPECT_EQ(FilterProbe::CalculateFontFactor(-5), below);

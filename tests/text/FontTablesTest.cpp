@@ -17,7 +17,8 @@ TEST(FontTables, EveryRowIsFoundThroughItsLetterGroup)
             EXPECT_EQ(r.name[0], 'A' + letter) << r.name;
             ASSERT_LT(r.postScriptIndex, postScriptNameCount) << r.name;
             // No earlier row of the group shadows this one.
-            EXPECT_EQ(FilterProbe::LookUpPostScriptName(r.name), postScriptNameTable[r.postScriptIndex])
+            EXPECT_EQ(FilterProbe::LookUpPostScriptName(r.name),
+                      postScriptNameTable[r.postScriptIndex])
                 << r.name;
         }
     }
@@ -27,5 +28,6 @@ TEST(FontTables, EveryRowIsFoundThroughItsLetterGroup)
         rows += hostFontTable[row].name[0] != '\0';
     EXPECT_EQ(names, rows);
     EXPECT_EQ(names, 120u) << "131 names less the 11 house typefaces";
-    EXPECT_STREQ(FilterProbe::LookUpPostScriptName("Zurich Ex BT-Regular"), "ZurichBT-RomanExtended");
+    EXPECT_STREQ(FilterProbe::LookUpPostScriptName("Zurich Ex BT-Regular"),
+                 "ZurichBT-RomanExtended");
 }

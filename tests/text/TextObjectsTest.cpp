@@ -64,4 +64,3 @@ TEST(TextObject, FailedGrowthOrNullCharactersKeepTheCollectedText)
         EXPECT_EQ(s.SinceMark(), "(abc) Tx 1 15 Tk\nTO\n") << nth;
     }
 }
-

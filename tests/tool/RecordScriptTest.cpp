@@ -19,7 +19,8 @@ ParsedScript Parse(const std::string& text, const std::string& outDir = "/out")
     ParseOptions options;
     options.outDir = outDir;
     EXPECT_TRUE(ParseScript(text, options, script, error))
-        << text << "\n" << error.line << ":" << error.column << ": " << error.message;
+        << text << "\n"
+        << error.line << ":" << error.column << ": " << error.message;
     return script;
 }
 
@@ -53,8 +54,10 @@ std::string Bytes(const Record& r) { return std::string(r.data.begin(), r.data.e
 TEST(RecordScript, ReadsEveryNumberForm)
 {
     const std::pair<const char*, double> reals[] = {
-        {"8.5", 8.5},  {"-1e3", -1000.0}, {".25", 0.25},  {"+7", 7.0},          {"8.", 8.0},
-        {"0x1F", 31.0}, {"1E2", 100.0},   {"1e-999", 0.0}, {"-0.00001", -0.00001}, {"12345e-999", 0.0},
+        {"8.5", 8.5},        {"-1e3", -1000.0}, {".25", 0.25},
+        {"+7", 7.0},         {"8.", 8.0},       {"0x1F", 31.0},
+        {"1E2", 100.0},      {"1e-999", 0.0},   {"-0.00001", -0.00001},
+        {"12345e-999", 0.0},
     };
     for (const auto& [text, x] : reals)
         EXPECT_EQ(+Payload<MoveToData>(std::string("MoveTo ") + text + " 0").x, x) << text;
@@ -76,17 +79,17 @@ TEST(RecordScript, ReadsEveryNumberForm)
 
 TEST(RecordScript, ReadsStringsBytesOpcodesNullAndComments)
 {
-    ParsedScript script = Parse(
-        "\xEF\xBB\xBF# a comment\r\n"
-        "Text \"a\\\\b\\\"c\\nd\\re\\tf\\x41\\x7e\\101\\0\\377\\7z \xC3\xA9\"\n"
-        "Text \"${OUTDIR}/p.tif \\x24{OUTDIR} $HOME\"  # comment\n"
-        "261 1 2\n"
-        "40\n"
-        "MoveTo null\n"
-        "Text \"# not a comment\"\n"
-        "BeginBitmap 3 2 3 8 0\n"
-        "Bitmap 0 1 <00 ff AB  0102 03>\n",
-        "/tmp/out dir");
+    ParsedScript script =
+        Parse("\xEF\xBB\xBF# a comment\r\n"
+              "Text \"a\\\\b\\\"c\\nd\\re\\tf\\x41\\x7e\\101\\0\\377\\7z \xC3\xA9\"\n"
+              "Text \"${OUTDIR}/p.tif \\x24{OUTDIR} $HOME\"  # comment\n"
+              "261 1 2\n"
+              "40\n"
+              "MoveTo null\n"
+              "Text \"# not a comment\"\n"
+              "BeginBitmap 3 2 3 8 0\n"
+              "Bitmap 0 1 <00 ff AB  0102 03>\n",
+              "/tmp/out dir");
     ASSERT_EQ(script.records.size(), 8u);
     EXPECT_EQ(Bytes(script.records[0]), std::string("a\\b\"c\nd\re\tfA~A\0\377\7z \xC3\xA9\0", 22));
     EXPECT_EQ(Bytes(script.records[1]), std::string("/tmp/out dir/p.tif ${OUTDIR} $HOME\0", 35));
@@ -111,16 +114,19 @@ TEST(RecordScript, FillsFixedArraysUpToTheirLengthWithoutTerminator)
     const std::string name64(64, 'n');
     const NAME_TAG full = Payload<NAME_TAG>("SetFillColorByName 3 \"" + name64 + "\"");
     EXPECT_EQ(std::string(full.name, sizeof full.name), name64);
-    const DefLayerData layer = Payload<DefLayerData>("DefineLayer \"" + std::string(256, 'L') + "\" 5");
+    const DefLayerData layer =
+        Payload<DefLayerData>("DefineLayer \"" + std::string(256, 'L') + "\" 5");
     EXPECT_EQ(std::string(layer.name, 256), std::string(256, 'L'));
     EXPECT_EQ(+layer.visibility, 5);
-    EXPECT_EQ(+Payload<PathBitmapData>("PathBitmap \"" + std::string(258, 'p') + "\" 1").fileType, 1);
+    EXPECT_EQ(+Payload<PathBitmapData>("PathBitmap \"" + std::string(258, 'p') + "\" 1").fileType,
+              1);
     const SetCharAttrData attr = Payload<SetCharAttrData>("SetCharAttr \"" + name64 + "\"");
     EXPECT_EQ(+attr.faceNameLength, 64);
 
     const std::pair<std::string, std::string> tooLong[] = {
         {"SetFillColorByName 3 \"" + std::string(65, 'n') + "\"",
-         "1:22: string of 65 bytes does not fit the 64-byte array for field 'name' of SetFillColorByName"},
+         "1:22: string of 65 bytes does not fit the 64-byte array for field 'name' of "
+         "SetFillColorByName"},
         {"DefineLayer \"" + std::string(257, 'L') + "\"", "1:13: string of 257 bytes"},
         {"PathBitmap \"" + std::string(259, 'p') + "\"", "1:12: string of 259 bytes"},
         // An escape counts as the one byte it stands for.
@@ -164,7 +170,8 @@ TEST(RecordScript, ReportsErrorsWhereTheyAre)
         {"@file \"a\" <00> 1", "1:16: @file takes a name and byte data only"},
         // Too few bytes for the rows would let the filter read past the block.
         {"BeginBitmap 3 2 3\nBitmap 0 1 <000102 0304>",
-         "2:12: Bitmap rows 0 to 1 need 6 bytes (2 rows of the 3 bytesPerRow of the last BeginBitmap); 5 given"},
+         "2:12: Bitmap rows 0 to 1 need 6 bytes (2 rows of the 3 bytesPerRow of the last "
+         "BeginBitmap); 5 given"},
         {"BeginBitmap 1 1 2\nBitmap 3 0 <0000 0000 0000>", "2:12: Bitmap rows 3 to 0 need 8 bytes"},
         {"BeginBitmap 1 1 1\nBitmap", "2:1: Bitmap rows 0 to 0 need 1 bytes"},
     };

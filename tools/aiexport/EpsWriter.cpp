@@ -146,7 +146,8 @@ bool IsPlainName(const std::string& name)
     if (name.empty() || name.size() > kMaxNameLength || name[0] == '.')
         return false;
     for (const char c : name)
-        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.' || c == '+'))
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.' ||
+              c == '+'))
             return false;
     return true;
 }
@@ -255,9 +256,9 @@ bool ChooseBox(const Plan& plan, const std::string& shown, long edges[4], std::s
     edges[2] = static_cast<long>(std::ceil(box.edges[2]));
     edges[3] = static_cast<long>(std::ceil(box.edges[3]));
     if (edges[2] <= edges[0] || edges[3] <= edges[1]) {
-        error = shown + ": the bounding box " + std::to_string(edges[0]) + " " + std::to_string(edges[1]) +
-                " " + std::to_string(edges[2]) + " " + std::to_string(edges[3]) +
-                " is empty, and an EPS file is drawn inside it";
+        error = shown + ": the bounding box " + std::to_string(edges[0]) + " " +
+                std::to_string(edges[1]) + " " + std::to_string(edges[2]) + " " +
+                std::to_string(edges[3]) + " is empty, and an EPS file is drawn inside it";
         return false;
     }
     return true;
@@ -296,12 +297,14 @@ void Convert(std::FILE* in, std::FILE* out, const Plan& plan, const long box[4])
         std::string name;
         std::string rest;
         if (header && StartsWith(line, kBoxKey)) {
-            std::fprintf(out, "%s %ld %ld %ld %ld%s", kBoxKey, box[0], box[1], box[2], box[3], ending);
+            std::fprintf(out, "%s %ld %ld %ld %ld%s", kBoxKey, box[0], box[1], box[2], box[3],
+                         ending);
             boxWritten = true;
         } else if (header && StartsWith(line, kHiResBoxKey) && plan.hiResBox.atEnd) {
             if (plan.hiResBox.valid)
                 std::fprintf(out, "%s %.4f %.4f %.4f %.4f%s", kHiResBoxKey, plan.hiResBox.edges[0],
-                             plan.hiResBox.edges[1], plan.hiResBox.edges[2], plan.hiResBox.edges[3], ending);
+                             plan.hiResBox.edges[1], plan.hiResBox.edges[2], plan.hiResBox.edges[3],
+                             ending);
         } else if (!header && ParseInclude(line, name, rest)) {
             const std::string& body = plan.bodies.at(name);
             std::fprintf(out, "%%%%BeginResource: procset %s%s\n", name.c_str(), rest.c_str());
@@ -336,7 +339,8 @@ public:
                 return false;
             }
             // A read-only file stays read-only, as the module keeps it.
-            if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0) {
+            if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+                ::access(target.c_str(), W_OK) != 0) {
                 error = "the file is read-only";
                 return false;
             }
@@ -370,7 +374,8 @@ public:
     bool Commit(std::string& error)
     {
         const bool written = std::fflush(stream) == 0 && !std::ferror(stream) &&
-                             ::fchmod(::fileno(stream), mode) == 0 && ::fsync(::fileno(stream)) == 0;
+                             ::fchmod(::fileno(stream), mode) == 0 &&
+                             ::fsync(::fileno(stream)) == 0;
         const int saved = errno;
         const bool closed = std::fclose(stream) == 0;
         stream = nullptr;
@@ -411,7 +416,8 @@ bool FindProcsets(const std::string& option, std::string& directory, std::string
     // (tools/aiexport); an installation keeps them under the prefix's data directory.
     const std::string exe = ExecutableDirectory();
     std::vector<std::string> candidates = {exe + "/../../share/aiexport/procsets",
-                                           exe + "/../" AIEXPORT_INSTALL_DATADIR "/aiexport/procsets"};
+                                           exe + "/../" AIEXPORT_INSTALL_DATADIR
+                                                 "/aiexport/procsets"};
     std::string looked;
     for (const std::string& candidate : candidates) {
         if (IsDirectory(candidate)) {
@@ -473,10 +479,11 @@ int ExportEps(const std::string& output, const std::string& procsets,
               const std::function<int(const std::string& target)>& exportTo)
 {
     const char* tmp = std::getenv("TMPDIR");
-    std::string work = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/aiexport-eps-XXXXXX";
+    std::string work =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/aiexport-eps-XXXXXX";
     if (::mkdtemp(&work[0]) == nullptr) {
-        std::fprintf(stderr, "aiexport: cannot make a working directory for %s: %s\n", output.c_str(),
-                     std::strerror(errno));
+        std::fprintf(stderr, "aiexport: cannot make a working directory for %s: %s\n",
+                     output.c_str(), std::strerror(errno));
         return kExitCannotWrite;
     }
     // The module names the document after its file, so the private copy has the

@@ -38,7 +38,8 @@ bool Open(const std::string& opened, LoadedModule& module, std::string& error)
     void* symbol = ::dlsym(handle, "getFilter");
     if (symbol == nullptr) {
         const char* why = ::dlerror();
-        error = "the module " + opened + " has no getFilter: " + std::string(why != nullptr ? why : "");
+        error =
+            "the module " + opened + " has no getFilter: " + std::string(why != nullptr ? why : "");
         ::dlclose(handle);
         return false;
     }
@@ -66,7 +67,8 @@ bool LoadModule(const std::string& explicitPath, LoadedModule& module, std::stri
     // A file named on the command line is meant as a file, not a library
     // name for the dynamic linker to search.
     if (!explicitPath.empty())
-        return Open(explicitPath.find('/') == std::string::npos ? "./" + explicitPath : explicitPath,
+        return Open(explicitPath.find('/') == std::string::npos ? "./" + explicitPath
+                                                                : explicitPath,
                     module, error);
     for (const std::string& candidate : Candidates())
         if (::access(candidate.c_str(), F_OK) == 0)

@@ -276,7 +276,8 @@ private:
     bool ScanBytes(Token& token);
     bool ParseDirective();
     bool ParseRecord();
-    bool SetField(const RecordLayout& layout, const FieldLayout& field, Token& token, Record& record);
+    bool SetField(const RecordLayout& layout, const FieldLayout& field, Token& token,
+                  Record& record);
 
     const ParseOptions& options;
     ParsedScript& out;
@@ -435,7 +436,8 @@ bool Parser::ParseDirective()
         return true;
     }
     if (name.bare != "@file")
-        return Fail(name.start, "unknown directive " + Quoted(name.bare) + " (there are @file and @drawing)");
+        return Fail(name.start,
+                    "unknown directive " + Quoted(name.bare) + " (there are @file and @drawing)");
 
     FileDirective file;
     file.line = lineNumber;
@@ -449,7 +451,8 @@ bool Parser::ParseDirective()
     file.name.assign(token.bytes.begin(), token.bytes.end());
     // The file lands beside the output: a plain name, never a path.
     if (file.name.empty() || file.name == "." || file.name == ".." ||
-        file.name.find_first_of(std::string("/\0", 2)) != std::string::npos || file.name.size() > 255)
+        file.name.find_first_of(std::string("/\0", 2)) != std::string::npos ||
+        file.name.size() > 255)
         return Fail(token.start, "@file needs a plain file name (no '/', not '.' or '..')");
     if (AtEnd())
         return Fail(pos, "@file needs its bytes as <hex digits>");
@@ -537,15 +540,17 @@ bool Parser::ParseRecord()
     return true;
 }
 
-bool Parser::SetField(const RecordLayout& layout, const FieldLayout& field, Token& token, Record& record)
+bool Parser::SetField(const RecordLayout& layout, const FieldLayout& field, Token& token,
+                      Record& record)
 {
     const std::string where = std::string(" for field '") + field.name + "' of " + layout.name;
     const bool wantsString = field.kind == FieldKind::kChars ||
                              field.kind == FieldKind::kCountedChars ||
                              field.kind == FieldKind::kText;
     const bool wantsBytes = field.kind == FieldKind::kBytes;
-    const TokenKind expected =
-        wantsString ? TokenKind::kString : wantsBytes ? TokenKind::kBytes : TokenKind::kBare;
+    const TokenKind expected = wantsString  ? TokenKind::kString
+                               : wantsBytes ? TokenKind::kBytes
+                                            : TokenKind::kBare;
     if (token.kind != expected)
         return Fail(token.start, std::string("expected ") + KindName(field.kind) + where);
 
@@ -591,16 +596,15 @@ bool Parser::SetField(const RecordLayout& layout, const FieldLayout& field, Toke
         record.data.push_back(0);
         record.dataColumn = static_cast<std::uint32_t>(token.start + 1);
         return true;
-    default:
-        break;
+    default: break;
     }
 
     const Range range = RangeOf(field.kind);
     long long value = 0;
     const NumberResult r = ParseInteger(token.bare, range, value);
     if (r == NumberResult::kOutOfRange)
-        return Fail(token.start, Quoted(token.bare) + " is out of range (" + KindName(field.kind) +
-                                     ")" + where);
+        return Fail(token.start,
+                    Quoted(token.bare) + " is out of range (" + KindName(field.kind) + ")" + where);
     if (r != NumberResult::kOk)
         return Fail(token.start, "expected " + std::string(KindName(field.kind)) + ", got " +
                                      Quoted(token.bare) + where);
@@ -620,7 +624,8 @@ bool Parser::Finish(std::uint32_t lastLine)
     if (options.sampleFragment && !drawingSeen) {
         error.line = lastLine;
         error.column = 1;
-        error.message = "a sample fragment needs a line @drawing between its definitions and its drawing";
+        error.message =
+            "a sample fragment needs a line @drawing between its definitions and its drawing";
         return false;
     }
     return true;
@@ -677,15 +682,15 @@ bool CheckRowData(const std::vector<Record>& records, std::size_t& bad, std::str
         // The natural count of the range bounds every count a reader may
         // take from it, wrapped or reversed.
         const long rows = (last >= first ? last - first : first - last) + 1;
-        const unsigned long need = static_cast<unsigned long>(rows) * static_cast<unsigned long>(bytesPerRow);
+        const unsigned long need =
+            static_cast<unsigned long>(rows) * static_cast<unsigned long>(bytesPerRow);
         const std::size_t given = r.data.empty() ? 0 : r.data.size() - 1;
         if (given < need) {
             bad = i;
             message = "Bitmap rows " + std::to_string(first) + " to " + std::to_string(last) +
                       " need " + std::to_string(need) + " bytes (" + std::to_string(rows) +
                       " rows of the " + std::to_string(bytesPerRow) +
-                      " bytesPerRow of the last BeginBitmap); " + std::to_string(given) +
-                      " given";
+                      " bytesPerRow of the last BeginBitmap); " + std::to_string(given) + " given";
             return false;
         }
     }

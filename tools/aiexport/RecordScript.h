@@ -45,8 +45,8 @@ struct Diagnostic {
 };
 
 struct ParseOptions {
-    std::string outDir;            // what ${OUTDIR} expands to
-    bool sampleFragment = false;   // allows (and requires) one `@drawing` line
+    std::string outDir;           // what ${OUTDIR} expands to
+    bool sampleFragment = false;  // allows (and requires) one `@drawing` line
 };
 
 struct ParsedScript {

@@ -15,6 +15,7 @@ using K = FieldKind;
 constexpr std::uint16_t Off(std::size_t offset) { return static_cast<std::uint16_t>(offset); }
 
 // The Fields column of host/Records.def, within the payload type `S`.
+// clang-format off
 #define Field(kind, member) Named(kind, member, member)
 #define Named(kind, name, member) FieldLayout{#name, K::k##kind, Off(offsetof(S, member)), 0, 0},
 #define Whole(kind, name) FieldLayout{#name, K::k##kind, 0, 0, 0},
@@ -40,14 +41,17 @@ constexpr std::uint16_t Off(std::size_t offset) { return static_cast<std::uint16
 #define PAYLOAD_BLOCK_Ignored(Type) PayloadKind::kZeroed, kZeroedPayloadSize
 #define PAYLOAD_BLOCK_Struct(Type) PayloadKind::kStruct, sizeof(Type)
 #define PAYLOAD_BLOCK_String PayloadKind::kCString, 0
+// clang-format on
 
 // Each record's fields, closed by an empty entry so that every list has one.
+// clang-format off
 #define AIEXPORT_RECORD(Name, opcode, Route, Payload, Fields) \
     namespace fields_##Name {                                 \
     using S = PAYLOAD_TYPE_##Payload;                         \
     constexpr FieldLayout kList[] = {Fields FieldLayout{}};   \
     }
 #include "host/Records.def"
+// clang-format on
 
 template <std::size_t N>
 constexpr RecordLayout Layout(const char* name, std::uint16_t opcode, PayloadKind payload,
@@ -57,9 +61,11 @@ constexpr RecordLayout Layout(const char* name, std::uint16_t opcode, PayloadKin
 }
 
 constexpr RecordLayout kRecords[] = {
+// clang-format off
 #define AIEXPORT_RECORD(Name, opcode, Route, Payload, Fields) \
     Layout(#Name, aiop::k##Name, PAYLOAD_BLOCK_##Payload, fields_##Name::kList),
 #include "host/Records.def"
+    // clang-format on
 };
 
 // Names too plain to leave defined.

@@ -75,7 +75,8 @@ bool ComposeSample(const std::string& outDir, Replay& out, std::string& errorSou
         }
         AppendFrame(out, "BeginPicture 0 0 8.5 11", outDir);
         for (std::size_t i = 0; i < fragments.size(); ++i)
-            Append(out, fragments[i], 0, fragments[i].drawingStart, static_cast<std::uint16_t>(i + 1));
+            Append(out, fragments[i], 0, fragments[i].drawingStart,
+                   static_cast<std::uint16_t>(i + 1));
         AppendFrame(out, "BeginDrawingSection 8.5 11", outDir);
         for (std::size_t i = 0; i < fragments.size(); ++i)
             Append(out, fragments[i], fragments[i].drawingStart, fragments[i].records.size(),

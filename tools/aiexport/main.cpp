@@ -150,7 +150,9 @@ std::string CurrentDirectory()
 std::string OutputDirectory(const std::string& output)
 {
     const std::size_t slash = output.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : output.substr(0, slash);
+    const std::string dir = slash == std::string::npos ? "."
+                            : slash == 0               ? "/"
+                                                       : output.substr(0, slash);
     char resolved[PATH_MAX];
     if (::realpath(dir.c_str(), resolved) != nullptr)
         return resolved;
@@ -281,7 +283,8 @@ int Send(const Run& run, recordscript::Replay& replay, const std::string& outDir
         ended = ended || record.opcode == aiop::kEndPicture;
     }
     if (!ended)
-        std::fprintf(stderr, "aiexport: warning: the script sends no EndPicture, so %s was not written\n",
+        std::fprintf(stderr,
+                     "aiexport: warning: the script sends no EndPicture, so %s was not written\n",
                      run.output.c_str());
     if (failed)
         return kExitRecordFailed;
@@ -401,7 +404,8 @@ int main(int argc, char** argv)
         std::string text;
         std::string error;
         if (!svgByName && !ReadScript(scriptPath, text, error)) {
-            std::fprintf(stderr, "aiexport: cannot read %s: %s\n", scriptPath.c_str(), error.c_str());
+            std::fprintf(stderr, "aiexport: cannot read %s: %s\n", scriptPath.c_str(),
+                         error.c_str());
             return kExitUsage;
         }
         const bool svg = svgByName || svgreader::LooksLikeSvg(text);

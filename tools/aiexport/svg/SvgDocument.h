@@ -62,7 +62,11 @@ inline Matrix ViewBoxTransform(const std::vector<double>& vb, double w, double h
     double sx = w / vb[2], sy = h / vb[3];
     if (par.find("none") == std::string::npos)
         sx = sy = par.find("slice") != std::string::npos ? std::max(sx, sy) : std::min(sx, sy);
-    return {sx, 0, 0, sy, (w - vb[2] * sx) * AlignFraction(par, 'x') - vb[0] * sx,
+    return {sx,
+            0,
+            0,
+            sy,
+            (w - vb[2] * sx) * AlignFraction(par, 'x') - vb[0] * sx,
             (h - vb[3] * sy) * AlignFraction(par, 'Y') - vb[1] * sy};
 }
 
@@ -254,8 +258,8 @@ private:
     // ancestors, not from what refers to it.
     Style DefinitionStyle(xmlNodePtr node);
     void Markers(xmlNodePtr node, const Style& style, const View& view, const Path& path);
-    void Marker(const std::string& id, const Style& style, const View& view, Point at,
-                double angle, bool first, xmlNodePtr node);
+    void Marker(const std::string& id, const Style& style, const View& view, Point at, double angle,
+                bool first, xmlNodePtr node);
 
     // Text (SvgText.cpp).
     void Text(xmlNodePtr node, const Style& style, const View& view);

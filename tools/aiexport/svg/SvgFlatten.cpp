@@ -12,8 +12,8 @@
 #include "SvgXml.h"
 
 #ifdef AIEXPORT_HAVE_RSVG
-#include <libxml/xmlsave.h>
 #include <librsvg/rsvg.h>
+#include <libxml/xmlsave.h>
 #endif
 
 namespace svgreader {
@@ -344,9 +344,8 @@ void Reader::FlattenEffects(xmlDocPtr doc)
 {
     // The default resolution, raised for small pages.
     const double longer = std::max(pageWidth, pageHeight);
-    double dpi = options.flattenDpi > 0
-                     ? options.flattenDpi
-                     : std::max(kDefaultFlattenDpi, kMinFlattenPixels / longer);
+    double dpi = options.flattenDpi > 0 ? options.flattenDpi
+                                        : std::max(kDefaultFlattenDpi, kMinFlattenPixels / longer);
     // Images wider or taller than the records' 16-bit fields allow are not
     // drawn: the page never needs more.
     dpi = std::min({dpi, 10922 / pageWidth, 32767 / pageHeight});
@@ -369,7 +368,8 @@ void Reader::FlattenEffects(xmlDocPtr doc)
             do
                 name = "aiexport-flattened-" + std::to_string(++fresh);
             while (ids.count(name) != 0);
-            xmlSetProp(NodeAt(named.get(), PlaceOf(e.anchor)), BAD_CAST "id", BAD_CAST name.c_str());
+            xmlSetProp(NodeAt(named.get(), PlaceOf(e.anchor)), BAD_CAST "id",
+                       BAD_CAST name.c_str());
         }
         anchors.emplace(e.anchor, name);
     }

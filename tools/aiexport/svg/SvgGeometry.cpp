@@ -6,10 +6,7 @@
 
 namespace svgreader {
 
-double Matrix::Scale() const
-{
-    return std::sqrt(std::fabs(Determinant()));
-}
+double Matrix::Scale() const { return std::sqrt(std::fabs(Determinant())); }
 
 bool Matrix::IsFinite() const
 {
@@ -19,8 +16,8 @@ bool Matrix::IsFinite() const
 
 Matrix Matrix::operator*(const Matrix& o) const
 {
-    return {a * o.a + c * o.b,     b * o.a + d * o.b,     a * o.c + c * o.d,
-            b * o.c + d * o.d,     a * o.e + c * o.f + e, b * o.e + d * o.f + f};
+    return {a * o.a + c * o.b, b * o.a + d * o.b,     a * o.c + c * o.d,
+            b * o.c + d * o.d, a * o.e + c * o.f + e, b * o.e + d * o.f + f};
 }
 
 void Path::MoveTo(double x, double y)

@@ -28,13 +28,21 @@ void Reader::Bitmap(const RgbImage& image, const Matrix& a)
     // a(u, v); the module's matrix negates the row terms.
     draw.Name("SetMatrix").Real(a.a).Real(a.b).Real(-a.c).Real(-a.d).Real(a.e).Real(a.f).End();
     const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 3;
-    draw.Name("BeginBitmap").Int(image.width).Int(image.height)
-        .Int(static_cast<long long>(rowBytes)).Int(8).Int(3).End();
+    draw.Name("BeginBitmap")
+        .Int(image.width)
+        .Int(image.height)
+        .Int(static_cast<long long>(rowBytes))
+        .Int(8)
+        .Int(3)
+        .End();
     const std::size_t rowsPerRecord = std::max<std::size_t>(1, kBitmapRecordBytes / rowBytes);
     for (std::size_t row = 0; row < static_cast<std::size_t>(image.height); row += rowsPerRecord) {
         const std::size_t last = std::min<std::size_t>(row + rowsPerRecord, image.height) - 1;
-        draw.Name("Bitmap").Int(static_cast<long long>(row)).Int(static_cast<long long>(last))
-            .Bytes(image.pixels.data() + row * rowBytes, (last - row + 1) * rowBytes).End();
+        draw.Name("Bitmap")
+            .Int(static_cast<long long>(row))
+            .Int(static_cast<long long>(last))
+            .Bytes(image.pixels.data() + row * rowBytes, (last - row + 1) * rowBytes)
+            .End();
     }
     draw.Name("EndBitmap").End();
     ++objects;
@@ -149,8 +157,15 @@ void Reader::LinkedTiff(xmlNodePtr node, const std::string& linked, Path box, co
         Warn("linked images with paths longer than 257 bytes", node);
         return;
     }
-    draw.Name("PathBitmap").String(linked).Int(1).Real(b.minX).Real(b.maxY).Real(b.Width())
-        .Real(b.Height()).Real(1).End();
+    draw.Name("PathBitmap")
+        .String(linked)
+        .Int(1)
+        .Real(b.minX)
+        .Real(b.maxY)
+        .Real(b.Width())
+        .Real(b.Height())
+        .Real(1)
+        .End();
     ++objects;
 }
 

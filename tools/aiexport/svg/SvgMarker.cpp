@@ -146,8 +146,8 @@ void Reader::Marker(const std::string& id, const Style& style, const View& view,
         turn = ParseNumberList(orient).empty() ? 0 : ParseNumberList(orient)[0];
     const double scale =
         Attr(marker, "markerUnits").value_or("") == "userSpaceOnUse" ? 1 : style.strokeWidth;
-    const Point ref = box.Apply({Length(marker, "refX", w, markerStyle, 0),
-                                 Length(marker, "refY", h, markerStyle, 0)});
+    const Point ref = box.Apply(
+        {Length(marker, "refX", w, markerStyle, 0), Length(marker, "refY", h, markerStyle, 0)});
     const double rad = turn * 3.14159265358979323846 / 180;
     const double c = std::cos(rad), s = std::sin(rad);
     View inner = view;

@@ -324,8 +324,14 @@ void Reader::DefineGradient(xmlNodePtr gradient, const Point& start, const Point
         .End();
     for (const Stop& stop : stops) {
         const Rgb& c = stop.color;
-        defs.Name("SetGradientRGN").Real(stop.offset * 100).Real(50).Int(0)
-            .Int(c.r).Int(c.g).Int(c.b).End();
+        defs.Name("SetGradientRGN")
+            .Real(stop.offset * 100)
+            .Real(50)
+            .Int(0)
+            .Int(c.r)
+            .Int(c.g)
+            .Int(c.b)
+            .End();
     }
     defs.Name("EndGradient").End();
 }

@@ -84,8 +84,10 @@ bool Reader::Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, F
     const std::vector<xmlNodePtr> chain = PatternChain(pattern, ids);
     const Style patternStyle = DefinitionStyle(pattern);
     const bool boxUnits = FindIn(chain, "patternUnits").value_or("") != "userSpaceOnUse";
-    const bool boxContent = FindIn(chain, "patternContentUnits").value_or("") == "objectBoundingBox";
-    if ((boxUnits || boxContent) && (!userBox.valid || userBox.Width() <= 0 || userBox.Height() <= 0))
+    const bool boxContent =
+        FindIn(chain, "patternContentUnits").value_or("") == "objectBoundingBox";
+    if ((boxUnits || boxContent) &&
+        (!userBox.valid || userBox.Width() <= 0 || userBox.Height() <= 0))
         return false;
     auto number = [&](const char* name, double ref) {
         const std::string text = FindIn(chain, name).value_or("0");
@@ -178,8 +180,12 @@ bool Reader::Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, F
     fill.kind = FillKind::kPattern;
     fill.name = GradientName(id.empty() ? "Pattern" : id);
     fill.tag = ++patternCount;
-    defs.Name("SetPatternDef").Int(fill.tag).String(fill.name, kNameLimit)
-        .Real(cell.Width()).Real(cell.Height()).End();
+    defs.Name("SetPatternDef")
+        .Int(fill.tag)
+        .String(fill.name, kNameLimit)
+        .Real(cell.Width())
+        .Real(cell.Height())
+        .End();
     defs.Name("SetPatternColSpacing").Real(0).End();
     defs.Name("SetPatternRowSpacing").Real(0).End();
     defs.Name("BeginPattern").End();

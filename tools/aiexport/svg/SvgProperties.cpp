@@ -198,7 +198,7 @@ void SetFontFamily(Style& s, const Style& parent, const Declaration& d)
 void SetFontSize(Style& s, const Style& parent, const Declaration& d)
 {
     static const std::map<std::string, double> named = {
-        {"xx-small", 9}, {"x-small", 10}, {"small", 13},    {"medium", 16},
+        {"xx-small", 9}, {"x-small", 10}, {"small", 13},   {"medium", 16},
         {"large", 18},   {"x-large", 24}, {"xx-large", 32}};
     const auto it = named.find(d.lower);
     double v = 0;
@@ -216,11 +216,11 @@ void SetFontWeight(Style& s, const Style& parent, const Declaration& d)
 {
     const auto n = ParseNumberList(d.value);
     const std::string& v = d.lower;
-    s.bold = d.inherit                             ? parent.bold
-             : v == "bold" || v == "bolder"        ? true
-             : v == "normal" || v == "lighter"     ? false
-             : n.size() == 1                       ? n[0] >= 600
-                                                   : s.bold;
+    s.bold = d.inherit                         ? parent.bold
+             : v == "bold" || v == "bolder"    ? true
+             : v == "normal" || v == "lighter" ? false
+             : n.size() == 1                   ? n[0] >= 600
+                                               : s.bold;
 }
 
 void SetFontStyle(Style& s, const Style& parent, const Declaration& d)
@@ -244,8 +244,8 @@ void SetDisplay(Style& s, const Style&, const Declaration& d) { s.displayNone = 
 
 void SetOverflow(Style& s, const Style& parent, const Declaration& d)
 {
-    s.overflowVisible = d.inherit ? parent.overflowVisible
-                                  : d.lower == "visible" || d.lower == "auto";
+    s.overflowVisible =
+        d.inherit ? parent.overflowVisible : d.lower == "visible" || d.lower == "auto";
 }
 
 void SetClipPath(Style& s, const Style&, const Declaration& d)
@@ -302,10 +302,11 @@ void SetLineHeight(Style& s, const Style& parent, const Declaration& d)
     else if (d.lower == "normal")
         s.lineHeight = 0;
     else if (ParseLength(d.value, 100, s.fontSize, v) && v > 0 && s.fontSize > 0)
-        s.lineHeight = d.value.find_first_of("%") != std::string_view::npos ? v / 100
-                       : Trim(d.value).find_first_not_of("+-.0123456789eE") == std::string_view::npos
-                           ? v
-                           : v / s.fontSize;
+        s.lineHeight =
+            d.value.find_first_of("%") != std::string_view::npos ? v / 100
+            : Trim(d.value).find_first_not_of("+-.0123456789eE") == std::string_view::npos
+                ? v
+                : v / s.fontSize;
 }
 
 // A property the reader does not map: warned whenever it is present.

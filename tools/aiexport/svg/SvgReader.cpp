@@ -258,8 +258,7 @@ std::vector<Layer> Reader::CollectLayers(xmlNodePtr root, const Style& rootStyle
         if (marked && IsMarkedLayer(n)) {
             Layer layer;
             layer.group = n;
-            std::string label =
-                Attr(n, "label", kInkscapeNs).value_or(Attr(n, "id").value_or(""));
+            std::string label = Attr(n, "label", kInkscapeNs).value_or(Attr(n, "id").value_or(""));
             if (Trim(label).empty())
                 label = "Layer " + std::to_string(layers.size() + 1);
             layer.name = unique(SafeName(label, kLayerNameLimit));
@@ -400,9 +399,9 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
             without.flatten = false;
             Reader reader(shown, opaque, without, path);
             reader.Run(doc.get());
-            opaque.warnings.insert(opaque.warnings.begin(),
-                                   shown + ": warning: transparency and effects drawn opaque: " +
-                                       failed.reason);
+            opaque.warnings.insert(
+                opaque.warnings.begin(),
+                shown + ": warning: transparency and effects drawn opaque: " + failed.reason);
             outcome = std::move(opaque);
         }
     } catch (const std::bad_alloc&) {

@@ -36,5 +36,4 @@ bool CanFlatten();
 bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& outcome,
              const Options& options = Options());
 
-
 }  // namespace svgreader

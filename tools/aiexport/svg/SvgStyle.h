@@ -30,9 +30,9 @@ struct Style {
     int anchor = 0;  // 0 start, 1 middle, 2 end
     bool visible = true;
     bool preserveSpace = false;
-    bool evenOdd = false;  // fill-rule
+    bool evenOdd = false;                           // fill-rule
     std::string markerStart, markerMid, markerEnd;  // fragment ids
-    double letterSpacing = 0, wordSpacing = 0;     // user units
+    double letterSpacing = 0, wordSpacing = 0;      // user units
     double dashOffset = 0;
     double lineHeight = 0;  // in font sizes; 0 for normal
     // Not inherited.
@@ -76,9 +76,8 @@ public:
     // not understood (left out).
     int Add(std::string_view css);
     // The declarations that apply, in cascade order (lowest first).
-    std::vector<std::pair<std::string, std::string>> Matching(std::string_view element,
-                                                              std::string_view id,
-                                                              std::string_view classes) const;
+    std::vector<std::pair<std::string, std::string>>
+    Matching(std::string_view element, std::string_view id, std::string_view classes) const;
     bool Empty() const { return rules.empty(); }
     std::size_t Size() const { return rules.size(); }
 

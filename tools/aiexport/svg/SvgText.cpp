@@ -160,7 +160,12 @@ void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View&
     draw.Name("BeginText").End();
     draw.Name("SetTextType").Int(0).End();
     draw.Name("SetTextMatrix")
-        .Real(m.a * k).Real(m.b * k).Real(-m.c * k).Real(-m.d * k).Real(origin.x).Real(origin.y)
+        .Real(m.a * k)
+        .Real(m.b * k)
+        .Real(-m.c * k)
+        .Real(-m.d * k)
+        .Real(origin.x)
+        .Real(origin.y)
         .End();
     bool attributes = false;
     double tracking = 0;
@@ -169,12 +174,30 @@ void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View&
         if (r.text.empty() || !r.style.visible)
             continue;
         const double points = r.style.fontSize * s * 72;
-        draw.Name("SetCharAttr").String(FaceOf(r.style.fontFamily), kNameLimit)
-            .String(StyleNameOf(r.style)).Int(0).Int(0).Int(1)
-            .Real(points).Int(1).Real(1).Real(0).Real(0).Real(0).Real(1).End();
+        draw.Name("SetCharAttr")
+            .String(FaceOf(r.style.fontFamily), kNameLimit)
+            .String(StyleNameOf(r.style))
+            .Int(0)
+            .Int(0)
+            .Int(1)
+            .Real(points)
+            .Int(1)
+            .Real(1)
+            .Real(0)
+            .Real(0)
+            .Real(0)
+            .Real(1)
+            .End();
         if (!attributes) {
-            draw.Name("SetTextAttr").Int(first.anchor).Int(0).Int(0).Int(0).Real(points * 1.2)
-                .Real(0).Int(0).End();
+            draw.Name("SetTextAttr")
+                .Int(first.anchor)
+                .Int(0)
+                .Int(0)
+                .Int(0)
+                .Real(points * 1.2)
+                .Real(0)
+                .Int(0)
+                .End();
             draw.Name("SetTextTracking").Real(0).End();
             attributes = true;
         }
@@ -183,8 +206,8 @@ void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View&
         const double size = r.style.fontSize;
         const double letters = size > 0 ? r.style.letterSpacing / size * 1000 : 0;
         const double words = size > 0 ? r.style.wordSpacing / size * 1000 : 0;
-        const Fill runFill = ResolvePaint(r.style.fill, r.style, r.style.fillOpacity, none, none,
-                                          view, true, node);
+        const Fill runFill =
+            ResolvePaint(r.style.fill, r.style, r.style.fillOpacity, none, none, view, true, node);
         const Rgb& c = runFill.color;
         if (runFill.kind == FillKind::kColor && paint.fill.kind == FillKind::kColor &&
             (c.r != current.r || c.g != current.g || c.b != current.b)) {

@@ -10,9 +10,9 @@ namespace svgreader {
 
 struct Paint {
     enum Kind { kUnset, kNone, kColor, kCurrentColor, kUrl } kind = kUnset;
-    Rgb color;                   // kColor, or the fallback of kUrl
-    std::string url;             // kUrl: the fragment identifier without '#'
-    Kind fallback = kUnset;      // kUrl: kNone, kColor, kCurrentColor or kUnset
+    Rgb color;               // kColor, or the fallback of kUrl
+    std::string url;         // kUrl: the fragment identifier without '#'
+    Kind fallback = kUnset;  // kUrl: kNone, kColor, kCurrentColor or kUnset
 };
 
 // Appends the path's subpaths in absolute coordinates, with arcs and

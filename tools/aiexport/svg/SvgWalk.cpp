@@ -262,8 +262,8 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
         ElementPaint fillOnly = paint, strokeOnly = paint;
         fillOnly.stroke = Fill();
         strokeOnly.fill = Fill();
-        const bool split = open && paint.fill.kind != FillKind::kNone &&
-                           paint.stroke.kind != FillKind::kNone;
+        const bool split =
+            open && paint.fill.kind != FillKind::kNone && paint.stroke.kind != FillKind::kNone;
         if (split && area)
             WriteShape(style, fillOnly, view.ctm, page);
         WriteShape(style, split ? strokeOnly : paint, view.ctm, page);
@@ -274,8 +274,7 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
         draw.Name("EndMask").End();
 }
 
-void Reader::WriteShape(const Style& style, const ElementPaint& paint, const Matrix& ctm,
-                        Path page)
+void Reader::WriteShape(const Style& style, const ElementPaint& paint, const Matrix& ctm, Path page)
 {
     const bool fills = paint.fill.kind != FillKind::kNone;
     if (fills)
@@ -312,8 +311,14 @@ void Reader::WritePath(const Path& pagePath, bool nonZeroCompound)
         draw.Name("MoveTo").Real(s.start.x).Real(s.start.y).End();
         for (const Segment& g : s.segments) {
             if (g.cubic)
-                draw.Name("CurveTo").Real(g.c1.x).Real(g.c1.y).Real(g.c2.x).Real(g.c2.y)
-                    .Real(g.to.x).Real(g.to.y).End();
+                draw.Name("CurveTo")
+                    .Real(g.c1.x)
+                    .Real(g.c1.y)
+                    .Real(g.c2.x)
+                    .Real(g.c2.y)
+                    .Real(g.to.x)
+                    .Real(g.to.y)
+                    .End();
             else
                 draw.Name("LineTo").Real(g.to.x).Real(g.to.y).End();
         }
