@@ -267,13 +267,15 @@ unsigned int AOutputWriter::StringToStandardExportString(char* dst, const char* 
 
 unsigned int AOutputWriter::StringToFontName(char* dst, const char* name)
 {
-    // A name token ends at a blank or a delimiter: such characters of a host's
-    // font name are left out, or the rest of the name would become tokens of its own.
+    // A name token ends at a blank or a delimiter, and a reader takes bytes from 128
+    // on for binary tokens: a host's font name keeps its printable ASCII characters
+    // only, or the rest of the name would become tokens of its own.
     char* out = dst;
     *out++ = '/';
     *out++ = '_';
     for (const char* p = name; *p != '\0'; ++p) {
-        if (std::strchr(" \t\n\r\f()<>[]{}/%", *p) == nullptr)
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c > ' ' && c < 0x7f && std::strchr("()<>[]{}/%", *p) == nullptr)
             *out++ = *p;
     }
     std::memcpy(out, " ", 2);
