@@ -21,7 +21,8 @@ def main(directories):
             except ghostscript.RenderFailed as failure:
                 failures += 1
                 print("%s: %s" % (ai, str(failure).splitlines()[0]))
-    print("%d of %d documents drawn without an interpreter error" % (len(files) - failures, len(files)))
+    print("%d of %d documents drawn without an interpreter error"
+          % (len(files) - failures, len(files)))
     return 1 if failures or not files else 0
 
 
