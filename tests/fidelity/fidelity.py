@@ -46,7 +46,8 @@ SKIPPED = 77           # CTest's code for a test that could not run here
 REPORT_BEGIN = "<!-- fidelity table: written by tests/fidelity/fidelity.py --write-docs -->"
 REPORT_END = "<!-- end of fidelity table -->"
 
-UNIT_PX = {"px": 1.0, "": 1.0, "pt": 96 / 72, "pc": 16.0, "in": 96.0, "cm": 96 / 2.54, "mm": 96 / 25.4}
+UNIT_PX = {"px": 1.0, "": 1.0, "pt": 96 / 72, "pc": 16.0, "in": 96.0, "cm": 96 / 2.54,
+           "mm": 96 / 25.4}
 
 
 class Result:
@@ -110,7 +111,8 @@ def run(command, timeout, env=None):
 
 def render_reference(args, path, dpi, work):
     """Inkscape's picture of the drawing, kept by content so that reruns skip it."""
-    digest = hashlib.sha1(open(path, "rb").read() + (" %d %s" % (dpi, args.inkscape_version)).encode())
+    digest = hashlib.sha1(open(path, "rb").read()
+                          + (" %d %s" % (dpi, args.inkscape_version)).encode())
     png = os.path.join(work, "reference", digest.hexdigest() + ".png")
     if not os.path.exists(png):
         partial = png + ".part.png"
@@ -142,7 +144,8 @@ def measure(args, key, path, work):
         result.export_bytes = os.path.getsize(stem + ".ai")
         previewed = run(args.preview + [stem + ".ai", stem + ".png", "--dpi", str(dpi)], 300)
         if previewed.returncode != 0 or not os.path.exists(stem + ".png"):
-            raise RuntimeError("the preview failed: " + previewed.stderr.decode(errors="replace")[-400:])
+            raise RuntimeError("the preview failed: "
+                               + previewed.stderr.decode(errors="replace")[-400:])
         ours = on_white(stem + ".png")
         if ours.size != reference.size:
             ours = ours.resize(reference.size, Image.LANCZOS)
@@ -154,7 +157,8 @@ def measure(args, key, path, work):
         blurred_b = np.asarray(ours.filter(ImageFilter.BoxBlur(1)), dtype=np.int16)
         result.wrong = float((np.abs(blurred_a - blurred_b).max(axis=2) > WRONG_LEVEL).mean())
     except (RuntimeError, OSError, ET.ParseError, subprocess.TimeoutExpired) as failure:
-        result.failure = str(failure).strip().splitlines()[-1] if str(failure).strip() else repr(failure)
+        result.failure = (str(failure).strip().splitlines()[-1] if str(failure).strip()
+                          else repr(failure))
     return result
 
 
@@ -179,12 +183,14 @@ def check_floors(results, floors):
         if r.failure:
             problems.append("%s: %s" % (r.name, r.failure))
         elif r.similarity < least:
-            problems.append("%s: similarity %.4f below its floor %.4f" % (r.name, r.similarity, least))
+            problems.append("%s: similarity %.4f below its floor %.4f"
+                            % (r.name, r.similarity, least))
         elif r.wrong > most_wrong:
             problems.append("%s: %.2f%% wrong pixels, more than its ceiling %.2f%%"
                             % (r.name, 100 * r.wrong, 100 * most_wrong))
     names = {r.name for r in results}
-    problems += ["%s: floor of a drawing that is not in the corpus" % n for n in floors if n not in names]
+    problems += ["%s: floor of a drawing that is not in the corpus" % n
+                 for n in floors if n not in names]
     return problems
 
 
@@ -207,7 +213,8 @@ def record_floors(results, floors, lower):
 
 def side_by_side(result, png):
     """Reference, ours and where they differ, at most 128 pixels high."""
-    diff = np.abs(np.asarray(result.reference, dtype=np.int16) - np.asarray(result.ours, dtype=np.int16))
+    diff = np.abs(np.asarray(result.reference, dtype=np.int16)
+                  - np.asarray(result.ours, dtype=np.int16))
     heat = (255 - np.clip(diff.max(axis=2) * 2, 0, 255)).astype(np.uint8)
     panels = [result.reference, result.ours, Image.fromarray(heat).convert("RGB")]
     width, height = result.reference.size
@@ -238,9 +245,11 @@ def report(results, before, pictures, picture_dir):
     if before:
         earliest = min(before, key=lambda n: before[n][0])
         lines += ["Before: median %.4f; worst: `%s`, %.4f. The last column gives the similarity, "
-                  "export time and size before." % (statistics.median(v[0] for v in before.values()),
-                                                     earliest, before[earliest][0]), ""]
-    lines += ["| drawing | similarity | wrong pixels | export ms | export KiB | warnings | before |",
+                  "export time and size before."
+                  % (statistics.median(v[0] for v in before.values()),
+                     earliest, before[earliest][0]), ""]
+    lines += ["| drawing | similarity | wrong pixels | export ms | export KiB | warnings "
+              "| before |",
               "|---|---:|---:|---:|---:|---:|---|"]
     for r in sorted(results, key=lambda r: r.similarity):
         was = before.get(r.name)
@@ -252,8 +261,8 @@ def report(results, before, pictures, picture_dir):
             r.warnings, "%.4f · %.0f ms · %.1f KiB" % (was[0], 1000 * was[2], was[3] / 1024)
             if was else "—"))
     if pictures:
-        lines += ["", "The worst drawings: Inkscape's picture, ours, and where they differ (darker is "
-                  "further apart).", ""]
+        lines += ["", "The worst drawings: Inkscape's picture, ours, and where they differ "
+                  "(darker is further apart).", ""]
         for r in pictures:
             lines += ["**%s** (%.4f)" % (r.name, r.similarity), "",
                       "![%s](%s/%s.png)" % (r.name, picture_dir, r.name.replace(os.sep, "-")), ""]
@@ -274,15 +283,19 @@ def write_report(path, table):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("only", nargs="*", help="measure only drawings whose name contains one of these")
+    parser.add_argument("only", nargs="*",
+                        help="measure only drawings whose name contains one of these")
     parser.add_argument("--aiexport", default=shutil.which("aiexport"), help="the aiexport tool")
     parser.add_argument("--preview", default=os.path.join(ROOT, "tools", "ai-preview"),
-                        help="command that renders FILE.ai to OUT.png with --dpi N (default: %(default)s)")
+                        help="command that renders FILE.ai to OUT.png with --dpi N "
+                             "(default: %(default)s)")
     parser.add_argument("--inkscape", default="inkscape")
-    parser.add_argument("--work", help="folder for renders and the report (default: a temporary one)")
+    parser.add_argument("--work",
+                        help="folder for renders and the report (default: a temporary one)")
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--write-docs", action="store_true",
-                        help="write the table and pictures of the worst drawings into docs/fidelity.md")
+                        help="write the table and pictures of the worst drawings "
+                             "into docs/fidelity.md")
     parser.add_argument("--record-floors", action="store_true",
                         help="raise the floors to what was measured, less a margin")
     parser.add_argument("--lower", action="store_true", help="with --record-floors: lower them too")
@@ -296,7 +309,8 @@ def main():
         print("fidelity: skipped: needs Inkscape, numpy and PIL (Debian: apt-get install inkscape "
               "python3-numpy python3-pil)", file=sys.stderr)
         return SKIPPED
-    args.inkscape_version = run([args.inkscape, "--version"], 60).stdout.decode(errors="replace").strip()
+    version = run([args.inkscape, "--version"], 60)
+    args.inkscape_version = version.stdout.decode(errors="replace").strip()
 
     work = args.work or tempfile.mkdtemp(prefix="fidelity-")
     for sub in ("reference", "exports", "pictures"):
@@ -321,7 +335,8 @@ def main():
     before = read_table(BEFORE)
     scored = sorted((r for r in results if r.reference is not None), key=lambda r: r.similarity)
     worst = scored[:WORST_SHOWN]
-    picture_dir = os.path.join(DOCS, "fidelity") if args.write_docs else os.path.join(work, "pictures")
+    picture_dir = (os.path.join(DOCS, "fidelity") if args.write_docs
+                   else os.path.join(work, "pictures"))
     os.makedirs(picture_dir, exist_ok=True)
     if args.write_docs:
         for old in os.listdir(picture_dir):
@@ -330,8 +345,8 @@ def main():
     for r in worst:
         side_by_side(r, os.path.join(picture_dir, r.name.replace(os.sep, "-") + ".png"))
     table = report(results, before, worst, "fidelity" if args.write_docs else "pictures")
-    write_report(os.path.join(DOCS, "fidelity.md") if args.write_docs else os.path.join(work, "fidelity.md"),
-                 table)
+    write_report(os.path.join(DOCS, "fidelity.md") if args.write_docs
+                 else os.path.join(work, "fidelity.md"), table)
     if args.record_floors:
         record_floors(results, read_table(FLOORS), args.lower)
 

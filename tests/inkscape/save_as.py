@@ -37,8 +37,8 @@ def main():
         os.makedirs(profile)
         os.symlink(extensions, os.path.join(profile, "extensions"))
         with open(os.path.join(profile, "preferences.xml"), "w") as prefs:
-            prefs.write('<inkscape version="1"><group id="extensions" %s.flatten-dpi="150"/></inkscape>\n'
-                        % EXTENSION)
+            prefs.write('<inkscape version="1">'
+                        '<group id="extensions" %s.flatten-dpi="150"/></inkscape>\n' % EXTENSION)
         env = {k: v for k, v in os.environ.items() if k != "AIEXPORT"}
         env["SOURCE_DATE_EPOCH"] = "0"
         env["PATH"] = "/usr/bin:/bin"  # the tool must be found beside the extension
@@ -50,7 +50,8 @@ def main():
         subprocess.run([os.path.join(prefix, "bin", "aiexport"), DRAWING, direct], env=env,
                        stderr=subprocess.DEVNULL, check=False)
         if done.returncode != 0 or not os.path.exists(saved):
-            failures.append("Save As failed (%d): %s" % (done.returncode, done.stdout.decode()[-600:]))
+            failures.append("Save As failed (%d): %s"
+                            % (done.returncode, done.stdout.decode()[-600:]))
         elif open(saved, "rb").read() != open(direct, "rb").read():
             failures.append("Save As wrote other bytes than aiexport itself")
 

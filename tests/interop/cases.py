@@ -79,7 +79,8 @@ def check_paths(doc):
     box(rectangle, 216, 72, 360, 144)
     paint(doc, rectangle, ("CMYK", (0, 100, 100, 0)), ("CMYK", (0, 0, 0, 49.8)))
     near(rectangle["lineWidth"], 3.6, "rectangle line width")
-    equal((rectangle["lineCap"], rectangle["lineJoin"]), (ROUND_CAP, ROUND_JOIN), "rectangle cap, join")
+    equal((rectangle["lineCap"], rectangle["lineJoin"]), (ROUND_CAP, ROUND_JOIN),
+          "rectangle cap, join")
 
     # Scribus bounds a curve by the curve itself, not by its control points.
     box(curve, 72, 234, 360, 342)
@@ -94,8 +95,10 @@ def check_paths(doc):
 
     box(returning, 432, 72, 504, 144)
     paint(doc, returning, None, ("RGB", (0, 0, 255)))
-    equal((returning["lineCap"], returning["lineJoin"]), (FLAT_CAP, MITER_JOIN), "closed path cap, join")
-    expect(doc.sla_items()[3].get("path").endswith("Z"), "the path that returns to its start is closed")
+    equal((returning["lineCap"], returning["lineJoin"]), (FLAT_CAP, MITER_JOIN),
+          "closed path cap, join")
+    expect(doc.sla_items()[3].get("path").endswith("Z"),
+           "the path that returns to its start is closed")
 
     box(diagonal, 216, 432, 288, 504)
     paint(doc, diagonal, None, ("RGB", (0, 128, 0)))
@@ -274,7 +277,8 @@ def check_sample(doc):
 # SVG drawings (tests/svg): Scribus must find each shape where the SVG's own
 # numbers put it. Scribus measures from the page's top left, as SVG does.
 def svg_box(item, x, y, width, height, scale):
-    """The item covers the SVG user-space box (x, y, width, height); scale is points per user unit."""
+    """The item covers the SVG user-space box (x, y, width, height); scale is points per user
+    unit."""
     what = item["name"]
     for key, expected in (("x", x), ("y", y), ("width", width), ("height", height)):
         near(item[key], expected * scale, "%s %s" % (what, key))
@@ -319,7 +323,8 @@ def check_svg_gradients(doc):
     linear, diagonal, user, radial = doc.sla_items()[1:5]
 
     def vector(element):
-        return [round(float(element.get(k)), 2) for k in ("GRSTARTX", "GRSTARTY", "GRENDX", "GRENDY")]
+        return [round(float(element.get(k)), 2)
+                for k in ("GRSTARTX", "GRSTARTY", "GRENDX", "GRENDY")]
 
     equal((linear.get("GRTYP"), linear.get("GRNAME")), ("6", "across"), "linear gradient")
     equal(vector(linear), [0, 0, 36, 0], "left to right across the square")

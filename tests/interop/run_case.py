@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Exports one record script through aiexport, opens the file in Scribus and checks what Scribus reports."""
+"""Exports one record script through aiexport, opens the file in Scribus and checks what Scribus
+reports."""
 
 import argparse
 import json
@@ -83,7 +84,8 @@ def read_in_scribus(ai, workdir):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--tool", required=True, help="the built aiexport program")
-    parser.add_argument("--keep", help="keep the exported file and Scribus's report in this directory")
+    parser.add_argument("--keep",
+                        help="keep the exported file and Scribus's report in this directory")
     parser.add_argument("case", help="a name from cases.CHECKS: records/NAME.records, svg-NAME for "
                         "../svg/NAME.svg, or sample")
     args = parser.parse_args()

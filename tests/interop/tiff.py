@@ -1,4 +1,5 @@
-"""Reads the pixels of the TIFF files Scribus makes of embedded images (8-bit, strips, LZW or none)."""
+"""Reads the pixels of the TIFF files Scribus makes of embedded images (8-bit, strips, LZW or
+none)."""
 
 import struct
 import zlib
@@ -15,7 +16,8 @@ def tags(data):
     (count,) = struct.unpack(order + "H", data[ifd:ifd + 2])
     result = {}
     for n in range(count):
-        tag, kind, number, value = struct.unpack(order + "HHI4s", data[ifd + 2 + 12 * n:ifd + 14 + 12 * n])
+        tag, kind, number, value = struct.unpack(order + "HHI4s",
+                                                 data[ifd + 2 + 12 * n:ifd + 14 + 12 * n])
         size = TYPE_SIZES.get(kind, 1) * number
         raw = value[:size] if size <= 4 else data[struct.unpack(order + "I", value)[0]:][:size]
         if kind in TYPE_FORMATS:

@@ -27,7 +27,8 @@ class Check:
         self.tool, self.work = tool, work
 
     def export(self, records, name=None):
-        """Replays a record script (a path, or a name under records/) into a file of the work dir."""
+        """Replays a record script (a path, or a name under records/) into a file of the work
+        dir."""
         if not os.path.isabs(records):
             records = os.path.join(HERE, "records", records + ".records")
         name = name or os.path.splitext(os.path.basename(records))[0]
@@ -69,7 +70,8 @@ def case_documents(check):
     """Every golden file, every interop case, every SVG drawing, the sample and the degenerate
     values of records/ draw without an interpreter error."""
     files = sorted(glob.glob(os.path.join(ROOT, "tests", "golden", "*.ai")))
-    for records in sorted(glob.glob(os.path.join(ROOT, "tests", "interop", "records", "*.records"))):
+    interop = os.path.join(ROOT, "tests", "interop", "records", "*.records")
+    for records in sorted(glob.glob(interop)):
         files.append(check.export(records, "interop-" + os.path.basename(records)[:-8]))
     for records in sorted(glob.glob(os.path.join(HERE, "records", "*.records"))):
         files.append(check.export(records))
@@ -107,7 +109,8 @@ def check_text_clip(sample, reader):
     box = [sample.pixel(x, y) for x in range(396, 576) for y in range(364, 392)]
     green = sum(1 for p in box if p[1] > max(p[0], p[2]) + 30) / len(box)
     if not 0.05 < green < 0.5:
-        raise AssertionError("the clip by text in %s: %.2f of the rectangle is green" % (reader, green))
+        raise AssertionError("the clip by text in %s: %.2f of the rectangle is green"
+                             % (reader, green))
     print("%s: %.2f of the text clip's rectangle is green" % (reader, green))
 
 
@@ -140,7 +143,8 @@ def case_layers_text(check):
     # HH centred on x 288.
     left, right = ink(page, 240, 506, 288, 530), ink(page, 288, 506, 336, 530)
     if min(left, right) < 0.15:
-        raise AssertionError("HH is not centred on its origin: ink %.2f left, %.2f right" % (left, right))
+        raise AssertionError("HH is not centred on its origin: ink %.2f left, %.2f right"
+                             % (left, right))
 
 
 def case_gradients_patterns(check):
@@ -164,7 +168,8 @@ def case_gradients_patterns(check):
 
 
 def case_raster(check):
-    page = check.picture(check.export(os.path.join(ROOT, "tests", "interop", "records", "raster.records")))
+    raster = os.path.join(ROOT, "tests", "interop", "records", "raster.records")
+    page = check.picture(check.export(raster))
     # The RGB image's pixels are 36 pt squares from (72, 144) down, first row at the top.
     near(page.pixel(90, 126), (255, 0, 0), "the RGB image's first pixel")
     near(page.pixel(126, 126), (0, 255, 0), "the RGB image's second pixel")
@@ -200,8 +205,8 @@ def case_agree(check):
     ai = check.export("agree")
     ours = check.picture(ai)
     pdf = os.path.join(check.work, "scribus.pdf")
-    run = subprocess.run([sys.executable, os.path.join(ROOT, "tools", "ai-preview"), "--scribus", ai, pdf],
-                         capture_output=True, text=True)
+    run = subprocess.run([sys.executable, os.path.join(ROOT, "tools", "ai-preview"), "--scribus",
+                          ai, pdf], capture_output=True, text=True)
     if run.returncode != 0:
         raise AssertionError("Scribus route: " + run.stderr)
     theirs_ppm = os.path.join(check.work, "scribus")
@@ -215,7 +220,8 @@ def case_agree(check):
             if any(abs(a - b) > 64 for a, b in zip(ours.pixel(x, y), theirs.pixel(x, y))):
                 differing += 1
     if differing > 0.002 * total:
-        raise AssertionError("%d of %d pixels differ between Ghostscript and Scribus" % (differing, total))
+        raise AssertionError("%d of %d pixels differ between Ghostscript and Scribus"
+                             % (differing, total))
     print("%d of %d pixels differ by more than 64" % (differing, total))
 
 
@@ -228,9 +234,12 @@ SAMPLE_PROBES = [
     (250, 557, "the green frame", False), (320, 560, "the frame's hole", False),
     (510, 559, "the orange bar", False), (560, 378, "the clip beyond the text", False),
     (36.5, 270, "the linear gradient's start", False),
-    (143.5, 270, "the linear gradient's end", False), (245, 272, "the hole of the gradient ring", False),
-    (190, 317, "the radial gradient's rim", False), (45, 152, "the gray image's first pixel", False),
-    (120, 82, "the gray image's last pixel", False), (150, 160, "the RGB image's first pixel", False),
+    (143.5, 270, "the linear gradient's end", False),
+    (245, 272, "the hole of the gradient ring", False),
+    (190, 317, "the radial gradient's rim", False),
+    (45, 152, "the gray image's first pixel", False),
+    (120, 82, "the gray image's last pixel", False),
+    (150, 160, "the RGB image's first pixel", False),
     (396, 108, "the placed EPS", True), (480, 140, "the linked TIFF's first pixel", True),
 ]
 
@@ -254,8 +263,8 @@ def compare_probes(direct, picture, reader, beside=True):
 
 def pdf_picture(check, pdf):
     prefix = os.path.join(check.work, os.path.basename(pdf))
-    subprocess.run(["pdftoppm", "-r", "72", "-aa", "no", "-aaVector", "no", "-singlefile", pdf, prefix],
-                   check=True)
+    subprocess.run(["pdftoppm", "-r", "72", "-aa", "no", "-aaVector", "no", "-singlefile", pdf,
+                    prefix], check=True)
     return ghostscript.Picture(prefix + ".ppm")
 
 
@@ -267,8 +276,9 @@ def case_eps(check):
 
     def crop(eps):
         ppm = eps + ".ppm"
-        run = subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop", "-sDEVICE=ppmraw",
-                              "-r72", "-sOutputFile=" + ppm, eps], capture_output=True, text=True)
+        run = subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop",
+                              "-sDEVICE=ppmraw", "-r72", "-sOutputFile=" + ppm, eps],
+                             capture_output=True, text=True)
         if run.returncode != 0 or "Error" in run.stdout + run.stderr:
             raise AssertionError("gs -dEPSCrop %s: %s%s" % (eps, run.stdout, run.stderr))
         return ghostscript.Picture(ppm)
@@ -296,20 +306,22 @@ def case_eps_import(check):
     eps, direct = sample_eps(check)
     done = False
     pil = os.path.exists("/usr/bin/python3") and \
-        subprocess.run(["/usr/bin/python3", "-c", "import PIL"], capture_output=True).returncode == 0
+        subprocess.run(["/usr/bin/python3", "-c", "import PIL"],
+                       capture_output=True).returncode == 0
     if shutil.which("inkscape") and shutil.which("ps2pdf") and pil:
         # Inkscape's EPS input asks for its options in a dialog, even on the command line; these
         # are its steps with the options it passes.
         pdf, png = eps + ".pdf", eps + ".inkscape.png"
         subprocess.run(["ps2pdf", "-dEPSCrop", "-dAutoRotatePages=/None", eps, pdf], check=True)
         env = dict(os.environ, INKSCAPE_PROFILE_DIR=os.path.join(check.work, "inkscape"))
-        subprocess.run(["inkscape", pdf, "--export-type=png", "--export-dpi=72", "--export-background=white",
-                        "--export-background-opacity=1", "--export-filename=" + png],
+        subprocess.run(["inkscape", pdf, "--export-type=png", "--export-dpi=72",
+                        "--export-background=white", "--export-background-opacity=1",
+                        "--export-filename=" + png],
                        env=env, capture_output=True, timeout=180)
         ppm = png + ".ppm"
         convert = subprocess.run(["/usr/bin/python3", "-c", "import sys; from PIL import Image; "
-                                  "Image.open(sys.argv[1]).convert('RGB').save(sys.argv[2])", png, ppm],
-                                 capture_output=True, text=True)
+                                  "Image.open(sys.argv[1]).convert('RGB').save(sys.argv[2])",
+                                  png, ppm], capture_output=True, text=True)
         if convert.returncode != 0:
             raise AssertionError("no picture from Inkscape: " + convert.stderr[-400:])
         compare_probes(direct, ghostscript.Picture(ppm), "Inkscape's picture")
@@ -318,7 +330,8 @@ def case_eps_import(check):
     if not scribus_session.missing_programs() and shutil.which("pdftoppm"):
         pdf = os.path.join(check.work, "scribus.pdf")
         preview = os.path.join(ROOT, "tools", "ai-preview")
-        run = subprocess.run([sys.executable, preview, "--scribus", eps, pdf], capture_output=True, text=True)
+        run = subprocess.run([sys.executable, preview, "--scribus", eps, pdf],
+                             capture_output=True, text=True)
         if run.returncode != 0:
             raise AssertionError("Scribus's EPS import: " + run.stderr)
         # Scribus runs Ghostscript without access to the files beside the document.

@@ -59,7 +59,8 @@ def main():
 
     tool = find_tool()
     if not tool:
-        sys.stderr.write("aiexport is not installed, or not on PATH: cannot write the Illustrator file.\n")
+        sys.stderr.write("aiexport is not installed, or not on PATH: "
+                         "cannot write the Illustrator file.\n")
         return 1
     command = [tool]
     if args.flatten_dpi > 0 and accepts(tool, "--flatten-dpi"):

@@ -10,8 +10,8 @@ try:
     if source.lower().endswith((".eps", ".epsf")):
         # openDoc would wait in the import dialog, which nobody answers here.
         x0, y0, x1, y1 = (float(v) for v in os.environ["AIEXPORT_BOX"].split())
-        scribus.newDocument((x1 - x0, y1 - y0), (0, 0, 0, 0), scribus.PORTRAIT, 1, scribus.UNIT_POINTS,
-                            scribus.PAGE_1, 0, 1)
+        scribus.newDocument((x1 - x0, y1 - y0), (0, 0, 0, 0), scribus.PORTRAIT, 1,
+                            scribus.UNIT_POINTS, scribus.PAGE_1, 0, 1)
         scribus.placeEPS(source, 0, 0)
     else:
         scribus.openDoc(source)

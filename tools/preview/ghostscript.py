@@ -20,7 +20,8 @@ class RenderFailed(Exception):
 def page_box(document):
     """The page from the file's bounding box (the high-resolution one when given), in points."""
     for key in (rb"%%HiResBoundingBox:", rb"%%BoundingBox:"):
-        match = re.search(re.escape(key) + rb"[ \t]*([-0-9.]+)[ \t]+([-0-9.]+)[ \t]+([-0-9.]+)[ \t]+([-0-9.]+)",
+        match = re.search(re.escape(key)
+                          + rb"[ \t]*([-0-9.]+)[ \t]+([-0-9.]+)[ \t]+([-0-9.]+)[ \t]+([-0-9.]+)",
                           document)
         if match:
             try:
@@ -28,7 +29,8 @@ def page_box(document):
             except ValueError:
                 continue
             if box[2] > box[0] and box[3] > box[1] and all(abs(v) < 1e9 for v in box):
-                return (box[0], box[1], min(box[2], box[0] + LARGEST_SIDE), min(box[3], box[1] + LARGEST_SIDE))
+                return (box[0], box[1], min(box[2], box[0] + LARGEST_SIDE),
+                        min(box[3], box[1] + LARGEST_SIDE))
     return LETTER
 
 
@@ -55,7 +57,8 @@ def render(source, out, dpi=72, antialias=True, box=None):
     box = box or page_box(document)
     directory = os.path.dirname(os.path.abspath(source))
     device = device_for(out)
-    smoothing = ["-dTextAlphaBits=4", "-dGraphicsAlphaBits=4"] if antialias and device == "png16m" else []
+    smoothing = ["-dTextAlphaBits=4", "-dGraphicsAlphaBits=4"] \
+        if antialias and device == "png16m" else []
     with tempfile.TemporaryDirectory(prefix="ai-preview-") as work:
         page = os.path.join(work, "page.ps")
         with open(page, "wb") as f:

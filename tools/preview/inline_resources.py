@@ -37,6 +37,7 @@ def inline(document, directory=None):
             return match.group(0)
         if not body.endswith(b"\n"):
             body += b"\n"
-        return b"%%BeginResource: procset " + match.group(1) + match.group(2) + b"\n" + body + b"%%EndResource"
+        return (b"%%BeginResource: procset " + match.group(1) + match.group(2) + b"\n" + body
+                + b"%%EndResource")
 
     return _INCLUDE.sub(replace, document), missing
