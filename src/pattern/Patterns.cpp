@@ -156,10 +156,14 @@ int AAIExportFilter::BeginPattern()
 
 int AAIExportFilter::EndPattern()
 {
+    // Without an open definition the closing lines would end a string and an
+    // array that no one began: nothing is written.
+    if (!inPatternDefinition)
+        return 0;
     // An item opened by a colour but never given a path still needs its
     // attribute block; a tile without any item has nothing to close.
-    const bool itemPending = inPatternDefinition && patternItemOpened;
-    const bool noItem = inPatternDefinition && patternTileFirstPath && !patternItemOpened;
+    const bool itemPending = patternItemOpened;
+    const bool noItem = patternTileFirstPath && !patternItemOpened;
     if (itemPending && !SetPatternTilePathLineStyle())
         return 0;
     inPatternDefinition = 0;

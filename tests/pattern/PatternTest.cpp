@@ -54,7 +54,7 @@ std::string Finish(ExportSession& s)
 
 }  // namespace
 
-TEST(Pattern, SectionCountAndTableLimits)
+TEST(Pattern, SectionCountTableLimitsAndAnEndWithoutADefinition)
 {
     ExportSession s(8.5, 11, false);
     for (int count : {0, 1024, 1025, -1})
@@ -71,6 +71,10 @@ TEST(Pattern, SectionCountAndTableLimits)
     s.Record(aiop::kBeginDrawingSection, BeginDrawingSectionData{8.5, 11});
     EXPECT_EQ(PatternFill(s, "P1023"), 1);
     EXPECT_EQ(PatternFill(s, "Extra"), 0);
+    // An end without its definition would close a string and an array never begun.
+    s.Mark();
+    EXPECT_EQ(s.Record(aiop::kEndPattern), 0);
+    EXPECT_EQ(s.SinceMark(), "");
 }
 
 TEST(Pattern, DefinitionKeepsNothingOfAnEarlierPicture)
