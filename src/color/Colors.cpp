@@ -99,10 +99,8 @@ int AAIExportFilter::ExportSetCMYKColor(double c, double m, double y, double k, 
     return output.Write(token::Reals{cmyk, 4}, Name(name), isFill ? "0 x\n" : "0 X\n");
 }
 
-int AAIExportFilter::ExportSetValueColor(SetColorByValueData* color, int isFill)
+int AAIExportFilter::OpenColorOperator()
 {
-    if (color == nullptr)
-        return 0;
     // Inside a text object the colour belongs to the runs that follow it.
     if (!BreakRun())
         return 0;
@@ -112,6 +110,15 @@ int AAIExportFilter::ExportSetValueColor(SetColorByValueData* color, int isFill)
         if (!SetPatternTilePathAttrib())
             return 0;
     }
+    return 1;
+}
+
+int AAIExportFilter::ExportSetValueColor(SetColorByValueData* color, int isFill)
+{
+    if (color == nullptr)
+        return 0;
+    if (!OpenColorOperator())
+        return 0;
     if (color->model == 1)
         return ExportSetCMYKColor(color->cyan, color->magenta, color->yellow, color->black, isFill,
                                   0, nullptr);

@@ -49,15 +49,8 @@ int AAIExportFilter::ExportSetNameColor(NAME_TAG* nameTag, int isFill)
 {
     if (nameTag == nullptr)
         return 0;
-    // Inside a text object the colour belongs to the runs that follow it.
-    if (!BreakRun())
+    if (!OpenColorOperator())
         return 0;
-    if (inPatternDefinition && !patternTileAttribWritten) {
-        // Each colour inside a tile opens a new tile item.
-        patternTileAttribWritten = 1;
-        if (!SetPatternTilePathAttrib())
-            return 0;
-    }
     char name[sizeof NAME_TAG::name];
     CopyColorName(name, nameTag->name);
     int index = kDefinitionSlots;

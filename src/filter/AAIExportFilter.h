@@ -166,6 +166,9 @@ protected:
     // ---- color/ ----
     void ResetGraphicsState();
     void ResetFillColor();
+    // What every colour operator needs written before it: the pending text run,
+    // and inside a pattern tile its item's opening.
+    int OpenColorOperator();
     int ExportSetValueColor(SetColorByValueData* color, int isFill);
     int ExportSetRGBColor(double r, double g, double b, int isFill, int isCustom, const char* name);
     int ExportSetCMYKColor(double c, double m, double y, double k, int isFill, int isCustom,
