@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -190,6 +191,7 @@ TEST(ToolFiles, KilledEpsLeavesTheOldFileOrTheNewOneAndNothingElse)
 
     std::srand(static_cast<unsigned>(::getpid()));
     int betweenLinkAndRename = 0;
+    int inPlace = 0;
     for (int round = 0; round < 20; ++round) {
         // Even rounds replace a file, odd ones create the destination of a dangling link.
         const bool dangling = round % 2 != 0;
@@ -215,6 +217,7 @@ TEST(ToolFiles, KilledEpsLeavesTheOldFileOrTheNewOneAndNothingElse)
         if (dangling) {
             EXPECT_TRUE(IsLink(dir.File("link.eps")));
             EXPECT_TRUE(found.empty() || found == throughLink) << "round " << round;
+            inPlace += !found.empty();
             EXPECT_EQ(dir.Listing(), "big.eps\nbig.records\nlink.eps\nsub\n") << "round " << round;
             EXPECT_EQ(Entries(dir.File("sub")), found.empty() ? "" : "big.eps\n")
                 << "round " << round;
@@ -222,6 +225,7 @@ TEST(ToolFiles, KilledEpsLeavesTheOldFileOrTheNewOneAndNothingElse)
         }
         EXPECT_TRUE(found == "old" || found == complete)
             << "round " << round << ": " << found.size();
+        inPlace += found == complete;
         const std::string listing = dir.Listing();
         if (listing == "big.eps\nbig.records\nlink.eps\nsub\n")
             continue;
@@ -233,4 +237,7 @@ TEST(ToolFiles, KilledEpsLeavesTheOldFileOrTheNewOneAndNothingElse)
         EXPECT_LT(++betweenLinkAndRename, 3);
         ::unlink(dir.File(hidden).c_str());
     }
+    std::printf("[   INFO   ] --eps %.0f ms; %d of 20 kills came after the new file was in place, "
+                "%d between its link and its rename\n",
+                span / 1e3, inPlace, betweenLinkAndRename);
 }
