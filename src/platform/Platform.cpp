@@ -339,6 +339,87 @@ int RenameFile(const char* from, const char* to)
 
 void RemoveFile(const char* path) { ::unlink(path); }
 
+namespace {
+
+// Hidden names keep at most 31 bytes of the file's name, as the module's do,
+// so that a name of 255 bytes still leaves room for the ".XXXXXX" after it.
+std::string HiddenPrefix(const std::string& destination)
+{
+    const std::string name = destination.substr(FileNameStart(destination));
+    std::size_t keep = name.size() < 31 ? name.size() : 31;
+    while (keep > 0 && keep < name.size() &&
+           (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+        --keep;  // not through a UTF-8 character
+    return "." + name.substr(0, keep);
+}
+
+}  // namespace
+
+ReplacingFile::~ReplacingFile() { Discard(); }
+
+void ReplacingFile::Discard()
+{
+    if (fd >= 0)
+        ::close(fd);  // an unnamed file goes with it
+    fd = -1;
+    if (!sibling.empty())
+        ::unlink(sibling.c_str());
+    sibling.clear();
+}
+
+bool ReplacingFile::Open(const std::string& path, std::string& error)
+{
+    Discard();
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            error = "not a regular file";
+            return false;
+        }
+        // Even for a privileged user, whom access() would let through.
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+            ::access(path.c_str(), W_OK) != 0) {
+            error = "the file is read-only";
+            return false;
+        }
+    } else if (errno != ENOENT) {
+        error = std::strerror(errno);
+        return false;
+    }
+    destination = ResolveTarget(path);
+    prefix = HiddenPrefix(destination);
+    const std::string directory = DirectoryOf(destination);
+    fd = CreateUnnamedFile(directory, 0666);
+    if (fd == kUnnamedUnsupported)
+        fd = CreateUniqueFile(directory, prefix, sibling, 0666);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        fd = -1;
+        return false;
+    }
+    CopyOwnership(fd, destination.c_str());
+    return true;
+}
+
+bool ReplacingFile::Commit(std::string& error)
+{
+    bool done = fd >= 0 && SyncFile(fd) == 1;
+    if (done && sibling.empty()) {
+        done = LinkUnnamedFile(fd, destination, prefix) == 1;
+    } else if (done) {
+        ::close(fd);
+        fd = -1;
+        done = RenameFile(sibling.c_str(), destination.c_str()) == 1;
+        if (done)
+            sibling.clear();
+    }
+    const int reason = errno;
+    Discard();
+    if (!done)
+        error = std::strerror(reason);
+    return done;
+}
+
 std::string ComputerName(std::size_t maxLength)
 {
     char name[HOST_NAME_MAX + 1] = {};

@@ -59,6 +59,40 @@ int LinkUnnamedFile(int fd, const std::string& destination, const std::string& p
 int RenameFile(const char* from, const char* to);
 void RemoveFile(const char* path);
 
+// How a file is written, the module's document and every file of the tool alike:
+// - It is replaced whole. The new bytes go to a file without a name (a hidden
+//   sibling where the file system has none) in the directory of the file they
+//   replace, and take its name in one step once complete and on disk; a kill
+//   leaves the old file or the new one, and nothing else.
+// - A symbolic link is written through and stays a link: the file at the end of
+//   its chain is the one replaced, or created when the link dangles.
+// - What the path names must be absent or a regular file that may be written;
+//   a read-only file stays as it is. A replaced file's owner and permission
+//   bits go to the new one; a new file gets 0666 less the umask.
+// The module's target follows this with the calls above; the tool uses this class.
+class ReplacingFile {
+public:
+    ReplacingFile() = default;
+    ~ReplacingFile();  // a file never committed is discarded
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    // A new file for path, or false with why it cannot be written.
+    bool Open(const std::string& path, std::string& error);
+    int Descriptor() const { return fd; }
+    // Puts the written file in place of path; false with the reason when the
+    // file could not be written or named, and then path is untouched.
+    bool Commit(std::string& error);
+
+private:
+    void Discard();
+
+    std::string destination;
+    std::string prefix;   // of hidden names beside the destination
+    std::string sibling;  // the named stand-in where there is no unnamed file
+    int fd = -1;
+};
+
 // At most maxLength characters of the host name; empty when it is unknown.
 std::string ComputerName(std::size_t maxLength);
 // SOURCE_DATE_EPOCH when it holds an integer, else now.

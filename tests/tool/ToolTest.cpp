@@ -69,25 +69,6 @@ TEST(AiexportTool, ExitStatusTellsSuccessFailedRecordsAndMalformedScripts)
     EXPECT_EQ(dir.Listing(), "bad.records\nmin.ai\nmin.records\nout.ai\npiped.ai\ns.records\n");
 }
 
-// A file of @file replaces what has its name, a symbolic link included,
-// and never writes through the link to a file elsewhere.
-TEST(AiexportTool, FileDirectiveReplacesALinkInsteadOfItsTarget)
-{
-    TempDir dir;
-    ASSERT_EQ(::mkdir(dir.File("elsewhere").c_str(), 0755), 0);
-    WriteFile(dir.File("elsewhere/victim.txt"), "keep");
-    ASSERT_EQ(::symlink("elsewhere/victim.txt", dir.File("logo.eps").c_str()), 0);
-    WriteFile(dir.File("s.records"), "@file \"logo.eps\" <4E4557>\n" + kMinimal);
-    const ToolRun run = Aiexport(dir, "s.records out.ai");
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(ReadFile(dir.File("elsewhere/victim.txt")), "keep");
-    struct stat info {};
-    ASSERT_EQ(::lstat(dir.File("logo.eps").c_str(), &info), 0);
-    EXPECT_TRUE(S_ISREG(info.st_mode));
-    EXPECT_EQ(ReadFile(dir.File("logo.eps")), "NEW");
-    EXPECT_EQ(dir.Listing(), "elsewhere\nlogo.eps\nout.ai\ns.records\n");
-}
-
 TEST(AiexportTool, ReportsWhatKeepsItFromStarting)
 {
     TempDir dir;

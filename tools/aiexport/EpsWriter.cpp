@@ -2,9 +2,13 @@
 // names them, an EPSF-3.0 header with the bounding box, and a file replaced whole.
 #include "EpsWriter.h"
 
+#include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -15,9 +19,11 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "ModuleLoader.h"
+#include "platform/Platform.h"
 
 namespace eps {
 namespace {
@@ -279,6 +285,7 @@ void Convert(std::FILE* in, std::FILE* out, const Plan& plan, const long box[4])
     bool first = true;
     bool header = true;
     bool boxWritten = false;
+    std::set<std::string> put;  // a set is supplied once, where it is first included
     while (reader.Next(line, ending)) {
         if (first) {
             std::fprintf(out, "%%!PS-Adobe-3.0 EPSF-3.0%s", ending);
@@ -306,6 +313,8 @@ void Convert(std::FILE* in, std::FILE* out, const Plan& plan, const long box[4])
                              plan.hiResBox.edges[1], plan.hiResBox.edges[2], plan.hiResBox.edges[3],
                              ending);
         } else if (!header && ParseInclude(line, name, rest)) {
+            if (!put.insert(name).second)
+                continue;
             const std::string& body = plan.bodies.at(name);
             std::fprintf(out, "%%%%BeginResource: procset %s%s\n", name.c_str(), rest.c_str());
             std::fwrite(body.data(), 1, body.size(), out);
@@ -317,86 +326,129 @@ void Convert(std::FILE* in, std::FILE* out, const Plan& plan, const long box[4])
     }
 }
 
-// A new file beside the target that takes the target's name only when complete.
-class AtomicFile {
+// Removes what a killed export leaves in its private directory, which the
+// killed process cannot: a process of its own waits on a pipe that only the
+// tool holds open, and when it closes, by an exit or a kill, empties the
+// directory and removes it. It makes system calls only, as the tool may have
+// threads when it is forked. It keeps standard error open until it is done, so
+// that whoever reads that to its end knows the directory is gone.
+class Sweeper {
 public:
-    ~AtomicFile()
+    ~Sweeper() { Stop(); }
+
+    void Start(const std::string& directory)
     {
-        if (stream != nullptr)
-            std::fclose(stream);
-        if (!temporary.empty())
-            ::unlink(temporary.c_str());
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0)
+            return;  // without it only a kill could leave the directory
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(ends[1]);
+            Sweep(ends[0], directory.c_str());
+        }
+        ::close(ends[0]);
+        if (child < 0) {
+            ::close(ends[1]);
+            return;
+        }
+        pid = child;
+        writeEnd = ends[1];
     }
 
-    bool Open(const std::string& output, std::string& error)
+    // Has the directory emptied and removed, and waits until it is.
+    void Stop()
     {
-        // Written through a symbolic link, as the module writes its files.
-        target = Resolved(output);
-        struct stat st;
-        if (::stat(target.c_str(), &st) == 0) {
-            if (!S_ISREG(st.st_mode)) {
-                error = "not a regular file";
-                return false;
-            }
-            // A read-only file stays read-only, as the module keeps it.
-            if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
-                ::access(target.c_str(), W_OK) != 0) {
-                error = "the file is read-only";
-                return false;
-            }
-            mode = st.st_mode & 07777;
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = 0666 & ~mask;
+        if (pid < 0)
+            return;
+        ::close(writeEnd);
+        int status;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
-        const std::size_t slash = target.rfind('/');
-        const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-        const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-        std::string pattern = (slash == std::string::npos ? "" : dir) + "." + name + ".XXXXXX";
-        const int fd = ::mkstemp(&pattern[0]);
-        if (fd < 0) {
-            error = std::strerror(errno);
-            return false;
-        }
-        temporary = pattern;
-        stream = ::fdopen(fd, "wb");
-        if (stream == nullptr) {
-            error = std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        return true;
-    }
-
-    std::FILE* Stream() const { return stream; }
-
-    bool Commit(std::string& error)
-    {
-        const bool written = std::fflush(stream) == 0 && !std::ferror(stream) &&
-                             ::fchmod(::fileno(stream), mode) == 0 &&
-                             ::fsync(::fileno(stream)) == 0;
-        const int saved = errno;
-        const bool closed = std::fclose(stream) == 0;
-        stream = nullptr;
-        if (!written || !closed) {
-            error = std::strerror(written ? errno : saved);
-            return false;
-        }
-        if (::rename(temporary.c_str(), target.c_str()) != 0) {
-            error = std::strerror(errno);
-            return false;
-        }
-        temporary.clear();
-        return true;
+        pid = -1;
     }
 
 private:
-    std::string target;
-    std::string temporary;
-    std::FILE* stream = nullptr;
-    mode_t mode = 0644;
+    [[noreturn]] static void Sweep(int readEnd, const char* directory)
+    {
+        // An interrupt or a hang-up reaches the whole process group: this one stays.
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        for (const int signal : {SIGINT, SIGHUP, SIGTERM, SIGQUIT, SIGPIPE})
+            ::sigaction(signal, &ignore, nullptr);
+        ::close(STDIN_FILENO);
+        ::close(STDOUT_FILENO);
+        char byte;
+        while (::read(readEnd, &byte, 1) < 0 && errno == EINTR) {
+        }
+        const int dir = ::open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int pass = 0; dir >= 0 && pass < 3 && ::rmdir(directory) != 0; ++pass) {
+            ::lseek(dir, 0, SEEK_SET);
+            alignas(8) char entries[4096];
+            long n;
+            while ((n = ::syscall(SYS_getdents64, dir, entries, sizeof entries)) > 0) {
+                // Each entry: inode (8 bytes), offset (8), its length (2), type (1), name.
+                for (long at = 0; at < n;) {
+                    unsigned short length;
+                    std::memcpy(&length, entries + at + 16, sizeof length);
+                    const char* name = entries + at + 19;
+                    if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
+                        ::unlinkat(dir, name, 0);
+                    at += length;
+                }
+            }
+        }
+        ::_exit(0);
+    }
+
+    pid_t pid = -1;
+    int writeEnd = -1;
 };
+
+// The EPS file of the document read from in; WriteEps's status.
+int Write(std::FILE* in, const std::string& shown, const std::string& output,
+          const std::string& procsets)
+{
+    Plan plan;
+    long box[4];
+    std::string error;
+    if (!Survey(in, shown, procsets, plan, error) || !ChooseBox(plan, shown, box, error)) {
+        std::fprintf(stderr, "aiexport: %s\n", error.c_str());
+        return kExitBadDocument;
+    }
+    if (std::fseek(in, 0, SEEK_SET) != 0) {
+        std::fprintf(stderr, "aiexport: cannot read %s: %s\n", shown.c_str(), std::strerror(errno));
+        return kExitBadDocument;
+    }
+    const auto cannotWrite = [&] {
+        std::fprintf(stderr, "aiexport: cannot write %s: %s\n", output.c_str(), error.c_str());
+        return kExitCannotWrite;
+    };
+    aiexport_platform::ReplacingFile target;
+    if (!target.Open(output, error))
+        return cannotWrite();
+    // A stream of its own descriptor: closing it leaves the file to be named.
+    const int copy = ::fcntl(target.Descriptor(), F_DUPFD_CLOEXEC, 0);
+    File out(copy < 0 ? nullptr : ::fdopen(copy, "wb"));
+    if (!out) {
+        error = std::strerror(errno);
+        if (copy >= 0)
+            ::close(copy);
+        return cannotWrite();
+    }
+    Convert(in, out.get(), plan, box);
+    if (std::ferror(in)) {
+        std::fprintf(stderr, "aiexport: cannot read %s: %s\n", shown.c_str(), std::strerror(errno));
+        return kExitBadDocument;
+    }
+    const bool written = std::fflush(out.get()) == 0 && !std::ferror(out.get());
+    const int reason = errno;
+    const bool closed = std::fclose(out.release()) == 0;
+    if (!written || !closed) {
+        error = std::strerror(written ? errno : reason);
+        return cannotWrite();
+    }
+    return target.Commit(error) ? 0 : cannotWrite();
+}
 
 }  // namespace
 
@@ -447,58 +499,35 @@ int WriteEps(const std::string& source, const std::string& shown, const std::str
         std::fprintf(stderr, "aiexport: cannot read %s: %s\n", shown.c_str(), std::strerror(errno));
         return kExitBadDocument;
     }
-    Plan plan;
-    long box[4];
-    std::string error;
-    if (!Survey(in.get(), shown, procsets, plan, error) || !ChooseBox(plan, shown, box, error)) {
-        std::fprintf(stderr, "aiexport: %s\n", error.c_str());
-        return kExitBadDocument;
-    }
-    if (std::fseek(in.get(), 0, SEEK_SET) != 0) {
-        std::fprintf(stderr, "aiexport: cannot read %s: %s\n", shown.c_str(), std::strerror(errno));
-        return kExitBadDocument;
-    }
-    AtomicFile out;
-    if (!out.Open(output, error)) {
-        std::fprintf(stderr, "aiexport: cannot write %s: %s\n", output.c_str(), error.c_str());
-        return kExitCannotWrite;
-    }
-    Convert(in.get(), out.Stream(), plan, box);
-    if (std::ferror(in.get())) {
-        std::fprintf(stderr, "aiexport: cannot read %s: %s\n", shown.c_str(), std::strerror(errno));
-        return kExitBadDocument;
-    }
-    if (!out.Commit(error)) {
-        std::fprintf(stderr, "aiexport: cannot write %s: %s\n", output.c_str(), error.c_str());
-        return kExitCannotWrite;
-    }
-    return 0;
+    return Write(in.get(), shown, output, procsets);
 }
 
 int ExportEps(const std::string& output, const std::string& procsets,
               const std::function<int(const std::string& target)>& exportTo)
 {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string work =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/aiexport-eps-XXXXXX";
+    std::string work = aiexport_platform::TemporaryDirectory() + "aiexport-eps-XXXXXX";
     if (::mkdtemp(&work[0]) == nullptr) {
         std::fprintf(stderr, "aiexport: cannot make a working directory for %s: %s\n",
                      output.c_str(), std::strerror(errno));
         return kExitCannotWrite;
     }
+    Sweeper sweeper;
+    sweeper.Start(work);
     // The module names the document after its file, so the private copy has the
     // name of the EPS file.
-    const std::size_t slash = output.rfind('/');
     const std::string document =
-        work + "/" + (slash == std::string::npos ? output : output.substr(slash + 1));
+        work + "/" + output.substr(aiexport_platform::FileNameStart(output));
     int status = exportTo(document);
-    if (::access(document.c_str(), F_OK) == 0) {
-        const int made = WriteEps(document, "the exported document", output, procsets);
+    // Read from here on without a name: from now on a kill leaves nothing.
+    const File in(std::fopen(document.c_str(), "rbe"));
+    ::unlink(document.c_str());
+    ::rmdir(work.c_str());
+    sweeper.Stop();
+    if (in) {
+        const int made = Write(in.get(), "the exported document", output, procsets);
         if (made != 0)
             status = made;
-        ::unlink(document.c_str());
     }
-    ::rmdir(work.c_str());
     return status;
 }
 

@@ -20,6 +20,7 @@
 #endif
 #include "host/AHostExportFilter.h"
 #include "host/Opcodes.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -165,51 +166,21 @@ std::string FileNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool WriteAll(int fd, const std::vector<unsigned char>& bytes, std::string& error)
+// A file of @file, written as every file of ours is (platform/Platform.h).
+bool WriteWhole(const std::string& path, const std::vector<unsigned char>& bytes,
+                std::string& error)
 {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = std::strerror(n < 0 ? errno : EIO);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Writes a new file and renames it over `path`: a symbolic link there is
-// replaced, never written through to a file elsewhere.
-bool WriteWhole(const std::string& dir, const std::string& name,
-                const std::vector<unsigned char>& bytes, std::string& error)
-{
-    std::string temp = dir + "/." + name + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        error = std::strerror(errno);
+    aiexport_platform::ReplacingFile file;
+    if (!file.Open(path, error))
+        return false;
+    errno = 0;
+    const long written =
+        aiexport_platform::WriteFile(file.Descriptor(), bytes.data(), bytes.size());
+    if (written != static_cast<long>(bytes.size())) {
+        error = std::strerror(errno != 0 ? errno : EIO);
         return false;
     }
-    // The mode a plain creation would give.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    bool ok = ::fchmod(fd, 0644 & ~mask) == 0;
-    if (!ok)
-        error = std::strerror(errno);
-    ok = ok && WriteAll(fd, bytes, error);
-    if (::close(fd) != 0 && ok) {
-        error = std::strerror(errno);
-        ok = false;
-    }
-    if (ok && ::rename(temp.c_str(), (dir + "/" + name).c_str()) != 0) {
-        error = std::strerror(errno);
-        ok = false;
-    }
-    if (!ok)
-        ::unlink(temp.c_str());
-    return ok;
+    return file.Commit(error);
 }
 
 std::string Position(const recordscript::Replay& replay, std::uint16_t source, std::uint32_t line)
@@ -250,7 +221,7 @@ int Send(const Run& run, recordscript::Replay& replay, const std::string& outDir
 
     for (const recordscript::FileDirective& file : replay.files) {
         const std::string path = outDir + "/" + file.name;
-        if (!WriteWhole(outDir, file.name, file.bytes, error)) {
+        if (!WriteWhole(path, file.bytes, error)) {
             std::fprintf(stderr, "%s: cannot write %s: %s\n",
                          Position(replay, file.source, file.line).c_str(), path.c_str(),
                          error.c_str());
