@@ -65,6 +65,28 @@ std::string Listing(const std::string& dir)
     return all;
 }
 
+// A reader ends a comment at a form feed or a return as at a line feed and
+// runs the rest of the line: no comment line may hold a byte below 0x20 or
+// 0x7F. The offending line's start, or "".
+std::string ControlInComment(const std::string& text)
+{
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        if (text[at] == '%') {
+            for (std::size_t i = at; i < end; ++i) {
+                const auto c = static_cast<unsigned char>(text[i]);
+                if (c < 0x20 || c == 0x7f)
+                    return "a comment line holds byte " + std::to_string(c) + " at " +
+                           std::to_string(i) + ": " + text.substr(at, std::min<std::size_t>(end - at, 80));
+            }
+        }
+        at = end + 1;
+    }
+    return "";
+}
+
 void MakeDir(const std::string& path)
 {
     if (::mkdir(path.c_str(), 0700) != 0) {
@@ -135,6 +157,9 @@ void FuzzHost::CheckAfterEnd(int result)
         const std::string fault = reliability::DocumentFault(now);
         if (!fault.empty())
             Fail("record 17 reported success but the document " + fault);
+        const std::string control = ControlInComment(now);
+        if (!control.empty())
+            Fail("record 17 reported success but " + control);
         expected = now;
         constexpr int kDocumentsToKeep = 100;
         if (!documentsDir.empty() && documentsKept < kDocumentsToKeep)

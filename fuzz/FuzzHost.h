@@ -17,8 +17,9 @@ public:
 
     // Puts the target back to a known earlier file before each input.
     void StartInput();
-    // After record 17: a success left a sound, complete document; a failure
-    // left the earlier file untouched. Either way no temporary file remains.
+    // After record 17: a success left a sound, complete document whose comment
+    // lines hold no control byte; a failure left the earlier file untouched.
+    // Either way no temporary file remains.
     void CheckAfterEnd(int result);
     // After the filter object is gone: nothing of it remains on disk.
     void CheckNothingLeft() const;

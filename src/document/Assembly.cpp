@@ -108,7 +108,7 @@ int AAIExportFilter::GenerateLastExport()
     const long at = tempFile.GetPosition();
     if (at < 0 || length < at)
         return 0;
-    return output.CopyTempToExport(static_cast<unsigned int>(length - at));
+    return output.CopyTempToExport(static_cast<unsigned long long>(length - at));
 }
 
 int AAIExportFilter::ExportPresetting()

@@ -12,6 +12,7 @@
 #include "paths/PathBounds.h"
 #include "pattern/PatternTable.h"
 #include "platform/OwnedArray.h"
+#include "raster/LinkedFile.h"
 #include "raster/RasterRecord.h"
 #include "structure/LayerDefinition.h"
 #include "text/TextState.h"
@@ -313,4 +314,6 @@ protected:
     PatternSlot patternTable[kDefinitionSlots] = {};
 
     RasterRecord raster;
+    // Linked TIFF files read in this picture.
+    AOwnedArray<LinkedFileFacts> linkedFiles;
 };

@@ -109,6 +109,7 @@ int AAIExportFilter::InitializeParameters()
     ResetTextState();
     ResetGradients();
     ResetPatterns();
+    linkedFiles.Clear();
 
     tempPath = plat::TemporaryDirectory();
     if (fileName[0] == '\0')

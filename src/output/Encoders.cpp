@@ -1,4 +1,5 @@
 // Numbers, strings and names as PostScript tokens.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -145,19 +146,22 @@ bool FastFixed4(char*& out, double value)
     return true;
 }
 
-// Does the text survive unchanged inside a PostScript string? Balanced
-// parentheses do; a stray one, a backslash or a line break would end the
-// string early or swallow the rest of the file.
+// Does the text go into a PostScript string unchanged? Balanced parentheses
+// do; a stray one or a backslash would end the string early or swallow the
+// rest of the file. No control byte does either: names also stand on comment
+// lines, which a reader ends at a line feed, a return or a form feed, and the
+// rest of the name would run as code.
 bool IsPlainStringBody(const char* text)
 {
     int depth = 0;
     for (const char* p = text; *p != '\0'; ++p) {
-        if (*p == '(') {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c == '(') {
             ++depth;
-        } else if (*p == ')') {
+        } else if (c == ')') {
             if (--depth < 0)
                 return false;
-        } else if (*p == '\\' || *p == '\n' || *p == '\r') {
+        } else if (c == '\\' || c < 0x20 || c == 0x7f) {
             return false;
         }
     }
@@ -189,6 +193,12 @@ unsigned int AOutputWriter::FloatToString(char* dst, double value)
 {
     if (!std::isfinite(value))
         value = 0.0;
+    // A reader holds reals in single precision (up to about 3.4e38) and stops
+    // at a number beyond. It also multiplies what it reads: a coordinate by
+    // the matrices and the resolution, a length by itself. Two written values
+    // multiplied stay within 1e30, leaving a factor of 3e8 for the device
+    // transform and for sums; no drawing comes near 1e15 points.
+    value = std::clamp(value, -kLargestReal, kLargestReal);
     // Exactly what "%.4f" writes, without the locale and far faster.
     char* end = dst;
     if (!FastFixed4(end, value))

@@ -100,7 +100,7 @@ int AOutputWriter::WriteRealsLine(const double* values, int count, const char* o
     return Write(token::Chars{line, static_cast<std::size_t>(out - line) + opLength});
 }
 
-int AOutputWriter::CopyTempToExport(unsigned int count)
+int AOutputWriter::CopyTempToExport(unsigned long long count)
 {
     if (count == 0)
         return 1;
@@ -109,14 +109,14 @@ int AOutputWriter::CopyTempToExport(unsigned int count)
     // File to file inside the kernel: the bytes do not pass through the
     // buffer, and one call replaces thousands of buffer-sized reads and writes.
     const long copied = body.CopyTo(target, count);
-    if (copied == static_cast<long>(count))
+    if (copied >= 0 && static_cast<unsigned long long>(copied) == count)
         return 1;
     if (copied != plat::kCopyUnsupported) {
         buffer[0] = '\0';
         return 0;
     }
     while (count > 0) {
-        const unsigned int chunk = count < bufferSize ? count : bufferSize;
+        const auto chunk = static_cast<unsigned int>(count < bufferSize ? count : bufferSize);
         if (body.Read(buffer, chunk) != static_cast<long>(chunk)) {
             buffer[0] = '\0';
             return 0;

@@ -7,6 +7,9 @@
 
 #include "output/AImportFile.h"
 
+// The largest magnitude a real is written with; beyond it a real is written
+// at it, with its sign (Encoders.cpp says why).
+constexpr double kLargestReal = 1e15;
 // Sign, 309 digits of the largest double, point, four decimals, blank.
 constexpr unsigned kMaxRealToken = 1 + 309 + 1 + 4 + 1;
 // Sign, ten digits, blank.
@@ -90,8 +93,9 @@ public:
     int WriteBufferToExportFile(int toTarget);
     // Doubles the buffer; 0 when it cannot, the text kept.
     int ExpendBufferSize();
-    // Copies count bytes from the body's position to the target, through the buffer.
-    int CopyTempToExport(unsigned int count);
+    // Copies count bytes from the body's position to the target; 0 unless all
+    // of them arrive. A body may be longer than 4 GiB.
+    int CopyTempToExport(unsigned long long count);
     // Headroom rule: flush to the body file when fewer than margin bytes remain.
     int FlushIfAbove(unsigned int margin);
     // Writes the tokens in order, after one check for the room they can take;

@@ -17,6 +17,7 @@ namespace {
 
 long faultAt[kFaultKinds] = {};
 long faultSeen[kFaultKinds] = {};
+long lengthExcess = 0;
 
 }  // namespace
 
@@ -32,7 +33,10 @@ void ClearFaults()
         faultAt[k] = 0;
         faultSeen[k] = 0;
     }
+    lengthExcess = 0;
 }
+
+void SetLengthExcess(long excess) { lengthExcess = excess; }
 
 long FaultCount(FaultKind kind) { return faultSeen[kind]; }
 
@@ -51,6 +55,11 @@ int OpenFile(const char* path, unsigned int mode)
     const bool keep = (mode & 512u) != 0;
     const bool write = (mode & 2u) != 0 || create || keep;
     int flags = O_CLOEXEC;
+    // A file only read is a linked file the host names: opened without
+    // waiting, so a FIFO or a device cannot block the export, and taken only
+    // when it is a regular file.
+    if (!write)
+        flags |= O_NONBLOCK | O_NOCTTY;
     if (read && write)
         flags |= O_RDWR;
     else if (write)
@@ -69,7 +78,8 @@ int OpenFile(const char* path, unsigned int mode)
     if (fd < 0)
         return -1;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || (!write && !S_ISREG(st.st_mode)) ||
+        (!write && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
         ::close(fd);
         return -1;
     }
@@ -161,7 +171,7 @@ long FileLength(int fd)
     struct stat st;
     if (::fstat(fd, &st) != 0)
         return 0;
-    return static_cast<long>(st.st_size);
+    return static_cast<long>(st.st_size) + lengthExcess;
 }
 
 int SyncFile(int fd)

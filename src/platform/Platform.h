@@ -7,6 +7,9 @@
 
 namespace aiexport_platform {
 
+// Lengths and positions of files are longs: a body may pass 4 GiB.
+static_assert(sizeof(long) >= 8, "file lengths and positions need a 64-bit long");
+
 class FileHandle {
 public:
     explicit FileHandle(int descriptor) : fd(descriptor) {}
@@ -14,7 +17,8 @@ public:
 };
 
 // Open modes as the filter names them (bit 0 read, 1 write, 8 create, 9 keep).
-// Returns a descriptor, or -1.
+// Returns a descriptor, or -1. A file opened for reading only must be a
+// regular file, and the open never waits (a FIFO gives -1 at once).
 int OpenFile(const char* path, unsigned int mode);
 // Reads up to count bytes; -1 on an error. Retries interrupted reads.
 long ReadFile(int fd, void* buffer, unsigned long count);
@@ -134,6 +138,9 @@ enum FaultKind {
     kFaultKinds
 };
 void SetFault(FaultKind kind, long nth);
+// FileLength reports excess bytes more than each file holds, as a body past
+// 4 GiB would without the disk it takes; 0 ends it. ClearFaults ends it too.
+void SetLengthExcess(long excess);
 void ClearFaults();
 long FaultCount(FaultKind kind);
 bool ShouldFail(FaultKind kind);

@@ -66,12 +66,100 @@ std::uint32_t ReadOrdered(AImportFile& file, int size, int littleEndian, bool* s
     return value;
 }
 
-struct TiffFacts {
-    int imageType = 0;
-    int bitsPerSample = 0;
-    int width = 0;
-    int height = 0;
-};
+// size bytes of a block read whole, in the file's byte order.
+std::uint32_t Ordered(const unsigned char* at, int size, bool little)
+{
+    std::uint32_t value = 0;
+    for (int i = 0; i < size; ++i)
+        value = little ? value | static_cast<std::uint32_t>(at[i]) << (8 * i) : value << 8 | at[i];
+    return value;
+}
+
+// Reads count bytes at offset whole; false when the seek or the read falls short.
+bool ReadAt(AImportFile& file, long offset, void* to, long count)
+{
+    return file.Seek(offset, 0) == offset &&
+           file.Read(to, static_cast<unsigned long>(count)) == count;
+}
+
+// The facts of the first directory, from the header, the directory as one
+// block and, for several bits-per-sample values, the first of them: a few
+// reads whatever the directory's length. false for a file that is no TIFF or
+// ends early.
+bool ReadTiffFacts(AImportFile& file, LinkedFileFacts& facts)
+{
+    // Every offset is checked against the length before it is used, as
+    // offset > length - need, so no sum can overflow.
+    const long length = file.GetLength();
+    unsigned char header[8];
+    if (length < 8 || !ReadAt(file, 0, header, 8))
+        return false;
+    bool little;
+    if (header[0] == 'I' && header[1] == 'I')
+        little = true;
+    else if (header[0] == 'M' && header[1] == 'M')
+        little = false;
+    else
+        return false;
+    if (Ordered(header + 2, 2, little) != kTiffMagic)
+        return false;
+    const std::uint32_t directory = Ordered(header + 4, 4, little);
+    unsigned char countField[2];
+    if (directory > static_cast<unsigned long>(length - 2) ||
+        !ReadAt(file, static_cast<long>(directory), countField, 2))
+        return false;
+    const long entries = static_cast<long>(Ordered(countField, 2, little));
+    if (entries > (length - 2 - static_cast<long>(directory)) / kEntrySize)
+        return false;
+    AOwnedArray<unsigned char> block;
+    if (entries > 0 && (!block.Reserve(static_cast<std::size_t>(entries * kEntrySize), 0) ||
+                        file.Read(block.Data(), static_cast<unsigned long>(entries * kEntrySize)) !=
+                            entries * kEntrySize))
+        return false;
+
+    for (long e = 0; e < entries; ++e) {
+        const unsigned char* entry = block.Data() + e * kEntrySize;
+        const std::uint32_t tag = Ordered(entry, 2, little);
+        const std::uint32_t type = Ordered(entry + 2, 2, little);
+        const std::uint32_t count = Ordered(entry + 4, 4, little);
+        // value16 is the entry's first value when it stands in the field, else
+        // 0; value32 the whole field, for a LONG its value, else an offset.
+        // Values that fit the four bytes stand in them: one or two SHORTs (a
+        // grey image with alpha has two bits-per-sample values) or one LONG.
+        const bool inlineShort = type == kTypeShort && (count == 1 || count == 2);
+        const std::uint32_t value32 = inlineShort ? 0 : Ordered(entry + 8, 4, little);
+        std::uint32_t value16 = inlineShort                       ? Ordered(entry + 8, 2, little)
+                                : type == kTypeLong && count == 1 ? value32
+                                                                  : 0;
+        switch (tag) {
+        case kTagImageWidth:
+            facts.width = static_cast<int>(type == kTypeShort ? value16 : value32);
+            break;
+        case kTagImageLength:
+            facts.height = static_cast<int>(type == kTypeShort ? value16 : value32);
+            break;
+        case kTagBitsPerSample:
+            if (count != 1 && !inlineShort) {
+                // Several samples: the first sample's bit count, through the offset.
+                unsigned char first[2];
+                if (value32 > static_cast<unsigned long>(length - 2) ||
+                    !ReadAt(file, static_cast<long>(value32), first, 2))
+                    return false;
+                value16 = Ordered(first, 2, little);
+            }
+            facts.bitsPerSample = static_cast<int>(value16);
+            break;
+        case kTagPhotometric:
+            facts.imageType = value16 == kPhotometricRGB         ? 3
+                              : value16 == kPhotometricSeparated ? 4
+                                                                 : 1;
+            break;
+        default: break;
+        }
+    }
+    // Only the first directory is read.
+    return true;
+}
 
 }  // namespace
 
@@ -102,94 +190,37 @@ int AAIExportFilter::GetBitmapInformation(const char* path, unsigned short fileT
 {
     if (path == nullptr || fileType != kTiffFileType)
         return 0;
-    AImportFile file;
-    if (!file.Open(path, kReadOnly))
-        return 0;
-    CloseOnExit closer(file);
-
-    // Every offset is checked against the length before it is used, as
-    // offset > length - need, so no sum can overflow; every read is checked
-    // too, so a file that ends early fails instead of giving made-up facts.
-    const long length = file.GetLength();
-    bool shortRead = false;
-    char order[2] = {};
-    if (length < 8 || file.Read(order, 2) != 2)
-        return 0;
-    int little;
-    if (order[0] == 'I' && order[1] == 'I')
-        little = 1;
-    else if (order[0] == 'M' && order[1] == 'M')
-        little = 0;
-    else
-        return 0;
-    if (Read_UINT16_FromFile(file, little, &shortRead) != kTiffMagic || shortRead)
-        return 0;
-
-    const std::uint32_t directory = Read_UINT32_FromFile(file, little, &shortRead);
-    if (shortRead || directory > static_cast<unsigned long>(length - 2))
-        return 0;
-    if (file.Seek(static_cast<long>(directory), 0) != static_cast<long>(directory))
-        return 0;
-    const long entries = Read_UINT16_FromFile(file, little, &shortRead);
-    if (shortRead || entries > (length - 2 - static_cast<long>(directory)) / kEntrySize)
-        return 0;
-
-    TiffFacts facts;
-    for (long e = 0; e < entries; ++e) {
-        const std::uint16_t tag = Read_UINT16_FromFile(file, little, &shortRead);
-        const std::uint16_t type = Read_UINT16_FromFile(file, little, &shortRead);
-        const std::uint32_t count = Read_UINT32_FromFile(file, little, &shortRead);
-        // value16 is the entry's first value when it stands in the field, else
-        // 0; value32 the whole field, for a LONG its value, else an offset.
-        // Values that fit the four bytes stand in them: one or two SHORTs (a
-        // grey image with alpha has two bits-per-sample values) or one LONG.
-        std::uint32_t value16 = 0;
-        std::uint32_t value32 = 0;
-        const bool inlineShort = type == kTypeShort && (count == 1 || count == 2);
-        if (inlineShort) {
-            value16 = Read_UINT16_FromFile(file, little, &shortRead);
-            Read_UINT16_FromFile(file, little, &shortRead);
-        } else {
-            value32 = Read_UINT32_FromFile(file, little, &shortRead);
-            if (type == kTypeLong && count == 1)
-                value16 = value32;
-        }
-        if (shortRead)
-            return 0;
-
-        switch (tag) {
-        case kTagImageWidth:
-            facts.width = static_cast<int>(type == kTypeShort ? value16 : value32);
+    // A file named by many records is read once a picture.
+    const LinkedFileFacts* known = nullptr;
+    for (const LinkedFileFacts& f : linkedFiles) {
+        if (std::strcmp(f.path, path) == 0) {
+            known = &f;
             break;
-        case kTagImageLength:
-            facts.height = static_cast<int>(type == kTypeShort ? value16 : value32);
-            break;
-        case kTagBitsPerSample:
-            if (count != 1 && !inlineShort) {
-                // Several samples: the first sample's bit count, through the offset.
-                const long resume = file.GetPosition();
-                if (value32 > static_cast<unsigned long>(length - 2) ||
-                    file.Seek(static_cast<long>(value32), 0) != static_cast<long>(value32))
-                    return 0;
-                value16 = Read_UINT16_FromFile(file, little, &shortRead);
-                if (shortRead || file.Seek(resume, 0) != resume)
-                    return 0;
-            }
-            facts.bitsPerSample = static_cast<int>(value16);
-            break;
-        case kTagPhotometric:
-            facts.imageType = value16 == kPhotometricRGB         ? 3
-                              : value16 == kPhotometricSeparated ? 4
-                                                                 : 1;
-            break;
-        default: break;
         }
     }
-    // Only the first directory is read.
-    imageType = facts.imageType;
-    bitsPerSample = facts.bitsPerSample;
-    width = facts.width;
-    height = facts.height;
+    LinkedFileFacts read{};
+    if (known == nullptr) {
+        const std::size_t length = std::strlen(path);
+        if (length >= sizeof read.path)
+            return 0;
+        std::memcpy(read.path, path, length + 1);
+        AImportFile file;
+        const bool opened = file.Open(path, kReadOnly) != 0;
+        if (opened) {
+            CloseOnExit closer(file);
+            read.ok = ReadTiffFacts(file, read) ? 1 : 0;
+            // A file that cannot be opened now may be there for a later
+            // record; one that cannot be kept is read again.
+            linkedFiles.Append(read);
+        }
+        known = &read;
+    }
+    if (!known->ok)
+        return 0;
+    imageType = known->imageType;
+    bitsPerSample = known->bitsPerSample;
+    width = known->width;
+    height = known->height;
     return 1;
 }
 
@@ -205,12 +236,14 @@ int AAIExportFilter::PathPostscript(PathPostscriptData* data)
     const double matrix[6] = {scale, 0.0, 0.0, scale, x, y};
     const double box[4] = {static_cast<double>(data->boxLeft), static_cast<double>(data->boxBottom),
                            static_cast<double>(data->boxRight), static_cast<double>(data->boxTop)};
-    // The raw path is a comment line: a line break in it would let the rest
-    // of the path out into the document, so breaks become blanks there.
+    // The raw path is a comment line: a line feed, return or form feed in it
+    // would let the rest of the path out into the document as code, so every
+    // control byte becomes a blank there.
     char comment[sizeof path];
     std::memcpy(comment, path, length + 1);
-    std::replace(comment, comment + length, '\n', ' ');
-    std::replace(comment, comment + length, '\r', ' ');
+    std::replace_if(
+        comment, comment + length,
+        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }, ' ');
     // The path is escaped straight into the buffer, whatever its length.
     if (!output.Write("%AI5_BeginPlace\n[", token::Real{scale}, "0 0 ", token::Reals{matrix + 3, 3},
                       "] ", token::Reals{box, 4}, "\n(", token::Escaped(path), ") `\n%%",

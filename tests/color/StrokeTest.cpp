@@ -1,6 +1,5 @@
 // Stroke style lines: only what changed, in a fixed order.
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -32,9 +31,8 @@ TEST(Stroke, WritesWhatChangedInOrder)
     // Unknown style, cap and join codes are stored and write nothing.
     EXPECT_EQ(Stroke(s, {7, 1.0, 3, 5, 2.0}), "72.0000 w 2.0000 M \n");
     EXPECT_EQ(Stroke(s, {-1, 1.0, 0, 2, 2.0}), "2 J 1 j \n");
-    char huge[400];
-    std::snprintf(huge, sizeof huge, "[ ] 0 d %.4f w \n", 1e300 * 72.0);
-    EXPECT_EQ(Stroke(s, {0, 1e300, 0, 2, 2.0}), huge);
+    // A width no reader holds is written at the largest real written.
+    EXPECT_EQ(Stroke(s, {0, 1e300, 0, 2, 2.0}), "[ ] 0 d 1000000000000000.0000 w \n");
     EXPECT_EQ(s.Record(aiop::kSetStroke), 0);
 }
 

@@ -2,7 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "host/Opcodes.h"
@@ -98,10 +103,13 @@ TEST(PlacedFiles, HeaderFactsFromTheFirstDirectory)
         {{}, {}, "1: 0 0 0 0"},
     };
     ExportSession s;
+    int n = 0;
     for (bool little : {true, false}) {
         for (const Case& c : cases) {
-            WriteFile(s.dir.File("t.tif"), Tiff(little, c.entries, c.extra));
-            EXPECT_EQ(Facts(s, s.dir.File("t.tif")), c.facts) << little;
+            // A file's facts are kept for the picture: each case has its own.
+            const std::string path = s.dir.File(std::to_string(++n) + ".tif");
+            WriteFile(path, Tiff(little, c.entries, c.extra));
+            EXPECT_EQ(Facts(s, path), c.facts) << little;
         }
     }
 }
@@ -128,17 +136,24 @@ TEST(PlacedFiles, BadOrShortTiffWritesNothing)
     for (std::size_t n = 0; n < needed; ++n)
         files.push_back(good.substr(0, n));
     for (std::size_t i = 0; i < files.size(); ++i) {
-        WriteFile(s.dir.File("bad.tif"), files[i]);
-        EXPECT_EQ(Facts(s, s.dir.File("bad.tif")), "0: ") << i;
+        const std::string path = s.dir.File("bad" + std::to_string(i) + ".tif");
+        WriteFile(path, files[i]);
+        EXPECT_EQ(Facts(s, path), "0: ") << i;
+        EXPECT_EQ(Facts(s, path), "0: ") << i << ", named again";
     }
     WriteFile(s.dir.File("bad.tif"), good.substr(0, needed));
     EXPECT_EQ(Facts(s, s.dir.File("bad.tif")), "1: 640 480 8 3");
-    // Other file types, a missing file and a failing read.
+    // Other file types, a missing file, a FIFO, a directory and a failing read.
     EXPECT_EQ(Facts(s, s.dir.File("bad.tif"), 2), "0: ");
     EXPECT_EQ(Facts(s, s.dir.File("none.tif")), "0: ");
-    aiexport_platform::SetFault(aiexport_platform::kFaultRead, 9);
-    EXPECT_EQ(Facts(s, s.dir.File("bad.tif")), "0: ");
-    aiexport_platform::ClearFaults();
+    EXPECT_EQ(Facts(s, s.dir.path), "0: ");
+    WriteFile(s.dir.File("read.tif"), good);
+    for (int read = 1; read <= 3; ++read) {
+        ExportSession fresh;
+        aiexport_platform::SetFault(aiexport_platform::kFaultRead, read);
+        EXPECT_EQ(fresh.Record(aiop::kPathBitmap, Link(s.dir.File("read.tif"))), 0) << read;
+        aiexport_platform::ClearFaults();
+    }
 }
 
 TEST(PlacedFiles, FullPathArraysAreEscapedWholeAndReadNoFurther)
@@ -165,4 +180,52 @@ TEST(PlacedFiles, FullPathArraysAreEscapedWholeAndReadNoFurther)
     s.Mark();
     EXPECT_EQ(s.Record(aiop::kPathBitmap, Link(s.dir.File("a)b.tif"))), 1);
     EXPECT_NE(s.SinceMark().find("(" + s.dir.path + "/a\\)b.tif)  1 XG\n"), std::string::npos);
+}
+
+TEST(PlacedFiles, AFifoOrDeviceIsRefusedWithoutWaiting)
+{
+    ExportSession s;
+    const std::string fifo = s.dir.File("fifo.tif");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // An open that waits for a writer would never return: the test gives
+    // the record a writer after a while, so it fails instead of hanging.
+    auto record = std::async(std::launch::async, [&] { return Facts(s, fifo); });
+    if (record.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        ADD_FAILURE() << "the open of a FIFO waited for a writer";
+        record.wait();
+        if (writer >= 0)
+            ::close(writer);
+    }
+    EXPECT_EQ(record.get(), "0: ");
+    EXPECT_EQ(Facts(s, "/dev/zero"), "0: ");
+}
+
+TEST(PlacedFiles, ReadsOfADirectoryDoNotGrowWithItsLengthAndComeOncePerPicture)
+{
+    // Reads of the linked file for the first record naming it, and for three more.
+    auto reads = [](std::size_t padding) {
+        std::vector<Entry> entries(padding, Entry{305, 2, 1, 0});  // tags the reader skips
+        entries.insert(entries.end(), kRgb.begin(), kRgb.end());
+        ExportSession s;
+        const std::string path = s.dir.File("t.tif");
+        WriteFile(path, Tiff(true, entries, kRgbBits));
+        EXPECT_EQ(Facts(s, path), "1: 640 480 8 3");
+        namespace plat = aiexport_platform;
+        // The next picture reads the file afresh.
+        EXPECT_EQ(s.NextPicture(), 1);
+        plat::ClearFaults();
+        EXPECT_EQ(s.Record(aiop::kPathBitmap, Link(path)), 1);
+        const long first = plat::FaultCount(plat::kFaultRead);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(s.Record(aiop::kPathBitmap, Link(path)), 1);
+        const long again = plat::FaultCount(plat::kFaultRead) - first;
+        return std::make_pair(first, again);
+    };
+    const auto small = reads(1000);
+    const auto large = reads(4000);
+    EXPECT_EQ(small.first, large.first);
+    EXPECT_LE(small.first, 4);
+    EXPECT_EQ(small.second, 0);
+    EXPECT_EQ(large.second, 0);
 }

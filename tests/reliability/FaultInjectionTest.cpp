@@ -152,3 +152,36 @@ TEST_F(FaultInjection, FilterWithoutItsFirstBlocksStillExports)
         EXPECT_EQ(reliability::DocumentFault(ReadFile(path)), "") << "allocation " << n;
     }
 }
+
+TEST_F(FaultInjection, ABodyPast4GiBIsCopiedWholeOrTheEndFails)
+{
+    // The platform reports every length 2^32 bytes longer than it is, as a
+    // body past 4 GiB would be: a count cut to 32 bits would copy just the
+    // bytes there are and call the document complete.
+    const std::string target = out.File("drawing.ai");
+    long copies = 0;  // in-kernel copies of a clean end; the last is the body's tail
+    for (int run = 0; run < 3; ++run) {
+        WriteFile(target, kEarlier);
+        AAIExportFilter filter;
+        std::string path = target;
+        ASSERT_EQ(filter.exportFile(path.data()), 1);
+        reliability::EveryRecord drawing(filter, files.File("linked.tif"));
+        drawing.Send();
+        ASSERT_TRUE(drawing.failed.empty());
+        plat::ClearFaults();
+        if (run == 0) {
+            ASSERT_EQ(filter.writeData(aiop::kEndPicture, nullptr), 1);
+            copies = plat::FaultCount(plat::kFaultCopy);
+            ASSERT_GT(copies, 0);
+            continue;
+        }
+        if (run == 2)  // the tail copied through the buffer instead
+            plat::SetFault(plat::kFaultCopy, copies);
+        plat::SetLengthExcess(1L << 32);
+        EXPECT_EQ(filter.writeData(aiop::kEndPicture, nullptr), 0) << run;
+        plat::ClearFaults();
+        EXPECT_EQ(ReadFile(target), kEarlier) << run;
+        EXPECT_EQ(tmp.Listing(), "") << run;
+        EXPECT_EQ(out.Listing(), "drawing.ai\n") << run;
+    }
+}
