@@ -74,7 +74,11 @@ void AppendReal(std::string& text, double v)
     if (v < 1e-9 && v > -1e-9)
         v = 0;
     char digits[32];
-    const auto r = std::to_chars(digits, digits + sizeof digits, v, std::chars_format::general, 10);
+    auto r = std::to_chars(digits, digits + sizeof digits, v, std::chars_format::general, 10);
+    // Within a hair of the largest double, ten digits round past it: those
+    // few take the digits that read back as themselves.
+    if (v > 1.797693134e308 || v < -1.797693134e308)
+        r = std::to_chars(digits, digits + sizeof digits, v);
     text += ' ';
     text.append(digits, r.ptr);
 }
