@@ -475,8 +475,10 @@ int main(int argc, char** argv)
         run.output = positional[1];
         outDir = OutputDirectory(run.output);
         // The whole script is read once before anything is sent or written.
+        // The SVG reader's records hold no @file and always read, so they
+        // are read only as they are sent.
         recordscript::Diagnostic diagnostic;
-        if (!recordscript::CheckScript(*source, outDir, input.files, diagnostic, error)) {
+        if (!svg && !recordscript::CheckScript(*source, outDir, input.files, diagnostic, error)) {
             if (!error.empty()) {
                 std::fprintf(stderr, "aiexport: cannot read %s: %s\n", scriptPath.c_str(),
                              error.c_str());
