@@ -78,4 +78,12 @@ bool RecordList::Write(std::uint16_t opcode, const void* payload, std::size_t si
     }
 }
 
+bool RecordList::SendTo(RecordSink& sink)
+{
+    bool all = true;
+    for (Record& record : records)
+        all = sink.Write(record.opcode, record.Bind(), PayloadSize(record)) && all;
+    return all;
+}
+
 }  // namespace recordscript

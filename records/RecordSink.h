@@ -83,6 +83,8 @@ class RecordList : public RecordSink {
 public:
     std::vector<Record> records;
     bool Write(std::uint16_t opcode, const void* payload, std::size_t size) override;
+    // Every record, in order, to another sink; false when any failed.
+    bool SendTo(RecordSink& sink);
 
 private:
     RowLayout rows;

@@ -83,6 +83,17 @@ void AppendReal(std::string& text, double v)
     text.append(digits, r.ptr);
 }
 
+double AsPrinted(double value)
+{
+    if (!std::isfinite(value))
+        return value;
+    std::string text;
+    AppendReal(text, value);
+    double read = 0;
+    std::from_chars(text.data() + 1, text.data() + text.size(), read);
+    return read;
+}
+
 void AppendString(std::string& text, std::string_view s)
 {
     text += " \"";

@@ -28,6 +28,9 @@ private:
 // A real as the printer writes it: ten significant digits, never locale
 // dependent, rounding dust (below 1e-9) as 0 and no "-0".
 void AppendReal(std::string& text, double value);
+// The value a real printed by AppendReal reads back as: what a producer of
+// typed records gives the module for its output to be that of its script.
+double AsPrinted(double value);
 // A string field in double quotes: escaped are what the reader takes as
 // syntax or as ${OUTDIR}, and every byte outside printable ASCII.
 void AppendString(std::string& text, std::string_view bytes);

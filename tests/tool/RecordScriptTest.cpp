@@ -445,7 +445,9 @@ TEST(RecordSink, TypedRecordsAreTheRecordsOfTheirScript)
 
     const ParsedScript parsed = Parse(script);
     ExpectSameRecords(list.records, parsed.records);
-    EXPECT_EQ(Print(list.records), script);
+    ScriptPrinter printer;
+    EXPECT_TRUE(list.SendTo(printer));
+    EXPECT_EQ(printer.text, script);
 }
 
 // The printer writes what the SVG reader writes today: each pinned --records
@@ -487,6 +489,12 @@ TEST(RecordSink, PrinterRefusesWhatNoScriptHolds)
     EXPECT_TRUE(printer.MoveTo(MoveToData{1e-12, -0.0}));
     EXPECT_EQ(printer.text, "MoveTo 0 0\n");
     printer.text.clear();
+    // What a printed real reads back as, for typed records to match their script.
+    EXPECT_EQ(AsPrinted(0.1 + 0.2), 0.3);
+    EXPECT_EQ(AsPrinted(2.0 / 3), 0.6666666667);
+    EXPECT_EQ(AsPrinted(-1e-12), 0.0);
+    EXPECT_FALSE(std::signbit(AsPrinted(-1e-12)));
+    EXPECT_EQ(AsPrinted(1.7976931348623157e308), 1.7976931348623157e308);
     // The largest reals are written so that they read back.
     EXPECT_TRUE(printer.MoveTo(MoveToData{1.7976931348623157e308, -1.7976931348623157e308}));
     ParsedScript back = Parse(printer.text);
