@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -202,8 +203,8 @@ bool CheckScript(ScriptSource& source, const std::string& outDir, std::vector<Fi
 // that fails on the way (one changed since it was checked) completes no
 // picture and leaves the target as it was.
 bool SendScript(ScriptSource& source, const std::string& outDir, RecordSink& sink,
-                void (*failed)(const Record& record, void* context), void* context,
-                Diagnostic& error, std::string& readError);
+                const std::function<void(const Record& record)>& failed, Diagnostic& error,
+                std::string& readError);
 
 // The operation's name for an opcode, or null for a number outside the table.
 const char* RecordName(std::uint16_t opcode);

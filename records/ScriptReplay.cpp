@@ -286,8 +286,8 @@ private:
 
 class Sender : public ScriptHandler {
 public:
-    Sender(RecordSink& sink, void (*failed)(const Record&, void*), void* context)
-        : sink(sink), failed(failed), context(context)
+    Sender(RecordSink& sink, const std::function<void(const Record&)>& failed)
+        : sink(sink), failed(failed)
     {
     }
     void OnRecord(Record& record) override
@@ -310,13 +310,12 @@ public:
 private:
     void Send(Record& record)
     {
-        if (!sink.Write(record.opcode, record.Bind(), PayloadSize(record)))
-            failed(record, context);
+        if (!sink.Write(record.opcode, record.Bind(), PayloadSize(record)) && failed)
+            failed(record);
     }
 
     RecordSink& sink;
-    void (*failed)(const Record&, void*);
-    void* context;
+    const std::function<void(const Record&)>& failed;
     bool holding = false;
     std::vector<Record> held;
 };
@@ -343,12 +342,12 @@ bool CheckScript(ScriptSource& source, const std::string& outDir, std::vector<Fi
 }
 
 bool SendScript(ScriptSource& source, const std::string& outDir, RecordSink& sink,
-                void (*failed)(const Record& record, void* context), void* context,
-                Diagnostic& error, std::string& readError)
+                const std::function<void(const Record& record)>& failed, Diagnostic& error,
+                std::string& readError)
 {
     ParseOptions options;
     options.outDir = outDir;
-    Sender sender(sink, failed, context);
+    Sender sender(sink, failed);
     ScriptReader reader(options, sender);
     try {
         if (source.Feed(reader, readError)) {

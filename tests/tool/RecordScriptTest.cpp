@@ -295,7 +295,7 @@ TEST(RecordScript, FilesAreReadLineByLineAndAgainFromTheStart)
     for (int pass = 0; pass < 2; ++pass) {
         RecordList list;
         Diagnostic diagnostic;
-        ASSERT_TRUE(SendScript(source, "/out", list, nullptr, nullptr, diagnostic, error))
+        ASSERT_TRUE(SendScript(source, "/out", list, nullptr, diagnostic, error))
             << diagnostic.message;
         ExpectSameRecords(list.records, whole.records);
     }
@@ -318,7 +318,7 @@ TEST(RecordScript, AScriptThatFailsOnTheWayEndsNoPicture)
     RecordList list;
     Diagnostic diagnostic;
     std::string readError;
-    EXPECT_FALSE(SendScript(source, "/out", list, nullptr, nullptr, diagnostic, readError));
+    EXPECT_FALSE(SendScript(source, "/out", list, nullptr, diagnostic, readError));
     ASSERT_EQ(list.records.size(), 2u);
     EXPECT_EQ(list.records[1].opcode, aiop::kBeginDrawingSection);
     EXPECT_EQ(diagnostic.line, 4u);

@@ -216,19 +216,12 @@ public:
     bool ended = false;
 };
 
-struct Failures {
-    const Input& input;
-    bool any = false;
-};
-
-void ReportFailed(const recordscript::Record& record, void* context)
+void ReportFailed(const Input& input, const recordscript::Record& record)
 {
-    auto& failures = *static_cast<Failures*>(context);
     const char* name = recordscript::RecordName(record.opcode);
     std::fprintf(stderr, "%s: record %s failed\n",
-                 Position(failures.input, record.source, record.line).c_str(),
+                 Position(input, record.source, record.line).c_str(),
                  name != nullptr ? name : std::to_string(record.opcode).c_str());
-    failures.any = true;
 }
 
 struct Run {
@@ -282,14 +275,17 @@ int Send(const Run& run, Input& input, const std::string& outDir)
     }
 
     ToolSink sink(*filter);
-    Failures failures{input};
+    bool failed = false;
+    const auto report = [&](const recordscript::Record& record) {
+        ReportFailed(input, record);
+        failed = true;
+    };
     if (input.script != nullptr) {
         // The script was read whole before; reading it again fails only
         // when it changed meanwhile, and then no picture is completed.
         recordscript::Diagnostic diagnostic;
         std::string readError;
-        if (!recordscript::SendScript(*input.script, outDir, sink, ReportFailed, &failures,
-                                      diagnostic, readError)) {
+        if (!recordscript::SendScript(*input.script, outDir, sink, report, diagnostic, readError)) {
             if (!readError.empty()) {
                 std::fprintf(stderr, "aiexport: cannot read %s: %s\n", input.sources[0].c_str(),
                              readError.c_str());
@@ -300,9 +296,8 @@ int Send(const Run& run, Input& input, const std::string& outDir)
     } else {
         for (recordscript::Record& record : input.sample->records)
             if (!sink.Write(record.opcode, record.Bind(), recordscript::PayloadSize(record)))
-                ReportFailed(record, &failures);
+                report(record);
     }
-    const bool failed = failures.any;
     if (!sink.ended)
         std::fprintf(stderr,
                      "aiexport: warning: the script sends no EndPicture, so %s was not written\n",
