@@ -444,11 +444,11 @@ bool ScriptReader::Parser::Finish(std::uint32_t lastLine)
 }
 
 ScriptReader::ScriptReader(const ParseOptions& options, ScriptHandler& handler)
-    : parser(new Parser(options, handler))
+    : parser(std::make_unique<Parser>(options, handler))
 {
 }
 
-ScriptReader::~ScriptReader() { delete parser; }
+ScriptReader::~ScriptReader() = default;
 
 const Diagnostic& ScriptReader::Error() const { return parser->error; }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,7 +77,7 @@ public:
 // soon as its line is read, so memory is the longest line's whatever the
 // script's length. Once a line fails, the reader takes no more; Error()
 // gives the first error's position (1-based line and byte column). Any
-// input is safe: nothing throws but std::bad_alloc.
+// input is safe and nothing throws: running out of memory fails the line.
 class ScriptReader {
 public:
     ScriptReader(const ParseOptions& options, ScriptHandler& handler);
@@ -92,7 +93,7 @@ public:
 
 private:
     class Parser;
-    Parser* parser;
+    std::unique_ptr<Parser> parser;
 };
 
 // Feeds a whole text to the reader, line by line; false on the first error.
