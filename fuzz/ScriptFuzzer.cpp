@@ -1,4 +1,5 @@
-// Reads fuzz input as a record script and replays what parses through a filter.
+// Reads fuzz input as a record script and replays what parses through a filter;
+// what parses, printed again, reads back to the same text.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -7,6 +8,7 @@
 #include "FuzzHost.h"
 #include "RecordScript.h"
 #include "ReplayRecords.h"
+#include "ScriptPrinter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -28,6 +30,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string message;
     if (!recordscript::CheckRowData(parsed.records, bad, message))
         std::abort();  // the reader promises row data that fits its image
+
+    // The printer writes every record it takes so that the reader reads it
+    // back, and the text it prints then is the same. It refuses only reals
+    // that are not finite.
+    recordscript::ScriptPrinter printer;
+    for (recordscript::Record& r : parsed.records)
+        printer.Write(r.opcode, r.Bind(), recordscript::PayloadSize(r));
+    recordscript::ParsedScript again;
+    recordscript::ParseOptions plain;
+    if (!recordscript::ParseScript(printer.text, plain, again, error))
+        std::abort();
+    recordscript::ScriptPrinter second;
+    for (recordscript::Record& r : again.records)
+        if (!second.Write(r.opcode, r.Bind(), recordscript::PayloadSize(r)))
+            std::abort();
+    if (second.text != printer.text)
+        std::abort();
 
     // Files the script would write are not written: their names come from the input.
     ReplayRecords(host, parsed.records);

@@ -1,12 +1,19 @@
-// The record-script reader: value forms, exact-length strings, errors and their positions.
+// The record-script reader: value forms, exact-length strings, errors and their
+// positions, reading record by record; typed records to the module, a script or a list.
+#include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "RecordScript.h"
+#include "RecordSink.h"
+#include "ScriptPrinter.h"
+#include "host/AHostExportFilter.h"
 #include "host/Opcodes.h"
 #include "host/Payloads.h"
+#include "support/Files.h"
 
 using namespace recordscript;
 
@@ -177,4 +184,320 @@ TEST(RecordScript, ReportsErrorsWhereTheyAre)
     };
     for (const auto& c : cases)
         EXPECT_EQ(ParseError(c[0]).substr(0, std::strlen(c[1])), c[1]) << c[0];
+}
+
+namespace {
+
+// Counts what the reader hands on, and when.
+class Counter : public ScriptHandler {
+public:
+    void OnRecord(Record& record) override { opcodes.push_back(record.opcode); }
+    void OnFile(FileDirective& file) override { files.push_back(file.name); }
+    std::vector<std::uint16_t> opcodes;
+    std::vector<std::string> files;
+};
+
+// The payload with its pointer field cleared, which differs between copies.
+std::vector<unsigned char> Unbound(const Record& r)
+{
+    std::vector<unsigned char> bytes = r.payload;
+    if (r.pointerOffset != kNoPointer && r.pointerOffset + sizeof(void*) <= bytes.size())
+        std::fill_n(bytes.begin() + static_cast<long>(r.pointerOffset), sizeof(void*), 0);
+    return bytes;
+}
+
+void ExpectSameRecords(const std::vector<Record>& a, const std::vector<Record>& b)
+{
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].opcode, b[i].opcode) << i;
+        EXPECT_EQ(a[i].nullPayload, b[i].nullPayload) << i;
+        EXPECT_EQ(a[i].zeroedPayload, b[i].zeroedPayload) << i;
+        if (!a[i].nullPayload) {
+            EXPECT_EQ(Unbound(a[i]), Unbound(b[i])) << i;
+        }
+        EXPECT_EQ(a[i].data, b[i].data) << i;
+    }
+}
+
+std::string Print(std::vector<Record>& records)
+{
+    ScriptPrinter printer;
+    for (Record& r : records)
+        EXPECT_TRUE(printer.Write(r.opcode, r.Bind(), PayloadSize(r))) << r.line;
+    return printer.text;
+}
+
+}  // namespace
+
+TEST(RecordScript, HandsEachRecordOnAsItsLineIsRead)
+{
+    ParseOptions options;
+    Counter counter;
+    ScriptReader reader(options, counter);
+    EXPECT_TRUE(reader.Line("\xEF\xBB\xBF"
+                            "BeginPicture 0 0 8.5 11"));
+    EXPECT_EQ(counter.opcodes, std::vector<std::uint16_t>{aiop::kBeginPicture});
+    EXPECT_TRUE(reader.Line("@file \"a.bin\" <00>"));
+    EXPECT_EQ(counter.files, std::vector<std::string>{"a.bin"});
+    EXPECT_TRUE(reader.Line("BeginBitmap 2 1 2 8 0  # rows of two bytes"));
+    EXPECT_TRUE(reader.Line("Bitmap 0 0 <0102>"));
+    EXPECT_EQ(counter.opcodes.size(), 3u);
+    // Row data is checked against the layout as each record arrives.
+    EXPECT_FALSE(reader.Line("Bitmap 0 1 <0102>"));
+    EXPECT_EQ(reader.Error().line, 5u);
+    EXPECT_EQ(reader.Error().column, 12u);
+    // Nothing more is taken once a line failed.
+    EXPECT_FALSE(reader.Line("EndPicture"));
+    EXPECT_FALSE(reader.Finish());
+    EXPECT_EQ(counter.opcodes.size(), 3u);
+}
+
+// The total that ${OUTDIR} adds to a script is bounded, not only each string.
+TEST(RecordScript, OutDirExpansionIsBoundedOverTheWholeScript)
+{
+    const std::string outDir(2600, 'd');
+    std::string line = "Text \"";
+    for (int i = 0; i < 100; ++i)
+        line += "${OUTDIR}";
+    line += "\"\n";
+    // 65 lines of 100 expansions add 16.9 MB to 59 KB of text.
+    std::string text;
+    for (int i = 0; i < 65; ++i)
+        text += line;
+    ParsedScript script;
+    Diagnostic error;
+    ParseOptions options;
+    options.outDir = outDir;
+    EXPECT_FALSE(ParseScript(text, options, script, error));
+    EXPECT_EQ(error.message, "${OUTDIR} adds more than 16 MiB to the script in all");
+    EXPECT_EQ(error.line, 65u);
+    // The same script within the bound: all of it read, every expansion made.
+    text.resize(line.size() * 60);
+    ASSERT_TRUE(ParseScript(text, options, script, error)) << error.message;
+    std::size_t held = 0;
+    for (const Record& r : script.records)
+        held += r.data.size();
+    EXPECT_EQ(held, 60u * (100 * outDir.size() + 1));
+}
+
+TEST(RecordScript, FilesAreReadLineByLineAndAgainFromTheStart)
+{
+    TempDir dir;
+    // A line longer than a read block, CRLF line ends, no newline at the end.
+    const std::string text = "BeginPicture 0 0 8.5 11\r\nText \"" + std::string(200000, 'x') +
+                             "\"\r\n\r\nBeginDrawingSection 8.5 11\r\nEndPicture";
+    WriteFile(dir.File("s.records"), text);
+    FileSource source;
+    std::string error;
+    ASSERT_TRUE(source.Open(dir.File("s.records"), error)) << error;
+    const ParsedScript whole = Parse(text);
+    for (int pass = 0; pass < 2; ++pass) {
+        RecordList list;
+        Diagnostic diagnostic;
+        ASSERT_TRUE(SendScript(source, "/out", list, nullptr, diagnostic, error))
+            << diagnostic.message;
+        ExpectSameRecords(list.records, whole.records);
+    }
+    std::vector<FileDirective> files;
+    Diagnostic diagnostic;
+    WriteFile(dir.File("bad.records"), "@file \"f\" <00>\nBeginPicture\nMoveTo 1 x");
+    FileSource bad;
+    ASSERT_TRUE(bad.Open(dir.File("bad.records"), error));
+    EXPECT_FALSE(CheckScript(bad, "/out", files, diagnostic, error));
+    EXPECT_EQ(diagnostic.line, 3u);
+    EXPECT_EQ(diagnostic.column, 10u);
+    EXPECT_EQ(error, "");
+}
+
+// A script that fails on the way ends no picture: EndPicture and what follows
+// it are sent only once the script has been read to its end.
+TEST(RecordScript, AScriptThatFailsOnTheWayEndsNoPicture)
+{
+    TextSource source("BeginPicture 0 0 1 1\nBeginDrawingSection 1 1\nEndPicture\nMoveTo 1 x\n");
+    RecordList list;
+    Diagnostic diagnostic;
+    std::string readError;
+    EXPECT_FALSE(SendScript(source, "/out", list, nullptr, diagnostic, readError));
+    ASSERT_EQ(list.records.size(), 2u);
+    EXPECT_EQ(list.records[1].opcode, aiop::kBeginDrawingSection);
+    EXPECT_EQ(diagnostic.line, 4u);
+}
+
+namespace {
+
+// A filter that keeps every payload it is given, as bytes.
+class RecordingFilter : public AHostExportFilter {
+public:
+    char* getFilterDescriptor() override { return nullptr; }
+    int writeData(unsigned short opcode, void* payload) override
+    {
+        std::size_t size = 0;
+        if (opcode == aiop::kMoveTo)
+            size = sizeof(MoveToData);
+        else if (opcode == aiop::kBeginLayer)
+            size = std::strlen(static_cast<char*>(payload)) + 1;
+        else if (payload != nullptr)
+            size = kZeroedPayloadSize;
+        const auto* bytes = static_cast<unsigned char*>(payload);
+        seen.push_back({opcode, std::vector<unsigned char>(bytes, bytes + size)});
+        // Writing into the block must not reach the caller's structure.
+        if (payload != nullptr)
+            std::memset(payload, 0x55, size);
+        return opcode != aiop::kEndGroup;
+    }
+    std::vector<std::pair<unsigned short, std::vector<unsigned char>>> seen;
+};
+
+}  // namespace
+
+TEST(RecordSink, TypedCallsReachTheModuleAsWriteDataTakesThem)
+{
+    RecordingFilter filter;
+    ModuleSink sink(filter);
+    const MoveToData move{1.5, -2};
+    EXPECT_TRUE(sink.MoveTo(move));
+    EXPECT_TRUE(sink.BeginLayer("Top"));
+    EXPECT_TRUE(sink.BeginPath());
+    EXPECT_FALSE(sink.EndGroup());  // the filter's result comes back
+    EXPECT_TRUE(sink.Write(aiop::kEndPath, nullptr, 0));
+    ASSERT_EQ(filter.seen.size(), 5u);
+    EXPECT_EQ(+move.x, 1.5);
+    MoveToData sent{};
+    std::memcpy(&sent, filter.seen[0].second.data(), sizeof sent);
+    EXPECT_EQ(+sent.y, -2.0);
+    EXPECT_EQ(filter.seen[1].second, (std::vector<unsigned char>{'T', 'o', 'p', 0}));
+    // Records without a payload get a zeroed block, every time.
+    EXPECT_EQ(filter.seen[2].second, std::vector<unsigned char>(kZeroedPayloadSize, 0));
+    EXPECT_EQ(filter.seen[3].second, std::vector<unsigned char>(kZeroedPayloadSize, 0));
+    EXPECT_EQ(static_cast<const unsigned char*>(ZeroedPayload())[0], 0);
+    EXPECT_TRUE(filter.seen[4].second.empty());
+}
+
+// Typed calls give the records the reader gives for the same script, in a
+// list and as printed text.
+TEST(RecordSink, TypedRecordsAreTheRecordsOfTheirScript)
+{
+    const std::string script = "BeginPicture 0 0 8.5 11\n"
+                               "BeginLayer \"Top\"\n"
+                               "SetFillType 5\n"
+                               "SetStroke 5\n"
+                               "SetFillColorByValue 0 255 0 128\n"
+                               "SetGradientRGN 100 50 0 255 255 255\n"
+                               "SetPatternDef 1 \"Tile\" 2 3\n"
+                               "SetCharAttr \"Helvetica\" \"Bold\" 0 0 1 12 1 1 0 0 0 1\n"
+                               "Text \"a\\\"b\\\\c \\x24{OUTDIR} \\xE9\\x00\"\n"
+                               "BeginBitmap 2 2 6 8 3\n"
+                               "Bitmap 0 1 <000102030405060708090A0B>\n"
+                               "MoveTo null\n"
+                               "40\n"
+                               "EndPicture\n";
+    RecordList list;
+    BeginPictureData picture{};
+    picture.width = 8.5;
+    picture.height = 11;
+    list.BeginPicture(picture);
+    list.BeginLayer("Top");
+    list.SetFillType(5);
+    SetStrokeData stroke{};
+    stroke.style = 5;
+    list.SetStroke(stroke);
+    SetColorByValueData color{};
+    color.red = 255;
+    color.blue = 128;
+    list.SetFillColorByValue(color);
+    SetGradientRGNData stop{};
+    stop.location = 100;
+    stop.midpoint = 50;
+    stop.stopColor.color.red = stop.stopColor.color.green = stop.stopColor.color.blue = 255;
+    list.SetGradientRGN(stop);
+    SetPatternDefData tile{};
+    tile.tag = 1;
+    std::memcpy(tile.name, "Tile", 4);
+    tile.tileWidth = 2;
+    tile.tileHeight = 3;
+    list.SetPatternDef(tile);
+    SetCharAttrData attr{};
+    attr.faceNameLength = 9;
+    std::memcpy(attr.faceName, "Helvetica", 9);
+    attr.styleNameLength = 4;
+    std::memcpy(attr.styleName, "Bold", 4);
+    attr.kernClass = 1;
+    attr.fontSize = 12;
+    attr.sizeIsEm = 1;
+    attr.horizontalScale = 1;
+    attr.attributeValueD = 1;
+    list.SetCharAttr(attr);
+    char chars[] = "a\"b\\c ${OUTDIR} \xE9";
+    list.Text(_TextData{chars, 0, sizeof chars});  // the terminator counted in
+    BeginBitmapData image{};
+    image.width = 2;
+    image.height = 2;
+    image.bytesPerRow = 6;
+    image.bitDepth = 8;
+    image.colorModel = 3;
+    list.BeginBitmap(image);
+    unsigned char rows[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+    list.Bitmap(BitmapData{0, 1, rows});
+    list.Write(aiop::kMoveTo, nullptr, 0);
+    list.Write(40, ZeroedPayload(), kZeroedPayloadSize);
+    list.EndPicture();
+
+    const ParsedScript parsed = Parse(script);
+    ExpectSameRecords(list.records, parsed.records);
+    ScriptPrinter printer;
+    EXPECT_TRUE(list.SendTo(printer));
+    EXPECT_EQ(printer.text, script);
+}
+
+// The printer writes what the SVG reader writes today: each pinned --records
+// output, read and printed again, is the same text.
+TEST(RecordSink, PrinterWritesTheSvgReadersScriptsByteForByte)
+{
+    const std::string dir = AIEXPORT_SOURCE_DIR "/tests/svg";
+    DIR* listing = ::opendir(dir.c_str());
+    ASSERT_NE(listing, nullptr);
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name.size() > 8 && name.compare(name.size() - 8, 8, ".records") == 0)
+            names.push_back(name);
+    }
+    ::closedir(listing);
+    EXPECT_GE(names.size(), 6u);
+    for (const std::string& name : names) {
+        const std::string text = ReadFile(dir + "/" + name);
+        const std::size_t header = text.find('\n') + 1;
+        ASSERT_EQ(text.rfind("# Records from ", 0), 0u) << name;
+        ParsedScript parsed = Parse(text);
+        ScriptPrinter printer;
+        printer.Comment(text.substr(2, header - 3));
+        for (Record& r : parsed.records)
+            ASSERT_TRUE(printer.Write(r.opcode, r.Bind(), PayloadSize(r))) << name << ":" << r.line;
+        EXPECT_EQ(printer.text, text) << name;
+    }
+}
+
+TEST(RecordSink, PrinterRefusesWhatNoScriptHolds)
+{
+    ScriptPrinter printer;
+    EXPECT_FALSE(printer.MoveTo(MoveToData{std::nan(""), 0}));
+    EXPECT_FALSE(printer.LineTo(LineToData{0, -HUGE_VAL}));
+    EXPECT_FALSE(printer.Text(_TextData{nullptr, 0, 3}));
+    EXPECT_EQ(printer.text, "");
+    // Rounding dust is 0, and there is no -0.
+    EXPECT_TRUE(printer.MoveTo(MoveToData{1e-12, -0.0}));
+    EXPECT_EQ(printer.text, "MoveTo 0 0\n");
+    printer.text.clear();
+    // What a printed real reads back as, for typed records to match their script.
+    EXPECT_EQ(AsPrinted(0.1 + 0.2), 0.3);
+    EXPECT_EQ(AsPrinted(2.0 / 3), 0.6666666667);
+    EXPECT_EQ(AsPrinted(-1e-12), 0.0);
+    EXPECT_FALSE(std::signbit(AsPrinted(-1e-12)));
+    EXPECT_EQ(AsPrinted(1.7976931348623157e308), 1.7976931348623157e308);
+    // The largest reals are written so that they read back.
+    EXPECT_TRUE(printer.MoveTo(MoveToData{1.7976931348623157e308, -1.7976931348623157e308}));
+    ParsedScript back = Parse(printer.text);
+    ASSERT_EQ(back.records.size(), 1u);
+    EXPECT_EQ(Print(back.records), printer.text);
 }

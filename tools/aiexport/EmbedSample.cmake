@@ -28,7 +28,7 @@ foreach(fragment IN LISTS fragments)
 endforeach()
 
 set(text "// Generated from tools/aiexport/sample/*.records; edit those, not this.
-#include \"RecordScript.h\"
+#include \"Sample.h\"
 
 namespace recordscript {
 namespace {

@@ -8,12 +8,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "EpsWriter.h"
 #include "ModuleLoader.h"
 #include "RecordScript.h"
+#include "RecordSink.h"
+#include "Sample.h"
 #include "svg/SvgDetect.h"
 #ifdef AIEXPORT_HAVE_SVG
 #include "svg/SvgReader.h"
@@ -28,9 +31,9 @@ constexpr int kExitOk = 0;
 constexpr int kExitRecordFailed = 1;
 constexpr int kExitUsage = 2;
 
-// Far beyond any drawing; keeps a stray huge file from exhausting memory
-// (a record takes some hundred bytes however short its line).
-constexpr std::size_t kMaxScriptBytes = 64u << 20;
+// Far beyond any drawing; keeps a stray huge SVG file from exhausting memory.
+// A record script is streamed, and its length does not matter.
+constexpr std::size_t kMaxSvgBytes = 64u << 20;
 
 const char kUsage[] =
     "Usage: aiexport [--module PATH] SCRIPT OUTPUT\n"
@@ -106,41 +109,6 @@ int Usage(const std::string& message)
     return kExitUsage;
 }
 
-bool ReadAll(int fd, std::string& text, std::string& error)
-{
-    char chunk[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = std::strerror(errno);
-            return false;
-        }
-        if (n == 0)
-            return true;
-        if (text.size() + static_cast<std::size_t>(n) > kMaxScriptBytes) {
-            error = "larger than 64 MiB";
-            return false;
-        }
-        text.append(chunk, static_cast<std::size_t>(n));
-    }
-}
-
-bool ReadScript(const std::string& path, std::string& text, std::string& error)
-{
-    if (path == "-")
-        return ReadAll(STDIN_FILENO, text, error);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    const bool ok = ReadAll(fd, text, error);
-    ::close(fd);
-    return ok;
-}
-
 std::string CurrentDirectory()
 {
     char buffer[PATH_MAX];
@@ -183,12 +151,48 @@ bool WriteWhole(const std::string& path, const std::vector<unsigned char>& bytes
     return file.Commit(error);
 }
 
-std::string Position(const recordscript::Replay& replay, std::uint16_t source, std::uint32_t line)
+// What a run sends: a script streamed from its text, or the built-in
+// sample whole; records and files name their source by index.
+struct Input {
+    std::vector<std::string> sources;
+    std::vector<recordscript::FileDirective> files;
+    recordscript::ScriptSource* script = nullptr;
+    recordscript::Replay* sample = nullptr;
+};
+
+std::string Position(const Input& input, std::uint16_t source, std::uint32_t line)
 {
-    std::string text = replay.sources[source];
+    std::string text = input.sources[source];
     if (line != 0)
         text += ":" + std::to_string(line);
     return text;
+}
+
+int ScriptError(const std::string& source, const recordscript::Diagnostic& diagnostic)
+{
+    std::fprintf(stderr, "%s:%u:%u: %s\n", source.c_str(), diagnostic.line, diagnostic.column,
+                 diagnostic.message.c_str());
+    return kExitUsage;
+}
+
+// The module's sink, noting whether the picture ended.
+class ToolSink : public recordscript::ModuleSink {
+public:
+    using ModuleSink::ModuleSink;
+    bool Write(std::uint16_t opcode, const void* payload, std::size_t size) override
+    {
+        ended = ended || opcode == aiop::kEndPicture;
+        return ModuleSink::Write(opcode, payload, size);
+    }
+    bool ended = false;
+};
+
+void ReportFailed(const Input& input, const recordscript::Record& record)
+{
+    const char* name = recordscript::RecordName(record.opcode);
+    std::fprintf(stderr, "%s: record %s failed\n",
+                 Position(input, record.source, record.line).c_str(),
+                 name != nullptr ? name : std::to_string(record.opcode).c_str());
 }
 
 struct Run {
@@ -198,12 +202,12 @@ struct Run {
     bool sample = false;
 };
 
-int Send(const Run& run, recordscript::Replay& replay, const std::string& outDir)
+int Send(const Run& run, Input& input, const std::string& outDir)
 {
-    for (const recordscript::FileDirective& file : replay.files)
+    for (const recordscript::FileDirective& file : input.files)
         if (file.name == FileNameOf(run.output)) {
             std::fprintf(stderr, "%s: @file \"%s\" would overwrite the output\n",
-                         Position(replay, file.source, file.line).c_str(), file.name.c_str());
+                         Position(input, file.source, file.line).c_str(), file.name.c_str());
             return kExitUsage;
         }
 
@@ -219,11 +223,11 @@ int Send(const Run& run, recordscript::Replay& replay, const std::string& outDir
         return kExitUsage;
     }
 
-    for (const recordscript::FileDirective& file : replay.files) {
+    for (const recordscript::FileDirective& file : input.files) {
         const std::string path = outDir + "/" + file.name;
         if (!WriteWhole(path, file.bytes, error)) {
             std::fprintf(stderr, "%s: cannot write %s: %s\n",
-                         Position(replay, file.source, file.line).c_str(), path.c_str(),
+                         Position(input, file.source, file.line).c_str(), path.c_str(),
                          error.c_str());
             return kExitUsage;
         }
@@ -241,19 +245,31 @@ int Send(const Run& run, recordscript::Replay& replay, const std::string& outDir
         return kExitRecordFailed;
     }
 
+    ToolSink sink(*filter);
     bool failed = false;
-    bool ended = false;
-    for (recordscript::Record& record : replay.records) {
-        if (filter->writeData(record.opcode, record.Bind()) == 0) {
-            const char* name = recordscript::RecordName(record.opcode);
-            std::fprintf(stderr, "%s: record %s failed\n",
-                         Position(replay, record.source, record.line).c_str(),
-                         name != nullptr ? name : std::to_string(record.opcode).c_str());
-            failed = true;
+    const auto report = [&](const recordscript::Record& record) {
+        ReportFailed(input, record);
+        failed = true;
+    };
+    if (input.script != nullptr) {
+        // The script was read whole before; reading it again fails only
+        // when it changed meanwhile, and then no picture is completed.
+        recordscript::Diagnostic diagnostic;
+        std::string readError;
+        if (!recordscript::SendScript(*input.script, outDir, sink, report, diagnostic, readError)) {
+            if (!readError.empty()) {
+                std::fprintf(stderr, "aiexport: cannot read %s: %s\n", input.sources[0].c_str(),
+                             readError.c_str());
+                return kExitUsage;
+            }
+            return ScriptError(input.sources[0], diagnostic);
         }
-        ended = ended || record.opcode == aiop::kEndPicture;
+    } else {
+        for (recordscript::Record& record : input.sample->records)
+            if (!sink.Write(record.opcode, record.Bind(), recordscript::PayloadSize(record)))
+                report(record);
     }
-    if (!ended)
+    if (!sink.ended)
         std::fprintf(stderr,
                      "aiexport: warning: the script sends no EndPicture, so %s was not written\n",
                      run.output.c_str());
@@ -261,7 +277,7 @@ int Send(const Run& run, recordscript::Replay& replay, const std::string& outDir
         return kExitRecordFailed;
     if (run.sample) {
         std::string also;
-        for (const recordscript::FileDirective& file : replay.files)
+        for (const recordscript::FileDirective& file : input.files)
             also += (also.empty() ? " (with " : ", ") + file.name;
         if (!also.empty())
             also += " beside it)";
@@ -354,38 +370,51 @@ int main(int argc, char** argv)
         return Usage("--procsets goes with --eps");
     }
 
-    recordscript::Replay replay;
-    std::string errorSource;
-    recordscript::Diagnostic diagnostic;
+    recordscript::Replay sample;
+    Input input;
     std::string outDir;
+    recordscript::FileSource file;
+    std::string svgScript;  // the records an SVG drawing gives
+    std::unique_ptr<recordscript::TextSource> svgSource;
     if (recordsOnly && positional.empty())
         return Usage("--records needs an SVG file");
     if (positional.empty()) {
         run.sample = true;
         run.output = "sample.ai";
         outDir = OutputDirectory(run.output);
-        if (!recordscript::ComposeSample(outDir, replay, errorSource, diagnostic)) {
-            std::fprintf(stderr, "%s:%u:%u: %s\n", errorSource.c_str(), diagnostic.line,
-                         diagnostic.column, diagnostic.message.c_str());
-            return kExitUsage;
-        }
+        std::string errorSource;
+        recordscript::Diagnostic diagnostic;
+        if (!recordscript::ComposeSample(recordscript::kSampleFragments,
+                                         recordscript::kSampleFragmentCount, outDir, sample,
+                                         errorSource, diagnostic))
+            return ScriptError(errorSource, diagnostic);
+        input.sources = sample.sources;
+        input.files = std::move(sample.files);
+        input.sample = &sample;
     } else if (positional.size() == 2 || (recordsOnly && positional.size() == 1)) {
         const std::string& scriptPath = positional[0];
         const bool svgByName = svgreader::IsSvgName(scriptPath);
-        std::string text;
+        std::string head;
         std::string error;
-        if (!svgByName && !ReadScript(scriptPath, text, error)) {
+        if (!svgByName && (!file.Open(scriptPath, error) || !file.Head(4096, head, error))) {
             std::fprintf(stderr, "aiexport: cannot read %s: %s\n", scriptPath.c_str(),
                          error.c_str());
             return kExitUsage;
         }
-        const bool svg = svgByName || svgreader::LooksLikeSvg(text);
+        const bool svg = svgByName || svgreader::LooksLikeSvg(head);
         if (recordsOnly && (!svg || positional.size() != 1))
             return Usage(svg ? "--records takes the SVG file alone, no OUTPUT"
                              : "--records needs an SVG file");
         std::string sourceName = scriptPath == "-" ? "<stdin>" : scriptPath;
+        recordscript::ScriptSource* source = &file;
         if (svg) {
 #ifdef AIEXPORT_HAVE_SVG
+            std::string text;
+            if (scriptPath == "-" && !file.ReadAll(kMaxSvgBytes, text, error)) {
+                std::fprintf(stderr, "aiexport: cannot read %s: %s\n", scriptPath.c_str(),
+                             error.c_str());
+                return kExitUsage;
+            }
             svgreader::Outcome outcome;
             if (!svgreader::ReadSvg(scriptPath, text, outcome, svgOptions)) {
                 std::fprintf(stderr, "%s\n", outcome.error.c_str());
@@ -397,7 +426,9 @@ int main(int argc, char** argv)
                 std::fwrite(outcome.script.data(), 1, outcome.script.size(), stdout);
                 return std::fflush(stdout) == 0 ? kExitOk : kExitUsage;
             }
-            text = std::move(outcome.script);
+            svgScript = std::move(outcome.script);
+            svgSource = std::make_unique<recordscript::TextSource>(svgScript);
+            source = svgSource.get();
             sourceName += " (records)";
 #else
             std::fprintf(stderr,
@@ -409,11 +440,20 @@ int main(int argc, char** argv)
         }
         run.output = positional[1];
         outDir = OutputDirectory(run.output);
-        if (!recordscript::LoadScript(text, sourceName, outDir, replay, errorSource, diagnostic)) {
-            std::fprintf(stderr, "%s:%u:%u: %s\n", errorSource.c_str(), diagnostic.line,
-                         diagnostic.column, diagnostic.message.c_str());
-            return kExitUsage;
+        // The whole script is read once before anything is sent or written.
+        // The SVG reader's records hold no @file and always read, so they
+        // are read only as they are sent.
+        recordscript::Diagnostic diagnostic;
+        if (!svg && !recordscript::CheckScript(*source, outDir, input.files, diagnostic, error)) {
+            if (!error.empty()) {
+                std::fprintf(stderr, "aiexport: cannot read %s: %s\n", scriptPath.c_str(),
+                             error.c_str());
+                return kExitUsage;
+            }
+            return ScriptError(sourceName, diagnostic);
         }
+        input.sources.push_back(sourceName);
+        input.script = source;
     } else {
         return Usage(positional.size() == 1 ? "missing OUTPUT after the script"
                                             : "too many arguments");
@@ -421,7 +461,7 @@ int main(int argc, char** argv)
     if (eps)
         return eps::ExportEps(run.output, procsets, [&](const std::string& target) {
             run.target = target;
-            return Send(run, replay, outDir);
+            return Send(run, input, outDir);
         });
-    return Send(run, replay, outDir);
+    return Send(run, input, outDir);
 }

@@ -1,5 +1,5 @@
-// Record-script parser: text to records with payload bytes, or the first
-// error with its line and column.
+// Record-script reader: lines to records with payload bytes, handed on one
+// by one, or the first error with its line and column.
 #include "RecordScript.h"
 
 #include <cstring>
@@ -7,13 +7,18 @@
 
 #include "RecordTable.h"
 #include "ScriptValues.h"
+#include "host/Opcodes.h"
+#include "host/Payloads.h"
 
 namespace recordscript {
 namespace {
 
-// One string or byte block may not exceed this, so ${OUTDIR} expansion cannot
-// blow a small script up without bound.
+// One string or byte block may not exceed this.
 constexpr std::size_t kMaxBlockBytes = 16u << 20;
+// Nor may ${OUTDIR} add more than this to a whole script: each expansion
+// stays within its string, and without a total a short script of many
+// ${OUTDIR} would hold far more than its text.
+constexpr std::size_t kMaxOutDirBytes = 16u << 20;
 
 enum class TokenKind { kBare, kString, kBytes };
 
@@ -30,10 +35,11 @@ void Put(std::vector<unsigned char>& payload, std::size_t offset, T value)
     std::memcpy(payload.data() + offset, &value, sizeof value);
 }
 
-class Parser {
+}  // namespace
+
+class ScriptReader::Parser {
 public:
-    Parser(const ParseOptions& options, ParsedScript& out, Diagnostic& error)
-        : options(options), out(out), error(error)
+    Parser(const ParseOptions& options, ScriptHandler& handler) : options(options), handler(handler)
     {
     }
 
@@ -66,16 +72,23 @@ private:
     bool SetField(const RecordLayout& layout, const FieldLayout& field, Token& token,
                   Record& record);
 
+public:
     const ParseOptions& options;
-    ParsedScript& out;
-    Diagnostic& error;
+    ScriptHandler& handler;
+    Diagnostic error;
+    bool failed = false;
+    std::uint32_t lines = 0;  // read so far
+
+private:
     std::string_view line;
     std::size_t pos = 0;
     std::uint32_t lineNumber = 0;
     bool drawingSeen = false;
+    std::size_t outDirBytes = 0;  // what ${OUTDIR} has added so far
+    RowLayout rows;
 };
 
-bool Parser::NextToken(Token& token)
+bool ScriptReader::Parser::NextToken(Token& token)
 {
     token.start = pos;
     token.bytes.clear();
@@ -91,7 +104,7 @@ bool Parser::NextToken(Token& token)
     return true;
 }
 
-bool Parser::ScanString(Token& token)
+bool ScriptReader::Parser::ScanString(Token& token)
 {
     token.kind = TokenKind::kString;
     static constexpr std::string_view kOutDir = "${OUTDIR}";
@@ -108,6 +121,9 @@ bool Parser::ScanString(Token& token)
             break;
         }
         if (c == '$' && line.substr(pos, kOutDir.size()) == kOutDir) {
+            outDirBytes += options.outDir.size();
+            if (outDirBytes > kMaxOutDirBytes)
+                return Fail(pos, "${OUTDIR} adds more than 16 MiB to the script in all");
             bytes.insert(bytes.end(), options.outDir.begin(), options.outDir.end());
             pos += kOutDir.size();
             continue;
@@ -156,7 +172,7 @@ bool Parser::ScanString(Token& token)
     return true;
 }
 
-bool Parser::ScanBytes(Token& token)
+bool ScriptReader::Parser::ScanBytes(Token& token)
 {
     token.kind = TokenKind::kBytes;
     ++pos;
@@ -195,7 +211,7 @@ bool Parser::ScanBytes(Token& token)
     return true;
 }
 
-bool Parser::ParseLine(std::string_view text, std::uint32_t number)
+bool ScriptReader::Parser::ParseLine(std::string_view text, std::uint32_t number)
 {
     line = text;
     pos = 0;
@@ -207,7 +223,7 @@ bool Parser::ParseLine(std::string_view text, std::uint32_t number)
     return ParseRecord();
 }
 
-bool Parser::ParseDirective()
+bool ScriptReader::Parser::ParseDirective()
 {
     Token name;
     NextToken(name);
@@ -217,9 +233,9 @@ bool Parser::ParseDirective()
         if (drawingSeen)
             return Fail(name.start, "second @drawing line");
         drawingSeen = true;
-        out.drawingStart = out.records.size();
         if (!AtEnd())
             return Fail(pos, "@drawing takes no fields");
+        handler.OnDrawing();
         return true;
     }
     if (name.bare != "@file")
@@ -250,11 +266,11 @@ bool Parser::ParseDirective()
     file.bytes = std::move(token.bytes);
     if (!AtEnd())
         return Fail(pos, "@file takes a name and byte data only");
-    out.files.push_back(std::move(file));
+    handler.OnFile(file);
     return true;
 }
 
-bool Parser::ParseRecord()
+bool ScriptReader::Parser::ParseRecord()
 {
     if (line[pos] == '"' || line[pos] == '<')
         return Fail(pos, "expected a record name or opcode");
@@ -323,12 +339,21 @@ bool Parser::ParseRecord()
             return false;
         ++index;
     }
-    out.records.push_back(std::move(record));
+    // The filter reads as many row bytes as the last BeginBitmap's layout
+    // says; a record that gives fewer is refused here, where it is.
+    void* payload = record.Bind();
+    const std::size_t size = PayloadSize(record);
+    std::string shortfall;
+    if (record.opcode == aiop::kBitmap && payload != nullptr &&
+        !rows.Check(payload, size, GivenRowBytes(record), shortfall))
+        return Fail(record.dataColumn != 0 ? record.dataColumn - 1 : 0, shortfall);
+    rows.Note(record.opcode, payload, size);
+    handler.OnRecord(record);
     return true;
 }
 
-bool Parser::SetField(const RecordLayout& layout, const FieldLayout& field, Token& token,
-                      Record& record)
+bool ScriptReader::Parser::SetField(const RecordLayout& layout, const FieldLayout& field,
+                                    Token& token, Record& record)
 {
     const std::string where = std::string(" for field '") + field.name + "' of " + layout.name;
     const bool wantsString = field.kind == FieldKind::kChars ||
@@ -406,7 +431,7 @@ bool Parser::SetField(const RecordLayout& layout, const FieldLayout& field, Toke
     return true;
 }
 
-bool Parser::Finish(std::uint32_t lastLine)
+bool ScriptReader::Parser::Finish(std::uint32_t lastLine)
 {
     if (options.sampleFragment && !drawingSeen) {
         error.line = lastLine;
@@ -418,6 +443,68 @@ bool Parser::Finish(std::uint32_t lastLine)
     return true;
 }
 
+ScriptReader::ScriptReader(const ParseOptions& options, ScriptHandler& handler)
+    : parser(std::make_unique<Parser>(options, handler))
+{
+}
+
+ScriptReader::~ScriptReader() = default;
+
+const Diagnostic& ScriptReader::Error() const { return parser->error; }
+
+bool ScriptReader::Line(std::string_view text)
+{
+    if (parser->failed)
+        return false;
+    // A byte-order mark before the first line is no part of it.
+    if (parser->lines == 0 && text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    ++parser->lines;
+    try {
+        parser->failed = !parser->ParseLine(text, parser->lines);
+    } catch (const std::bad_alloc&) {
+        parser->error = Diagnostic{parser->lines, 1, "out of memory"};
+        parser->failed = true;
+    }
+    return !parser->failed;
+}
+
+bool ScriptReader::Finish()
+{
+    if (parser->failed)
+        return false;
+    // An empty text is one empty line, as an editor shows it.
+    parser->failed = !parser->Finish(parser->lines == 0 ? 1 : parser->lines);
+    return !parser->failed;
+}
+
+bool ReadText(std::string_view text, ScriptReader& reader)
+{
+    for (;;) {
+        const std::size_t end = text.find('\n');
+        if (!reader.Line(text.substr(0, end)))
+            return false;
+        if (end == std::string_view::npos)
+            return reader.Finish();
+        text.remove_prefix(end + 1);
+        if (text.empty())
+            return reader.Finish();
+    }
+}
+
+namespace {
+
+class ListHandler : public ScriptHandler {
+public:
+    explicit ListHandler(ParsedScript& out) : out(out) {}
+    void OnRecord(Record& record) override { out.records.push_back(std::move(record)); }
+    void OnFile(FileDirective& file) override { out.files.push_back(std::move(file)); }
+    void OnDrawing() override { out.drawingStart = out.records.size(); }
+
+private:
+    ParsedScript& out;
+};
+
 }  // namespace
 
 bool ParseScript(std::string_view text, const ParseOptions& options, ParsedScript& out,
@@ -426,29 +513,12 @@ bool ParseScript(std::string_view text, const ParseOptions& options, ParsedScrip
     out = ParsedScript{};
     error = Diagnostic{};
     try {
-        Parser parser(options, out, error);
-        if (text.substr(0, 3) == "\xEF\xBB\xBF")
-            text.remove_prefix(3);
-        std::uint32_t number = 0;
-        while (!text.empty() || number == 0) {
-            const std::size_t end = text.find('\n');
-            const std::string_view line = text.substr(0, end);
-            ++number;
-            if (!parser.ParseLine(line, number))
-                return false;
-            if (end == std::string_view::npos)
-                break;
-            text.remove_prefix(end + 1);
-        }
-        if (!parser.Finish(number))
-            return false;
-        std::size_t bad = 0;
-        if (!CheckRowData(out.records, bad, error.message)) {
-            error.line = out.records[bad].line;
-            error.column = out.records[bad].dataColumn != 0 ? out.records[bad].dataColumn : 1;
-            return false;
-        }
-        return true;
+        ListHandler handler(out);
+        ScriptReader reader(options, handler);
+        if (ReadText(text, reader))
+            return true;
+        error = reader.Error();
+        return false;
     } catch (const std::bad_alloc&) {
         error.message = "out of memory";
         return false;
