@@ -26,23 +26,29 @@ int AAIExportFilter::SetColorDef(SetColorDefData* data)
 {
     if (data == nullptr)
         return 0;
-    for (SetColorDefData& slot : colorTable) {
-        if (slot.name[0] != '\0')
-            continue;
-        // The whole colour is copied, not only the group its model names: a
-        // use that reads the other group must not find an older colour there.
-        slot.tag = data->tag;
-        slot.color = data->color;
-        slot.spot = data->spot;
-        CopyColorName(slot.name, data->name);
-        return 1;
+    // Slots fill from the first: the next free one is counted, not sought.
+    if (colorCount == kDefinitionSlots)
+        return 0;  // all slots in use: the definition is lost
+    ++searchSteps;
+    SetColorDefData& slot = colorTable[colorCount];
+    // The whole colour is copied, not only the group its model names: a
+    // use that reads the other group must not find an older colour there.
+    slot.tag = data->tag;
+    slot.color = data->color;
+    slot.spot = data->spot;
+    CopyColorName(slot.name, data->name);
+    // A nameless definition leaves its slot free for the next.
+    if (slot.name[0] != '\0') {
+        colorIndex.Add(slot.name, colorCount);
+        ++colorCount;
     }
-    return 0;  // all slots in use: the definition is lost
+    return 1;
 }
 
 int AAIExportFilter::IsColorExistingByColorName(const char* name, int& index)
 {
-    return FindSlotByName(colorTable, name, index);
+    ++searchSteps;
+    return FindIndexedSlot(colorIndex, kDefinitionSlots, name, index);
 }
 
 int AAIExportFilter::ExportSetNameColor(NAME_TAG* nameTag, int isFill)

@@ -47,20 +47,6 @@ int AAIExportFilter::WriteTileBackground(const SetColorByValueData& color)
     return output.Write(token::Reals{rgb, 3}, " Xa\n");
 }
 
-void AAIExportFilter::ResetPatterns()
-{
-    patternFillWritten = 0;
-    compoundPending = 0;
-    inPatternDefinition = 0;
-    patternTileAttribWritten = 0;
-    for (PatternSlot& slot : patternTable) {
-        slot.name[0] = '\0';
-        slot.tempPosition = 0;
-        slot.hasBackground = false;
-        slot.tileBoundsValid = false;
-    }
-}
-
 int AAIExportFilter::SetPatternSections(int* count)
 {
     return count != nullptr && *count <= kDefinitionSlots ? 1 : 0;
@@ -74,11 +60,11 @@ int AAIExportFilter::SetPatternDef(SetPatternDefData* data)
     // A nameless slot counts as free: its header would never be written.
     if (length == 0)
         return 0;
-    int index = 0;
-    while (index < kDefinitionSlots && patternTable[index].name[0] != '\0')
-        ++index;
+    // Slots fill from the first: the next free one is counted, not sought.
+    const int index = patternCount;
     if (index == kDefinitionSlots)
         return 0;
+    ++searchSteps;
     char name[sizeof PatternSlot::name];
     StoreBoundedName(name, data->name, kMaxDefinitionName);
     if (!output.Write("%AI3_BeginPattern: ", token::String(name), "\n"))
@@ -87,6 +73,8 @@ int AAIExportFilter::SetPatternDef(SetPatternDefData* data)
     PatternSlot& slot = patternTable[index];
     slot = PatternSlot{};  // nothing of an earlier definition in this slot survives
     std::memcpy(slot.name, name, sizeof name);
+    patternIndex.Add(slot.name, index);
+    ++patternCount;
     slot.tag = data->tag;
     slot.tileWidth = DistanceToPS(data->tileWidth);
     slot.tileHeight = DistanceToPS(data->tileHeight);
@@ -206,7 +194,8 @@ int AAIExportFilter::SetPatternTilePathLineStyle()
 
 int AAIExportFilter::IsPatternNameDefined(const char* name, int& index)
 {
-    return FindSlotByName(patternTable, name, index);
+    ++searchSteps;
+    return FindIndexedSlot(patternIndex, kDefinitionSlots, name, index);
 }
 
 int AAIExportFilter::SetExportPatternFill()

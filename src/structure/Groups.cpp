@@ -16,15 +16,6 @@ constexpr double kSamePoint = 1e-8;
 
 }  // namespace
 
-void AAIExportFilter::ResetStructure()
-{
-    inClipRegion = false;
-    inGuide = false;
-    clipText = false;
-    compositeDepth = 0;
-    ClearLayerDefinitions();
-}
-
 int AAIExportFilter::BeginGroup()
 {
     if (inPatternDefinition)
