@@ -77,11 +77,13 @@ int AAIExportFilter::SetFillColorByName(NAME_TAG* nameTag)
 {
     if (nameTag == nullptr)
         return 0;
-    graphicsState.fillByName = 1;
     // Inside a tile the colour stays in force from path to path; outside, a
-    // colour by name is written at every use.
-    if (IsSameColorName(nameTag->name, graphicsState.fillColorName.name) && inPatternDefinition &&
-        !patternTileFirstPath)
+    // colour by name is written at every use. It is in force only while no
+    // other colour, by value or by another name, has been set since.
+    const bool inForce = graphicsState.fillByName &&
+                         IsSameColorName(nameTag->name, graphicsState.fillColorName.name);
+    graphicsState.fillByName = 1;
+    if (inForce && inPatternDefinition && !patternTileFirstPath)
         return 1;
     CopyColorName(graphicsState.fillColorName.name, nameTag->name);
     graphicsState.fillColorName.tag = nameTag->tag;
@@ -92,9 +94,10 @@ int AAIExportFilter::SetStrokeColorByName(NAME_TAG* nameTag)
 {
     if (nameTag == nullptr)
         return 0;
+    const bool inForce = graphicsState.strokeByName &&
+                         IsSameColorName(nameTag->name, graphicsState.strokeColorName.name);
     graphicsState.strokeByName = 1;
-    if (IsSameColorName(nameTag->name, graphicsState.strokeColorName.name) && inPatternDefinition &&
-        !patternTileFirstPath)
+    if (inForce && inPatternDefinition && !patternTileFirstPath)
         return 1;
     CopyColorName(graphicsState.strokeColorName.name, nameTag->name);
     graphicsState.strokeColorName.tag = nameTag->tag;
