@@ -60,6 +60,10 @@ int AAIExportFilter::SetPatternDef(SetPatternDefData* data)
     // A nameless slot counts as free: its header would never be written.
     if (length == 0)
         return 0;
+    // A definition still open ends before the next begins: its tile would
+    // otherwise hold this one.
+    if (inPatternDefinition && !EndPattern())
+        return 0;
     // Slots fill from the first: the next free one is counted, not sought.
     const int index = patternCount;
     if (index == kDefinitionSlots)
@@ -69,6 +73,7 @@ int AAIExportFilter::SetPatternDef(SetPatternDefData* data)
     StoreBoundedName(name, data->name, kMaxDefinitionName);
     if (!output.Write("%AI3_BeginPattern: ", token::String(name), "\n"))
         return 0;
+    brackets.Push(Bracket::kPattern);
 
     PatternSlot& slot = patternTable[index];
     slot = PatternSlot{};  // nothing of an earlier definition in this slot survives
@@ -148,6 +153,9 @@ int AAIExportFilter::EndPattern()
     // array that no one began: nothing is written.
     if (!inPatternDefinition)
         return 0;
+    // What the tile still has open closes inside it.
+    const int inner = brackets.Has(Bracket::kPattern) ? CloseBracketsAbove(Bracket::kPattern) : 1;
+    brackets.Remove(Bracket::kPattern);
     // An item opened by a colour but never given a path still needs its
     // attribute block; a tile without any item has nothing to close.
     const bool itemPending = patternItemOpened;
@@ -162,7 +170,7 @@ int AAIExportFilter::EndPattern()
         return 0;
     if (!output.Write("] E\n%AI3_EndPattern\n"))
         return 0;
-    return output.WriteBufferToExportFile(0);
+    return output.WriteBufferToExportFile(0) && inner;
 }
 
 int AAIExportFilter::SetPatternTilePathAttrib()

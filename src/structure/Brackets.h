@@ -16,8 +16,10 @@ enum class Bracket {
     kText,
     kPattern,  // a pattern definition, its tile and items
     kRaster,
+    kSection,  // where a section began: its end closes what lies above
+    kEnd,      // no bracket: the kinds end here
 };
-constexpr std::size_t kBracketKinds = static_cast<std::size_t>(Bracket::kRaster) + 1;
+constexpr std::size_t kBracketKinds = static_cast<std::size_t>(Bracket::kEnd);
 
 // Runs of one kind are kept as one entry, so a host that opens a million
 // groups costs a count, not a million entries.
@@ -26,14 +28,18 @@ public:
     void Clear()
     {
         runs.clear();
+        depth = 0;
         for (std::size_t& n : open)
             n = 0;
     }
     bool Empty() const { return runs.empty(); }
     Bracket Top() const { return runs.back().first; }
-    bool Has(Bracket kind) const { return open[Index(kind)] != 0; }
+    bool Has(Bracket kind) const { return kind != Bracket::kEnd && open[Index(kind)] != 0; }
+    // The brackets open, of every kind.
+    std::size_t Depth() const { return depth; }
     void Push(Bracket kind)
     {
+        ++depth;
         ++open[Index(kind)];
         if (!runs.empty() && runs.back().first == kind)
             ++runs.back().second;
@@ -47,6 +53,7 @@ public:
             return false;
         const std::size_t at = Find(kind);
         --open[Index(kind)];
+        --depth;
         if (--runs[at].second == 0)
             runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(at));
         return true;
@@ -75,4 +82,5 @@ private:
 
     std::vector<std::pair<Bracket, std::size_t>> runs;
     std::size_t open[kBracketKinds] = {};  // brackets of each kind, for Has
+    std::size_t depth = 0;
 };

@@ -20,13 +20,17 @@ int AAIExportFilter::BeginGroup()
 {
     if (inPatternDefinition)
         return 1;
-    return output.Write("u\n");
+    if (!output.Write("u\n"))
+        return 0;
+    brackets.Push(Bracket::kGroup);
+    return 1;
 }
 
 int AAIExportFilter::EndGroup()
 {
     if (inPatternDefinition)
         return 1;
+    brackets.Remove(Bracket::kGroup);
     if (!output.Write("U\n"))
         return 0;
     return output.WriteBufferToExportFile(0);
@@ -38,8 +42,10 @@ int AAIExportFilter::BeginComposite()
     // earlier one, even if that picture ended inside its bracket.
     if (compositeDepth == 0)
         compoundMerged = 0;
-    if (compositeDepth < INT_MAX)
+    if (compositeDepth < INT_MAX) {
         ++compositeDepth;
+        brackets.Push(Bracket::kCompound);
+    }
     if (inPatternDefinition) {
         // The opening has to follow the tile item's attribute lines, which the
         // first colour or path record writes; the next move-to writes it. A
@@ -57,6 +63,7 @@ int AAIExportFilter::EndComposite()
 {
     // An unmatched end leaves the depth at 0, so later gradients still get a
     // box of their own; it closes nothing that was merged.
+    brackets.Remove(Bracket::kCompound);
     if (compositeDepth == 0)
         compoundMerged = 0;
     else if (--compositeDepth == 0)
@@ -78,10 +85,17 @@ int AAIExportFilter::EndComposite()
     return output.WriteBufferToExportFile(0);
 }
 
-int AAIExportFilter::BeginMask() { return output.Write("q\n"); }
+int AAIExportFilter::BeginMask()
+{
+    if (!output.Write("q\n"))
+        return 0;
+    brackets.Push(Bracket::kMask);
+    return 1;
+}
 
 int AAIExportFilter::EndMask()
 {
+    brackets.Remove(Bracket::kMask);
     if (!output.Write("Q\n"))
         return 0;
     return output.WriteBufferToExportFile(0);
@@ -90,11 +104,15 @@ int AAIExportFilter::EndMask()
 int AAIExportFilter::BeginClipRgn()
 {
     inClipRegion = true;
+    brackets.Push(Bracket::kClipRegion);
     return 1;
 }
 
 int AAIExportFilter::EndClipRgn()
 {
+    // One end leaves the region, however many beginnings came.
+    while (brackets.Remove(Bracket::kClipRegion)) {
+    }
     inClipRegion = false;
     return 1;
 }
@@ -104,6 +122,8 @@ int AAIExportFilter::BeginGuide()
     // A bracket without a move-to captures nothing, rather than the last guide again.
     guideStart = FilterPoint{};
     guideEnd = FilterPoint{};
+    if (!inGuide)
+        brackets.Push(Bracket::kGuide);
     inGuide = true;
     return 1;
 }
@@ -113,6 +133,7 @@ int AAIExportFilter::EndGuide()
     const FilterPoint start = guideStart;
     const double dx = std::fabs(start.x - guideEnd.x);
     const double dy = std::fabs(start.y - guideEnd.y);
+    brackets.Remove(Bracket::kGuide);
     inGuide = false;
     guideStart = FilterPoint{};
     guideEnd = FilterPoint{};
@@ -132,6 +153,55 @@ int AAIExportFilter::EndGuide()
     if (!output.Write(token::Reals{line, 2}, "m\n", token::Reals{line + 2, 2}, "l\n(N) *\n"))
         return 0;
     return output.WriteBufferToExportFile(0);
+}
+
+int AAIExportFilter::CloseBracket(Bracket kind)
+{
+    switch (kind) {
+    case Bracket::kLayer:
+    case Bracket::kUndeclaredLayer: return EndLayer();
+    case Bracket::kGroup: return EndGroup();
+    case Bracket::kCompound: return EndComposite();
+    case Bracket::kMask: return EndMask();
+    case Bracket::kClipRegion: return EndClipRgn();
+    case Bracket::kGuide: return EndGuide();
+    case Bracket::kText: return EndText();
+    case Bracket::kPattern: return EndPattern();
+    case Bracket::kRaster: return EndBitmap();
+    case Bracket::kSection: return brackets.Remove(Bracket::kSection) ? 1 : 0;
+    case Bracket::kEnd: break;
+    }
+    return 0;
+}
+
+int AAIExportFilter::CloseBracketsAbove(Bracket kind)
+{
+    int closed = 1;
+    while (!brackets.Empty() && brackets.Top() != kind) {
+        const std::size_t depth = brackets.Depth();
+        const Bracket top = brackets.Top();
+        if (!CloseBracket(top))
+            closed = 0;
+        // An end that failed before it let go of its bracket still lets go.
+        if (brackets.Depth() == depth)
+            brackets.Remove(top);
+    }
+    return closed;
+}
+
+int AAIExportFilter::CloseOpenBrackets()
+{
+    // An image admits nothing inside it; a path ends inside everything else.
+    int closed = 1;
+    if (brackets.Has(Bracket::kRaster) && !CloseBracketsAbove(Bracket::kRaster))
+        closed = 0;
+    if (!brackets.Empty() && brackets.Top() == Bracket::kRaster && !EndBitmap())
+        closed = 0;
+    if (pathOpen && !EndPath())
+        closed = 0;
+    if (!CloseBracketsAbove(Bracket::kEnd))
+        closed = 0;
+    return closed;
 }
 
 int AAIExportFilter::SetMatrix(SetMatrixData* data)
