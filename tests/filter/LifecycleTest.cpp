@@ -349,27 +349,41 @@ TEST_F(Lifecycle, EveryDrawingStartsFromTheSameStateWhateverCameBefore)
     WriteFile(out.File("linked.tif"), reliability::SmallTiff());
     const std::string tiff = out.File("linked.tif");
     std::string target = out.File("drawing.ai");
-    std::string fresh;
+    std::string first;
     {
         AAIExportFilter f;
-        fresh = DrawAndEnd(f, target, tiff, true);
-        ASSERT_NE(fresh, "");
+        first = DrawAndEnd(f, target, tiff, true);
+        ASSERT_NE(first, "");
     }
     const int kEndings = 3;  // complete, failed at its end, abandoned
+    AAIExportFilter shared;  // goes through every leftover in turn
     for (int which = 0; which < 5; ++which) {
         for (int ending = 0; ending < kEndings; ++ending) {
-            AAIExportFilter f;
-            ASSERT_EQ(f.exportFile(target.data()), 1);
-            SendLeftover(f, which);
-            if (ending == 1)
-                plat::SetFault(plat::kFaultWrite, 1);
-            if (ending < 2)
-                f.writeData(aiop::kEndPicture, nullptr);
-            plat::ClearFaults();
-            EXPECT_EQ(DrawAndEnd(f, target, tiff, true), fresh)
-                << "after leftover " << which << ", ending " << ending;
+            for (AAIExportFilter* g : {static_cast<AAIExportFilter*>(nullptr), &shared}) {
+                AAIExportFilter fresh;
+                AAIExportFilter& f = g != nullptr ? *g : fresh;
+                ASSERT_EQ(f.exportFile(target.data()), 1);
+                SendLeftover(f, which);
+                if (ending == 1)
+                    plat::SetFault(plat::kFaultWrite, 1);
+                if (ending < 2)
+                    f.writeData(aiop::kEndPicture, nullptr);
+                plat::ClearFaults();
+                EXPECT_EQ(DrawAndEnd(f, target, tiff, true), first)
+                    << "after leftover " << which << ", ending " << ending << (g ? ", shared" : "");
+            }
         }
     }
+    // All of them in a row, each ending its own way, then the drawing.
+    for (int which = 0; which < 5; ++which) {
+        ASSERT_EQ(shared.exportFile(target.data()), 1);
+        SendLeftover(shared, which);
+        plat::SetFault(plat::kFaultWrite, which % 2);
+        if (which != 2)
+            shared.writeData(aiop::kEndPicture, nullptr);
+        plat::ClearFaults();
+    }
+    EXPECT_EQ(DrawAndEnd(shared, target, tiff, true), first) << "after all leftovers";
 }
 
 TEST_F(Lifecycle, PictureWithoutTargetFailsAndEndWithoutPictureFails)
