@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
 #include "color/GraphicsState.h"
 #include "filter/DefinitionNames.h"

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstddef>
-#include <utility>
 #include <vector>
 
 enum class Bracket {
@@ -21,66 +20,72 @@ enum class Bracket {
 };
 constexpr std::size_t kBracketKinds = static_cast<std::size_t>(Bracket::kEnd);
 
-// Runs of one kind are kept as one entry, so a host that opens a million
-// groups costs a count, not a million entries.
+// Brackets of one kind opened one after another are kept as one run, so a
+// host that opens a million groups costs a count, not a million entries. Each
+// run links to the run of its kind below it, so every operation takes the
+// same few steps however many brackets are open, even when a host ends them
+// out of order.
 class BracketStack {
 public:
+    BracketStack() { Clear(); }
     void Clear()
     {
         runs.clear();
         depth = 0;
-        for (std::size_t& n : open)
-            n = 0;
+        for (std::size_t& run : innermost)
+            run = kNone;
     }
-    bool Empty() const { return runs.empty(); }
-    Bracket Top() const { return runs.back().first; }
-    bool Has(Bracket kind) const { return kind != Bracket::kEnd && open[Index(kind)] != 0; }
+    bool Empty() const { return depth == 0; }
     // The brackets open, of every kind.
     std::size_t Depth() const { return depth; }
+    // The innermost bracket; only when not Empty.
+    Bracket Top() const { return runs.back().kind; }
+    bool Has(Bracket kind) const
+    {
+        return kind != Bracket::kEnd && innermost[Index(kind)] != kNone;
+    }
     void Push(Bracket kind)
     {
         ++depth;
-        ++open[Index(kind)];
-        if (!runs.empty() && runs.back().first == kind)
-            ++runs.back().second;
-        else
-            runs.emplace_back(kind, 1);
+        if (!runs.empty() && runs.back().kind == kind) {
+            ++runs.back().count;
+            return;
+        }
+        runs.push_back(Run{kind, 1, innermost[Index(kind)]});
+        innermost[Index(kind)] = runs.size() - 1;
     }
     // Removes the innermost bracket of kind; false when none is open.
     bool Remove(Bracket kind)
     {
         if (!Has(kind))
             return false;
-        const std::size_t at = Find(kind);
-        --open[Index(kind)];
+        std::size_t& at = innermost[Index(kind)];
         --depth;
-        if (--runs[at].second == 0)
-            runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(at));
+        if (--runs[at].count == 0)
+            at = runs[at].below;
+        // Runs emptied out of order wait until they are outermost of nothing.
+        while (!runs.empty() && runs.back().count == 0)
+            runs.pop_back();
         return true;
     }
     // Is the innermost bracket of the two kinds one of kind a?
     bool Innermost(Bracket a, Bracket b) const
     {
-        for (std::size_t i = runs.size(); i-- > 0;) {
-            if (runs[i].first == a || runs[i].first == b)
-                return runs[i].first == a;
-        }
-        return false;
+        const std::size_t ia = innermost[Index(a)];
+        const std::size_t ib = innermost[Index(b)];
+        return ia != kNone && (ib == kNone || ia > ib);
     }
 
 private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     static std::size_t Index(Bracket kind) { return static_cast<std::size_t>(kind); }
-    // The entry of the innermost bracket of kind, or the count of entries.
-    std::size_t Find(Bracket kind) const
-    {
-        for (std::size_t i = runs.size(); i-- > 0;) {
-            if (runs[i].first == kind)
-                return i;
-        }
-        return runs.size();
-    }
 
-    std::vector<std::pair<Bracket, std::size_t>> runs;
-    std::size_t open[kBracketKinds] = {};  // brackets of each kind, for Has
+    struct Run {
+        Bracket kind;
+        std::size_t count;
+        std::size_t below;  // the run of the same kind below, or kNone
+    };
+    std::vector<Run> runs;
     std::size_t depth = 0;
+    std::size_t innermost[kBracketKinds];  // each kind's innermost run, or kNone
 };
