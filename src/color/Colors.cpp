@@ -208,6 +208,9 @@ int AAIExportFilter::SetFillTypeName(SetFillTypeNameData* data)
     // The lookups compare it as a C string; the host's array may lack its NUL.
     graphicsState.fillTypeName.name[sizeof graphicsState.fillTypeName.name - 1] = '\0';
 
+    // A solid fill by name is the colour by name from now on; a pattern or a
+    // gradient takes the place of any named colour.
+    graphicsState.fillColorName.name[0] = '\0';
     switch (data->fillType) {
     case kFillPattern: return SetExportPatternFill() ? 1 : 0;
     case kFillGradient: return 1;  // painted when the path ends
@@ -215,6 +218,8 @@ int AAIExportFilter::SetFillTypeName(SetFillTypeNameData* data)
         NAME_TAG tag{};
         tag.tag = data->tag;
         std::memcpy(tag.name, graphicsState.fillTypeName.name, sizeof tag.name);
+        graphicsState.fillByName = 1;
+        graphicsState.fillColorName = tag;
         return ExportSetNameColor(&tag, 1) ? 1 : 0;
     }
     case kFillNone: return 1;

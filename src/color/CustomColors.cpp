@@ -26,23 +26,29 @@ int AAIExportFilter::SetColorDef(SetColorDefData* data)
 {
     if (data == nullptr)
         return 0;
-    for (SetColorDefData& slot : colorTable) {
-        if (slot.name[0] != '\0')
-            continue;
-        // The whole colour is copied, not only the group its model names: a
-        // use that reads the other group must not find an older colour there.
-        slot.tag = data->tag;
-        slot.color = data->color;
-        slot.spot = data->spot;
-        CopyColorName(slot.name, data->name);
-        return 1;
+    // Slots fill from the first: the next free one is counted, not sought.
+    if (colorCount == kDefinitionSlots)
+        return 0;  // all slots in use: the definition is lost
+    ++searchSteps;
+    SetColorDefData& slot = colorTable[colorCount];
+    // The whole colour is copied, not only the group its model names: a
+    // use that reads the other group must not find an older colour there.
+    slot.tag = data->tag;
+    slot.color = data->color;
+    slot.spot = data->spot;
+    CopyColorName(slot.name, data->name);
+    // A nameless definition leaves its slot free for the next.
+    if (slot.name[0] != '\0') {
+        colorIndex.Add(slot.name, colorCount);
+        ++colorCount;
     }
-    return 0;  // all slots in use: the definition is lost
+    return 1;
 }
 
 int AAIExportFilter::IsColorExistingByColorName(const char* name, int& index)
 {
-    return FindSlotByName(colorTable, name, index);
+    ++searchSteps;
+    return FindIndexedSlot(colorIndex, kDefinitionSlots, name, index);
 }
 
 int AAIExportFilter::ExportSetNameColor(NAME_TAG* nameTag, int isFill)
@@ -71,11 +77,13 @@ int AAIExportFilter::SetFillColorByName(NAME_TAG* nameTag)
 {
     if (nameTag == nullptr)
         return 0;
-    graphicsState.fillByName = 1;
     // Inside a tile the colour stays in force from path to path; outside, a
-    // colour by name is written at every use.
-    if (IsSameColorName(nameTag->name, graphicsState.fillColorName.name) && inPatternDefinition &&
-        !patternTileFirstPath)
+    // colour by name is written at every use. It is in force only while no
+    // other colour, by value or by another name, has been set since.
+    const bool inForce = graphicsState.fillByName &&
+                         IsSameColorName(nameTag->name, graphicsState.fillColorName.name);
+    graphicsState.fillByName = 1;
+    if (inForce && inPatternDefinition && !patternTileFirstPath)
         return 1;
     CopyColorName(graphicsState.fillColorName.name, nameTag->name);
     graphicsState.fillColorName.tag = nameTag->tag;
@@ -86,9 +94,10 @@ int AAIExportFilter::SetStrokeColorByName(NAME_TAG* nameTag)
 {
     if (nameTag == nullptr)
         return 0;
+    const bool inForce = graphicsState.strokeByName &&
+                         IsSameColorName(nameTag->name, graphicsState.strokeColorName.name);
     graphicsState.strokeByName = 1;
-    if (IsSameColorName(nameTag->name, graphicsState.strokeColorName.name) && inPatternDefinition &&
-        !patternTileFirstPath)
+    if (inForce && inPatternDefinition && !patternTileFirstPath)
         return 1;
     CopyColorName(graphicsState.strokeColorName.name, nameTag->name);
     graphicsState.strokeColorName.tag = nameTag->tag;

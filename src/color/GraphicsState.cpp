@@ -3,14 +3,6 @@
 
 #include "filter/AAIExportFilter.h"
 
-void AAIExportFilter::ResetColors()
-{
-    fillTypeChanged = 1;
-    for (SetColorDefData& slot : colorTable)
-        slot.name[0] = '\0';
-    ResetGraphicsState();
-}
-
 void AAIExportFilter::ResetFillColor()
 {
     graphicsState.fillColor = SetColorByValueData{0, 0, 0, 0, 0.0, 0.0, 0.0, 1.0};

@@ -25,6 +25,9 @@ constexpr char kTrailer[] = "%%PageTrailer\n"
 
 int AAIExportFilter::EndPicture()
 {
+    // A picture whose brackets cannot all be closed is not complete.
+    if (!CloseOpenBrackets())
+        return 0;
     if (pictureOpen && !setupClosed && !CloseSetup())
         return 0;
     if (!output.WriteBufferToExportFile(0))

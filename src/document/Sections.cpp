@@ -1,9 +1,23 @@
 // Section records: the drawing section closes the document setup.
 #include "filter/AAIExportFilter.h"
 
-int AAIExportFilter::BeginPatternSection() { return 1; }
+int AAIExportFilter::BeginPatternSection()
+{
+    brackets.Push(Bracket::kSection);
+    return 1;
+}
 
-int AAIExportFilter::EndPatternSection() { return output.WriteBufferToExportFile(0); }
+// A section ends every bracket begun in it, so no tile string, compound path
+// or image runs on into what follows; those begun before it stay open.
+int AAIExportFilter::EndPatternSection()
+{
+    int closed = 1;
+    if (brackets.Has(Bracket::kSection)) {
+        closed = CloseBracketsAbove(Bracket::kSection);
+        brackets.Remove(Bracket::kSection);
+    }
+    return output.WriteBufferToExportFile(0) && closed;
+}
 
 int AAIExportFilter::EndDrawingSection() { return EndPatternSection(); }
 
@@ -13,7 +27,8 @@ int AAIExportFilter::BeginDrawingSection(BeginDrawingSectionData* data)
 {
     if (data == nullptr)
         return 0;
-    if (!output.WriteBufferToExportFile(0))
+    // The setup ends here, and with it whatever the pattern section left open.
+    if (!CloseOpenBrackets() || !output.WriteBufferToExportFile(0))
         return 0;
     const long position = tempFile.GetPosition();
     if (position < 0 || position > 0xffffffffL)
@@ -24,7 +39,7 @@ int AAIExportFilter::BeginDrawingSection(BeginDrawingSectionData* data)
     setupClosed = true;
     if (!output.Write("%%EndSetup\n"))
         return 0;
-    inPatternDefinition = 0;
+    brackets.Push(Bracket::kSection);
     ResetGraphicsState();
     ResetTextState();
     return 1;

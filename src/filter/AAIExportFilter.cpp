@@ -12,9 +12,8 @@ AAIExportFilter* AAIExportFilter::filter = nullptr;
 
 AAIExportFilter::AAIExportFilter()
 {
-    if (textState.pendingString.Reserve(256, 0))
-        textState.pendingString[0] = '\0';
-    ResetGraphicsState();
+    textState.pendingString.Reserve(256, 0);
+    ResetPicture();
 }
 
 AAIExportFilter::~AAIExportFilter()

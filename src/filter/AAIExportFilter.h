@@ -3,9 +3,9 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
 #include "color/GraphicsState.h"
+#include "filter/DefinitionNames.h"
 #include "gradient/GradientTable.h"
 #include "host/AHostExportFilter.h"
 #include "output/OutputWriter.h"
@@ -14,6 +14,7 @@
 #include "platform/OwnedArray.h"
 #include "raster/LinkedFile.h"
 #include "raster/RasterRecord.h"
+#include "structure/Brackets.h"
 #include "structure/LayerDefinition.h"
 #include "text/TextState.h"
 
@@ -22,7 +23,81 @@ struct FilterPoint {
     double y = 0.0;
 };
 
-class AAIExportFilter : public AHostExportFilter {
+// What one picture changes, small enough to be reset wholesale: BeginPicture
+// assigns a fresh one, so nothing of an earlier picture, complete, failed or
+// abandoned, reaches the next. A new field is reset without further ado.
+struct PictureState {
+    bool pictureOpen = false;
+
+    // ---- insertion marks and art size ----
+    unsigned int commentsEndMark = 0;
+    unsigned int prologEndMark = 0;
+    unsigned int setupEndMark = 0;
+    bool setupClosed = false;
+    double artWidth = 0.0;
+    double artHeight = 0.0;
+    double pictureWidth = 0.0;  // record 16's size, in case no record 2052 comes
+    double pictureHeight = 0.0;
+
+    double pointsPerUnit = 72.0;
+
+    // ---- paths ----
+    FilterPoint currentPoint;
+    FilterPoint subpathStart;
+    bool pathOpen = false;
+    bool pathClosed = false;
+    PathBounds pathBounds;
+    // The box a gradient fill spans: one path's, or a whole compound path's.
+    PathBounds regionBounds;
+
+    // ---- structure ----
+    bool inClipRegion = false;
+    bool inGuide = false;
+    bool clipText = false;
+    FilterPoint guideStart;
+    FilterPoint guideEnd;
+    int compositeDepth = 0;
+    // Compound paths begun in a pattern tile while another's opening was still
+    // deferred: they share that one opening, so their closings are dropped.
+    int compoundMerged = 0;
+
+    // ---- colours ----
+    // Its defaults are ResetGraphicsState's, which the picture reset applies.
+    GraphicsState graphicsState{};
+    // The stroke colour was reset without writing an operator: the next stroke
+    // colour by value must be written whatever its value.
+    int strokeColorStale = 0;
+    int fillTypeChanged = 1;
+    int colorCount = 0;  // slots of colorTable in use, from the first
+
+    // ---- text ----
+    bool textStarted = false;
+    bool runWritten = false;
+
+    // ---- definitions: gradients and patterns ----
+    int currentDefinitionIndex = 0;
+    int inGradientDefinition = 0;
+    int currentGradientIndex = 0;  // the gradient being defined
+    int gradientCount = 0;         // slots of gradientTable in use, from the first
+    int patternFillWritten = 0;
+    int compoundPending = 0;
+    int inPatternDefinition = 0;
+    int patternTileAttribWritten = 0;
+    int patternTileFirstPath = 0;
+    // The current tile item's opening is written and awaits its attribute block.
+    int patternItemOpened = 0;
+    int currentPatternIndex = 0;  // the pattern being defined
+    int patternCount = 0;         // slots of patternTable in use, from the first
+
+    // Slots and names examined by the searches of definitions and layers;
+    // tests read it to see that each record's search stays short.
+    unsigned long long searchSteps = 0;
+
+    RasterRecord raster;
+    bool rasterOpen = false;
+};
+
+class AAIExportFilter : public AHostExportFilter, protected PictureState {
 public:
     AAIExportFilter();
     ~AAIExportFilter() override;
@@ -165,6 +240,7 @@ protected:
     int GetPaintFromGSatate(char* paint);
 
     // ---- color/ ----
+    // The section defaults; the colour names and by-name flags are kept.
     void ResetGraphicsState();
     void ResetFillColor();
     // What every colour operator needs written before it: the pending text run,
@@ -203,6 +279,8 @@ protected:
     int WriteTileBackground(const SetColorByValueData& color);
 
     // ---- text/ ----
+    // The attribute defaults, at each picture and drawing section.
+    void ResetTextState();
     int ExportTextString();
     int GetRenderModeFromGSatate(int& mode);
     static double CalculateFontFactor(double size);
@@ -213,7 +291,12 @@ protected:
     int KeepRunValue(T& stored, T incoming);
 
     // ---- structure/ ----
-    void ClearLayerDefinitions();
+    // Ends every bracket still open, innermost first, as the host's own end
+    // records would: a section or picture never ends inside one.
+    int CloseOpenBrackets();
+    // Ends the brackets opened after the most recent one of kind, which stays.
+    int CloseBracketsAbove(Bracket kind);
+    int CloseBracket(Bracket kind);
 
     // ---- raster/ ----
     int GetBitmapInformation(const char* path, unsigned short fileType, int& imageType,
@@ -238,82 +321,24 @@ protected:
     // Everything written goes through it: to the body in tempFile, and at the
     // end to the target.
     AOutputWriter output{tempFile, targetFile};
-    bool pictureOpen = false;
 
-    // ---- insertion marks and art size ----
-    unsigned int commentsEndMark = 0;
-    unsigned int prologEndMark = 0;
-    unsigned int setupEndMark = 0;
-    bool setupClosed = false;
-    double artWidth = 0.0;
-    double artHeight = 0.0;
-    double pictureWidth = 0.0;  // record 16's size, in case no record 2052 comes
-    double pictureHeight = 0.0;
-
-    double pointsPerUnit = 72.0;
-
-    // Each group below is reset at the start of a picture by its own Reset.
-
-    // ---- paths ----
-    void ResetPaths();
-    FilterPoint currentPoint;
-    FilterPoint subpathStart;
-    bool pathOpen = false;
-    bool pathClosed = false;
-    PathBounds pathBounds;
-    // The box a gradient fill spans: one path's, or a whole compound path's.
-    PathBounds regionBounds;
-
-    // ---- structure ----
-    void ResetStructure();
-    bool inClipRegion = false;
-    bool inGuide = false;
-    bool clipText = false;
-    FilterPoint guideStart;
-    FilterPoint guideEnd;
-    int compositeDepth = 0;
-    // Compound paths begun in a pattern tile while another's opening was still
-    // deferred: they share that one opening, so their closings are dropped.
-    int compoundMerged = 0;
+    // ---- the rest of a picture's state: owned blocks, indexes and tables ----
+    // ResetPicture empties them together with PictureState; the text blocks
+    // keep their allocation, being only room.
+    void ResetPicture();
     AOwnedArray<LayerDefinition> layerDefinitions;
-    // One per layer begun and not yet ended: whether it wrote a bracket to close.
-    std::vector<bool> openLayers;
-
-    // ---- colours ----
-    void ResetColors();
-    GraphicsState graphicsState{};
-    // The stroke colour was reset without writing an operator: the next stroke
-    // colour by value must be written whatever its value.
-    int strokeColorStale = 0;
-    int fillTypeChanged = 1;
-    SetColorDefData colorTable[kDefinitionSlots] = {};
-
-    // ---- text ----
-    void ResetTextState();
+    // The first declared layer of each name.
+    DefinitionIndex layerIndex{sizeof LayerDefinition::name - 1, true};
+    BracketStack brackets;
     TextState textState;
-    bool textStarted = false;
-    bool runWritten = false;
     // Work areas for escaping a run; they grow with the pending text.
     AOwnedArray<char> textWorkArea;
-
-    // ---- definitions: gradients and patterns ----
-    int currentDefinitionIndex = 0;
-    void ResetGradients();
-    int inGradientDefinition = 0;
-    int currentGradientIndex = 0;  // the gradient being defined
+    SetColorDefData colorTable[kDefinitionSlots] = {};
+    DefinitionIndex colorIndex{kMaxDefinitionName};
     GradientSlot gradientTable[kDefinitionSlots] = {};
-    void ResetPatterns();
-    int patternFillWritten = 0;
-    int compoundPending = 0;
-    int inPatternDefinition = 0;
-    int patternTileAttribWritten = 0;
-    int patternTileFirstPath = 0;
-    // The current tile item's opening is written and awaits its attribute block.
-    int patternItemOpened = 0;
-    int currentPatternIndex = 0;  // the pattern being defined
+    GradientNames gradientNames;
     PatternSlot patternTable[kDefinitionSlots] = {};
-
-    RasterRecord raster;
+    DefinitionIndex patternIndex{kMaxDefinitionName};
     // Linked TIFF files read in this picture.
     AOwnedArray<LinkedFileFacts> linkedFiles;
 };

@@ -54,6 +54,56 @@ bool IsTextRecord(unsigned short opcode)
     }
 }
 
+bool IsKnownRecord(unsigned short opcode)
+{
+    switch (opcode) {
+// clang-format off
+#define AIEXPORT_RECORD(Name, opcode, Route, Payload, Fields) case aiop::k##Name: return true;
+#include "host/Records.def"
+        // clang-format on
+    default: return false;
+    }
+}
+
+// An image's data lines admit nothing between them: while one is open, only
+// its rows, its end, the records that end it (the next image among them) and
+// records that write nothing are taken.
+bool IsAdmittedInImage(unsigned short opcode)
+{
+    switch (opcode) {
+    case aiop::kBitmap:
+    case aiop::kEndBitmap:
+    case aiop::kBeginBitmap:
+    case aiop::kBeginPicture:
+    case aiop::kEndPicture:
+    case aiop::kBeginPatternSection:
+    case aiop::kEndPatternSection:
+    case aiop::kBeginDrawingSection:
+    case aiop::kEndDrawingSection:
+    case aiop::kSetMatrix:
+    case aiop::kSetColorDef:
+    case aiop::kDefineLayer:
+    case aiop::kBeginGradient:
+    case aiop::kSetGradientDef:
+    case aiop::kSetGradient2:
+    case aiop::kSetGradientRGN:
+    case aiop::kEndGradient:
+    case aiop::kSetGradient:
+    case aiop::kSetColorTable:
+    case aiop::kSetPatternSections:
+    case aiop::kArc:
+    case aiop::kArcTo:
+    case aiop::kCircle:
+    case aiop::kEllipse:
+    case aiop::kRectangle:
+    case aiop::kReversePath:
+    case aiop::kBeginPreviewSection:
+    case aiop::kEndPreviewSection:
+    case aiop::kSetPreview: return true;
+    default: return !IsKnownRecord(opcode);
+    }
+}
+
 }  // namespace
 
 int AAIExportFilter::writeData(unsigned short opcode, void* payload)
@@ -79,6 +129,8 @@ int AAIExportFilter::Dispatch(unsigned short opcode, void* payload)
     // Everything in a pattern tile lies inside the tile items' strings, and a
     // text object has no item or bounds of its own there: text is refused.
     if (inPatternDefinition && IsTextRecord(opcode))
+        return 0;
+    if (rasterOpen && !IsAdmittedInImage(opcode))
         return 0;
     switch (opcode) {
 // clang-format off

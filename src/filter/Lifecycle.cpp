@@ -101,15 +101,7 @@ int AAIExportFilter::InitializeParameters()
     // A picture that never reached its end is abandoned here, with its files.
     tempFile.Close();
     output.Clear();
-    pointsPerUnit = 72.0;
-    setupClosed = false;
-    ResetPaths();
-    ResetStructure();
-    ResetColors();
-    ResetTextState();
-    ResetGradients();
-    ResetPatterns();
-    linkedFiles.Clear();
+    ResetPicture();
 
     tempPath = plat::TemporaryDirectory();
     if (fileName[0] == '\0')
@@ -123,6 +115,28 @@ int AAIExportFilter::InitializeParameters()
     // nothing is left behind even when the host never ends the picture.
     plat::RemoveFile(tempPath.c_str());
     return tempFile.Attach(fd);
+}
+
+void AAIExportFilter::ResetPicture()
+{
+    static_cast<PictureState&>(*this) = PictureState{};
+    ResetGraphicsState();
+    ResetTextState();
+    layerDefinitions.Clear();
+    layerIndex.Clear();
+    brackets.Clear();
+    for (SetColorDefData& slot : colorTable)
+        slot = SetColorDefData{};
+    colorIndex.Clear();
+    for (GradientSlot& slot : gradientTable) {
+        static_cast<GradientDefinition&>(slot) = GradientDefinition{};
+        slot.stops.Clear();
+    }
+    gradientNames.Clear();
+    for (PatternSlot& slot : patternTable)
+        slot = PatternSlot{};
+    patternIndex.Clear();
+    linkedFiles.Clear();
 }
 
 int AAIExportFilter::ResetParameters()

@@ -1,6 +1,7 @@
 // Gradient definitions: the table, its records and the resources written at the end.
-#include <charconv>
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "filter/AAIExportFilter.h"
 #include "filter/DefinitionNames.h"
@@ -28,34 +29,60 @@ std::size_t LengthWithoutTail(const char* name)
     return *p == '\0' ? static_cast<std::size_t>(underscore - name) : std::strlen(name);
 }
 
-bool IsWrittenNameTaken(const GradientSlot (&table)[kDefinitionSlots], int self,
-                        const char* written)
+// The number a written name ends in after its name's blank, or 0.
+int WrittenNumber(const std::string& written, std::size_t& baseLength)
 {
-    for (int i = 0; i < kDefinitionSlots && table[i].name[0] != '\0'; ++i) {
-        if (i != self && std::strcmp(table[i].writtenName, written) == 0)
-            return true;
+    const std::size_t blank = written.rfind(' ');
+    if (blank == std::string::npos || blank + 1 == written.size() || blank + 6 < written.size())
+        return 0;
+    int n = 0;
+    for (std::size_t i = blank + 1; i < written.size(); ++i) {
+        if (written[i] < '0' || written[i] > '9')
+            return 0;
+        n = 10 * n + (written[i] - '0');
     }
-    return false;
+    baseLength = blank;
+    return n;
+}
+
+// A slot given to another gradient frees its written name. Should that name
+// be a name and a number, the number is free again for that name.
+void ForgetWrittenName(GradientNames& names, const char* written)
+{
+    const std::string key(written);
+    names.written.erase(key);
+    std::size_t baseLength = 0;
+    const int n = WrittenNumber(key, baseLength);
+    const auto hint = names.nextNumber.find(key.substr(0, baseLength));
+    if (n > 0 && hint != names.nextNumber.end() && n < hint->second)
+        hint->second = n;
 }
 
 // Readers know a gradient only by its written name, so two gradients written
 // alike would share one set of colours. Earlier gradients keep theirs: fills
-// that use them may already be written.
-void ChooseWrittenName(GradientSlot (&table)[kDefinitionSlots], int self)
+// that use them may already be written. Every number below a name's hint is
+// taken, so the first free one is found without trying them again.
+void ChooseWrittenName(GradientSlot& slot, int self, GradientNames& names,
+                       unsigned long long& steps)
 {
-    char* written = table[self].writtenName;
-    const char* name = table[self].name;
-    const std::size_t length = std::strlen(name);
-    std::memcpy(written, name, length);
-    written[LengthWithoutTail(name)] = '\0';
-    if (!IsWrittenNameTaken(table, self, written))
-        return;
-    std::memcpy(written, name, length + 1);
-    char* const end = written + kMaxWrittenGradientName;
-    for (int n = 2; IsWrittenNameTaken(table, self, written); ++n) {
-        written[length] = ' ';
-        *std::to_chars(written + length + 1, end, n).ptr = '\0';
+    const std::string name(slot.name);
+    const auto isFree = [&](const std::string& written) {
+        ++steps;
+        return names.written.find(written) == names.written.end();
+    };
+    std::string written = name.substr(0, LengthWithoutTail(slot.name));
+    if (!isFree(written)) {
+        written = name;
+        if (!isFree(written)) {
+            int& n = names.nextNumber.emplace(name, 2).first->second;
+            while (!isFree(name + ' ' + std::to_string(n)))
+                ++n;
+            written = name + ' ' + std::to_string(n);
+            ++n;
+        }
     }
+    std::memcpy(slot.writtenName, written.c_str(), written.size() + 1);
+    names.written.emplace(written, self);
 }
 
 }  // namespace
@@ -73,14 +100,20 @@ int AAIExportFilter::SetGradientDef(SetGradientDefData* data)
     }
     inGradientDefinition = 1;
 
-    int index = 0;
-    while (index < kDefinitionSlots - 1 && gradientTable[index].name[0] != '\0')
-        ++index;
+    // Slots fill from the first; with the table full the last gradient is
+    // replaced, stops, names and all.
+    const int index = std::min(gradientCount, kDefinitionSlots - 1);
     GradientSlot& slot = gradientTable[index];
-    // With the table full the last gradient is replaced, stops and all.
+    if (index < gradientCount) {
+        gradientNames.byName.Remove(slot.name, index);
+        ForgetWrittenName(gradientNames, slot.writtenName);
+    } else {
+        ++gradientCount;
+    }
     slot.stops.Clear();
     StoreBoundedName(slot.name, data->name, kMaxDefinitionName);
-    ChooseWrittenName(gradientTable, index);
+    gradientNames.byName.Add(slot.name, index);
+    ChooseWrittenName(slot, index, gradientNames, searchSteps);
     slot.tag = data->tag;
     // A gradient without its geometry record is linear with both points at
     // the corner, whatever the slot held before.
@@ -159,7 +192,8 @@ void AAIExportFilter::AssignGradientColor(const GradientColor& source, GradientC
 
 int AAIExportFilter::IsGradientNameDefined(const char* name, int& index)
 {
-    return FindSlotByName(gradientTable, name, index);
+    ++searchSteps;
+    return FindIndexedSlot(gradientNames.byName, kDefinitionSlots, name, index);
 }
 
 int AAIExportFilter::AppendGradientStop(const GradientStop& stop)
@@ -238,16 +272,6 @@ int AAIExportFilter::ExportGradientDefinition()
             return 0;
     }
     return 1;
-}
-
-void AAIExportFilter::ResetGradients()
-{
-    inGradientDefinition = 0;
-    for (GradientSlot& slot : gradientTable) {
-        slot.name[0] = '\0';
-        slot.type = 0;
-        slot.stops.Clear();
-    }
 }
 
 void AAIExportFilter::FreeGradientStops()

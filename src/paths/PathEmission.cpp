@@ -11,12 +11,6 @@ constexpr unsigned kCurveMargin = 128;
 
 }  // namespace
 
-void AAIExportFilter::ResetPaths()
-{
-    pathOpen = false;
-    pathClosed = false;
-}
-
 int AAIExportFilter::BeginPath()
 {
     if (inPatternDefinition && (patternTileAttribWritten || patternTileFirstPath)) {

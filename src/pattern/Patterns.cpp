@@ -47,20 +47,6 @@ int AAIExportFilter::WriteTileBackground(const SetColorByValueData& color)
     return output.Write(token::Reals{rgb, 3}, " Xa\n");
 }
 
-void AAIExportFilter::ResetPatterns()
-{
-    patternFillWritten = 0;
-    compoundPending = 0;
-    inPatternDefinition = 0;
-    patternTileAttribWritten = 0;
-    for (PatternSlot& slot : patternTable) {
-        slot.name[0] = '\0';
-        slot.tempPosition = 0;
-        slot.hasBackground = false;
-        slot.tileBoundsValid = false;
-    }
-}
-
 int AAIExportFilter::SetPatternSections(int* count)
 {
     return count != nullptr && *count <= kDefinitionSlots ? 1 : 0;
@@ -74,19 +60,26 @@ int AAIExportFilter::SetPatternDef(SetPatternDefData* data)
     // A nameless slot counts as free: its header would never be written.
     if (length == 0)
         return 0;
-    int index = 0;
-    while (index < kDefinitionSlots && patternTable[index].name[0] != '\0')
-        ++index;
+    // A definition still open ends before the next begins: its tile would
+    // otherwise hold this one.
+    if (inPatternDefinition && !EndPattern())
+        return 0;
+    // Slots fill from the first: the next free one is counted, not sought.
+    const int index = patternCount;
     if (index == kDefinitionSlots)
         return 0;
+    ++searchSteps;
     char name[sizeof PatternSlot::name];
     StoreBoundedName(name, data->name, kMaxDefinitionName);
     if (!output.Write("%AI3_BeginPattern: ", token::String(name), "\n"))
         return 0;
+    brackets.Push(Bracket::kPattern);
 
     PatternSlot& slot = patternTable[index];
     slot = PatternSlot{};  // nothing of an earlier definition in this slot survives
     std::memcpy(slot.name, name, sizeof name);
+    patternIndex.Add(slot.name, index);
+    ++patternCount;
     slot.tag = data->tag;
     slot.tileWidth = DistanceToPS(data->tileWidth);
     slot.tileHeight = DistanceToPS(data->tileHeight);
@@ -160,6 +153,9 @@ int AAIExportFilter::EndPattern()
     // array that no one began: nothing is written.
     if (!inPatternDefinition)
         return 0;
+    // What the tile still has open closes inside it.
+    const int inner = brackets.Has(Bracket::kPattern) ? CloseBracketsAbove(Bracket::kPattern) : 1;
+    brackets.Remove(Bracket::kPattern);
     // An item opened by a colour but never given a path still needs its
     // attribute block; a tile without any item has nothing to close.
     const bool itemPending = patternItemOpened;
@@ -174,7 +170,7 @@ int AAIExportFilter::EndPattern()
         return 0;
     if (!output.Write("] E\n%AI3_EndPattern\n"))
         return 0;
-    return output.WriteBufferToExportFile(0);
+    return output.WriteBufferToExportFile(0) && inner;
 }
 
 int AAIExportFilter::SetPatternTilePathAttrib()
@@ -206,7 +202,8 @@ int AAIExportFilter::SetPatternTilePathLineStyle()
 
 int AAIExportFilter::IsPatternNameDefined(const char* name, int& index)
 {
-    return FindSlotByName(patternTable, name, index);
+    ++searchSteps;
+    return FindIndexedSlot(patternIndex, kDefinitionSlots, name, index);
 }
 
 int AAIExportFilter::SetExportPatternFill()

@@ -61,6 +61,9 @@ int AAIExportFilter::BeginBitmap(BeginBitmapData* data)
 {
     if (data == nullptr)
         return 0;
+    // An image still open ends here: its data must not hold this one's header.
+    if (rasterOpen && !EndBitmap())
+        return 0;
     RasterRecord image{data->width, data->height, data->bytesPerRow, data->bitDepth,
                        data->colorModel};
     // The matrix maps the image into host units; all six values scale to points.
@@ -89,6 +92,8 @@ int AAIExportFilter::BeginBitmap(BeginBitmapData* data)
                       "0 0 0 0\n%%BeginData: ", token::Chars{size, sizeLength}, "\nXI\n"))
         return 0;
     raster = image;
+    rasterOpen = true;
+    brackets.Push(Bracket::kRaster);
     // Each image is placed by its own matrix; the next one starts from the identity.
     const double identity[6] = {1.0, 0.0, 0.0, 1.0, 0.0, 0.0};
     for (int i = 0; i < 6; ++i)
@@ -132,6 +137,9 @@ int AAIExportFilter::Bitmap(BitmapData* data)
 
 int AAIExportFilter::EndBitmap()
 {
+    if (rasterOpen)
+        brackets.Remove(Bracket::kRaster);
+    rasterOpen = false;
     const char* placeholder = raster.colorModel == kPlaceholderModel ? "%FFFFFFFFFFFFFFFF\n" : "";
     if (!output.Write(token::Text(placeholder), "%%EndData\nXH\n%AI5_EndRaster\nN\n"))
         return 0;

@@ -16,26 +16,21 @@ constexpr double kSamePoint = 1e-8;
 
 }  // namespace
 
-void AAIExportFilter::ResetStructure()
-{
-    inClipRegion = false;
-    inGuide = false;
-    clipText = false;
-    compositeDepth = 0;
-    ClearLayerDefinitions();
-}
-
 int AAIExportFilter::BeginGroup()
 {
     if (inPatternDefinition)
         return 1;
-    return output.Write("u\n");
+    if (!output.Write("u\n"))
+        return 0;
+    brackets.Push(Bracket::kGroup);
+    return 1;
 }
 
 int AAIExportFilter::EndGroup()
 {
     if (inPatternDefinition)
         return 1;
+    brackets.Remove(Bracket::kGroup);
     if (!output.Write("U\n"))
         return 0;
     return output.WriteBufferToExportFile(0);
@@ -47,8 +42,10 @@ int AAIExportFilter::BeginComposite()
     // earlier one, even if that picture ended inside its bracket.
     if (compositeDepth == 0)
         compoundMerged = 0;
-    if (compositeDepth < INT_MAX)
+    if (compositeDepth < INT_MAX) {
         ++compositeDepth;
+        brackets.Push(Bracket::kCompound);
+    }
     if (inPatternDefinition) {
         // The opening has to follow the tile item's attribute lines, which the
         // first colour or path record writes; the next move-to writes it. A
@@ -66,6 +63,7 @@ int AAIExportFilter::EndComposite()
 {
     // An unmatched end leaves the depth at 0, so later gradients still get a
     // box of their own; it closes nothing that was merged.
+    brackets.Remove(Bracket::kCompound);
     if (compositeDepth == 0)
         compoundMerged = 0;
     else if (--compositeDepth == 0)
@@ -87,10 +85,17 @@ int AAIExportFilter::EndComposite()
     return output.WriteBufferToExportFile(0);
 }
 
-int AAIExportFilter::BeginMask() { return output.Write("q\n"); }
+int AAIExportFilter::BeginMask()
+{
+    if (!output.Write("q\n"))
+        return 0;
+    brackets.Push(Bracket::kMask);
+    return 1;
+}
 
 int AAIExportFilter::EndMask()
 {
+    brackets.Remove(Bracket::kMask);
     if (!output.Write("Q\n"))
         return 0;
     return output.WriteBufferToExportFile(0);
@@ -99,11 +104,15 @@ int AAIExportFilter::EndMask()
 int AAIExportFilter::BeginClipRgn()
 {
     inClipRegion = true;
+    brackets.Push(Bracket::kClipRegion);
     return 1;
 }
 
 int AAIExportFilter::EndClipRgn()
 {
+    // One end leaves the region, however many beginnings came.
+    while (brackets.Remove(Bracket::kClipRegion)) {
+    }
     inClipRegion = false;
     return 1;
 }
@@ -113,6 +122,8 @@ int AAIExportFilter::BeginGuide()
     // A bracket without a move-to captures nothing, rather than the last guide again.
     guideStart = FilterPoint{};
     guideEnd = FilterPoint{};
+    if (!inGuide)
+        brackets.Push(Bracket::kGuide);
     inGuide = true;
     return 1;
 }
@@ -122,6 +133,7 @@ int AAIExportFilter::EndGuide()
     const FilterPoint start = guideStart;
     const double dx = std::fabs(start.x - guideEnd.x);
     const double dy = std::fabs(start.y - guideEnd.y);
+    brackets.Remove(Bracket::kGuide);
     inGuide = false;
     guideStart = FilterPoint{};
     guideEnd = FilterPoint{};

@@ -52,6 +52,8 @@ int ReserveTextAreas(TextState& t, AOwnedArray<char>& workArea, std::size_t leng
 int AAIExportFilter::BeginText()
 {
     textStarted = false;  // a string never written as a run is dropped
+    if (!brackets.Has(Bracket::kText))
+        brackets.Push(Bracket::kText);
     if (inClipRegion)
         clipText = true;
     return 1;
@@ -61,6 +63,7 @@ int AAIExportFilter::BeginSimpleText() { return AAIExportFilter::BeginText(); }
 
 int AAIExportFilter::EndSimpleText()
 {
+    brackets.Remove(Bracket::kText);
     if (inClipRegion)
         clipText = false;
     if (textStarted && !runWritten && !ExportTextString())
@@ -78,8 +81,13 @@ int AAIExportFilter::SetTextType(unsigned short* data)
     if (data == nullptr)
         return 0;
     textState.textType = *data;
-    // Every object is point text, whatever the host's type.
-    return output.Write("0 To\n");
+    // Every object is point text, whatever the host's type. The line opens
+    // the text object, begun or not.
+    if (!output.Write("0 To\n"))
+        return 0;
+    if (!brackets.Has(Bracket::kText))
+        brackets.Push(Bracket::kText);
+    return 1;
 }
 
 int AAIExportFilter::SetTextMatrix(SetTextMatrixData* data)

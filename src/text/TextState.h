@@ -5,13 +5,14 @@
 
 #include "platform/OwnedArray.h"
 
-struct TextState {
+// Every attribute with its default, so that a reset is one assignment.
+struct TextAttributes {
     unsigned short textType = 0;
 
-    std::uint16_t faceNameLength = 0;
-    char faceName[64] = {};
-    std::uint16_t styleNameLength = 0;
-    char styleName[64] = {};
+    std::uint16_t faceNameLength = 5;
+    char faceName[64] = "Arial";
+    std::uint16_t styleNameLength = 7;
+    char styleName[64] = "Regular";
     std::uint32_t attributeWordA = 0;
     std::uint32_t attributeWordB = 0;
     std::uint32_t kernClass = 1;
@@ -34,9 +35,12 @@ struct TextState {
     std::uint32_t paragraphWordE = 0;
 
     double textScale[2] = {1.0, 1.0};
+    std::uint32_t pendingLength = 0;  // of pendingString
+    double textMatrix[6] = {1.0 / 72, 0.0, 0.0, 1.0 / 72, 0.0, 0.0};
+    double verticalOffset = 0.0;
+};
+
+struct TextState : TextAttributes {
     // The text of the run not yet written, NUL-terminated.
     AOwnedArray<char> pendingString;
-    std::uint32_t pendingLength = 0;
-    double textMatrix[6] = {};
-    double verticalOffset = 0.0;
 };

@@ -1,4 +1,5 @@
 // The colour table, its lookup and colours used by name.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -58,4 +59,64 @@ TEST(CustomColors, NothingOfAnEarlierExportIsWritten)
     s.Record(aiop::kSetColorDef, odd);
     s.Record(aiop::kSetFillColorByName, Tag("Odd"));
     EXPECT_EQ(s.SinceMark(), "0.0000 0.0000 1.0000 Xa\n");
+}
+
+TEST(CustomColors, InATileANameIsSkippedOnlyWhileItsColourIsInForce)
+{
+    // Three squares in one tile: red by name, blue, red by name. The third is
+    // red, in an item of its own; a repeat of the name right after it adds
+    // nothing. Blue comes by value, or as a solid fill by name; for strokes too.
+    struct Case {
+        unsigned short byName;
+        unsigned short blue;  // 0: a solid fill by name
+        const char* red;
+    };
+    const Case kCases[] = {
+        {aiop::kSetFillColorByName, aiop::kSetFillColorByValue, "1.0000 0.0000 0.0000 Xa\n"},
+        {aiop::kSetFillColorByName, 0, "1.0000 0.0000 0.0000 Xa\n"},
+        {aiop::kSetStrokeColorByName, aiop::kSetStrokeColorByValue, "1.0000 0.0000 0.0000 XA\n"},
+    };
+    for (const Case& c : kCases) {
+        ExportSession s(8.5, 11, false);
+        s.Record(aiop::kSetColorDef, Def("Red", 255, 0, 0));
+        s.Record(aiop::kSetColorDef, Def("Blue", 0, 0, 255));
+        s.Record(aiop::kSetPatternDef, SetPatternDefData{0, "Tile", 1, 1, 0, 0, 0, 0});
+        s.Record(aiop::kBeginPattern);
+        s.Mark();
+        for (int square = 0; square < 4; ++square) {
+            if (square == 1 && c.blue != 0)
+                s.Record(c.blue, Rgb(0, 0, 255));
+            else if (square == 1)
+                s.Record(aiop::kSetFillTypeName, SetFillTypeNameData{1, 0, "Blue"});
+            else
+                s.Record(c.byName, Tag("Red"));
+            Box(s, 10 * square, 0, 10 * square + 10, 10);
+        }
+        const std::string tile = s.SinceMark();
+        std::size_t reds = 0;
+        for (std::size_t at = tile.find(c.red); at != std::string::npos;
+             at = tile.find(c.red, at + 1))
+            ++reds;
+        EXPECT_EQ(reds, 2u) << c.byName << "\n" << tile;
+        EXPECT_EQ(std::count(tile.begin(), tile.end(), '@'), 3) << c.byName;
+    }
+}
+
+TEST(CustomColors, TheNamedColourInForceEndsWithThePicture)
+{
+    ExportSession s(8.5, 11, false);
+    s.Record(aiop::kSetColorDef, Def("Red", 255, 0, 0));
+    s.Record(aiop::kSetPatternDef, SetPatternDefData{0, "Tile", 1, 1, 0, 0, 0, 0});
+    s.Record(aiop::kBeginPattern);
+    s.Record(aiop::kSetFillColorByName, Tag("Red"));
+    Box(s, 0, 0, 10, 10);
+    ASSERT_EQ(s.NextPicture(), 1);
+    // The same tile in the next picture, its first path without a colour.
+    s.Record(aiop::kSetColorDef, Def("Red", 255, 0, 0));
+    s.Record(aiop::kSetPatternDef, SetPatternDefData{0, "Tile", 1, 1, 0, 0, 0, 0});
+    s.Record(aiop::kBeginPattern);
+    Box(s, 0, 0, 10, 10);
+    s.Mark();
+    s.Record(aiop::kSetFillColorByName, Tag("Red"));
+    EXPECT_NE(s.SinceMark().find("1.0000 0.0000 0.0000 Xa\n"), std::string::npos);
 }

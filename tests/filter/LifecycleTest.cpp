@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -258,6 +259,131 @@ TEST_F(Lifecycle, ASecondDrawingThroughOneFilterEqualsTheFirst)
     AAIExportFilter reused;
     for (bool every : {false, true, false, true, true})
         EXPECT_EQ(DrawAndEnd(reused, target, tiff, every), fresh[every]) << every;
+}
+
+// Pictures that stop part-way: each leaves a bracket, a run or a colour
+// behind, and ends complete, fails at its end or is abandoned by a new picture.
+void SendLeftover(AHostExportFilter& f, int which)
+{
+    const auto send = [&](unsigned short op, auto payload) { f.writeData(op, &payload); };
+    const auto rec = [&](unsigned short op) {
+        static unsigned char zeros[512] = {};
+        f.writeData(op, zeros);
+    };
+    const auto square = [&] {
+        rec(aiop::kBeginPath);
+        send(aiop::kMoveTo, MoveToData{1, 1});
+        send(aiop::kLineTo, LineToData{2, 1});
+        send(aiop::kLineTo, LineToData{2, 2});
+    };
+    char word[] = "left";
+    Picture(f);
+    SetColorDefData named{};
+    std::strcpy(named.name, "Spot Red");
+    named.color = SetColorByValueData{0, 10, 20, 30, 0, 0, 0, 0};
+    send(aiop::kSetColorDef, named);
+    NAME_TAG tag{0, "Spot Red"};
+    switch (which) {
+    case 0:  // a text object with its run pending
+    case 1:  // the same inside a clip region
+        if (which == 1)
+            rec(aiop::kBeginClipRgn);
+        send(aiop::kSetTextType, static_cast<unsigned short>(0));
+        rec(aiop::kBeginText);
+        send(aiop::kSetTextVerOffset, 3.0);
+        send(aiop::kSetTextScale, SetTextScaleData{2, 3});
+        send(aiop::kText, _TextData{word, 0, 4});
+        break;
+    case 2: {  // a pattern tile with an item and a compound path open
+        SetPatternDefData pattern{};
+        std::strcpy(pattern.name, "Dots");
+        pattern.tileWidth = pattern.tileHeight = 1;
+        send(aiop::kSetPatternDef, pattern);
+        rec(aiop::kBeginPattern);
+        send(aiop::kSetFillColorByName, tag);
+        rec(aiop::kBeginComposite);
+        square();
+        break;
+    }
+    case 3: {  // in the drawing: a layer, a group, a mask, a guide, a path, an image
+        DefLayerData layer{};
+        std::strcpy(layer.name, "Layer 2");
+        send(aiop::kDefineLayer, layer);
+        BeginDrawingSectionData section{8.5, 11};
+        send(aiop::kBeginDrawingSection, section);
+        send(aiop::kSetFillColorByName, tag);
+        send(aiop::kSetStrokeColorByName, tag);
+        send(aiop::kSetStroke, SetStrokeData{1, 0.5, 0, 0, 9});
+        send(aiop::kSetMatrix, SetMatrixData{3, 0, 0, 3, 1, 1});
+        char name[] = "Layer 2";
+        f.writeData(aiop::kBeginLayer, name);
+        rec(aiop::kBeginGroup);
+        rec(aiop::kBeginMask);
+        rec(aiop::kBeginComposite);
+        square();
+        rec(aiop::kBeginGuide);
+        send(aiop::kMoveTo, MoveToData{1, 1});
+        BeginBitmapData image{};
+        image.width = image.height = image.bytesPerRow = 4;
+        send(aiop::kBeginBitmap, image);
+        break;
+    }
+    case 4: {  // a gradient definition left open, and a fill by name
+        SetGradientDefData gradient{};
+        std::strcpy(gradient.name, "Fade");
+        send(aiop::kSetGradientDef, gradient);
+        BeginDrawingSectionData section{8.5, 11};
+        send(aiop::kBeginDrawingSection, section);
+        send(aiop::kSetFillColorByName, tag);
+        send(aiop::kSetFillType, static_cast<unsigned short>(0));
+        square();
+        break;
+    }
+    }
+}
+
+TEST_F(Lifecycle, EveryDrawingStartsFromTheSameStateWhateverCameBefore)
+{
+    // Every drawing through a filter is byte for byte the one a fresh filter
+    // makes, after pictures that ended in the middle of anything.
+    WriteFile(out.File("linked.tif"), reliability::SmallTiff());
+    const std::string tiff = out.File("linked.tif");
+    std::string target = out.File("drawing.ai");
+    std::string first;
+    {
+        AAIExportFilter f;
+        first = DrawAndEnd(f, target, tiff, true);
+        ASSERT_NE(first, "");
+    }
+    const int kEndings = 3;  // complete, failed at its end, abandoned
+    AAIExportFilter shared;  // goes through every leftover in turn
+    for (int which = 0; which < 5; ++which) {
+        for (int ending = 0; ending < kEndings; ++ending) {
+            for (AAIExportFilter* g : {static_cast<AAIExportFilter*>(nullptr), &shared}) {
+                AAIExportFilter fresh;
+                AAIExportFilter& f = g != nullptr ? *g : fresh;
+                ASSERT_EQ(f.exportFile(target.data()), 1);
+                SendLeftover(f, which);
+                if (ending == 1)
+                    plat::SetFault(plat::kFaultWrite, 1);
+                if (ending < 2)
+                    f.writeData(aiop::kEndPicture, nullptr);
+                plat::ClearFaults();
+                EXPECT_EQ(DrawAndEnd(f, target, tiff, true), first)
+                    << "after leftover " << which << ", ending " << ending << (g ? ", shared" : "");
+            }
+        }
+    }
+    // All of them in a row, each ending its own way, then the drawing.
+    for (int which = 0; which < 5; ++which) {
+        ASSERT_EQ(shared.exportFile(target.data()), 1);
+        SendLeftover(shared, which);
+        plat::SetFault(plat::kFaultWrite, which % 2);
+        if (which != 2)
+            shared.writeData(aiop::kEndPicture, nullptr);
+        plat::ClearFaults();
+    }
+    EXPECT_EQ(DrawAndEnd(shared, target, tiff, true), first) << "after all leftovers";
 }
 
 TEST_F(Lifecycle, PictureWithoutTargetFailsAndEndWithoutPictureFails)

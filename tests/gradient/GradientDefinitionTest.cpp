@@ -113,3 +113,35 @@ TEST(GradientDefinition, GradientWithOneStopFailsExportAndKeepsOldFile)
         EXPECT_EQ(s.dir.Listing(), "drawing.ai\n");
     }
 }
+
+TEST(GradientDefinition, EachDefinitionAndFillCostsTheSameHoweverManyCameBefore)
+{
+    // Past the table's end as well: there each definition replaces the last.
+    // Half the names repeat, so most written names need a number.
+    const auto stepsFor = [](int n) {
+        ExportSession s(8.5, 11, false);
+        const unsigned long long before = s.filter.searchSteps;
+        for (int i = 0; i < n; ++i) {
+            const std::string name = i % 2 ? "Same" : "G" + std::to_string(i);
+            s.Record(aiop::kSetGradientDef, Def(name.c_str()));
+            s.Record(aiop::kSetGradientRGN, RgbStop(0, 1, 2, 3));
+            s.Record(aiop::kSetGradientRGN, RgbStop(100, 1, 2, 3));
+            s.Record(aiop::kEndGradient);
+        }
+        s.Record(aiop::kBeginDrawingSection, BeginDrawingSectionData{8.5, 11});
+        for (int i = 0; i < n; ++i) {
+            SetFillTypeNameData fill{};
+            fill.fillType = 2;
+            std::strcpy(fill.name, "G0");
+            s.Record(aiop::kSetFillTypeName, fill);
+            Box(s, 0, 0, 10, 10);
+        }
+        const unsigned long long steps = s.filter.searchSteps - before;
+        EXPECT_NE(s.Finish(), "");
+        return steps;
+    };
+    const unsigned long long small = stepsFor(1500);
+    const unsigned long long large = stepsFor(6000);
+    EXPECT_GT(small, 0u);
+    EXPECT_LE(large, 4 * small + small / 4) << small << " steps for 1500, " << large << " for 6000";
+}

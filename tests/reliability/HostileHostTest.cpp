@@ -1,8 +1,10 @@
 // Hosts that break the rules: records out of order, open-ended names, non-finite numbers.
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <string>
 #include <unistd.h>
@@ -87,6 +89,75 @@ protected:
     std::string target;
     std::string earlier = kEarlier;
 };
+
+// What a finished document leaves open, or "": strings, tile items, groups,
+// compound paths, masks, text objects, layers, images, and lines among an
+// image's data. Brackets are counted inside strings too, where a tile's
+// items keep theirs.
+std::string OpenBracket(const std::string& text)
+{
+    const char* const kPairs[][2] = {{"u", "U"},   {"*u", "*U"}, {"q", "Q"},  {"To", "TO"},
+                                     {"Lb", "LB"}, {"[", "]"},   {"XI", "XH"}};
+    int depth[7] = {};
+    int strings = 0;
+    bool inData = false;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        const std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (inData) {
+            if (line == "%%EndData") {
+                inData = false;
+            } else if (line.empty() || line[0] != '%' ||
+                       line.find_first_not_of("0123456789ABCDEFabcdef", 1) != std::string::npos) {
+                return "a line among an image's data: " + line;
+            }
+            continue;
+        }
+        if (line.rfind("%", 0) == 0)
+            continue;
+        std::string word;
+        const auto count = [&] {
+            for (std::size_t k = 0; k < 7; ++k) {
+                depth[k] += word == kPairs[k][0];
+                depth[k] -= word == kPairs[k][1];
+            }
+            if (word == "XI")
+                inData = true;
+            word.clear();
+        };
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const char c = line[i];
+            if (c == '\\') {
+                ++i;  // an escaped character, parenthesis or not
+            } else if (c == '(' || c == ')') {
+                count();
+                strings += c == '(' ? 1 : -1;
+            } else if (c == ' ' || c == '[' || c == ']') {
+                count();
+                if (c != ' ') {
+                    word = c;
+                    count();
+                }
+            } else {
+                word += c;
+            }
+        }
+        count();
+        if (strings < 0)
+            return "a string closed that was never opened";
+        if (line == "%%PageTrailer" && strings != 0)
+            return "the page ends inside a string";
+    }
+    if (strings != 0)
+        return "the file ends inside a string";
+    for (std::size_t k = 0; k < 7; ++k) {
+        if (depth[k] != 0)
+            return std::string(kPairs[k][0]) + " without its " + kPairs[k][1];
+    }
+    return "";
+}
 
 }  // namespace
 
@@ -353,4 +424,120 @@ TEST_F(HostileHost, HugeNumbersAndControlBytesInNamesStillGiveReadableFiles)
     const std::string check = std::string("python3 '") + AIEXPORT_SOURCE_DIR +
                               "/tools/preview/check_documents.py' '" + documents.path + "'";
     EXPECT_EQ(std::system(check.c_str()), 0) << check;
+
+TEST_F(HostileHost, BracketsLeftOpenAreClosedWhereTheirSectionOrPictureEnds)
+{
+    // Each picture leaves brackets open where a section or the picture ends;
+    // the file it reports complete has every one closed and draws its squares.
+    const auto rec = [](AAIExportFilter& f, unsigned short op) {
+        static unsigned char zeros[512] = {};
+        return f.writeData(op, zeros);
+    };
+    const auto pattern = [&](AAIExportFilter& f, const char* name) {
+        SetPatternDefData def{};
+        std::strcpy(def.name, name);
+        def.tileWidth = def.tileHeight = 1;
+        f.writeData(aiop::kSetPatternDef, &def);
+        rec(f, aiop::kBeginPattern);
+        SetColorByValueData red{0, 255, 0, 0, 0, 0, 0, 0};
+        f.writeData(aiop::kSetFillColorByValue, &red);
+        rec(f, aiop::kBeginComposite);
+        Square(f);
+    };
+    const auto everything = [&](AAIExportFilter& f) {
+        DefLayerData layer{};
+        std::strcpy(layer.name, "L");
+        f.writeData(aiop::kDefineLayer, &layer);
+        Section(f);
+        char name[] = "L";
+        f.writeData(aiop::kBeginLayer, name);
+        for (unsigned short op : {aiop::kBeginGroup, aiop::kBeginMask, aiop::kBeginComposite,
+                                  aiop::kBeginClipRgn, aiop::kBeginText})
+            rec(f, op);
+        unsigned short pointText = 0;
+        f.writeData(aiop::kSetTextType, &pointText);
+        char word[] = "open";
+        _TextData t{word, 0, 4};
+        f.writeData(aiop::kText, &t);
+        rec(f, aiop::kEndClipRgn);
+        rec(f, aiop::kBeginGuide);
+        MoveToData m{1, 1};
+        f.writeData(aiop::kMoveTo, &m);
+        f.writeData(aiop::kBeginPath, nullptr);
+        BeginBitmapData image{};
+        image.width = image.height = image.bytesPerRow = 1;
+        f.writeData(aiop::kBeginBitmap, &image);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(AAIExportFilter&)> send;
+        std::vector<std::string> drawn;  // lines the file must hold
+    };
+    const Case kCases[] = {
+        {"a drawing section inside a pattern definition",
+         [&](AAIExportFilter& f) {
+             pattern(f, "Dots");
+             Section(f);
+             Square(f);
+         },
+         {"] E", "%AI3_EndPattern", "%%EndSetup"}},
+        {"the picture's end inside a pattern definition",
+         [&](AAIExportFilter& f) { pattern(f, "Dots"); },
+         {"] E"}},
+        {"a pattern section's end inside a pattern definition",
+         [&](AAIExportFilter& f) {
+             rec(f, aiop::kBeginPatternSection);
+             pattern(f, "Dots");
+             rec(f, aiop::kEndPatternSection);
+         },
+         {"] E"}},
+        {"a definition begun inside another",
+         [&](AAIExportFilter& f) {
+             pattern(f, "Dots");
+             pattern(f, "Dash");
+             rec(f, aiop::kEndPattern);
+         },
+         {"(Dots) 72.0000 72.0000 144.0000 144.0000 [",
+          "(Dash) 72.0000 72.0000 144.0000 144.0000 ["}},
+        {"a compound path never ended",
+         [&](AAIExportFilter& f) {
+             Section(f);
+             rec(f, aiop::kBeginComposite);
+             Square(f);
+             rec(f, aiop::kBeginComposite);
+         },
+         {"*U"}},
+        {"paths inside an image",
+         [&](AAIExportFilter& f) {
+             Section(f);
+             BeginBitmapData image{};
+             image.width = image.height = image.bytesPerRow = 2;
+             f.writeData(aiop::kBeginBitmap, &image);
+             unsigned char pixels[4] = {1, 2, 3, 4};
+             BitmapData rows{0, 0, pixels};
+             f.writeData(aiop::kBitmap, &rows);
+             f.writeData(aiop::kBeginPath, nullptr);
+             MoveToData m{1, 1};
+             EXPECT_EQ(f.writeData(aiop::kMoveTo, &m), 0);
+             EXPECT_EQ(f.writeData(aiop::kEndPath, nullptr), 0);
+             rows.firstRow = rows.lastRow = 1;
+             rows.rowData = pixels + 2;
+             f.writeData(aiop::kBitmap, &rows);
+             rec(f, aiop::kEndBitmap);
+             Square(f);
+         },
+         {"%FEFD", "%FCFB", "%AI5_EndRaster", "144.0000 144.0000 l"}},
+        {"everything at once", everything, {"(open) Tx 1 15 Tk", "TO", "LB", "*U", "Q", "U"}},
+    };
+    for (const Case& c : kCases) {
+        AAIExportFilter f;
+        ASSERT_EQ(Export(f), 1);
+        Picture(f);
+        c.send(f);
+        End(f, c.what, 1);
+        EXPECT_EQ(OpenBracket(earlier), "") << c.what;
+        for (const std::string& line : c.drawn)
+            EXPECT_NE(earlier.find("\n" + line + "\n"), std::string::npos)
+                << c.what << ": " << line;
+    }
 }

@@ -57,3 +57,31 @@ TEST(Layers, ListGrowsAndSurvivesAFailedAllocationButNotThePicture)
     s.Record(aiop::kEndLayer);
     EXPECT_EQ(s.SinceMark(), "");
 }
+
+TEST(Layers, DeclaringAndOpeningLayersCostsTheSameEachHoweverManyCameBefore)
+{
+    struct Cost {
+        long allocations;
+        unsigned long long steps;
+    };
+    const auto costFor = [](int n) {
+        ExportSession s;
+        plat::ClearFaults();  // counts from here
+        const unsigned long long before = s.filter.searchSteps;
+        for (int i = 0; i < n; ++i)
+            Define(s, "Layer " + std::to_string(i));
+        const long allocations = plat::FaultCount(plat::kFaultAllocate);
+        for (int i = n; i-- > 0;) {
+            Begin(s, ("Layer " + std::to_string(i)).c_str());
+            s.Record(aiop::kEndLayer);
+        }
+        return Cost{allocations, s.filter.searchSteps - before};
+    };
+    const Cost small = costFor(5000);
+    const Cost large = costFor(20000);
+    // The list doubles: four times the layers take two or three more blocks.
+    EXPECT_LE(large.allocations, small.allocations + 3)
+        << small.allocations << " blocks for 5000 layers, " << large.allocations << " for 20000";
+    EXPECT_LE(large.steps, 4 * small.steps + small.steps / 4)
+        << small.steps << " steps for 5000 layers, " << large.steps << " for 20000";
+}

@@ -16,6 +16,8 @@ public:
     using AAIExportFilter::ConvertCMYK_RGB;
     using AAIExportFilter::ConvertRGB_CMYK;
     using AAIExportFilter::LookUpPostScriptName;
+    // Slots and names the searches of definitions and layers examined.
+    using AAIExportFilter::searchSteps;
 
     // Everything written in this picture so far: the body file and the buffer.
     std::string Written();
