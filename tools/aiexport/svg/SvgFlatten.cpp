@@ -222,13 +222,15 @@ public:
     {
     }
 
-    void Load(xmlDocPtr doc)
+    void Load(xmlDocPtr doc, std::vector<std::string>* shown)
     {
         xmlChar* text = nullptr;
         int size = 0;
         xmlDocDumpMemory(doc, &text, &size);
         if (text == nullptr)
             throw std::bad_alloc();
+        if (shown != nullptr)
+            shown->emplace_back(reinterpret_cast<const char*>(text), static_cast<std::size_t>(size));
         GPtr<GInputStream> stream(g_memory_input_stream_new_from_data(text, size, nullptr));
         GError* error = nullptr;
         // No base file: without one librsvg loads nothing but data: URIs, so
@@ -512,7 +514,7 @@ void Reader::FlattenEffects(xmlDocPtr doc)
     // Areas are measured at no more than this: a pixel of them is at most
     // a thousandth of the page.
     const double measuring = std::min(dpi, 1024 / longer);
-    renderer.Load(named.get());
+    renderer.Load(named.get(), options.rendered);
 
     // The area of each object; near ones share an image.
     std::map<xmlNodePtr, Area> ink;
@@ -576,7 +578,7 @@ void Reader::FlattenEffects(xmlDocPtr doc)
             throw std::bad_alloc();
         const Effect& last = effects[c.last];
         DrawUpTo(NodeAt(pruned.get(), PlaceOf(last.anchor)));
-        renderer.Load(pruned.get());
+        renderer.Load(pruned.get(), options.rendered);
         const RgbImage image = renderer.Render(px0, py0, w, h, dpi);
         const std::string above = draw.text.substr(last.offset);
         draw.text.resize(last.offset);

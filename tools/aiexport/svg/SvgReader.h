@@ -32,6 +32,8 @@ struct Options {
     // named; none at all when `links` is false.
     std::string linkDir;
     bool links = true;
+    // When set, receives each document handed to the renderer, as it reads it.
+    std::vector<std::string>* rendered = nullptr;
 };
 
 // Whether this build can flatten effects (it was built with librsvg).
