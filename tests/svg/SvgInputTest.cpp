@@ -454,11 +454,14 @@ const std::string kSvgOpen =
     "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
     "xmlns:xi='http://www.w3.org/2001/XInclude' width='96' height='96'>";
 
-// An image in a group the renderer draws: a blend mode over the transparent
-// page keeps the image's own colours, so its pixels are found in the file.
+// An image the reader draws, and the same in a group the renderer draws: a
+// blend mode over the transparent page keeps the image's own colours, so
+// the pixels of either are found in the file.
 std::string Flattened(const std::string& href)
 {
-    return kSvgOpen + "<g style='mix-blend-mode:multiply'><image width='96' height='96' href='" +
+    return kSvgOpen + "<image width='40' height='40' href='" + href +
+           "'/><g style='mix-blend-mode:multiply'><image x='50' y='50' width='40' height='40' "
+           "href='" +
            href + "'/></g></svg>";
 }
 
