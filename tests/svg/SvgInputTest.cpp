@@ -509,9 +509,8 @@ TEST(SvgInput, HostileDrawingsReadOnlyWhatTheyAreGiven)
         uses += "fill:red;";
     uses += "'/></g>";
     for (int level = 1; level <= 8; ++level)
-        uses += "<g id='u" + std::to_string(level) + "'><use href='#u" +
-                std::to_string(level - 1) + "'/><use href='#u" + std::to_string(level - 1) +
-                "'/></g>";
+        uses += "<g id='u" + std::to_string(level) + "'><use href='#u" + std::to_string(level - 1) +
+                "'/><use href='#u" + std::to_string(level - 1) + "'/></g>";
     uses += "</defs><use href='#u8'/>";
     std::string chain = "<defs><rect id='c0' width='1' height='1'/>";
     for (int level = 1; level <= 8; ++level) {
@@ -543,17 +542,25 @@ TEST(SvgInput, HostileDrawingsReadOnlyWhatTheyAreGiven)
         svgreader::Options options{};
         std::string error{};    // a refusal: part of the message
         std::string warning{};  // else part of a warning, if any
-        std::string drawn{};   // what the records must hold, if anything
+        std::string drawn{};    // what the records must hold, if anything
     } rows[] = {
         {"an absolute path", Flattened(secret), false, {}, "", "outside the drawing's directory"},
-        {"a path up and out", Flattened("../outside/secret.png"), false, {}, "",
+        {"a path up and out",
+         Flattened("../outside/secret.png"),
+         false,
+         {},
+         "",
          "linked file '../outside/secret.png' (outside the drawing's directory)"},
         {"a file: URI", Flattened("file://" + secret), false, {}, "", "outside"},
         {"a symbolic link out", Flattened("sub/link.png"), false, {}, "", "outside"},
         {"a pipe", Flattened("pipe.png"), false, {}, "", "'pipe.png' (not a regular file)"},
         {"a directory", Flattened("sub"), false, {}, "", "'sub' (not a regular file)"},
         {"a missing file", Flattened("gone.png"), false, {}, "", "'gone.png' (no such file)"},
-        {"a relative link from standard input", Flattened(fromHere), true, {}, "",
+        {"a relative link from standard input",
+         Flattened(fromHere),
+         true,
+         {},
+         "",
          "standard input has no directory to link from"},
         {"a file beside the drawing", Flattened("sub/mine.png"), false, {}, "", "", "ABCDEF"},
         {"the same with --no-links", Flattened("sub/mine.png"), false, noLinks, "",
@@ -561,40 +568,76 @@ TEST(SvgInput, HostileDrawingsReadOnlyWhatTheyAreGiven)
         {"an outside file with --link-dir", Flattened(secret), false, linkOutside, "", "",
          "123456"},
         {"9 megapixels in a flattened area",
-         Flattened("data:image/png;base64," + Base64(Png(3000, 3000, "\x80\x80\x80"))), false,
-         {}, "", "(more than 8000000 pixels)"},
+         Flattened("data:image/png;base64," + Base64(Png(3000, 3000, "\x80\x80\x80"))),
+         false,
+         {},
+         "",
+         "(more than 8000000 pixels)"},
         {"XInclude of a text file", kSvgOpen + "<g opacity='0.5'><text y='40' font-size='30'>"
-                                              "<xi:include href='notes.txt' parse='text'/>"
-                                              "</text><rect width='9' height='9'/></g></svg>"},
+                                               "<xi:include href='notes.txt' parse='text'/>"
+                                               "</text><rect width='9' height='9'/></g></svg>"},
         {"an external entity",
          "<!DOCTYPE svg [<!ENTITY x SYSTEM 'notes.txt'><!ENTITY % p SYSTEM 'notes.txt'> %p;]>" +
              kSvgOpen + "<text y='20'>&x;</text></svg>"},
         {"text from an entity",
-         "<!DOCTYPE svg [<!ENTITY name 'Hello'>]>" + kSvgOpen + "<text y='9'>&name; world</text>"
-                                                                "</svg>",
-         false, {}, "", "", "Text \"Hello world\""},
+         "<!DOCTYPE svg [<!ENTITY name 'Hello'>]>" + kSvgOpen +
+             "<text y='9'>&name; world</text>"
+             "</svg>",
+         false,
+         {},
+         "",
+         "",
+         "Text \"Hello world\""},
         {"a namespace from an entity",
          "<!DOCTYPE svg [<!ENTITY ns 'http://www.w3.org/2000/svg'>]>"
          "<svg xmlns='&ns;' width='9' height='9'><rect width='5' height='5'/></svg>",
-         false, {}, "", "", "LineTo"},
-        {"billion laughs", laughs + kSvgOpen + "<text>&a9;</text></svg>", false, {},
+         false,
+         {},
+         "",
+         "",
+         "LineTo"},
+        {"billion laughs",
+         laughs + kSvgOpen + "<text>&a9;</text></svg>",
+         false,
+         {},
          "entity reference loop"},
-        {"billion laughs in an attribute", laughs + kSvgOpen + "<rect id='&a9;'/></svg>", false,
-         {}, "entity reference loop"},
+        {"billion laughs in an attribute",
+         laughs + kSvgOpen + "<rect id='&a9;'/></svg>",
+         false,
+         {},
+         "entity reference loop"},
         {"a large entity used 20,000 times", amplified, false, {}, "entity reference loop"},
         {"100,000 nested groups", nested + "</svg>", false, {}, "Excessive depth"},
-        {"a 900 KB style reached 256 times", kSvgOpen + uses + "</svg>", false, {}, "", "",
+        {"a 900 KB style reached 256 times",
+         kSvgOpen + uses + "</svg>",
+         false,
+         {},
+         "",
+         "",
          "LineTo"},
-        {"a 2 KB chain of uses", kSvgOpen + chain + "</svg>", false, {},
+        {"a 2 KB chain of uses",
+         kSvgOpen + chain + "</svg>",
+         false,
+         {},
          "too large to convert: more than 2 million elements drawn"},
-        {"a .svgz that inflates beyond 64 MB", packed, false, {},
+        {"a .svgz that inflates beyond 64 MB",
+         packed,
+         false,
+         {},
          "too large to convert: more than 64 MB of SVG"},
-        {"a .svgz cut short", small.substr(0, small.size() / 2), false, {},
+        {"a .svgz cut short",
+         small.substr(0, small.size() / 2),
+         false,
+         {},
          "the compressed data is cut short"},
         {"200,000 octaves of noise",
          kSvgOpen + "<filter id='f'><feTurbulence baseFrequency='0.05' numOctaves='200000'/>"
                     "</filter><rect width='30' height='30' filter='url(#f)'/></svg>",
-         false, {}, "", "", "BeginBitmap"},
+         false,
+         {},
+         "",
+         "",
+         "BeginBitmap"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

@@ -230,14 +230,15 @@ public:
         if (text == nullptr)
             throw std::bad_alloc();
         if (shown != nullptr)
-            shown->emplace_back(reinterpret_cast<const char*>(text), static_cast<std::size_t>(size));
+            shown->emplace_back(reinterpret_cast<const char*>(text),
+                                static_cast<std::size_t>(size));
         GPtr<GInputStream> stream(g_memory_input_stream_new_from_data(text, size, nullptr));
         GError* error = nullptr;
         // No base file: without one librsvg loads nothing but data: URIs, so
         // XInclude, linked images, style sheets and other documents are never
         // fetched by it. What the drawing links the reader has resolved.
-        handle.reset(rsvg_handle_new_from_stream_sync(stream.get(), nullptr,
-                                                      RSVG_HANDLE_FLAGS_NONE, nullptr, &error));
+        handle.reset(rsvg_handle_new_from_stream_sync(stream.get(), nullptr, RSVG_HANDLE_FLAGS_NONE,
+                                                      nullptr, &error));
         xmlFree(text);
         Check(handle != nullptr, error);
         rsvg_handle_set_dpi(handle.get(), kUserUnitsPerInch);

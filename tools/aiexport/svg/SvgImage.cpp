@@ -120,8 +120,9 @@ bool Reader::ReadLinked(const std::string& href, xmlNodePtr node, std::vector<st
     std::free(real);
     if (std::none_of(linkRoots.begin(), linkRoots.end(),
                      [&](const std::string& root) { return Inside(resolved, root); }))
-        return refuse(options.linkDir.empty() && path != "-" ? "outside the drawing's directory"
-                                                              : "outside the directories it may link from");
+        return refuse(options.linkDir.empty() && path != "-"
+                          ? "outside the drawing's directory"
+                          : "outside the directories it may link from");
     // A regular file of bounded size, opened without blocking: a device or
     // a pipe would never end.
     struct stat info {};

@@ -495,8 +495,9 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
     if (path != "-") {
         const std::string why = ReadDocument(path, read);
         if (!why.empty()) {
-            outcome.error = why.rfind("too large", 0) == 0 ? shown + ": " + why
-                                                           : "aiexport: cannot read " + path + ": " + why;
+            outcome.error = why.rfind("too large", 0) == 0
+                                ? shown + ": " + why
+                                : "aiexport: cannot read " + path + ": " + why;
             return false;
         }
     }
@@ -532,11 +533,10 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
     // reported once, below.
     const xmlExternalEntityLoader loader = xmlGetExternalEntityLoader();
     xmlSetExternalEntityLoader(LoadNothing);
-    const int parseOptions = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR |
-                             XML_PARSE_NOWARNING;
-    std::unique_ptr<xmlDoc, DocFree> doc(xmlCtxtReadMemory(context.get(), text.data(),
-                                                           static_cast<int>(text.size()), nullptr,
-                                                           nullptr, parseOptions));
+    const int parseOptions =
+        XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    std::unique_ptr<xmlDoc, DocFree> doc(xmlCtxtReadMemory(
+        context.get(), text.data(), static_cast<int>(text.size()), nullptr, nullptr, parseOptions));
     xmlSetExternalEntityLoader(loader);
     xmlSetStructuredErrorFunc(nullptr, nullptr);
     const xmlError* error = first.seen ? &first.error : xmlCtxtGetLastError(context.get());

@@ -22,9 +22,9 @@ namespace {
 bool DrawnWhereItStands(const std::string& name)
 {
     static const std::set<std::string> kSilent = {
-        "defs",     "title",  "desc",   "metadata", "style", "linearGradient", "radialGradient",
-        "clipPath", "symbol", "marker", "script",   "stop",  "font",           "font-face",
-        "pattern",  "mask",   "filter"};
+        "defs",           "title",     "desc",    "metadata", "style",  "linearGradient",
+        "radialGradient", "clipPath",  "symbol",  "marker",   "script", "stop",
+        "font",           "font-face", "pattern", "mask",     "filter"};
     return !name.empty() && kSilent.count(name) == 0;
 }
 
