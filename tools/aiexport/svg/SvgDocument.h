@@ -40,6 +40,8 @@ constexpr std::size_t kMaxWork = 50'000'000;
 constexpr int kMaxNesting = 256;
 constexpr std::size_t kMaxImagePixels = 8'000'000;
 constexpr std::size_t kMaxImageFileBytes = std::size_t{64} << 20;
+// Linked files handed to the renderer, in all.
+constexpr std::size_t kMaxInlinedBytes = std::size_t{64} << 20;
 // The document itself, as read or as inflated from .svgz.
 constexpr std::size_t kMaxDocumentBytes = std::size_t{64} << 20;
 // Elements drawn, through every reference: known before the walk, so a
@@ -193,6 +195,7 @@ private:
     // links start from: none for standard input.
     std::vector<std::string> linkRoots;
     std::string linkBase;
+    std::size_t inlined = 0;  // bytes of linked files handed to the renderer
     // The declarations of each element's style attribute, parsed once.
     using Declarations = std::vector<std::pair<std::string, std::string>>;
     std::map<xmlNodePtr, Declarations> declarations;

@@ -427,7 +427,17 @@ void Reader::InlineForRenderer(xmlNodePtr image)
                  ImageFits(bytes, kMaxImagePixels, reason);
     if (!drawn && !reason.empty())
         Warn("images that cannot be decoded (" + reason + ")", image);
+    // The renderer's document is copied for every image it draws: what
+    // linked files add to it is bounded.
+    if (drawn && !data && inlined + bytes.size() > kMaxInlinedBytes) {
+        Warn("linked images in flattened areas beyond " + std::to_string(kMaxInlinedBytes >> 20) +
+                 " MB in all",
+             image);
+        drawn = false;
+    }
     if (drawn && !data) {
+        inlined += bytes.size();
+        Spend(bytes.size() / kBytesPerStep);
         const std::string uri = "data:" + MediaType(bytes) + ";base64," + Base64(bytes);
         xmlSetNsProp(image, href->ns, BAD_CAST "href", BAD_CAST uri.c_str());
     }
