@@ -5,7 +5,9 @@ import os
 import shutil
 import subprocess
 import sys
+import struct
 import tempfile
+import zlib
 
 SKIPPED = 77
 EXTENSION = "org.aiexport.output.ai"
@@ -20,8 +22,63 @@ def save_as(profile, target, env):
                           stderr=subprocess.STDOUT, timeout=120, check=False)
 
 
+def png(rgb):
+    """A PNG of 2 by 2 pixels of one colour."""
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    rows = b"".join(b"\x00" + bytes(rgb) * 2 for _ in range(2))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 2, 2, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def extension_alone(build):
+    """The extension as Inkscape runs it: a copy of the drawing elsewhere, DOCUMENT_PATH naming
+    the drawing. What it links beside itself is embedded; a long name is saved all the same."""
+    failures = []
+    tool = os.path.join(build, "tools", "aiexport", "aiexport")
+    extension = os.path.join(HERE, "..", "..", "tools", "inkscape", "aiexport_output.py")
+    with tempfile.TemporaryDirectory(prefix="aiexport-extension-test-") as work:
+        mine = os.path.join(work, "mine")
+        handed = os.path.join(work, "handed")
+        os.makedirs(mine)
+        os.makedirs(handed)
+        with open(os.path.join(mine, "photo.png"), "wb") as photo:
+            photo.write(png((0x12, 0x9A, 0x7C)))
+        name = "\u56f3" * 100 + ".svg"  # 300 bytes
+        drawing = ('<svg xmlns="http://www.w3.org/2000/svg" '
+                   'xmlns:sodipodi="http://sodipodi.sourceforge.net/DTD/sodipodi-0.dtd" '
+                   'width="20" height="20" sodipodi:docname="%s">'
+                   '<image width="20" height="20" href="%s"/></svg>'
+                   % (name, os.path.join(mine, "photo.png")))
+        copy = os.path.join(handed, "ink_ext_copy.svg")
+        with open(copy, "w", encoding="utf-8") as out:
+            out.write(drawing)
+        env = dict(os.environ, AIEXPORT=tool, SOURCE_DATE_EPOCH="0",
+                   DOCUMENT_PATH=os.path.join(mine, name))
+        done = subprocess.run([sys.executable, extension, copy], env=env, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=120, check=False)
+        if done.returncode != 0 or not done.stdout.startswith(b"%!PS-Adobe"):
+            failures.append("a drawing of a 300-byte name was not saved (%d): %s"
+                            % (done.returncode, done.stderr.decode()[-400:]))
+        elif b"129A7C" not in done.stdout:
+            failures.append("the image beside the drawing was not embedded: %s"
+                            % done.stderr.decode()[-400:])
+        # The tool alone links nothing outside the copy's directory.
+        alone = subprocess.run([tool, "--records", copy], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, check=False)
+        if b"outside the drawing's directory" not in alone.stderr:
+            failures.append("the tool alone embedded an image outside the drawing's directory")
+    return failures
+
+
 def main():
     build = sys.argv[1]
+    failures = extension_alone(build)
+    for failure in failures:
+        print(failure)
+    if failures:
+        return 1
     if shutil.which("inkscape") is None:
         print("skipped: Inkscape is not installed")
         return SKIPPED

@@ -76,6 +76,10 @@ const char kUsage[] =
     "                 blend modes as images of N dots per inch (default 150, and\n"
     "                 at least 512 pixels along a small page's longer side)\n"
     "  --no-flatten   draw them opaque instead, as vectors\n"
+    "  --link-dir DIR let an SVG drawing link files (images) inside DIR too; by\n"
+    "                 default only those inside the drawing's own directory,\n"
+    "                 and none from standard input\n"
+    "  --no-links     let an SVG drawing link no files at all\n"
     "  -h, --help     show this text\n"
     "  --version      show the version\n"
     "\n"
@@ -339,6 +343,15 @@ int main(int argc, char** argv)
             svgOptions.flatten = arg != "--no-flatten";
             svgOptions.flattenDpi = dpi;
 #endif
+        } else if (arg == "--no-links" || arg == "--link-dir") {
+            if (arg == "--link-dir" && (i + 1 >= argc || argv[i + 1][0] == '\0'))
+                return Usage("--link-dir needs a directory");
+#ifdef AIEXPORT_HAVE_SVG
+            if (arg == "--link-dir")
+                svgOptions.linkDir = argv[i + 1];
+            svgOptions.links = arg != "--no-links";
+#endif
+            i += arg == "--link-dir" ? 1 : 0;
         } else if (arg == "--module") {
             if (i + 1 >= argc)
                 return Usage("--module needs a path");

@@ -16,6 +16,8 @@ import tempfile
 import xml.etree.ElementTree as ET
 
 SODIPODI_DOCNAME = "{http://sodipodi.sourceforge.net/DTD/sodipodi-0.dtd}docname"
+# Bytes of the name's stem: with ".ai" well within the 255 bytes a file name may have.
+STEM_BYTES = 200
 
 
 def find_tool():
@@ -35,20 +37,31 @@ def file_name(drawing):
         for _, root in ET.iterparse(drawing, events=("start",)):
             name = os.path.basename(root.get(SODIPODI_DOCNAME, "").replace("\\", "/"))
             stem = os.path.splitext(name)[0].strip()
+            # It only becomes the title: cut at a character, not inside one.
+            stem = stem.encode("utf-8", "surrogateescape")[:STEM_BYTES].decode("utf-8", "ignore")
             return (stem if stem not in ("", ".", "..") else "drawing") + ".ai"
     except (ET.ParseError, OSError):
         pass
     return "drawing.ai"
 
 
-def accepts(tool, option):
+def accepts(tool, option, known={}):
     """Whether this aiexport knows the option: older builds refuse options they do not know."""
-    try:
-        shown = subprocess.run([tool, "--help"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                               timeout=30, check=False)
-    except (OSError, subprocess.SubprocessError):
-        return False
-    return option.encode() in shown.stdout
+    if tool not in known:
+        try:
+            known[tool] = subprocess.run([tool, "--help"], stdout=subprocess.PIPE,
+                                         stderr=subprocess.STDOUT, timeout=30,
+                                         check=False).stdout
+        except (OSError, subprocess.SubprocessError):
+            known[tool] = b""
+    return option.encode() in known[tool]
+
+
+def link_dir(drawing):
+    """Where the user's drawing lies: what it links is looked for there, not beside the copy
+    Inkscape hands over (DOCUMENT_PATH names the drawing; empty or unset when it has none)."""
+    document = os.environ.get("DOCUMENT_PATH", "")
+    return os.path.dirname(os.path.abspath(document if document else drawing))
 
 
 def main():
@@ -65,6 +78,9 @@ def main():
     command = [tool]
     if args.flatten_dpi > 0 and accepts(tool, "--flatten-dpi"):
         command += ["--flatten-dpi", str(args.flatten_dpi)]
+    # The user wrote the drawing: what it links beside itself is theirs to embed.
+    if accepts(tool, "--link-dir"):
+        command += ["--link-dir", link_dir(args.drawing)]
     with tempfile.TemporaryDirectory(prefix="aiexport-inkscape-") as work:
         target = os.path.join(work, file_name(args.drawing))
         try:

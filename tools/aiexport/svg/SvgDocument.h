@@ -40,6 +40,18 @@ constexpr std::size_t kMaxWork = 50'000'000;
 constexpr int kMaxNesting = 256;
 constexpr std::size_t kMaxImagePixels = 8'000'000;
 constexpr std::size_t kMaxImageFileBytes = std::size_t{64} << 20;
+// Linked files handed to the renderer, in all.
+constexpr std::size_t kMaxInlinedBytes = std::size_t{64} << 20;
+// The document itself, as read or as inflated from .svgz.
+constexpr std::size_t kMaxDocumentBytes = std::size_t{64} << 20;
+// Elements drawn, through every reference: known before the walk, so a
+// drawing that multiplies itself is refused before any of it is drawn.
+constexpr std::size_t kMaxDrawnElements = 2'000'000;
+// Bytes of text parsed (attributes, style sheets, path data) per step of work.
+constexpr std::size_t kBytesPerStep = 64;
+// A declaration of a style attribute applied: parsing its value costs as
+// much as trying some sixteen style sheet rules.
+constexpr std::size_t kStepsPerDeclaration = 16;
 
 // A drawing beyond those bounds: refused whole rather than cut short.
 struct TooLarge {
@@ -154,10 +166,7 @@ struct FlattenFailed {
 class Reader {
 public:
     Reader(const std::string& file, Outcome& outcome, const Options& options,
-           const std::string& path)
-        : file(file), outcome(outcome), options(options), path(path)
-    {
-    }
+           const std::string& path);
 
     void Run(xmlDocPtr doc);
 
@@ -182,6 +191,14 @@ private:
     int depth = 0;     // references followed
     int nesting = 0;   // elements being walked, through references too
     std::size_t work = 0;
+    // Where linked files may lie (real paths), and the directory relative
+    // links start from: none for standard input.
+    std::vector<std::string> linkRoots;
+    std::string linkBase;
+    std::size_t inlined = 0;  // bytes of linked files handed to the renderer
+    // The declarations of each element's style attribute, parsed once.
+    using Declarations = std::vector<std::pair<std::string, std::string>>;
+    std::map<xmlNodePtr, Declarations> declarations;
     std::set<xmlNodePtr> active;  // referenced elements being drawn
     double pageWidth = 8.5, pageHeight = 11;
     bool evenOddInForce = false;  // the fill rule the last compound path left
@@ -275,6 +292,13 @@ private:
     // Images (SvgImage.cpp).
     void Image(xmlNodePtr node, const Style& style, const View& view);
     bool ImageBytes(xmlNodePtr node, std::vector<std::uint8_t>& bytes, std::string& linked);
+    // A linked file's bytes under the policy for links; false, the link
+    // named in a warning, when it is refused or cannot be read.
+    bool ReadLinked(const std::string& href, xmlNodePtr node, std::vector<std::uint8_t>& bytes,
+                    std::string& linked);
+    // What an image element gives the renderer: its bytes as a data URI when
+    // the reader would draw them, else nothing.
+    void InlineForRenderer(xmlNodePtr image);
     void LinkedTiff(xmlNodePtr node, const std::string& linked, Path box, const Matrix& m);
     void Bitmap(const RgbImage& image, const Matrix& placement);
 
@@ -288,6 +312,14 @@ private:
     // Whether a pattern's own transform turns or skews its cells (SvgPattern.cpp).
     bool PatternTurns(xmlNodePtr pattern);
     void FlattenEffects(xmlDocPtr doc);
+    // The copy of the document the renderer reads: every resource resolved
+    // by the reader, nothing left for the renderer to load.
+    void ResolveForRenderer(xmlDocPtr copy);
+
+    // How many elements the walk would draw from `node`, references
+    // multiplied out (SvgWalk.cpp); refused beyond kMaxDrawnElements.
+    std::size_t DrawnCount(xmlNodePtr node, std::map<xmlNodePtr, std::size_t>& known,
+                           std::set<xmlNodePtr>& open);
 };
 
 }  // namespace svgreader

@@ -4,9 +4,11 @@
 // included, rendered by librsvg; the drawing above goes on over it as vectors.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <new>
 
 #include "SvgDocument.h"
 #include "SvgXml.h"
@@ -215,23 +217,28 @@ void DrawUpTo(xmlNodePtr last)
 
 class Renderer {
 public:
-    Renderer(const std::string& path, double pageWidth, double pageHeight)
-        : base(g_file_new_for_path(path == "-" ? "stdin.svg" : path.c_str())),
-          width(pageWidth * kUserUnitsPerInch), height(pageHeight * kUserUnitsPerInch)
+    Renderer(double pageWidth, double pageHeight)
+        : width(pageWidth * kUserUnitsPerInch), height(pageHeight * kUserUnitsPerInch)
     {
     }
 
-    void Load(xmlDocPtr doc)
+    void Load(xmlDocPtr doc, std::vector<std::string>* shown)
     {
         xmlChar* text = nullptr;
         int size = 0;
         xmlDocDumpMemory(doc, &text, &size);
         if (text == nullptr)
             throw std::bad_alloc();
+        if (shown != nullptr)
+            shown->emplace_back(reinterpret_cast<const char*>(text),
+                                static_cast<std::size_t>(size));
         GPtr<GInputStream> stream(g_memory_input_stream_new_from_data(text, size, nullptr));
         GError* error = nullptr;
-        handle.reset(rsvg_handle_new_from_stream_sync(stream.get(), base.get(),
-                                                      RSVG_HANDLE_FLAGS_NONE, nullptr, &error));
+        // No base file: without one librsvg loads nothing but data: URIs, so
+        // XInclude, linked images, style sheets and other documents are never
+        // fetched by it. What the drawing links the reader has resolved.
+        handle.reset(rsvg_handle_new_from_stream_sync(stream.get(), nullptr, RSVG_HANDLE_FLAGS_NONE,
+                                                      nullptr, &error));
         xmlFree(text);
         Check(handle != nullptr, error);
         rsvg_handle_set_dpi(handle.get(), kUserUnitsPerInch);
@@ -309,8 +316,6 @@ public:
     }
 
 private:
-    GPtr<GFile> base;
-
     // The element alone, the page's pixel (px0, py0) at the surface's origin.
     void Draw(cairo_surface_t* surface, const std::string& id, int px0, int py0, double dpi)
     {
@@ -338,7 +343,149 @@ private:
     }
 };
 
+constexpr const char* kXIncludeNs = "http://www.w3.org/2001/XInclude";
+constexpr const char* kOldXIncludeNs = "http://www.w3.org/2003/XInclude";
+// Octaves of noise past these add less than an 8-bit step each (every one
+// halves in weight), while each costs the renderer a pass over the area.
+constexpr long kMaxOctaves = 10;
+
+// What the renderer must not act on, replaced by an empty comment so that
+// places in the tree stay those of the reader's document.
+void Neutralise(xmlNodePtr node)
+{
+    xmlNodePtr comment = xmlNewDocComment(node->doc, BAD_CAST "");
+    if (comment == nullptr)
+        throw std::bad_alloc();
+    xmlReplaceNode(node, comment);
+    xmlFreeNode(node);
+}
+
+bool IsXInclude(xmlNodePtr node)
+{
+    return node->type == XML_ELEMENT_NODE && node->ns != nullptr &&
+           (Str(node->ns->href) == kXIncludeNs || Str(node->ns->href) == kOldXIncludeNs);
+}
+
+std::string Base64(const std::vector<std::uint8_t>& bytes)
+{
+    static const char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::uint32_t n = std::uint32_t{bytes[i]} << 16 |
+                                (i + 1 < bytes.size() ? std::uint32_t{bytes[i + 1]} << 8 : 0) |
+                                (i + 2 < bytes.size() ? bytes[i + 2] : 0);
+        out += kDigits[n >> 18 & 63];
+        out += kDigits[n >> 12 & 63];
+        out += i + 1 < bytes.size() ? kDigits[n >> 6 & 63] : '=';
+        out += i + 2 < bytes.size() ? kDigits[n & 63] : '=';
+    }
+    return out;
+}
+
+// The media type of image data the reader decodes and the renderer's
+// loaders know; empty for any other.
+std::string MediaType(const std::vector<std::uint8_t>& b)
+{
+    if (b.size() >= 8 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G')
+        return "image/png";
+    if (b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF)
+        return "image/jpeg";
+    if (b.size() >= 6 && b[0] == 'G' && b[1] == 'I' && b[2] == 'F' && b[3] == '8')
+        return "image/gif";
+    if (b.size() >= 2 && b[0] == 'B' && b[1] == 'M')
+        return "image/bmp";
+    return {};
+}
+
+void ClampNumber(xmlNodePtr node, const char* name, long limit)
+{
+    const auto text = Attr(node, name);
+    if (!text)
+        return;
+    char* end = nullptr;
+    const double v = std::strtod(text->c_str(), &end);
+    if (end != text->c_str() && v > limit)
+        xmlSetProp(node, BAD_CAST name, BAD_CAST std::to_string(limit).c_str());
+}
+
 }  // namespace
+
+void Reader::InlineForRenderer(xmlNodePtr image)
+{
+    xmlAttrPtr href = xmlHasNsProp(image, BAD_CAST "href", BAD_CAST kXlinkNs);
+    if (href == nullptr)
+        href = xmlHasNsProp(image, BAD_CAST "href", nullptr);
+    if (href == nullptr)
+        return;
+    std::vector<std::uint8_t> bytes;
+    std::string linked;
+    std::string reason;
+    const bool data = Href(image).value_or("").rfind("data:", 0) == 0;
+    bool drawn = ImageBytes(image, bytes, linked) && !MediaType(bytes).empty() &&
+                 ImageFits(bytes, kMaxImagePixels, reason);
+    if (!drawn && !reason.empty())
+        Warn("images that cannot be decoded (" + reason + ")", image);
+    // The renderer's document is copied for every image it draws: what
+    // linked files add to it is bounded.
+    if (drawn && !data && inlined + bytes.size() > kMaxInlinedBytes) {
+        Warn("linked images in flattened areas beyond " + std::to_string(kMaxInlinedBytes >> 20) +
+                 " MB in all",
+             image);
+        drawn = false;
+    }
+    if (drawn && !data) {
+        inlined += bytes.size();
+        Spend(bytes.size() / kBytesPerStep);
+        const std::string uri = "data:" + MediaType(bytes) + ";base64," + Base64(bytes);
+        xmlSetNsProp(image, href->ns, BAD_CAST "href", BAD_CAST uri.c_str());
+    }
+    if (!drawn) {
+        xmlRemoveProp(href);
+        InlineForRenderer(image);  // the other spelling of the attribute, if any
+    }
+}
+
+void Reader::ResolveForRenderer(xmlDocPtr copy)
+{
+    std::vector<xmlNodePtr> neutral;
+    std::vector<xmlNodePtr> images;
+    std::vector<xmlNodePtr> stack;
+    for (xmlNodePtr n = copy->children; n != nullptr; n = n->next)
+        stack.push_back(n);
+    while (!stack.empty()) {
+        xmlNodePtr n = stack.back();
+        stack.pop_back();
+        if (n->type == XML_ENTITY_REF_NODE || n->type == XML_PI_NODE || IsXInclude(n)) {
+            neutral.push_back(n);
+            continue;
+        }
+        if (n->type != XML_ELEMENT_NODE)
+            continue;
+        // A base of its own would give the renderer somewhere to load from.
+        if (xmlAttrPtr base = xmlHasNsProp(n, BAD_CAST "base", BAD_CAST kXmlNs))
+            xmlRemoveProp(base);
+        const std::string name = LocalName(n);
+        if (name == "image")
+            images.push_back(n);
+        else if (name == "feTurbulence")
+            ClampNumber(n, "numOctaves", kMaxOctaves);
+        for (xmlNodePtr c = n->children; c != nullptr; c = c->next)
+            stack.push_back(c);
+    }
+    for (xmlNodePtr n : neutral)
+        Neutralise(n);
+    for (xmlNodePtr image : images)
+        InlineForRenderer(image);
+    // Entities are substituted: their declarations serve nothing now.
+    for (xmlDtdPtr dtd : {copy->intSubset, copy->extSubset})
+        if (dtd != nullptr) {
+            xmlUnlinkNode(reinterpret_cast<xmlNodePtr>(dtd));
+            xmlFreeDtd(dtd);
+        }
+    copy->intSubset = copy->extSubset = nullptr;
+}
 
 void Reader::FlattenEffects(xmlDocPtr doc)
 {
@@ -373,11 +520,12 @@ void Reader::FlattenEffects(xmlDocPtr doc)
         }
         anchors.emplace(e.anchor, name);
     }
-    Renderer renderer(path, pageWidth, pageHeight);
+    ResolveForRenderer(named.get());
+    Renderer renderer(pageWidth, pageHeight);
     // Areas are measured at no more than this: a pixel of them is at most
     // a thousandth of the page.
     const double measuring = std::min(dpi, 1024 / longer);
-    renderer.Load(named.get());
+    renderer.Load(named.get(), options.rendered);
 
     // The area of each object; near ones share an image.
     std::map<xmlNodePtr, Area> ink;
@@ -441,7 +589,7 @@ void Reader::FlattenEffects(xmlDocPtr doc)
             throw std::bad_alloc();
         const Effect& last = effects[c.last];
         DrawUpTo(NodeAt(pruned.get(), PlaceOf(last.anchor)));
-        renderer.Load(pruned.get());
+        renderer.Load(pruned.get(), options.rendered);
         const RgbImage image = renderer.Render(px0, py0, w, h, dpi);
         const std::string above = draw.text.substr(last.offset);
         draw.text.resize(last.offset);

@@ -1,11 +1,15 @@
 // Images: embedded or linked PNG, JPEG and the like decoded and embedded as
 // rows of pixels; linked TIFF files linked by their box.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cmath>
-#include <fstream>
-#include <iterator>
+#include <cstdlib>
+#include <cstring>
 
 #include "SvgDocument.h"
 #include "SvgXml.h"
@@ -64,27 +68,95 @@ bool Reader::ImageBytes(xmlNodePtr node, std::vector<std::uint8_t>& bytes, std::
         Warn("images on the network", node);
         return false;
     }
-    linked = href.rfind("file://", 0) == 0 ? href.substr(7) : href;
-    if (linked.empty()) {
+    if (href.empty() || href == "file://") {
         Warn("images without a source", node);
         return false;
     }
-    if (linked[0] != '/') {
-        const std::size_t slash = file.rfind('/');
-        linked =
-            (slash == std::string::npos ? std::string(".") : file.substr(0, slash)) + "/" + linked;
-    }
-    // A regular file of bounded size: a device or a pipe would never end.
-    struct stat info {};
-    std::ifstream in;
-    if (::stat(linked.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        static_cast<std::size_t>(info.st_size) <= kMaxImageFileBytes)
-        in.open(linked, std::ios::binary);
-    if (!in) {
-        Warn("linked images that cannot be read", node);
+    return ReadLinked(href, node, bytes, linked);
+}
+
+namespace {
+
+// A link as the warning names it: printable, and not a whole page long.
+std::string Shown(const std::string& href)
+{
+    std::string out;
+    for (char c : href.substr(0, 120))
+        out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    return "'" + out + (href.size() > 120 ? "...'" : "'");
+}
+
+bool Inside(const std::string& file, const std::string& root)
+{
+    return root == "/" || file == root ||
+           (file.size() > root.size() && file.compare(0, root.size(), root) == 0 &&
+            file[root.size()] == '/');
+}
+
+}  // namespace
+
+bool Reader::ReadLinked(const std::string& href, xmlNodePtr node, std::vector<std::uint8_t>& bytes,
+                        std::string& linked)
+{
+    auto refuse = [&](const std::string& why) {
+        Warn("linked file " + Shown(href) + " (" + why + ")", node);
         return false;
+    };
+    if (!options.links)
+        return refuse("links are off");
+    linked = href.rfind("file://", 0) == 0 ? href.substr(7) : href;
+    if (linked.empty() || linked.find('\0') != std::string::npos)
+        return refuse("no such file");
+    if (linked[0] != '/') {
+        if (path == "-")
+            return refuse("standard input has no directory to link from");
+        linked = linkBase + "/" + linked;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // The file itself, symbolic links followed, must lie where links may.
+    char* real = ::realpath(linked.c_str(), nullptr);
+    if (real == nullptr)
+        return refuse(errno == ENOENT ? "no such file" : std::strerror(errno));
+    const std::string resolved = real;
+    std::free(real);
+    if (std::none_of(linkRoots.begin(), linkRoots.end(),
+                     [&](const std::string& root) { return Inside(resolved, root); }))
+        return refuse(options.linkDir.empty() && path != "-"
+                          ? "outside the drawing's directory"
+                          : "outside the directories it may link from");
+    // A regular file of bounded size, opened without blocking: a device or
+    // a pipe would never end.
+    struct stat info {};
+    if (::stat(resolved.c_str(), &info) != 0)
+        return refuse(std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        return refuse("not a regular file");
+    const int fd = ::open(resolved.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return refuse(std::strerror(errno));
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (ok && static_cast<std::size_t>(info.st_size) > kMaxImageFileBytes) {
+        ::close(fd);
+        return refuse("more than " + std::to_string(kMaxImageFileBytes >> 20) + " MB");
+    }
+    bytes.clear();
+    std::uint8_t buffer[65536];
+    while (ok) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + got);
+        ok = bytes.size() <= kMaxImageFileBytes;
+    }
+    const int error = errno;
+    ::close(fd);
+    if (!ok)
+        return refuse(bytes.size() > kMaxImageFileBytes
+                          ? "more than " + std::to_string(kMaxImageFileBytes >> 20) + " MB"
+                          : std::string(std::strerror(error)));
     return true;
 }
 

@@ -112,6 +112,28 @@ bool DecodeDataUri(std::string_view uri, std::vector<std::uint8_t>& bytes, std::
     return true;
 }
 
+bool ImageFits(const std::vector<std::uint8_t>& bytes, std::size_t maxPixels, std::string& reason)
+{
+    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX)) {
+        reason = "no image data";
+        return false;
+    }
+    if (!PngChunksFit(bytes)) {
+        reason = "a PNG whose chunks do not fit in its data";
+        return false;
+    }
+    int w = 0, h = 0, channels = 0;
+    if (!stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels)) {
+        reason = stbi_failure_reason() != nullptr ? stbi_failure_reason() : "undecodable";
+        return false;
+    }
+    if (static_cast<std::size_t>(w) * static_cast<std::size_t>(h) > maxPixels) {
+        reason = "more than " + std::to_string(maxPixels) + " pixels";
+        return false;
+    }
+    return true;
+}
+
 bool DecodeImage(const std::vector<std::uint8_t>& bytes, RgbImage& image, std::string& reason,
                  std::size_t maxPixels)
 {

@@ -24,4 +24,8 @@ bool DecodeDataUri(std::string_view uri, std::vector<std::uint8_t>& bytes, std::
 bool DecodeImage(const std::vector<std::uint8_t>& bytes, RgbImage& image, std::string& reason,
                  std::size_t maxPixels);
 
+// Whether DecodeImage would decode the image, judged from its header: a
+// format it knows, of at most `maxPixels`. Else the reason.
+bool ImageFits(const std::vector<std::uint8_t>& bytes, std::size_t maxPixels, std::string& reason);
+
 }  // namespace svgreader

@@ -2,20 +2,48 @@
 // Here: the document, its viewport and layers, the cascade of styles, and libxml2's parser.
 #include "SvgReader.h"
 
+#include <fcntl.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <new>
+#include <set>
 
 #include "SvgDocument.h"
 #include "SvgXml.h"
 
 namespace svgreader {
+
+Reader::Reader(const std::string& file, Outcome& outcome, const Options& options,
+               const std::string& path)
+    : file(file), outcome(outcome), options(options), path(path)
+{
+    if (!options.links)
+        return;
+    auto allow = [&](const std::string& dir) {
+        if (char* real = ::realpath(dir.c_str(), nullptr)) {
+            linkRoots.emplace_back(real);
+            std::free(real);
+        }
+    };
+    if (path != "-") {
+        const std::size_t slash = path.rfind('/');
+        linkBase = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+        allow(linkBase.empty() ? "/" : linkBase);
+    }
+    if (!options.linkDir.empty())
+        allow(options.linkDir);
+}
 
 void Reader::Warn(const std::string& kind, xmlNodePtr at)
 {
@@ -37,6 +65,7 @@ void Reader::Warn(const std::string& kind, xmlNodePtr at)
 void Reader::Spend(std::size_t units)
 {
     work += units;
+    outcome.work = work;
     if (work > kMaxWork)
         throw TooLarge{"more than " + std::to_string(kMaxWork / 1'000'000) +
                        " million steps of work (elements drawn through references, style rules)"};
@@ -62,6 +91,7 @@ void Reader::CollectStyleSheets(xmlNodePtr node)
             continue;
         if (LocalName(n) == "style") {
             xmlChar* content = xmlNodeGetContent(n);
+            Spend(Str(content).size() / kBytesPerStep);
             if (sheet.Add(Str(content)) > 0)
                 Warn("style sheet rules with selectors other than type, class and id", n);
             xmlFree(content);
@@ -73,7 +103,7 @@ void Reader::CollectStyleSheets(xmlNodePtr node)
 
 Style Reader::ComputeStyle(xmlNodePtr node, const Style& parent)
 {
-    Spend(1 + sheet.Size());
+    std::size_t bytes = 0;  // of the values read
     Style s = parent.Inherited();
     // Presentation attributes, then style sheet rules, then the style
     // attribute: each later source overrides the earlier ones.
@@ -90,16 +120,34 @@ Style Reader::ComputeStyle(xmlNodePtr node, const Style& parent)
         if (name == "style" || name == "class" || name == "id" || name == "transform")
             continue;
         xmlChar* v = xmlNodeListGetString(node->doc, a->children, 1);
-        ApplyProperty(s, parent, name, Str(v), false);
+        const std::string value = Str(v);
         xmlFree(v);
+        bytes += value.size();
+        ApplyProperty(s, parent, name, value, false);
     }
     if (!sheet.Empty())
         for (const auto& [name, value] : sheet.Matching(
                  LocalName(node), Attr(node, "id").value_or(""), Attr(node, "class").value_or("")))
             ApplyProperty(s, parent, name, value, true);
-    if (auto style = Attr(node, "style"))
-        for (const auto& [name, value] : ParseDeclarations(*style))
-            ApplyProperty(s, parent, name, value, true);
+    // The style attribute is parsed once, however often references draw
+    // its element; each declaration applied is a step of work.
+    auto parsed = declarations.find(node);
+    if (parsed == declarations.end()) {
+        const auto style = Attr(node, "style");
+        Declarations all = style ? ParseDeclarations(*style) : Declarations();
+        Spend(style ? style->size() / kBytesPerStep : 0);
+        // A declaration repeated later is overridden by its repetition.
+        Declarations kept;
+        std::set<std::pair<std::string, std::string>> later;
+        for (auto d = all.rbegin(); d != all.rend(); ++d)
+            if (later.insert(*d).second)
+                kept.push_back(std::move(*d));
+        std::reverse(kept.begin(), kept.end());
+        parsed = declarations.emplace(node, std::move(kept)).first;
+    }
+    Spend(1 + sheet.Size() + parsed->second.size() * kStepsPerDeclaration + bytes / kBytesPerStep);
+    for (const auto& [name, value] : parsed->second)
+        ApplyProperty(s, parent, name, value, true);
     for (const std::string& kind : s.unsupported)
         Warn(kind, node);
     return s;
@@ -140,6 +188,15 @@ void Reader::Run(xmlDocPtr doc)
 {
     xmlNodePtr root = xmlDocGetRootElement(doc);
     IndexIds(root);
+    // A drawing that references multiply is refused before any of it is
+    // drawn, as soon as the count is known.
+    {
+        std::map<xmlNodePtr, std::size_t> known;
+        std::set<xmlNodePtr> open;
+        if (DrawnCount(root, known, open) > kMaxDrawnElements)
+            throw TooLarge{"more than " + std::to_string(kMaxDrawnElements / 1'000'000) +
+                           " million elements drawn (through references)"};
+    }
     CollectStyleSheets(root);
     const Style rootParent;
     const Style rootStyle = ComputeStyle(root, rootParent);
@@ -337,18 +394,129 @@ void KeepFirstError(void* data, xmlErrorPtr error)
     first->error.ctxt = first->error.node = nullptr;
 }
 
+// External entities and DTDs are never loaded, whatever asks for them.
+xmlParserInputPtr LoadNothing(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
+
+bool IsGzip(const std::string& bytes)
+{
+    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1F &&
+           static_cast<unsigned char>(bytes[1]) == 0x8B;
+}
+
+std::string TooLargeDocument()
+{
+    return "too large to convert: more than " + std::to_string(kMaxDocumentBytes >> 20) +
+           " MB of SVG";
+}
+
+// The file's bytes, at most kMaxDocumentBytes; "" or the reason it failed.
+std::string ReadDocument(const std::string& path, std::string& bytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::strerror(errno);
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return std::strerror(EISDIR);
+    }
+    std::string why;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            why = std::strerror(errno);
+        if (got <= 0)
+            break;
+        bytes.append(buffer, static_cast<std::size_t>(got));
+        if (bytes.size() > kMaxDocumentBytes) {
+            why = TooLargeDocument();
+            break;
+        }
+    }
+    ::close(fd);
+    return why;
+}
+
+// A .svgz inflated, at most kMaxDocumentBytes; "" or what is wrong with it.
+std::string Inflate(const std::string& packed, std::string& out)
+{
+    z_stream z{};
+    if (inflateInit2(&z, 15 + 32) != Z_OK)  // gzip or zlib headers
+        return "cannot be inflated";
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+    z.avail_in = static_cast<uInt>(std::min<std::size_t>(packed.size(), UINT_MAX));
+    std::string why;
+    char buffer[65536];
+    for (int status = Z_OK; status != Z_STREAM_END;) {
+        z.next_out = reinterpret_cast<Bytef*>(buffer);
+        z.avail_out = sizeof buffer;
+        status = inflate(&z, Z_NO_FLUSH);
+        out.append(buffer, sizeof buffer - z.avail_out);
+        if (out.size() > kMaxDocumentBytes) {
+            why = TooLargeDocument();
+            break;
+        }
+        if (status == Z_STREAM_END)
+            break;
+        if (status == Z_BUF_ERROR || (status == Z_OK && z.avail_in == 0 && z.avail_out != 0)) {
+            why = "the compressed data is cut short";
+            break;
+        }
+        if (status != Z_OK) {
+            why = "the compressed data is damaged";
+            break;
+        }
+    }
+    inflateEnd(&z);
+    return why;
+}
+
 }  // namespace
 
 bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& outcome,
              const Options& options)
 {
     const std::string shown = path == "-" ? "<stdin>" : path;
-    if (path != "-") {
-        std::ifstream probe(path, std::ios::binary);
-        if (!probe) {
-            outcome.error = "aiexport: cannot read " + path + ": " + std::strerror(errno);
+    if (!options.linkDir.empty()) {
+        struct stat info {};
+        const int why = ::stat(options.linkDir.c_str(), &info) != 0 ? errno
+                        : !S_ISDIR(info.st_mode)                    ? ENOTDIR
+                                                                    : 0;
+        if (why != 0) {
+            outcome.error =
+                "aiexport: cannot link files from " + options.linkDir + ": " + std::strerror(why);
             return false;
         }
+    }
+    std::string read;
+    if (path != "-") {
+        const std::string why = ReadDocument(path, read);
+        if (!why.empty()) {
+            outcome.error = why.rfind("too large", 0) == 0
+                                ? shown + ": " + why
+                                : "aiexport: cannot read " + path + ": " + why;
+            return false;
+        }
+    }
+    const std::string& given = path == "-" ? stdinText : read;
+    std::string inflated;
+    if (IsGzip(given)) {
+        const std::string why = Inflate(given, inflated);
+        if (!why.empty()) {
+            outcome.error = shown + ": " + why;
+            return false;
+        }
+    } else if (given.size() > kMaxDocumentBytes) {
+        outcome.error = shown + ": " + TooLargeDocument();
+        return false;
+    }
+    const std::string& text = IsGzip(given) ? inflated : given;
+    if (text.size() > static_cast<std::size_t>(INT_MAX)) {
+        outcome.error = shown + ": " + TooLargeDocument();
+        return false;
     }
     std::unique_ptr<xmlParserCtxt, ContextFree> context(xmlNewParserCtxt());
     if (!context) {
@@ -359,14 +527,17 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
     // The first error names the cause; later ones are its consequences.
     FirstError first;
     xmlSetStructuredErrorFunc(&first, KeepFirstError);
-    // No network, no entity expansion beyond the parser's own limits, no
-    // messages of its own: the error is reported once, below.
-    const int parseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    std::unique_ptr<xmlDoc, DocFree> doc(
-        path == "-"
-            ? xmlCtxtReadMemory(context.get(), stdinText.data(), static_cast<int>(stdinText.size()),
-                                nullptr, nullptr, parseOptions)
-            : xmlCtxtReadFile(context.get(), path.c_str(), nullptr, parseOptions));
+    // Internal entities are substituted while parsing, under the parser's
+    // own limits on their amplification; external ones and DTDs are never
+    // loaded. No network, no messages of the parser's own: the error is
+    // reported once, below.
+    const xmlExternalEntityLoader loader = xmlGetExternalEntityLoader();
+    xmlSetExternalEntityLoader(LoadNothing);
+    const int parseOptions =
+        XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    std::unique_ptr<xmlDoc, DocFree> doc(xmlCtxtReadMemory(
+        context.get(), text.data(), static_cast<int>(text.size()), nullptr, nullptr, parseOptions));
+    xmlSetExternalEntityLoader(loader);
     xmlSetStructuredErrorFunc(nullptr, nullptr);
     const xmlError* error = first.seen ? &first.error : xmlCtxtGetLastError(context.get());
     if (!doc || (error != nullptr && error->level >= XML_ERR_ERROR)) {

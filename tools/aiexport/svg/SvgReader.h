@@ -1,6 +1,7 @@
 // The SVG front end: an SVG document turned into the record script a host would send.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,7 @@ struct Outcome {
     std::string script;                 // the records, one a line
     std::vector<std::string> warnings;  // one per kind of content left out
     std::string error;                  // when reading failed: FILE[:LINE]: message
+    std::size_t work = 0;               // steps of work spent, as the budgets count them
 };
 
 // Print preview quality: text and edges crisp at arm's length, a letter page
@@ -25,6 +27,13 @@ struct Options {
     // cover; else drawn opaque and warned.
     bool flatten = true;
     double flattenDpi = 0;  // 0: the default above
+    // Files the drawing may link: regular files inside its own directory or
+    // below it (standard input has none), and inside `linkDir` when one is
+    // named; none at all when `links` is false.
+    std::string linkDir;
+    bool links = true;
+    // When set, receives each document handed to the renderer, as it reads it.
+    std::vector<std::string>* rendered = nullptr;
 };
 
 // Whether this build can flatten effects (it was built with librsvg).

@@ -15,19 +15,52 @@ void Reader::WalkChildren(xmlNodePtr node, const Style& style, const View& view)
             Walk(n, style, view);
 }
 
+namespace {
+
+// Elements the walk does not draw where they stand: other vocabularies
+// (editor settings, metadata), and definitions, drawn where referenced.
+bool DrawnWhereItStands(const std::string& name)
+{
+    static const std::set<std::string> kSilent = {
+        "defs",           "title",     "desc",    "metadata", "style",  "linearGradient",
+        "radialGradient", "clipPath",  "symbol",  "marker",   "script", "stop",
+        "font",           "font-face", "pattern", "mask",     "filter"};
+    return !name.empty() && kSilent.count(name) == 0;
+}
+
+}  // namespace
+
+std::size_t Reader::DrawnCount(xmlNodePtr node, std::map<xmlNodePtr, std::size_t>& known,
+                               std::set<xmlNodePtr>& open)
+{
+    const auto it = known.find(node);
+    if (it != known.end())
+        return it->second;
+    // A cycle draws nothing more (the walk stops there); the parser bounds
+    // the nesting of the tree and references their depth.
+    if (open.count(node) != 0 || open.size() > kMaxNesting * kMaxReferenceDepth)
+        return 0;
+    open.insert(node);
+    std::size_t count = 1;
+    auto add = [&](std::size_t more) { count = std::min(count + more, kMaxDrawnElements + 1); };
+    for (xmlNodePtr n = node->children; n != nullptr; n = n->next)
+        if (n->type == XML_ELEMENT_NODE && DrawnWhereItStands(LocalName(n)))
+            add(DrawnCount(n, known, open));
+    if (LocalName(node) == "use") {
+        const auto target = ids.find(FragmentOf(Href(node).value_or("")));
+        if (target != ids.end())
+            add(DrawnCount(target->second, known, open));
+    }
+    open.erase(node);
+    known.emplace(node, count);
+    return count;
+}
+
 void Reader::Walk(xmlNodePtr node, const Style& parent, const View& view)
 {
     const std::string name = LocalName(node);
-    if (name.empty())
-        return;  // other vocabularies: editor settings, metadata
-    static const std::set<std::string> kSilent = {
-        "defs",     "title",  "desc",   "metadata", "style", "linearGradient", "radialGradient",
-        "clipPath", "symbol", "marker", "script",   "stop",  "font",           "font-face"};
-    if (kSilent.count(name) != 0)
+    if (!DrawnWhereItStands(name))
         return;
-    if (name == "pattern" || name == "mask" || name == "filter") {
-        return;  // definitions: warned where something refers to them
-    }
     if (nesting >= kMaxNesting)
         throw TooLarge{"elements nested more than " + std::to_string(kMaxNesting) +
                        " deep (through references too)"};
@@ -183,7 +216,9 @@ bool Reader::ShapePath(xmlNodePtr node, const std::string& name, const Style& st
 {
     const double w = view.width, h = view.height, diag = view.Diagonal();
     if (name == "path") {
-        if (!ParsePathData(Attr(node, "d").value_or(""), path) && Attr(node, "d"))
+        const auto d = Attr(node, "d");
+        Spend(d ? d->size() / kBytesPerStep : 0);
+        if (!ParsePathData(d.value_or(""), path) && d)
             Warn("malformed path data (drawn up to the error)", node);
         return true;
     }
