@@ -197,6 +197,37 @@ def case_placed(check):
         raise AssertionError("no frame for the missing placed file")
 
 
+def with_code(source, code, target):
+    """A copy of the document source with PostScript code put in after its setup."""
+    with open(source, "rb") as f:
+        document = f.read()
+    document = document.replace(b"%%EndSetup\n", b"%%EndSetup\n" + code + b"\n", 1)
+    with open(target, "wb") as f:
+        f.write(document)
+    return target
+
+
+def case_reading_files(check):
+    """A stranger's document that reads a file outside its own directory draws nothing of it;
+    one beside it is read (the frame of this test)."""
+    # Fills the page blue when the file can be opened.
+    code = (b"{ (%s) (r) file closefile gsave 0 0 1 setrgbcolor 0 0 612 792 rectfill grestore }"
+            b" stopped pop")
+    elsewhere = tempfile.mkdtemp(prefix="render-elsewhere-")
+    try:
+        for directory, drawn in ((elsewhere, False), (check.work, True)):
+            secret = os.path.join(directory, "upload.txt")
+            with open(secret, "w") as f:
+                f.write("someone else's file\n")
+            ai = with_code(os.path.join(ROOT, "tests", "golden", "paths.ai"),
+                           code % secret.encode(), os.path.join(check.work, "reads.ai"))
+            page = check.picture(ai)
+            near(page.pixel(500, 500), (0, 0, 255) if drawn else WHITE,
+                 "the page of a document that reads " + secret)
+    finally:
+        shutil.rmtree(elsewhere, ignore_errors=True)
+
+
 def case_agree(check):
     """Ghostscript's picture and Scribus's picture of the same file agree."""
     import scribus_session
