@@ -357,7 +357,8 @@ EndPicture
     near(page.pixel(468, 108), (0, 160, 0), "the square after the long line")
 
     # The placed file fills its box, (72 144) (144 216) on the page, blue; a green square follows.
-    eps = b"%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 72 72\n0 0 1 setrgbcolor 0 0 72 72 rectfill pop\n"
+    eps = (b"%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 72 72\n"
+           b"0 0 1 setrgbcolor 0 0 72 72 rectfill pop\n")
     ai = export_text(check, "pops", """@file "pops.eps" <%s>
 BeginPicture 0 0 8.5 11
 BeginDrawingSection 8.5 11
