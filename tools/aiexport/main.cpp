@@ -72,6 +72,8 @@ const char kUsage[] =
     "                 blend modes as images of N dots per inch (default 150, and\n"
     "                 at least 512 pixels along a small page's longer side)\n"
     "  --no-flatten   draw them opaque instead, as vectors\n"
+    "  --text-outlines  write an SVG drawing's text as filled outlines, for\n"
+    "                 readers that lack its fonts\n"
     "  -h, --help     show this text\n"
     "  --version      show the version\n"
     "\n"
@@ -351,6 +353,10 @@ int main(int argc, char** argv)
 #ifdef AIEXPORT_HAVE_SVG
             svgOptions.flatten = arg != "--no-flatten";
             svgOptions.flattenDpi = dpi;
+#endif
+        } else if (arg == "--text-outlines") {
+#ifdef AIEXPORT_HAVE_SVG
+            svgOptions.textOutlines = true;
 #endif
         } else if (arg == "--module") {
             if (i + 1 >= argc)

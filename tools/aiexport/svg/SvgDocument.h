@@ -115,10 +115,6 @@ bool SameRunStyle(const Style& a, const Style& b);
 // The module's dash pattern nearest to an SVG dash array (0 solid).
 int DashStyle(const std::vector<double>& svgDashes);
 
-// The width of Latin-1 text in user units, as the procedure sets' standard
-// faces draw it, letter and word spacing included.
-double TextWidth(const Style& style, const std::string& latin);
-
 struct Layer {
     std::string name;
     bool visible = true;
@@ -266,6 +262,12 @@ private:
     void CollectText(xmlNodePtr node, const Style& style, std::vector<TextChunk>& chunks,
                      bool& lastSpace);
     void WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View& view);
+    void WriteLiveText(xmlNodePtr node, const TextChunk& chunk, const View& view);
+
+    // Text as outlines (SvgOutlines.cpp).
+    bool Outlined(const TextRun& run, xmlNodePtr at);
+    void WriteOutlines(xmlNodePtr node, const Style& style, const Path& glyphs, const View& view);
+    void Notice(const std::string& key, const std::string& message, xmlNodePtr at);
 
     // Text laid out by the reader (SvgTextLayout.cpp).
     void TextOnPath(xmlNodePtr textPath, const std::vector<TextRun>& runs, const Style& style,

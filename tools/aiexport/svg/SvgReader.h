@@ -25,6 +25,8 @@ struct Options {
     // cover; else drawn opaque and warned.
     bool flatten = true;
     double flattenDpi = 0;  // 0: the default above
+    // Every text element as filled paths instead of text.
+    bool textOutlines = false;
 };
 
 // Whether this build can flatten effects (it was built with librsvg).

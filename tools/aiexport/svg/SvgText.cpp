@@ -1,6 +1,7 @@
 // Text: each text element, and each span with its own position, as one text
 // object of runs; white space as SVG collapses it.
 #include "SvgDocument.h"
+#include "SvgFonts.h"
 #include "SvgXml.h"
 
 namespace svgreader {
@@ -140,7 +141,47 @@ void Reader::Text(xmlNodePtr node, const Style& style, const View& view)
     }
 }
 
+// Runs that go as outlines are laid out here, from the chunk's anchor; the
+// others stay text, each then placed at its own start.
 void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View& view)
+{
+    std::vector<bool> outlined;
+    bool any = false;
+    for (const TextRun& r : chunk.runs) {
+        outlined.push_back(!r.text.empty() && r.style.visible && Outlined(r, node));
+        any = any || outlined.back();
+    }
+    if (!any) {
+        WriteLiveText(node, chunk, view);
+        return;
+    }
+    std::vector<ShapedText> shaped;
+    double width = 0;
+    for (const TextRun& r : chunk.runs) {
+        shaped.push_back(ShapeText(r.style, r.text));
+        width += shaped.back().width;
+    }
+    double x = chunk.x - chunk.runs.front().style.anchor * width / 2;
+    for (std::size_t i = 0; i < chunk.runs.size(); ++i) {
+        const TextRun& r = chunk.runs[i];
+        if (outlined[i]) {
+            Path glyphs;
+            for (const Glyph& g : shaped[i].glyphs)
+                GlyphOutline(g, r.style.fontSize, Matrix::Translate(x, chunk.y), glyphs);
+            WriteOutlines(node, r.style, glyphs, view);
+        } else if (!r.text.empty() && r.style.visible) {
+            TextChunk one;
+            one.x = x;
+            one.y = chunk.y;
+            one.runs.push_back(r);
+            one.runs.back().style.anchor = 0;
+            WriteLiveText(node, one, view);
+        }
+        x += shaped[i].width;
+    }
+}
+
+void Reader::WriteLiveText(xmlNodePtr node, const TextChunk& chunk, const View& view)
 {
     bool any = false;
     for (const TextRun& r : chunk.runs)

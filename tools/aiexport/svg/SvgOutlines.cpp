@@ -1,0 +1,53 @@
+// Text as outlines: the glyphs of a run as one compound path in the text's
+// paint, for readers that lack the fonts and for scripts the format's 8-bit
+// text cannot carry.
+#include "SvgDocument.h"
+#include "SvgFonts.h"
+#include "SvgXml.h"
+
+namespace svgreader {
+
+void Reader::Notice(const std::string& key, const std::string& message, xmlNodePtr at)
+{
+    if (!warned.insert(key).second)
+        return;
+    std::string where = file;
+    if (at != nullptr && xmlGetLineNo(at) > 0)
+        where += ":" + std::to_string(xmlGetLineNo(at));
+    outcome.warnings.push_back(where + ": warning: " + message);
+}
+
+bool Reader::Outlined(const TextRun& run, xmlNodePtr at)
+{
+    const bool beyond = BeyondLatin1(run.text);
+    if (!HaveFonts()) {
+        if (options.textOutlines)
+            Notice("outlines",
+                   "text written as text: this aiexport was built without "
+                   "fontconfig, FreeType and HarfBuzz",
+                   nullptr);
+        return false;
+    }
+    const std::string other = SubstituteFor(run.style);
+    if (!other.empty())
+        Notice("font " + run.style.fontFamily,
+               "font '" + SafeName(run.style.fontFamily, kNameLimit) +
+                   "' is not installed: laid out with '" + SafeName(other, kNameLimit) + "'",
+               at);
+    if (beyond && !options.textOutlines)
+        Notice("beyond Latin-1", "text with characters beyond Latin-1 written as outlines", at);
+    return beyond || options.textOutlines;
+}
+
+void Reader::WriteOutlines(xmlNodePtr node, const Style& style, const Path& glyphs,
+                           const View& view)
+{
+    // TrueType and OpenType glyphs fill by the non-zero rule, overlapping
+    // contours (accents, joined script) included.
+    Style filled = style;
+    filled.evenOdd = false;
+    filled.clipPath.clear();  // clipping belongs to the text element as a whole
+    Shape(node, filled, view, glyphs);
+}
+
+}  // namespace svgreader
