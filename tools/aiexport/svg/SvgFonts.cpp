@@ -13,6 +13,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
+#include FT_TRUETYPE_TABLES_H
 #include <hb-ft.h>
 #include <hb.h>
 #endif
@@ -266,9 +267,21 @@ private:
         int xs = 0, ys = 0;
         hb_font_get_scale(face->hb, &xs, &ys);
         face->units = xs > 0 ? xs : 1;
-        // The typographic ascent and descent, as the renderers' lines use.
+        // The typographic ascent and descent, scaled to share the em between
+        // them, as editors place lines of text in a frame.
         face->ascent = f->ascender / face->upem;
         face->descent = -f->descender / face->upem;
+        const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2));
+        if (os2 != nullptr && os2->version != 0xFFFF && os2->sTypoAscender > 0 &&
+            os2->sTypoDescender <= 0) {
+            face->ascent = os2->sTypoAscender / face->upem;
+            face->descent = -os2->sTypoDescender / face->upem;
+        }
+        if (face->ascent + face->descent > 0) {
+            const double sum = face->ascent + face->descent;
+            face->ascent /= sum;
+            face->descent /= sum;
+        }
         if (!(face->ascent > 0) || !(face->descent >= 0)) {
             face->ascent = f->bbox.yMax / face->upem;
             face->descent = -f->bbox.yMin / face->upem;
@@ -334,6 +347,7 @@ void ShapePiece(const Face& face, const Style& style, const std::string& text, c
         g.x = pen + pos[i].x_offset * k;
         g.y = -pos[i].y_offset * k;
         g.advance = pos[i].x_advance * k;
+        g.kern = (pos[i].x_advance - hb_font_get_glyph_h_advance(face.hb, info[i].codepoint)) * k;
         g.begin = c;
         g.end = static_cast<std::size_t>(at) + 1 < starts.size() ? starts[at + 1] : piece.end;
         g.first = !seen[at];
@@ -530,6 +544,23 @@ bool GlyphOutline(const Glyph&, double, const Matrix&, Path&) { return false; }
 std::string SubstituteFor(const Style&) { return ""; }
 
 #endif
+
+std::vector<double> KerningOf(const Style& style, const std::string& utf8)
+{
+    const std::vector<CodePoint> cps = Decode(utf8);
+    std::vector<double> kern(cps.size(), 0);
+    std::vector<std::size_t> index(utf8.size() + 1, cps.size());
+    for (std::size_t i = 0; i < cps.size(); ++i)
+        index[cps[i].at] = i;
+    for (const Glyph& g : ShapeText(style, utf8).glyphs) {
+        // A ligature's kerning belongs to no one character.
+        const std::size_t at = g.begin < index.size() ? index[g.begin] : cps.size();
+        const std::size_t next = at + 1 < cps.size() ? cps[at + 1].at : utf8.size();
+        if (at < cps.size() && g.end == next)
+            kern[at] += g.kern;
+    }
+    return kern;
+}
 
 double TextWidth(const Style& style, const std::string& utf8)
 {

@@ -26,21 +26,28 @@ struct Glyph {
     const void* face = nullptr;  // the font it comes from
     double x = 0, y = 0;
     double advance = 0;
+    double kern = 0;  // of the advance, what the font adds to the glyph's own (kerning)
     std::size_t begin = 0, end = 0;  // of its cluster in the text
     bool first = true;               // the first glyph of its cluster
 };
 
 struct ShapedText {
-    std::vector<Glyph> glyphs;       // left to right as drawn
-    double width = 0;                // letter and word spacing included
-    double ascent = 0, descent = 0;  // of the font, user units, both positive
-    std::string family;              // of the font used
+    std::vector<Glyph> glyphs;  // left to right as drawn
+    double width = 0;           // letter and word spacing included
+    // Of the font, user units, both positive and together the font size, as
+    // editors share the em between them.
+    double ascent = 0, descent = 0;
+    std::string family;  // of the font used
 };
 
 // The text shaped in the font the style resolves to: kerning, ligatures and
 // right-to-left scripts as the font has them, letter spacing after each
 // character and word spacing after each blank.
 ShapedText ShapeText(const Style& style, const std::string& utf8);
+
+// The kerning after each character of the text (user units), for text
+// whose reader sets each character with its own advance.
+std::vector<double> KerningOf(const Style& style, const std::string& utf8);
 
 // The width of the text in user units, as ShapeText gives it.
 double TextWidth(const Style& style, const std::string& utf8);

@@ -258,15 +258,18 @@ void Reader::WriteLiveText(xmlNodePtr node, const TextChunk& chunk, const View& 
         std::string latin;
         if (!ToLatin1(r.text, latin))
             Warn("characters outside Latin-1 (written as '?')", node);
+        // The font's kerning is tracking too, of the first character of each
+        // kerned pair: the text's reader sets each character by its own advance.
+        const std::vector<double> kerning = KerningOf(r.style, r.text);
+        std::vector<double> tracks(latin.size(), letters);
+        for (std::size_t i = 0; i < latin.size(); ++i)
+            tracks[i] += (latin[i] == ' ' ? words : 0) +
+                         (size > 0 && i < kerning.size() ? kerning[i] / size * 1000 : 0);
         for (std::size_t at = 0; at < latin.size();) {
-            std::size_t end = latin.size();
-            double track = letters;
-            if (words != 0) {
-                const bool blank = latin[at] == ' ';
-                end = blank ? latin.find_first_not_of(' ', at) : latin.find(' ', at);
-                end = end == std::string::npos ? latin.size() : end;
-                track += blank ? words : 0;
-            }
+            std::size_t end = at + 1;
+            while (end < latin.size() && tracks[end] == tracks[at])
+                ++end;
+            const double track = tracks[at];
             if (track != tracking) {
                 draw.Name("SetTextTracking").Real(track).End();
                 tracking = track;

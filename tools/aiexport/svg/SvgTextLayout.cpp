@@ -211,9 +211,10 @@ void Reader::FlowRoot(xmlNodePtr node, const Style& style, const View& view)
         const ShapedText font = ShapeText(paraStyle, "");
         bool full = false;
         auto emit = [&] {
-            // The first baseline lies an ascent below the top, the others a
-            // line height apart.
-            const double baseline = firstLine ? y + font.ascent : y + lineHeight;
+            // The first baseline lies half the leading and an ascent below the
+            // top, the others a line height apart.
+            const double baseline =
+                firstLine ? y + (lineHeight - size) / 2 + font.ascent : y + lineHeight;
             if (baseline + font.descent > bottom) {
                 full = true;
                 return;
