@@ -155,6 +155,14 @@ TEST(SvgText, OutlinesTakeTheTextsPlace)
     EXPECT_FALSE(Contains(laid.script, "BeginText"));
     EXPECT_TRUE(Contains(laid.script, "BeginComposite"));
     EXPECT_TRUE(laid.warnings.empty()) << laid.warnings.front();
+
+    // Text that clips: its outlines are the clipping region.
+    const auto clip = Read("<clipPath id='c'><text x='10' y='100' font-family='DejaVu Sans' "
+                           "font-size='80'>Clip</text></clipPath>"
+                           "<rect width='400' height='200' fill='#0a0' clip-path='url(#c)'/>",
+                           true);
+    EXPECT_FALSE(Contains(clip.script, "BeginText"));
+    EXPECT_TRUE(Contains(clip.script, "BeginClipRgn\nBeginComposite\nBeginPath\n")) << clip.script;
 }
 
 // Without the option, only what 8-bit text cannot carry goes as outlines,

@@ -180,7 +180,8 @@ private:
     std::size_t work = 0;
     std::set<xmlNodePtr> active;  // referenced elements being drawn
     double pageWidth = 8.5, pageHeight = 11;
-    bool evenOddInForce = false;  // the fill rule the last compound path left
+    bool evenOddInForce = false;   // the fill rule the last compound path left
+    Path* clipOutlines = nullptr;  // where text in a clip path puts its outlines (page space)
 
     // Document and viewport (SvgReader.cpp).
     void Warn(const std::string& kind, xmlNodePtr at);

@@ -44,6 +44,15 @@ void Reader::WriteOutlines(xmlNodePtr node, const Style& style, const Path& glyp
 {
     // TrueType and OpenType glyphs fill by the non-zero rule, overlapping
     // contours (accents, joined script) included.
+    if (clipOutlines != nullptr) {
+        // A member of a clip path: its outlines join the clipping region.
+        Path page = glyphs;
+        page.Transform(view.ctm);
+        if (page.IsFinite())
+            clipOutlines->subpaths.insert(clipOutlines->subpaths.end(), page.subpaths.begin(),
+                                          page.subpaths.end());
+        return;
+    }
     Style filled = style;
     filled.evenOdd = false;
     filled.clipPath.clear();  // clipping belongs to the text element as a whole
