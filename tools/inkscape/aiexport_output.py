@@ -54,6 +54,7 @@ def accepts(tool, option):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--flatten-dpi", type=int, default=0)
+    parser.add_argument("--text-outlines", default="false")
     parser.add_argument("drawing")
     args, _ = parser.parse_known_args()  # Inkscape adds options of its own
 
@@ -65,6 +66,8 @@ def main():
     command = [tool]
     if args.flatten_dpi > 0 and accepts(tool, "--flatten-dpi"):
         command += ["--flatten-dpi", str(args.flatten_dpi)]
+    if args.text_outlines.lower() == "true" and accepts(tool, "--text-outlines"):
+        command.append("--text-outlines")
     with tempfile.TemporaryDirectory(prefix="aiexport-inkscape-") as work:
         target = os.path.join(work, file_name(args.drawing))
         try:
