@@ -111,6 +111,29 @@ TEST(SvgText, ShapedByTheFont)
     EXPECT_NE(svgreader::SubstituteFor(Font("No Such Family 1")), "");
 }
 
+// Weight and stretch as CSS computes them, which pick the font.
+TEST(SvgText, WeightAndStretchPickTheFont)
+{
+    Style parent = Font("DejaVu Sans", 10), s = parent;
+    svgreader::ApplyProperty(s, parent, "font-weight", "800", false);
+    EXPECT_EQ(s.fontWeight, 800);
+    EXPECT_TRUE(s.bold);
+    EXPECT_GT(ShapeText(s, "HH").width, ShapeText(parent, "HH").width);
+    parent.fontWeight = 700;
+    svgreader::ApplyProperty(s, parent, "font-weight", "lighter", false);
+    EXPECT_EQ(s.fontWeight, 400);
+    svgreader::ApplyProperty(s, parent, "font-weight", "bolder", false);
+    EXPECT_EQ(s.fontWeight, 900);
+    svgreader::ApplyProperty(s, parent, "font-weight", "1001", false);
+    EXPECT_EQ(s.fontWeight, 900);  // out of range: kept
+    svgreader::ApplyProperty(s, parent, "font-stretch", "semi-condensed", false);
+    EXPECT_EQ(s.fontStretch, 87.5);
+    svgreader::ApplyProperty(s, parent, "font-stretch", "150%", false);
+    EXPECT_EQ(s.fontStretch, 150);
+    svgreader::ApplyProperty(s, parent, "font-stretch", "inherit", false);
+    EXPECT_EQ(s.fontStretch, 100);
+}
+
 // Letter and word spacing widen the line as the live text's tracking does.
 TEST(SvgText, SpacingWidensTheLine)
 {

@@ -181,8 +181,8 @@ public:
     // characters, picked as the renderers fall back.
     const Face* Resolve(const Style& style, const std::vector<unsigned>& needs = {})
     {
-        std::string key =
-            style.fontFamily + (style.bold ? "|b" : "|r") + (style.italic ? "i" : "u");
+        std::string key = style.fontFamily + "|" + std::to_string(style.fontWeight) + "|" +
+                          std::to_string(style.fontStretch) + (style.italic ? "|i" : "|u");
         for (unsigned cp : needs)
             key += "|" + std::to_string(cp);
         const auto it = byStyle.find(key);
@@ -208,7 +208,8 @@ private:
             return nullptr;
         const std::string family = style.fontFamily == "sans" ? "sans-serif" : style.fontFamily;
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-        FcPatternAddInteger(pattern, FC_WEIGHT, style.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+        FcPatternAddDouble(pattern, FC_WEIGHT, FcWeightFromOpenTypeDouble(style.fontWeight));
+        FcPatternAddDouble(pattern, FC_WIDTH, style.fontStretch);
         FcPatternAddInteger(pattern, FC_SLANT, style.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
         FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
         if (!needs.empty()) {

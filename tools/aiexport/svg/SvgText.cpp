@@ -16,7 +16,8 @@ bool SameRunStyle(const Style& a, const Style& b)
     return a.fill.kind == b.fill.kind && a.fill.color.r == b.fill.color.r &&
            a.fill.color.g == b.fill.color.g && a.fill.color.b == b.fill.color.b &&
            a.fill.url == b.fill.url && a.fontSize == b.fontSize && a.bold == b.bold &&
-           a.italic == b.italic && a.fontFamily == b.fontFamily && a.visible == b.visible;
+           a.italic == b.italic && a.fontWeight == b.fontWeight && a.fontStretch == b.fontStretch &&
+           a.fontFamily == b.fontFamily && a.visible == b.visible;
 }
 
 namespace {
