@@ -188,6 +188,23 @@ TEST(SvgText, OutlinesTakeTheTextsPlace)
     EXPECT_TRUE(Contains(clip.script, "BeginClipRgn\nBeginComposite\nBeginPath\n")) << clip.script;
 }
 
+// Outlines of a text too long for the records are refused before they are
+// held in memory whole.
+TEST(SvgText, OutlinesBeyondTheBoundsAreRefused)
+{
+    TempDir dir;
+    WriteFile(dir.File("long.svg"), "<svg xmlns='http://www.w3.org/2000/svg' width='9' height='9'>"
+                                    "<text font-family='DejaVu Sans'>" +
+                                        std::string(150000, 'W') + "</text></svg>");
+    svgreader::Outcome outcome;
+    svgreader::Options options;
+    options.textOutlines = true;
+    EXPECT_FALSE(svgreader::ReadSvg(dir.File("long.svg"), "", outcome, options));
+    EXPECT_TRUE(Contains(outcome.error, "MB of records (text as outlines)")) << outcome.error;
+    options.textOutlines = false;
+    EXPECT_TRUE(svgreader::ReadSvg(dir.File("long.svg"), "", outcome, options)) << outcome.error;
+}
+
 // Without the option, only what 8-bit text cannot carry goes as outlines,
 // in its place in the line, said once; the rest stays text.
 TEST(SvgText, RunsBeyondLatin1AreOutlines)

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "RecordWriter.h"
+#include "SvgFonts.h"
 #include "SvgGeometry.h"
 #include "SvgRaster.h"
 #include "SvgReader.h"
@@ -268,6 +269,10 @@ private:
     // Text as outlines (SvgOutlines.cpp).
     bool Outlined(const TextRun& run, xmlNodePtr at);
     void WriteOutlines(xmlNodePtr node, const Style& style, const Path& glyphs, const View& view);
+    // Adds a glyph's outline, counting the segments of the run's outlines;
+    // outlines that would pass the bounds throw TooLarge.
+    void AddGlyph(const Glyph& glyph, double size, const Matrix& m, Path& glyphs,
+                  std::size_t& segments);
     void Notice(const std::string& key, const std::string& message, xmlNodePtr at);
 
     // Text laid out by the reader (SvgTextLayout.cpp).

@@ -39,6 +39,22 @@ bool Reader::Outlined(const TextRun& run, xmlNodePtr at)
     return beyond || options.textOutlines;
 }
 
+void Reader::AddGlyph(const Glyph& glyph, double size, const Matrix& m, Path& glyphs,
+                      std::size_t& segments)
+{
+    const std::size_t before = glyphs.subpaths.size();
+    if (!GlyphOutline(glyph, size, m, glyphs))
+        return;
+    for (std::size_t i = before; i < glyphs.subpaths.size(); ++i)
+        segments += glyphs.subpaths[i].segments.size() + 1;
+    Spend(1);
+    // A segment takes some 40 bytes of records: the outlines of a long text
+    // are refused before they are held in memory whole.
+    if (defs.text.size() + draw.text.size() + segments * 40 > kMaxScriptBytes)
+        throw TooLarge{"more than " + std::to_string(kMaxScriptBytes >> 20) +
+                       " MB of records (text as outlines)"};
+}
+
 void Reader::WriteOutlines(xmlNodePtr node, const Style& style, const Path& glyphs,
                            const View& view)
 {

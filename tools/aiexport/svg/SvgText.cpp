@@ -162,13 +162,16 @@ void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View&
         shaped.push_back(ShapeText(r.style, r.text));
         width += shaped.back().width;
     }
+    if (!std::isfinite(width))
+        return;  // sizes beyond the page's numbers
     double x = chunk.x - chunk.runs.front().style.anchor * width / 2;
     for (std::size_t i = 0; i < chunk.runs.size(); ++i) {
         const TextRun& r = chunk.runs[i];
         if (outlined[i]) {
             Path glyphs;
+            std::size_t segments = 0;
             for (const Glyph& g : shaped[i].glyphs)
-                GlyphOutline(g, r.style.fontSize, Matrix::Translate(x, chunk.y), glyphs);
+                AddGlyph(g, r.style.fontSize, Matrix::Translate(x, chunk.y), glyphs, segments);
             WriteOutlines(node, r.style, glyphs, view);
         } else if (!r.text.empty() && r.style.visible) {
             TextChunk one;

@@ -28,7 +28,7 @@ struct Polyline {
     // The point at distance d and the direction there (radians).
     bool At(double d, Point& p, double& angle) const
     {
-        if (points.size() < 2 || d < 0 || d > Length())
+        if (points.size() < 2 || !(d >= 0 && d <= Length()))
             return false;
         std::size_t i = std::upper_bound(along.begin(), along.end(), d) - along.begin();
         i = std::clamp<std::size_t>(i, 1, points.size() - 1);
@@ -104,6 +104,8 @@ void Reader::TextOnPath(xmlNodePtr textPath, const std::vector<TextRun>& runs, c
         shaped.push_back(ShapeText(r.style, r.text));
         width += shaped.back().width;
     }
+    if (!std::isfinite(width))
+        return;  // sizes beyond the page's numbers
     double v = 0;
     double d =
         ParseLength(Attr(textPath, "startOffset").value_or("0"), line.Length(), style.fontSize, v)
@@ -117,6 +119,7 @@ void Reader::TextOnPath(xmlNodePtr textPath, const std::vector<TextRun>& runs, c
         one.anchor = 0;
         one.letterSpacing = one.wordSpacing = 0;
         Path glyphs;
+        std::size_t segments = 0;
         for (const Glyph& g : shaped[i].glyphs) {
             // The glyph's middle on the path, its baseline along the path there;
             // glyphs beyond the path's ends are not drawn.
@@ -130,7 +133,7 @@ void Reader::TextOnPath(xmlNodePtr textPath, const std::vector<TextRun>& runs, c
             if (outlined) {
                 Glyph at = g;
                 at.x = 0;
-                GlyphOutline(at, run.style.fontSize, place, glyphs);
+                AddGlyph(at, run.style.fontSize, place, glyphs, segments);
                 continue;
             }
             const std::string text = run.text.substr(g.begin, g.end - g.begin);
