@@ -520,6 +520,8 @@ bool GlyphOutline(const Glyph& glyph, double size, const Matrix& m, Path& out)
     return true;
 }
 
+bool HasFont(const Style& style) { return Fonts().Resolve(style) != nullptr; }
+
 std::string SubstituteFor(const Style& style)
 {
     if (IsGeneric(style.fontFamily) || style.fontFamily.empty())
@@ -541,6 +543,8 @@ bool HaveFonts() { return false; }
 ShapedText ShapeText(const Style& style, const std::string& utf8) { return HalfEm(style, utf8); }
 
 bool GlyphOutline(const Glyph&, double, const Matrix&, Path&) { return false; }
+
+bool HasFont(const Style&) { return false; }
 
 std::string SubstituteFor(const Style&) { return ""; }
 

@@ -56,6 +56,9 @@ double TextWidth(const Style& style, const std::string& utf8);
 // origin (user units, y downwards). False when it has none.
 bool GlyphOutline(const Glyph& glyph, double size, const Matrix& m, Path& out);
 
+// Whether any installed font answers for the style (its glyphs can be outlined).
+bool HasFont(const Style& style);
+
 // When the style's family is not installed: the family drawn instead
 // ("" when it is installed, or is a generic family).
 std::string SubstituteFor(const Style& style);

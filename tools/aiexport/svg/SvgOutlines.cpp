@@ -28,6 +28,10 @@ bool Reader::Outlined(const TextRun& run, xmlNodePtr at)
                    nullptr);
         return false;
     }
+    if (!HasFont(run.style)) {
+        Notice("no fonts", "text written as text: no installed font to outline it with", at);
+        return false;
+    }
     const std::string other = SubstituteFor(run.style);
     if (!other.empty())
         Notice("font " + run.style.fontFamily,
