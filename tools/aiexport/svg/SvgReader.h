@@ -34,6 +34,8 @@ struct Options {
     bool links = true;
     // When set, receives each document handed to the renderer, as it reads it.
     std::vector<std::string>* rendered = nullptr;
+    // Every text element as filled paths instead of text.
+    bool textOutlines = false;
 };
 
 // Whether this build can flatten effects (it was built with librsvg).
