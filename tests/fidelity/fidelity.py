@@ -20,6 +20,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import xml.etree.ElementTree as ET
 
@@ -117,11 +118,24 @@ def run(command, timeout, env=None):
                           env=env, check=False)
 
 
+# A drawing measured twice (as text and as outlines) shares its reference: one
+# thread draws it while the other waits, rather than both writing one file.
+_reference_locks = {}
+_reference_locks_guard = threading.Lock()
+
+
 def render_reference(args, path, dpi, work):
     """Inkscape's picture of the drawing, kept by content so that reruns skip it."""
     digest = hashlib.sha1(open(path, "rb").read()
                           + (" %d %s" % (dpi, args.inkscape_version)).encode())
     png = os.path.join(work, "reference", digest.hexdigest() + ".png")
+    with _reference_locks_guard:
+        lock = _reference_locks.setdefault(png, threading.Lock())
+    with lock:
+        return _render_reference(args, path, dpi, work, png)
+
+
+def _render_reference(args, path, dpi, work, png):
     if not os.path.exists(png):
         partial = png + ".part.png"
         env = dict(os.environ, INKSCAPE_PROFILE_DIR=os.path.join(work, "inkscape-profile"))
