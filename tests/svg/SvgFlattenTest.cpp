@@ -13,6 +13,7 @@
 #include "support/ExportSession.h"
 
 #ifdef AIEXPORT_HAVE_SVG
+#include "ScriptPrinter.h"
 #include "SvgReader.h"
 
 namespace {
@@ -61,8 +62,10 @@ Drawing Read(const std::string& body, const svgreader::Options& options = {},
               "xmlns:inkscape='http://www.inkscape.org/namespaces/inkscape' width='" +
                   w + "' height='" + h + "'>" + body + "</svg>");
     Drawing d;
-    EXPECT_TRUE(svgreader::ReadSvg(dir.File("d.svg"), "", d.outcome, options)) << d.outcome.error;
-    std::istringstream lines(d.outcome.script);
+    recordscript::ScriptPrinter printer;
+    EXPECT_TRUE(svgreader::ReadSvg(dir.File("d.svg"), "", printer, d.outcome, options))
+        << d.outcome.error;
+    std::istringstream lines(printer.text);
     std::array<double, 6> m{};
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);

@@ -25,8 +25,8 @@
 namespace svgreader {
 
 Reader::Reader(const std::string& file, Outcome& outcome, const Options& options,
-               const std::string& path)
-    : file(file), outcome(outcome), options(options), path(path)
+               const std::string& path, recordscript::RecordSink& sink)
+    : file(file), outcome(outcome), options(options), path(path), sink(sink)
 {
     if (!options.links)
         return;
@@ -69,8 +69,10 @@ void Reader::Spend(std::size_t units)
     if (work > kMaxWork)
         throw TooLarge{"more than " + std::to_string(kMaxWork / 1'000'000) +
                        " million steps of work (elements drawn through references, style rules)"};
-    if (defs.text.size() + draw.text.size() > kMaxScriptBytes)
-        throw TooLarge{"more than " + std::to_string(kMaxScriptBytes >> 20) + " MB of records"};
+    if (defs.Count() + draw.Count() > kMaxRecords)
+        throw TooLarge{"more than " + std::to_string(kMaxRecords / 1'000'000) + " million records"};
+    if (defs.Mark() + draw.Mark() > kMaxRecordBytes)
+        throw TooLarge{"more than " + std::to_string(kMaxRecordBytes >> 20) + " MB of records"};
 }
 
 void Reader::IndexIds(xmlNodePtr node)
@@ -202,20 +204,28 @@ void Reader::Run(xmlDocPtr doc)
     const Style rootStyle = ComputeStyle(root, rootParent);
 
     const View view = RootView(root);
-    defs.Name("BeginPicture").Real(0).Real(0).Real(pageWidth).Real(pageHeight).End();
+    BeginPictureData picture{};
+    picture.width = AsPrinted(pageWidth);
+    picture.height = AsPrinted(pageHeight);
+    defs.BeginPicture(picture);
     const std::vector<Layer> layers = CollectLayers(root, rootStyle);
-    for (const Layer& layer : layers)
-        defs.Name("DefineLayer").String(layer.name, kLayerNameLimit).Int(layer.visible).End();
+    for (const Layer& layer : layers) {
+        DefLayerData defined{};
+        PutChars(defined.name, kLayerNameLimit, layer.name);
+        defined.visibility = layer.visible;
+        defs.DefineLayer(defined);
+    }
     for (const Layer& layer : layers)
         WriteLayer(layer, rootStyle, view);
     if (!effects.empty())
         FlattenEffects(doc);
 
-    outcome.script = "# Records from " + file + "\n" + defs.text;
-    outcome.script += "BeginDrawingSection";
-    RecordWriter size;
-    size.Real(pageWidth).Real(pageHeight);
-    outcome.script += size.text + "\n" + draw.text + "EndPicture\n";
+    // The definitions go before the drawing that uses them.
+    bool sent = defs.SendTo(sink);
+    sent = sink.BeginDrawingSection({AsPrinted(pageWidth), AsPrinted(pageHeight)}) && sent;
+    sent = draw.SendTo(sink) && sent;
+    sent = sink.EndPicture() && sent;
+    outcome.sent = sent;
 }
 
 Reader::Placement Reader::PlacementOf(xmlNodePtr node, const Style& style, const View& view,
@@ -335,7 +345,7 @@ std::vector<Layer> Reader::CollectLayers(xmlNodePtr root, const Style& rootStyle
 
 void Reader::WriteLayer(const Layer& layer, const Style& rootStyle, const View& view)
 {
-    draw.Name("BeginLayer").String(layer.name).End();
+    draw.BeginLayer(layer.name.c_str());
     if (layer.group != nullptr) {
         // A hidden layer keeps its content, marked invisible.
         Style style = ComputeStyle(layer.group, rootStyle);
@@ -344,7 +354,7 @@ void Reader::WriteLayer(const Layer& layer, const Style& rootStyle, const View& 
         // The renderer draws nothing of a hidden layer: its effects stay opaque.
         inVisibleLayer = layer.visible;
         if (Flattened(layer.group, "g", style)) {
-            draw.Name("EndLayer").End();
+            draw.EndLayer();
             return;
         }
         // The layer is the bracket: its content needs no group of its own
@@ -359,7 +369,7 @@ void Reader::WriteLayer(const Layer& layer, const Style& rootStyle, const View& 
         for (xmlNodePtr n : layer.loose)
             Walk(n, rootStyle, view);
     }
-    draw.Name("EndLayer").End();
+    draw.EndLayer();
     inVisibleLayer = true;
 }
 
@@ -476,8 +486,8 @@ std::string Inflate(const std::string& packed, std::string& out)
 
 }  // namespace
 
-bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& outcome,
-             const Options& options)
+bool ReadSvg(const std::string& path, const std::string& stdinText, recordscript::RecordSink& sink,
+             Outcome& outcome, const Options& options)
 {
     const std::string shown = path == "-" ? "<stdin>" : path;
     if (!options.linkDir.empty()) {
@@ -562,13 +572,13 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
     }
     try {
         try {
-            Reader reader(shown, outcome, options, path);
+            Reader reader(shown, outcome, options, path, sink);
             reader.Run(doc.get());
         } catch (const FlattenFailed& failed) {
             Outcome opaque;
             Options without = options;
             without.flatten = false;
-            Reader reader(shown, opaque, without, path);
+            Reader reader(shown, opaque, without, path, sink);
             reader.Run(doc.get());
             opaque.warnings.insert(
                 opaque.warnings.begin(),
@@ -579,7 +589,6 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
         outcome.error = shown + ": out of memory while reading the drawing";
         return false;
     } catch (const TooLarge& refused) {
-        outcome.script.clear();
         outcome.error = shown + ": too large to convert: " + refused.what;
         return false;
     }

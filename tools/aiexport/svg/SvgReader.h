@@ -6,13 +6,15 @@
 #include <string_view>
 #include <vector>
 
+#include "RecordSink.h"
+
 namespace svgreader {
 
 struct Outcome {
-    std::string script;                 // the records, one a line
     std::vector<std::string> warnings;  // one per kind of content left out
     std::string error;                  // when reading failed: FILE[:LINE]: message
     std::size_t work = 0;               // steps of work spent, as the budgets count them
+    bool sent = false;                  // every record sent was taken
 };
 
 // Print preview quality: text and edges crisp at arm's length, a letter page
@@ -39,10 +41,11 @@ struct Options {
 // Whether this build can flatten effects (it was built with librsvg).
 bool CanFlatten();
 
-// Reads the SVG file at `path` ("-" with `stdinText` holding standard input).
+// Reads the SVG file at `path` ("-" with `stdinText` holding standard input)
+// and, once the whole drawing is converted, sends its records to `sink`.
 // Returns false with `outcome.error` set when the file cannot be read or is
-// not well-formed SVG; nothing of the drawing is kept then.
-bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& outcome,
-             const Options& options = Options());
+// not well-formed SVG, or the drawing is too large; nothing is sent then.
+bool ReadSvg(const std::string& path, const std::string& stdinText, recordscript::RecordSink& sink,
+             Outcome& outcome, const Options& options = Options());
 
 }  // namespace svgreader
