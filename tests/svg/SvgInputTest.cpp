@@ -16,8 +16,11 @@
 #include "support/ExportSession.h"
 
 #ifdef AIEXPORT_HAVE_SVG
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
+
 #include "ScriptPrinter.h"
-#include "SvgReader.h"
+#include "SvgConverter.h"
 #endif
 
 namespace {
@@ -647,10 +650,11 @@ TEST(SvgInput, HostileDrawingsReadOnlyWhatTheyAreGiven)
         std::vector<std::string> rendered;
         svgreader::Options options = row.options;
         options.rendered = &rendered;
-        svgreader::Outcome outcome;
         recordscript::ScriptPrinter printer;
-        const bool read =
-            svgreader::ReadSvg(row.fromStdin ? "-" : file, row.svg, printer, outcome, options);
+        const svgreader::Result outcome = svgreader::Convert(
+            row.fromStdin ? svgreader::Source::Bytes(row.svg) : svgreader::Source::File(file),
+            printer, options);
+        const bool read = outcome.converted;
         EXPECT_LE(outcome.work, 50'000'000u);
         if (!row.error.empty()) {
             EXPECT_FALSE(read);
@@ -659,8 +663,8 @@ TEST(SvgInput, HostileDrawingsReadOnlyWhatTheyAreGiven)
         }
         ASSERT_TRUE(read) << outcome.error;
         std::string warnings;
-        for (const std::string& w : outcome.warnings)
-            warnings += w + "\n";
+        for (const svgreader::Warning& w : outcome.warnings)
+            warnings += w.Text() + "\n";
         EXPECT_TRUE(Contains(warnings, row.warning)) << warnings;
         if (!row.drawn.empty()) {
             EXPECT_TRUE(Contains(printer.text, row.drawn));
@@ -679,15 +683,58 @@ TEST(SvgInput, HostileDrawingsReadOnlyWhatTheyAreGiven)
         }
     }
     // XInclude draws nothing: the records are those of the drawing without it.
-    svgreader::Outcome with, without;
     const std::string text = kSvgOpen + "<g opacity='0.5'><text y='40' font-size='30'>";
     const std::string rest = "</text><rect width='9' height='9'/></g></svg>";
     WriteFile(drawings + "/x.svg", text + "<xi:include href='notes.txt' parse='text'/>" + rest);
     WriteFile(drawings + "/y.svg", text + rest);
     recordscript::ScriptPrinter withText, withoutText;
-    ASSERT_TRUE(svgreader::ReadSvg(drawings + "/x.svg", "", withText, with));
-    ASSERT_TRUE(svgreader::ReadSvg(drawings + "/y.svg", "", withoutText, without));
+    ASSERT_TRUE(
+        svgreader::Convert(svgreader::Source::File(drawings + "/x.svg"), withText).converted);
+    ASSERT_TRUE(
+        svgreader::Convert(svgreader::Source::File(drawings + "/y.svg"), withoutText).converted);
     EXPECT_EQ(withText.text, withoutText.text);
+}
+
+namespace {
+
+int heard = 0;  // messages that reached the host's own handlers
+void HostMessage(void*, const char*, ...) { ++heard; }
+void HostError(void*, xmlErrorPtr) { ++heard; }
+xmlParserInputPtr HostLoader(const char*, const char*, xmlParserCtxtPtr)
+{
+    ++heard;
+    return nullptr;
+}
+
+}  // namespace
+
+// A host that converts drawings keeps its own libxml2 handlers: the converter
+// puts back what it found, whether the drawing converts or not, and its
+// parser's messages never reach them.
+TEST(SvgInput, ConversionLeavesLibxml2AsItFoundIt)
+{
+    const xmlExternalEntityLoader original = xmlGetExternalEntityLoader();
+    int context = 0;
+    xmlSetGenericErrorFunc(&context, HostMessage);
+    xmlSetStructuredErrorFunc(&context, HostError);
+    xmlSetExternalEntityLoader(HostLoader);
+    const std::string broken = kSvgOpen + "<rect width='9'></svg>";
+    const std::string entity = "<!DOCTYPE svg [<!ENTITY e SYSTEM 'file:///etc/passwd'>]>" +
+                               kSvgOpen + "<text>&e;</text></svg>";
+    const std::string fine = kSvgOpen + "<rect width='9' height='9'/></svg>";
+    for (const std::string* drawing : {&broken, &entity, &fine}) {
+        recordscript::ScriptPrinter printer;
+        svgreader::Convert(svgreader::Source::Bytes(*drawing), printer);
+        EXPECT_EQ(xmlGenericError, static_cast<xmlGenericErrorFunc>(HostMessage));
+        EXPECT_EQ(xmlGenericErrorContext, &context);
+        EXPECT_EQ(xmlStructuredError, static_cast<xmlStructuredErrorFunc>(HostError));
+        EXPECT_EQ(xmlStructuredErrorContext, &context);
+        EXPECT_EQ(xmlGetExternalEntityLoader(), static_cast<xmlExternalEntityLoader>(HostLoader));
+    }
+    EXPECT_EQ(heard, 0);
+    xmlSetGenericErrorFunc(nullptr, nullptr);
+    xmlSetStructuredErrorFunc(nullptr, nullptr);
+    xmlSetExternalEntityLoader(original);
 }
 
 #else

@@ -24,7 +24,7 @@
 
 namespace svgreader {
 
-Reader::Reader(const std::string& file, Outcome& outcome, const Options& options,
+Reader::Reader(const std::string& file, Result& outcome, const Options& options,
                const std::string& path, recordscript::RecordSink& sink)
     : file(file), outcome(outcome), options(options), path(path), sink(sink)
 {
@@ -52,14 +52,12 @@ void Reader::Warn(const std::string& kind, xmlNodePtr at)
     if (effect && Flattening())
         return;  // drawn in images of their areas
     if (effect && options.flatten && !CanFlatten() && warned.insert("flatten").second)
-        outcome.warnings.push_back(file + ": warning: transparency and effects drawn opaque: "
-                                          "this aiexport was built without librsvg");
+        outcome.warnings.push_back(
+            {file, 0, Warning::Kind::kDrawnOpaque, "this aiexport was built without librsvg"});
     if (!warned.insert(kind).second)
         return;
-    std::string where = file;
-    if (at != nullptr && xmlGetLineNo(at) > 0)
-        where += ":" + std::to_string(xmlGetLineNo(at));
-    outcome.warnings.push_back(where + ": warning: left out: " + kind);
+    const long line = at != nullptr ? xmlGetLineNo(at) : 0;
+    outcome.warnings.push_back({file, line > 0 ? line : 0, Warning::Kind::kLeftOut, kind});
 }
 
 void Reader::Spend(std::size_t units)
@@ -407,7 +405,7 @@ void KeepFirstError(void* data, xmlErrorPtr error)
 // External entities and DTDs are never loaded, whatever asks for them.
 xmlParserInputPtr LoadNothing(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
 
-bool IsGzip(const std::string& bytes)
+bool IsGzip(std::string_view bytes)
 {
     return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1F &&
            static_cast<unsigned char>(bytes[1]) == 0x8B;
@@ -451,7 +449,7 @@ std::string ReadDocument(const std::string& path, std::string& bytes)
 }
 
 // A .svgz inflated, at most kMaxDocumentBytes; "" or what is wrong with it.
-std::string Inflate(const std::string& packed, std::string& out)
+std::string Inflate(std::string_view packed, std::string& out)
 {
     z_stream z{};
     if (inflateInit2(&z, 15 + 32) != Z_OK)  // gzip or zlib headers
@@ -484,11 +482,58 @@ std::string Inflate(const std::string& packed, std::string& out)
     return why;
 }
 
+// libxml2's process-wide handlers, set for one parse and put back as found.
+class QuietParser {
+public:
+    explicit QuietParser(void* first)
+        : generic(xmlGenericError), genericContext(xmlGenericErrorContext),
+          structured(xmlStructuredError), structuredContext(xmlStructuredErrorContext),
+          loader(xmlGetExternalEntityLoader())
+    {
+        xmlSetGenericErrorFunc(nullptr, Quiet);
+        xmlSetStructuredErrorFunc(first, KeepFirstError);
+        xmlSetExternalEntityLoader(LoadNothing);
+    }
+    ~QuietParser()
+    {
+        xmlSetExternalEntityLoader(loader);
+        xmlSetStructuredErrorFunc(structuredContext, structured);
+        xmlSetGenericErrorFunc(genericContext, generic);
+    }
+    QuietParser(const QuietParser&) = delete;
+    QuietParser& operator=(const QuietParser&) = delete;
+
+private:
+    xmlGenericErrorFunc generic;
+    void* genericContext;
+    xmlStructuredErrorFunc structured;
+    void* structuredContext;
+    xmlExternalEntityLoader loader;
+};
+
 }  // namespace
 
-bool ReadSvg(const std::string& path, const std::string& stdinText, recordscript::RecordSink& sink,
-             Outcome& outcome, const Options& options)
+std::string Warning::Text() const
 {
+    std::string text = file;
+    if (line > 0)
+        text += ":" + std::to_string(line);
+    text += kind == Kind::kDrawnOpaque ? ": warning: transparency and effects drawn opaque: "
+                                       : ": warning: left out: ";
+    return text + message;
+}
+
+Result Convert(const Source& source, recordscript::RecordSink& sink, const Options& options)
+{
+    Result result;
+    ReadSvg(source.isFile ? source.path : "-", source.bytes, sink, result, options);
+    return result;
+}
+
+void ReadSvg(const std::string& path, std::string_view bytes, recordscript::RecordSink& sink,
+             Result& outcome, const Options& options)
+{
+    outcome.converted = false;
     const std::string shown = path == "-" ? "<stdin>" : path;
     if (!options.linkDir.empty()) {
         struct stat info {};
@@ -498,7 +543,7 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, recordscript
         if (why != 0) {
             outcome.error =
                 "aiexport: cannot link files from " + options.linkDir + ": " + std::strerror(why);
-            return false;
+            return;
         }
     }
     std::string read;
@@ -508,47 +553,45 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, recordscript
             outcome.error = why.rfind("too large", 0) == 0
                                 ? shown + ": " + why
                                 : "aiexport: cannot read " + path + ": " + why;
-            return false;
+            return;
         }
     }
-    const std::string& given = path == "-" ? stdinText : read;
+    const std::string_view given = path == "-" ? bytes : std::string_view(read);
     std::string inflated;
     if (IsGzip(given)) {
         const std::string why = Inflate(given, inflated);
         if (!why.empty()) {
             outcome.error = shown + ": " + why;
-            return false;
+            return;
         }
     } else if (given.size() > kMaxDocumentBytes) {
         outcome.error = shown + ": " + TooLargeDocument();
-        return false;
+        return;
     }
-    const std::string& text = IsGzip(given) ? inflated : given;
+    const std::string_view text = IsGzip(given) ? std::string_view(inflated) : given;
     if (text.size() > static_cast<std::size_t>(INT_MAX)) {
         outcome.error = shown + ": " + TooLargeDocument();
-        return false;
+        return;
     }
     std::unique_ptr<xmlParserCtxt, ContextFree> context(xmlNewParserCtxt());
     if (!context) {
         outcome.error = shown + ": out of memory";
-        return false;
+        return;
     }
-    xmlSetGenericErrorFunc(nullptr, Quiet);
     // The first error names the cause; later ones are its consequences.
     FirstError first;
-    xmlSetStructuredErrorFunc(&first, KeepFirstError);
-    // Internal entities are substituted while parsing, under the parser's
-    // own limits on their amplification; external ones and DTDs are never
-    // loaded. No network, no messages of the parser's own: the error is
-    // reported once, below.
-    const xmlExternalEntityLoader loader = xmlGetExternalEntityLoader();
-    xmlSetExternalEntityLoader(LoadNothing);
-    const int parseOptions =
-        XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    std::unique_ptr<xmlDoc, DocFree> doc(xmlCtxtReadMemory(
-        context.get(), text.data(), static_cast<int>(text.size()), nullptr, nullptr, parseOptions));
-    xmlSetExternalEntityLoader(loader);
-    xmlSetStructuredErrorFunc(nullptr, nullptr);
+    std::unique_ptr<xmlDoc, DocFree> doc;
+    {
+        // Internal entities are substituted while parsing, under the parser's
+        // own limits on their amplification; external ones and DTDs are never
+        // loaded. No network, no messages of the parser's own: the error is
+        // reported once, below.
+        const QuietParser quiet(&first);
+        const int parseOptions =
+            XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+        doc.reset(xmlCtxtReadMemory(context.get(), text.data(), static_cast<int>(text.size()),
+                                    nullptr, nullptr, parseOptions));
+    }
     const xmlError* error = first.seen ? &first.error : xmlCtxtGetLastError(context.get());
     if (!doc || (error != nullptr && error->level >= XML_ERR_ERROR)) {
         std::string message =
@@ -559,8 +602,9 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, recordscript
         if (error != nullptr && error->line > 0)
             outcome.error += ":" + std::to_string(error->line);
         outcome.error += ": " + message;
-        return false;
+        return;
     }
+    context.reset();
     xmlNodePtr root = xmlDocGetRootElement(doc.get());
     if (root == nullptr || LocalName(root) != "svg") {
         outcome.error = shown;
@@ -568,31 +612,29 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, recordscript
             outcome.error += ":" + std::to_string(xmlGetLineNo(root));
         outcome.error += ": not an SVG document (its root element is <" +
                          (root != nullptr ? Str(root->name) : std::string()) + ">, not <svg>)";
-        return false;
+        return;
     }
     try {
         try {
             Reader reader(shown, outcome, options, path, sink);
             reader.Run(doc.get());
         } catch (const FlattenFailed& failed) {
-            Outcome opaque;
+            Result opaque;
             Options without = options;
             without.flatten = false;
+            opaque.warnings.push_back({shown, 0, Warning::Kind::kDrawnOpaque, failed.reason});
             Reader reader(shown, opaque, without, path, sink);
             reader.Run(doc.get());
-            opaque.warnings.insert(
-                opaque.warnings.begin(),
-                shown + ": warning: transparency and effects drawn opaque: " + failed.reason);
             outcome = std::move(opaque);
         }
     } catch (const std::bad_alloc&) {
         outcome.error = shown + ": out of memory while reading the drawing";
-        return false;
+        return;
     } catch (const TooLarge& refused) {
         outcome.error = shown + ": too large to convert: " + refused.what;
-        return false;
+        return;
     }
-    return true;
+    outcome.converted = true;
 }
 
 }  // namespace svgreader

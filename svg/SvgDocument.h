@@ -182,14 +182,14 @@ struct FlattenFailed {
 
 class Reader {
 public:
-    Reader(const std::string& file, Outcome& outcome, const Options& options,
+    Reader(const std::string& file, Result& outcome, const Options& options,
            const std::string& path, recordscript::RecordSink& sink);
 
     void Run(xmlDocPtr doc);
 
 private:
     std::string file;
-    Outcome& outcome;
+    Result& outcome;
     Options options;
     std::string path;                // of the file, for what it links; "-" for standard input
     recordscript::RecordSink& sink;  // where the records go when the drawing is complete

@@ -105,12 +105,6 @@ void Reader::FlattenEffects(xmlDocPtr) {}
 
 bool CanFlatten() { return true; }
 
-#ifdef AIEXPORT_SANITIZED
-// Fontconfig, through which librsvg finds the fonts of text, keeps what it
-// allocates until the process ends: its leaks, not ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-#endif
-
 namespace {
 
 // Areas this close (inches) share one image, which spares seams and records.
