@@ -130,12 +130,15 @@ Style Reader::ComputeStyle(xmlNodePtr node, const Style& parent)
                  LocalName(node), Attr(node, "id").value_or(""), Attr(node, "class").value_or("")))
             ApplyProperty(s, parent, name, value, true);
     // The style attribute is parsed once, however often references draw
-    // its element; each declaration applied is a step of work.
-    auto parsed = declarations.find(node);
-    if (parsed == declarations.end()) {
-        const auto style = Attr(node, "style");
-        Declarations all = style ? ParseDeclarations(*style) : Declarations();
-        Spend(style ? style->size() / kBytesPerStep : 0);
+    // its element; each declaration applied is a step of work. Elements
+    // without one, most of a large drawing, keep nothing.
+    static const Declarations none;
+    const Declarations* parsed = &none;
+    if (const auto found = declarations.find(node); found != declarations.end()) {
+        parsed = &found->second;
+    } else if (const auto style = Attr(node, "style")) {
+        Declarations all = ParseDeclarations(*style);
+        Spend(style->size() / kBytesPerStep);
         // A declaration repeated later is overridden by its repetition.
         Declarations kept;
         std::set<std::pair<std::string, std::string>> later;
@@ -143,10 +146,10 @@ Style Reader::ComputeStyle(xmlNodePtr node, const Style& parent)
             if (later.insert(*d).second)
                 kept.push_back(std::move(*d));
         std::reverse(kept.begin(), kept.end());
-        parsed = declarations.emplace(node, std::move(kept)).first;
+        parsed = &declarations.emplace(node, std::move(kept)).first->second;
     }
-    Spend(1 + sheet.Size() + parsed->second.size() * kStepsPerDeclaration + bytes / kBytesPerStep);
-    for (const auto& [name, value] : parsed->second)
+    Spend(1 + sheet.Size() + parsed->size() * kStepsPerDeclaration + bytes / kBytesPerStep);
+    for (const auto& [name, value] : *parsed)
         ApplyProperty(s, parent, name, value, true);
     for (const std::string& kind : s.unsupported)
         Warn(kind, node);
@@ -428,6 +431,10 @@ std::string ReadDocument(const std::string& path, std::string& bytes)
         ::close(fd);
         return std::strerror(EISDIR);
     }
+    // Read in place, not grown by copies: a regular file says its size.
+    if (S_ISREG(info.st_mode) && info.st_size > 0)
+        bytes.reserve(
+            std::min<std::size_t>(static_cast<std::size_t>(info.st_size), kMaxDocumentBytes + 1));
     std::string why;
     char buffer[65536];
     for (;;) {
@@ -587,8 +594,10 @@ void ReadSvg(const std::string& path, std::string_view bytes, recordscript::Reco
         // loaded. No network, no messages of the parser's own: the error is
         // reported once, below.
         const QuietParser quiet(&first);
-        const int parseOptions =
-            XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+        // Short text (most attribute values) is kept inside its node: the
+        // tree is read, never changed (the renderer gets copies).
+        const int parseOptions = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR |
+                                 XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
         doc.reset(xmlCtxtReadMemory(context.get(), text.data(), static_cast<int>(text.size()),
                                     nullptr, nullptr, parseOptions));
     }
@@ -604,7 +613,10 @@ void ReadSvg(const std::string& path, std::string_view bytes, recordscript::Reco
         outcome.error += ": " + message;
         return;
     }
+    // The tree holds all of the document now.
     context.reset();
+    std::string().swap(read);
+    std::string().swap(inflated);
     xmlNodePtr root = xmlDocGetRootElement(doc.get());
     if (root == nullptr || LocalName(root) != "svg") {
         outcome.error = shown;

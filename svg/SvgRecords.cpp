@@ -10,9 +10,18 @@
 
 namespace svgreader {
 
+namespace {
+
+// Large enough that a drawing takes few, small enough that the last one's
+// slack is nothing beside the drawing.
+constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+
+}  // namespace
+
 bool RecordBuffer::Write(std::uint16_t opcode, const void* payload, std::size_t size)
 {
-    Entry e{opcode, kPayload, 0, 0, 0};
+    Entry e{opcode, kPayload, false, 0};
+    Pointed p{0, 0};
     const recordscript::RecordLayout* layout = recordscript::FindRecordByOpcode(opcode);
     const unsigned char* pointed = nullptr;
     if (payload == nullptr) {
@@ -38,79 +47,102 @@ bool RecordBuffer::Write(std::uint16_t opcode, const void* payload, std::size_t 
             } else {
                 n = rows.RowBytes(payload, size);
             }
-            if (pointed == nullptr && n != 0)
+            if ((pointed == nullptr && n != 0) || n > std::numeric_limits<std::uint32_t>::max() / 2)
                 return false;
-            if (n > std::numeric_limits<std::uint32_t>::max() / 2)
-                return false;
-            e.dataSize = static_cast<std::uint32_t>(n + 1);  // and a zero, as a script gives
-            e.pointerAt = static_cast<std::uint32_t>(field.offset);
+            e.pointer = true;
+            p.at = static_cast<std::uint32_t>(field.offset);
+            p.size = static_cast<std::uint32_t>(n + 1);  // and a zero, as a script gives
         }
     }
+    const std::size_t length = sizeof e + e.size + (e.pointer ? sizeof p + p.size : 0);
+    unsigned char* out = nullptr;
     try {
-        const std::size_t at = bytes.size();
-        bytes.resize(at + sizeof e + e.size + e.dataSize);
-        std::memcpy(bytes.data() + at, &e, sizeof e);
-        if (e.size != 0)
-            std::memcpy(bytes.data() + at + sizeof e, payload, e.size);
-        if (e.dataSize != 0) {
-            unsigned char* data = bytes.data() + at + sizeof e + e.size;
-            if (pointed != nullptr)
-                std::memcpy(data, pointed, e.dataSize - 1);
-            data[e.dataSize - 1] = 0;
-        }
+        out = Grow(length);
     } catch (const std::bad_alloc&) {
         return false;
+    }
+    std::memcpy(out, &e, sizeof e);
+    out += sizeof e;
+    if (e.size != 0)
+        std::memcpy(out, payload, e.size);
+    out += e.size;
+    if (e.pointer) {
+        std::memcpy(out, &p, sizeof p);
+        out += sizeof p;
+        if (pointed != nullptr)
+            std::memcpy(out, pointed, p.size - 1);
+        out[p.size - 1] = 0;
     }
     rows.Note(opcode, payload, size);
     ++count;
     return true;
 }
 
-void RecordBuffer::Read(std::size_t at, Entry& e) const
+std::size_t RecordBuffer::Length(const unsigned char* entry, Entry& e, Pointed& p)
 {
-    std::memcpy(&e, bytes.data() + at, sizeof e);
+    std::memcpy(&e, entry, sizeof e);
+    if (!e.pointer)
+        return sizeof e + e.size;
+    std::memcpy(&p, entry + sizeof e + e.size, sizeof p);
+    return sizeof e + e.size + sizeof p + p.size;
+}
+
+unsigned char* RecordBuffer::Grow(std::size_t length)
+{
+    if (blocks.empty() || blocks.back().capacity() - blocks.back().size() < length) {
+        std::vector<unsigned char> fresh;
+        fresh.reserve(std::max(kBlockBytes, length));
+        starts.reserve(starts.size() + 1);
+        blocks.push_back(std::move(fresh));
+        starts.push_back(bytes);
+    }
+    std::vector<unsigned char>& last = blocks.back();
+    last.resize(last.size() + length);  // within its capacity: nothing moves
+    bytes += length;
+    return last.data() + last.size() - length;
+}
+
+std::size_t RecordBuffer::Locate(std::size_t mark) const
+{
+    // The last block that starts at or before the mark.
+    const auto after = std::upper_bound(starts.begin(), starts.end(), mark);
+    return after == starts.begin() ? blocks.size()
+                                   : static_cast<std::size_t>(after - starts.begin()) - 1;
 }
 
 void RecordBuffer::Truncate(std::size_t mark)
 {
+    if (mark >= bytes)
+        return;
     std::size_t dropped = 0;
-    for (std::size_t at = mark; at < bytes.size();) {
-        Entry e;
-        Read(at, e);
-        at += sizeof e + e.size + e.dataSize;
-        ++dropped;
-    }
-    bytes.resize(mark);
+    Walk(mark, [&](const unsigned char*, const Entry&) { ++dropped; });
+    const std::size_t block = Locate(mark);
+    blocks[block].resize(mark - starts[block]);
+    blocks.resize(block + 1);
+    starts.resize(block + 1);
+    bytes = mark;
     count -= dropped;
 }
 
 void RecordBuffer::MoveFrom(std::size_t mark, RecordBuffer& tail)
 {
-    std::size_t moved = 0;
-    for (std::size_t at = mark; at < bytes.size();) {
+    Walk(mark, [&](const unsigned char* entry, const Entry&) {
         Entry e;
-        Read(at, e);
-        at += sizeof e + e.size + e.dataSize;
-        ++moved;
-    }
-    tail.bytes.insert(tail.bytes.end(), bytes.begin() + static_cast<std::ptrdiff_t>(mark),
-                      bytes.end());
-    tail.count += moved;
-    bytes.resize(mark);
-    count -= moved;
+        Pointed p;
+        const std::size_t length = Length(entry, e, p);
+        std::memcpy(tail.Grow(length), entry, length);
+        ++tail.count;
+    });
+    Truncate(mark);
 }
 
-void RecordBuffer::Append(RecordBuffer& other)
-{
-    bytes.insert(bytes.end(), other.bytes.begin(), other.bytes.end());
-    count += other.count;
-    other.bytes.clear();
-    other.count = 0;
-}
+void RecordBuffer::Append(RecordBuffer& other) { other.MoveFrom(0, *this); }
 
 void RecordBuffer::Swap(RecordBuffer& other)
 {
-    bytes.swap(other.bytes);
+    blocks.swap(other.blocks);
+    starts.swap(other.starts);
+    std::swap(bytes, other.bytes);
     std::swap(count, other.count);
     std::swap(rows, other.rows);
 }
@@ -118,27 +150,29 @@ void RecordBuffer::Swap(RecordBuffer& other)
 bool RecordBuffer::SendTo(recordscript::RecordSink& sink)
 {
     bool all = true;
-    for (std::size_t at = 0; at < bytes.size();) {
-        Entry e;
-        Read(at, e);
-        unsigned char* payload = bytes.data() + at + sizeof e;
-        bool sent = false;
-        if (e.kind == kNull) {
-            sent = sink.Write(e.opcode, nullptr, 0);
-        } else if (e.kind == kZeroed) {
-            sent = sink.Write(e.opcode, recordscript::ZeroedPayload(),
-                              recordscript::kZeroedPayloadSize);
-        } else if (e.dataSize == 0) {
-            sent = sink.Write(e.opcode, payload, e.size);
-        } else {
-            block.assign(payload, payload + e.size);
-            unsigned char* data = payload + e.size;
-            std::memcpy(block.data() + e.pointerAt, &data, sizeof data);
-            sent = sink.Write(e.opcode, block.data(), block.size());
+    for (std::vector<unsigned char>& b : blocks)
+        for (std::size_t at = 0; at < b.size();) {
+            unsigned char* entry = b.data() + at;
+            Entry e;
+            Pointed p;
+            at += Length(entry, e, p);
+            unsigned char* payload = entry + sizeof e;
+            bool sent = false;
+            if (e.kind == kNull) {
+                sent = sink.Write(e.opcode, nullptr, 0);
+            } else if (e.kind == kZeroed) {
+                sent = sink.Write(e.opcode, recordscript::ZeroedPayload(),
+                                  recordscript::kZeroedPayloadSize);
+            } else if (!e.pointer) {
+                sent = sink.Write(e.opcode, payload, e.size);
+            } else {
+                block.assign(payload, payload + e.size);
+                unsigned char* data = payload + e.size + sizeof p;
+                std::memcpy(block.data() + p.at, &data, sizeof data);
+                sent = sink.Write(e.opcode, block.data(), block.size());
+            }
+            all = sent && all;
         }
-        all = sent && all;
-        at += sizeof e + e.size + e.dataSize;
-    }
     return all;
 }
 

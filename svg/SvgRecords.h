@@ -21,7 +21,7 @@ class RecordBuffer : public recordscript::RecordSink {
 public:
     bool Write(std::uint16_t opcode, const void* payload, std::size_t size) override;
 
-    std::size_t Mark() const { return bytes.size(); }
+    std::size_t Mark() const { return bytes; }
     std::size_t Count() const { return count; }
     // Everything written since `mark` dropped, or moved to the end of `tail`.
     void Truncate(std::size_t mark);
@@ -30,34 +30,57 @@ public:
     void Append(RecordBuffer& other);
     void Swap(RecordBuffer& other);
 
-    // Each record in order; `visit(opcode, payload, size)` with payload null
-    // for a record sent with none or a zeroed block.
+    // Each record in order: `visit(opcode, payload, size)`, payload null
+    // for a record sent with none or with a zeroed block.
     template <typename Visit>
     void ForEach(Visit visit) const
     {
-        for (std::size_t at = 0; at < bytes.size();) {
-            Entry e;
-            Read(at, e);
-            visit(e.opcode, e.kind == kPayload ? bytes.data() + at + sizeof e : nullptr,
+        Walk(0, [&](const unsigned char* entry, const Entry& e) {
+            visit(e.opcode, e.kind == kPayload ? entry + sizeof e : nullptr,
                   static_cast<std::size_t>(e.size));
-            at += sizeof e + e.size + e.dataSize;
-        }
+        });
     }
     // Every record, in order, to `sink`; false when any failed.
     bool SendTo(recordscript::RecordSink& sink);
 
 private:
     enum Kind : std::uint8_t { kPayload, kNull, kZeroed };
+    // Each record: this, its payload, and for a payload with a pointer
+    // field a Pointed and the bytes it refers to.
     struct Entry {
         std::uint16_t opcode;
         Kind kind;
-        std::uint32_t size;       // of the payload kept
-        std::uint32_t dataSize;   // of the bytes after it that its pointer refers to
-        std::uint32_t pointerAt;  // the pointer field's offset in the payload
+        bool pointer;
+        std::uint32_t size;  // of the payload kept
     };
-    void Read(std::size_t at, Entry& e) const;
+    struct Pointed {
+        std::uint32_t at;    // the pointer field's offset in the payload
+        std::uint32_t size;  // of the bytes that follow
+    };
+    static std::size_t Length(const unsigned char* entry, Entry& e, Pointed& p);
+    // Room for `length` more bytes, in the last block or a new one: records
+    // never move once written, and no block is ever copied to grow.
+    unsigned char* Grow(std::size_t length);
+    // `visit(entry, e)` for each record from `mark` on.
+    template <typename Visit>
+    void Walk(std::size_t mark, Visit visit) const
+    {
+        std::size_t block = Locate(mark);
+        std::size_t at = block < blocks.size() ? mark - starts[block] : 0;
+        for (; block < blocks.size(); ++block, at = 0)
+            while (at < blocks[block].size()) {
+                const unsigned char* entry = blocks[block].data() + at;
+                Entry e;
+                Pointed p;
+                at += Length(entry, e, p);
+                visit(entry, e);
+            }
+    }
+    std::size_t Locate(std::size_t mark) const;
 
-    std::vector<unsigned char> bytes;
+    std::vector<std::vector<unsigned char>> blocks;
+    std::vector<std::size_t> starts;  // of each block, as a mark
+    std::size_t bytes = 0;
     std::size_t count = 0;
     recordscript::RowLayout rows;
     std::vector<unsigned char> block;  // a payload being sent
