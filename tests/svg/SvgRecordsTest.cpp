@@ -85,3 +85,34 @@ TEST(SvgRecords, TakenBackMovedAndAppendedAsWrittenAcrossBlocks)
 }
 
 #endif
+
+#ifdef AIEXPORT_HAVE_SVG
+#include "SvgValues.h"
+
+// Hex colours, read on their own short way, mean what the full parser reads.
+TEST(SvgRecords, HexColoursReadAsEveryOtherPaint)
+{
+    struct Row {
+        const char* text;
+        bool ok;
+        int r, g, b;
+    };
+    for (const Row& row :
+         {Row{"#AbC", true, 0xAA, 0xBB, 0xCC}, Row{"#0f8040", true, 15, 128, 64},
+          Row{" #0f8040 ", false, 0, 0, 0}, Row{"rgb(15,128,64)", true, 15, 128, 64},
+          Row{"#12345g", false, 0, 0, 0}, Row{"#12", false, 0, 0, 0}}) {
+        for (bool css : {false, true}) {
+            svgreader::Paint paint;
+            paint.url = "stale";
+            EXPECT_EQ(svgreader::ParsePaint(row.text, css, paint), row.ok) << row.text;
+            if (!row.ok)
+                continue;
+            EXPECT_EQ(paint.kind, svgreader::Paint::kColor) << row.text;
+            EXPECT_EQ(paint.url, "") << row.text;
+            EXPECT_EQ(paint.color.r, row.r) << row.text;
+            EXPECT_EQ(paint.color.g, row.g) << row.text;
+            EXPECT_EQ(paint.color.b, row.b) << row.text;
+        }
+    }
+}
+#endif
