@@ -20,7 +20,7 @@ constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 
 bool RecordBuffer::Write(std::uint16_t opcode, const void* payload, std::size_t size)
 {
-    Entry e{opcode, kPayload, false, 0};
+    Entry e{opcode, kPayload, false, 0, 4};
     Pointed p{0, 0};
     const recordscript::RecordLayout* layout = recordscript::FindRecordByOpcode(opcode);
     const unsigned char* pointed = nullptr;
@@ -54,15 +54,22 @@ bool RecordBuffer::Write(std::uint16_t opcode, const void* payload, std::size_t 
             p.size = static_cast<std::uint32_t>(n + 1);  // and a zero, as a script gives
         }
     }
-    const std::size_t length = sizeof e + e.size + (e.pointer ? sizeof p + p.size : 0);
+    const bool longSize = e.size >= kLongSize;
+    e.head = longSize ? 8 : 4;
+    const std::size_t length = e.head + e.size + (e.pointer ? sizeof p + p.size : 0);
     unsigned char* out = nullptr;
     try {
         out = Grow(length);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    std::memcpy(out, &e, sizeof e);
-    out += sizeof e;
+    const std::uint16_t word = static_cast<std::uint16_t>(e.kind | (e.pointer ? 4u : 0u) |
+                                                          (longSize ? kLongSize : e.size) << 3);
+    std::memcpy(out, &e.opcode, 2);
+    std::memcpy(out + 2, &word, 2);
+    if (longSize)
+        std::memcpy(out + 4, &e.size, 4);
+    out += e.head;
     if (e.size != 0)
         std::memcpy(out, payload, e.size);
     out += e.size;
@@ -80,11 +87,21 @@ bool RecordBuffer::Write(std::uint16_t opcode, const void* payload, std::size_t 
 
 std::size_t RecordBuffer::Length(const unsigned char* entry, Entry& e, Pointed& p)
 {
-    std::memcpy(&e, entry, sizeof e);
+    std::uint16_t word = 0;
+    std::memcpy(&e.opcode, entry, 2);
+    std::memcpy(&word, entry + 2, 2);
+    e.kind = static_cast<Kind>(word & 3u);
+    e.pointer = (word & 4u) != 0;
+    e.size = word >> 3;
+    e.head = 4;
+    if (e.size == kLongSize) {
+        std::memcpy(&e.size, entry + 4, 4);
+        e.head = 8;
+    }
     if (!e.pointer)
-        return sizeof e + e.size;
-    std::memcpy(&p, entry + sizeof e + e.size, sizeof p);
-    return sizeof e + e.size + sizeof p + p.size;
+        return e.head + e.size;
+    std::memcpy(&p, entry + e.head + e.size, sizeof p);
+    return e.head + e.size + sizeof p + p.size;
 }
 
 unsigned char* RecordBuffer::Grow(std::size_t length)
@@ -156,7 +173,7 @@ bool RecordBuffer::SendTo(recordscript::RecordSink& sink)
             Entry e;
             Pointed p;
             at += Length(entry, e, p);
-            unsigned char* payload = entry + sizeof e;
+            unsigned char* payload = entry + e.head;
             bool sent = false;
             if (e.kind == kNull) {
                 sent = sink.Write(e.opcode, nullptr, 0);

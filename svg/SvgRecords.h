@@ -36,7 +36,7 @@ public:
     void ForEach(Visit visit) const
     {
         Walk(0, [&](const unsigned char* entry, const Entry& e) {
-            visit(e.opcode, e.kind == kPayload ? entry + sizeof e : nullptr,
+            visit(e.opcode, e.kind == kPayload ? entry + e.head : nullptr,
                   static_cast<std::size_t>(e.size));
         });
     }
@@ -45,14 +45,19 @@ public:
 
 private:
     enum Kind : std::uint8_t { kPayload, kNull, kZeroed };
-    // Each record: this, its payload, and for a payload with a pointer
-    // field a Pointed and the bytes it refers to.
+    // Each record: its head (the opcode, and a word of the kind, whether a
+    // Pointed follows and the payload's size, or 8191 and the size in four
+    // bytes), its payload, and for a payload with a pointer field a Pointed
+    // and the bytes it refers to. Most records take four bytes besides their
+    // payloads.
     struct Entry {
         std::uint16_t opcode;
         Kind kind;
         bool pointer;
         std::uint32_t size;  // of the payload kept
+        std::uint8_t head;   // bytes of the head
     };
+    static constexpr std::uint32_t kLongSize = 8191;
     struct Pointed {
         std::uint32_t at;    // the pointer field's offset in the payload
         std::uint32_t size;  // of the bytes that follow

@@ -82,6 +82,16 @@ TEST(SvgRecords, TakenBackMovedAndAppendedAsWrittenAcrossBlocks)
     buffer.Truncate(0);
     EXPECT_EQ(buffer.Count(), 0u);
     EXPECT_EQ(Printed(buffer), "");
+
+    // Payloads too long for a record's short head keep their length whole.
+    const std::string name(9000, 'n');
+    recordscript::ScriptPrinter longer;
+    for (recordscript::RecordSink* sink : {static_cast<recordscript::RecordSink*>(&buffer),
+                                           static_cast<recordscript::RecordSink*>(&longer)}) {
+        sink->BeginLayer(name.c_str());
+        sink->EndLayer();
+    }
+    EXPECT_EQ(Printed(buffer), longer.text);
 }
 
 #endif
