@@ -598,8 +598,18 @@ void ReadSvg(const std::string& path, std::string_view bytes, recordscript::Reco
         // tree is read, never changed (the renderer gets copies).
         const int parseOptions = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR |
                                  XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
-        doc.reset(xmlCtxtReadMemory(context.get(), text.data(), static_cast<int>(text.size()),
-                                    nullptr, nullptr, parseOptions));
+        // Handed over piecemeal, the bytes are not copied whole by the
+        // parser as well: the largest drawings need the room for their tree.
+        std::string_view rest = text;
+        const auto piece = [](void* context, char* out, int room) {
+            auto* left = static_cast<std::string_view*>(context);
+            const std::size_t n = std::min(static_cast<std::size_t>(room), left->size());
+            std::memcpy(out, left->data(), n);
+            left->remove_prefix(n);
+            return static_cast<int>(n);
+        };
+        doc.reset(
+            xmlCtxtReadIO(context.get(), piece, nullptr, &rest, nullptr, nullptr, parseOptions));
     }
     const xmlError* error = first.seen ? &first.error : xmlCtxtGetLastError(context.get());
     if (!doc || (error != nullptr && error->level >= XML_ERR_ERROR)) {
