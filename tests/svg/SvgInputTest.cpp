@@ -19,6 +19,7 @@
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 
+#include "RecordSink.h"
 #include "ScriptPrinter.h"
 #include "SvgConverter.h"
 #endif
@@ -374,6 +375,31 @@ TEST(SvgInput, DrawingsThatMultiplyThemselvesAreRefused)
     EXPECT_EQ(run.err, "b.svg: too large to convert: more than 2 million elements drawn "
                        "(through references)\n");
     EXPECT_EQ(dir.Listing(), "b.svg\n");
+
+    // 160,000 lines of 50 points drawn through references are fewer elements
+    // than that, but more records than the bound: refused before any is sent.
+    std::string points;
+    for (int k = 0; k < 50; ++k)
+        points += std::to_string(k) + "," + std::to_string(k % 7) + " ";
+    svg = "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'><defs>"
+          "<polyline id='l0' fill='none' stroke='black' points='" +
+          points + "'/>";
+    for (int level = 1; level <= 4; ++level) {
+        svg += "<g id='l" + std::to_string(level) + "'>";
+        for (int k = 0; k < 20; ++k)
+            svg += "<use href='#l" + std::to_string(level - 1) + "'/>";
+        svg += "</g>";
+    }
+    WriteFile(dir.File("b.svg"), svg + "</defs><use href='#l4'/></svg>");
+    const ToolRun records = Aiexport(dir, "b.svg b.ai");
+    EXPECT_EQ(records.status, 2);
+    EXPECT_EQ(records.err, "b.svg: too large to convert: more than 64 MB of records\n");
+    EXPECT_EQ(dir.Listing(), "b.svg\n");
+    recordscript::RecordList sent;
+    const svgreader::Result result =
+        svgreader::Convert(svgreader::Source::File(dir.File("b.svg")), sent);
+    EXPECT_FALSE(result.converted);
+    EXPECT_TRUE(sent.records.empty());
 }
 
 // A PNG whose chunk claims more bytes than the image holds (here 1.2 GB):
