@@ -29,6 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // reader's, and every path of the flattening is taken all the same.
     svgreader::Options flatten;
     flatten.flattenDpi = 10;
+    // Half the inputs write their text as outlines.
+    flatten.textOutlines = size % 2 == 1;
     recordscript::RecordList list;
     const svgreader::Result outcome =
         svgreader::Convert(svgreader::Source::Bytes(text), list, flatten);

@@ -85,10 +85,20 @@ bool Reader::OpenClip(const Style& style, const View& view, const Box& userBox, 
         draw.EndComposite();
         evenOddInForce = false;
     }
+    // Text members: as text, or their outlines as one more member.
+    Path outlines;
+    clipOutlines = &outlines;
     for (const auto& [node, matrix] : texts) {
         View textView = view;
         textView.ctm = matrix;
         Text(node, ComputeStyle(node, clipStyle), textView);
+    }
+    clipOutlines = nullptr;
+    if (!outlines.Empty()) {
+        draw.BeginComposite();
+        WritePath(outlines, true);
+        draw.EndComposite();
+        evenOddInForce = false;
     }
     if (members == 0 && texts.empty()) {
         // An empty clip path hides everything: an empty region does that.

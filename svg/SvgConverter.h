@@ -30,6 +30,8 @@ struct Options {
     bool links = true;
     // When set, receives each document handed to the renderer, as it reads it.
     std::vector<std::string>* rendered = nullptr;
+    // Every text element as filled paths instead of text.
+    bool textOutlines = false;
 };
 
 // What to convert: a file, or a drawing's bytes (plain or gzip-compressed).
@@ -48,6 +50,7 @@ struct Warning {
     enum class Kind {
         kLeftOut,      // `message` names what was left out
         kDrawnOpaque,  // effects drawn opaque instead of flattened; `message` says why
+        kText,         // text written otherwise than asked or laid out in another font
     };
     std::string file;  // the drawing as messages name it
     long line = 0;     // of that element; 0 when unknown or for the whole drawing

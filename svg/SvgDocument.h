@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "SvgFonts.h"
 #include "SvgGeometry.h"
 #include "SvgRaster.h"
 #include "SvgReader.h"
@@ -129,10 +130,6 @@ bool SameRunStyle(const Style& a, const Style& b);
 // The module's dash pattern nearest to an SVG dash array (0 solid).
 int DashStyle(const std::vector<double>& svgDashes);
 
-// The width of Latin-1 text in user units, as the procedure sets' standard
-// faces draw it, letter and word spacing included.
-double TextWidth(const Style& style, const std::string& latin);
-
 struct Layer {
     std::string name;
     bool visible = true;
@@ -219,7 +216,8 @@ private:
     std::map<xmlNodePtr, Declarations> declarations;
     std::set<xmlNodePtr> active;  // referenced elements being drawn
     double pageWidth = 8.5, pageHeight = 11;
-    bool evenOddInForce = false;  // the fill rule the last compound path left
+    bool evenOddInForce = false;   // the fill rule the last compound path left
+    Path* clipOutlines = nullptr;  // where text in a clip path puts its outlines (page space)
 
     // Document and viewport (SvgReader.cpp).
     void Warn(const std::string& kind, xmlNodePtr at);
@@ -301,6 +299,16 @@ private:
     void CollectText(xmlNodePtr node, const Style& style, std::vector<TextChunk>& chunks,
                      bool& lastSpace);
     void WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View& view);
+    void WriteLiveText(xmlNodePtr node, const TextChunk& chunk, const View& view);
+
+    // Text as outlines (SvgOutlines.cpp).
+    bool Outlined(const TextRun& run, xmlNodePtr at);
+    void WriteOutlines(xmlNodePtr node, const Style& style, const Path& glyphs, const View& view);
+    // Adds a glyph's outline, counting the segments of the run's outlines;
+    // outlines that would pass the bounds throw TooLarge.
+    void AddGlyph(const Glyph& glyph, double size, const Matrix& m, Path& glyphs,
+                  std::size_t& segments);
+    void Notice(const std::string& key, const std::string& message, xmlNodePtr at);
 
     // Text laid out by the reader (SvgTextLayout.cpp).
     void TextOnPath(xmlNodePtr textPath, const std::vector<TextRun>& runs, const Style& style,

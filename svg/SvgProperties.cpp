@@ -221,6 +221,36 @@ void SetFontWeight(Style& s, const Style& parent, const Declaration& d)
              : v == "normal" || v == "lighter" ? false
              : n.size() == 1                   ? n[0] >= 600
                                                : s.bold;
+    // The weight as CSS computes it, relative ones from the parent's.
+    const int p = parent.fontWeight;
+    s.fontWeight = d.inherit                                    ? p
+                   : v == "bold"                                ? 700
+                   : v == "normal"                              ? 400
+                   : v == "bolder"                              ? (p < 350   ? 400
+                                                                   : p < 550 ? 700
+                                                                             : 900)
+                   : v == "lighter"                             ? (p < 550   ? 100
+                                                                   : p < 750 ? 400
+                                                                             : 700)
+                   : n.size() == 1 && n[0] >= 1 && n[0] <= 1000 ? static_cast<int>(n[0])
+                                                                : s.fontWeight;
+}
+
+void SetFontStretch(Style& s, const Style& parent, const Declaration& d)
+{
+    static const std::map<std::string, double> named = {
+        {"ultra-condensed", 50},  {"extra-condensed", 62.5}, {"condensed", 75},
+        {"semi-condensed", 87.5}, {"normal", 100},           {"semi-expanded", 112.5},
+        {"expanded", 125},        {"extra-expanded", 150},   {"ultra-expanded", 200}};
+    const auto it = named.find(d.lower);
+    double v = 0;
+    std::size_t used = 0;
+    if (d.inherit)
+        s.fontStretch = parent.fontStretch;
+    else if (it != named.end())
+        s.fontStretch = it->second;
+    else if (ParseNumberPrefix(d.value, v, used) && d.value.substr(used) == "%" && v > 0)
+        s.fontStretch = v;
 }
 
 void SetFontStyle(Style& s, const Style& parent, const Declaration& d)
@@ -344,6 +374,7 @@ const std::map<std::string, PropertyEntry, std::less<>>& Properties()
         {"font-size", {SetFontSize, nullptr}},
         {"font-weight", {SetFontWeight, nullptr}},
         {"font-style", {SetFontStyle, nullptr}},
+        {"font-stretch", {SetFontStretch, nullptr}},
         {"font", {LeaveOut, "the 'font' shorthand property"}},
         {"text-anchor", {SetAnchor, nullptr}},
         {"visibility", {SetVisibility, nullptr}},

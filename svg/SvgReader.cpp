@@ -526,6 +526,7 @@ std::string Warning::Text() const
     if (line > 0)
         text += ":" + std::to_string(line);
     text += kind == Kind::kDrawnOpaque ? ": warning: transparency and effects drawn opaque: "
+            : kind == Kind::kText      ? ": warning: "
                                        : ": warning: left out: ";
     return text + message;
 }

@@ -27,7 +27,9 @@ struct Style {
     std::string fontFamily = "serif";
     double fontSize = 16;  // user units
     bool bold = false, italic = false;
-    int anchor = 0;  // 0 start, 1 middle, 2 end
+    int fontWeight = 400;      // 1 to 1000, for finding the font
+    double fontStretch = 100;  // percent of the normal width
+    int anchor = 0;            // 0 start, 1 middle, 2 end
     bool visible = true;
     bool preserveSpace = false;
     bool evenOdd = false;                           // fill-rule

@@ -1,6 +1,7 @@
 // Text: each text element, and each span with its own position, as one text
 // object of runs; white space as SVG collapses it.
 #include "SvgDocument.h"
+#include "SvgFonts.h"
 #include "SvgXml.h"
 
 namespace svgreader {
@@ -15,7 +16,8 @@ bool SameRunStyle(const Style& a, const Style& b)
     return a.fill.kind == b.fill.kind && a.fill.color.r == b.fill.color.r &&
            a.fill.color.g == b.fill.color.g && a.fill.color.b == b.fill.color.b &&
            a.fill.url == b.fill.url && a.fontSize == b.fontSize && a.bold == b.bold &&
-           a.italic == b.italic && a.fontFamily == b.fontFamily && a.visible == b.visible;
+           a.italic == b.italic && a.fontWeight == b.fontWeight && a.fontStretch == b.fontStretch &&
+           a.fontFamily == b.fontFamily && a.visible == b.visible;
 }
 
 namespace {
@@ -140,7 +142,50 @@ void Reader::Text(xmlNodePtr node, const Style& style, const View& view)
     }
 }
 
+// Runs that go as outlines are laid out here, from the chunk's anchor; the
+// others stay text, each then placed at its own start.
 void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View& view)
+{
+    std::vector<bool> outlined;
+    bool any = false;
+    for (const TextRun& r : chunk.runs) {
+        outlined.push_back(!r.text.empty() && r.style.visible && Outlined(r, node));
+        any = any || outlined.back();
+    }
+    if (!any) {
+        WriteLiveText(node, chunk, view);
+        return;
+    }
+    std::vector<ShapedText> shaped;
+    double width = 0;
+    for (const TextRun& r : chunk.runs) {
+        shaped.push_back(ShapeText(r.style, r.text));
+        width += shaped.back().width;
+    }
+    if (!std::isfinite(width))
+        return;  // sizes beyond the page's numbers
+    double x = chunk.x - chunk.runs.front().style.anchor * width / 2;
+    for (std::size_t i = 0; i < chunk.runs.size(); ++i) {
+        const TextRun& r = chunk.runs[i];
+        if (outlined[i]) {
+            Path glyphs;
+            std::size_t segments = 0;
+            for (const Glyph& g : shaped[i].glyphs)
+                AddGlyph(g, r.style.fontSize, Matrix::Translate(x, chunk.y), glyphs, segments);
+            WriteOutlines(node, r.style, glyphs, view);
+        } else if (!r.text.empty() && r.style.visible) {
+            TextChunk one;
+            one.x = x;
+            one.y = chunk.y;
+            one.runs.push_back(r);
+            one.runs.back().style.anchor = 0;
+            WriteLiveText(node, one, view);
+        }
+        x += shaped[i].width;
+    }
+}
+
+void Reader::WriteLiveText(xmlNodePtr node, const TextChunk& chunk, const View& view)
 {
     bool any = false;
     for (const TextRun& r : chunk.runs)
@@ -206,15 +251,18 @@ void Reader::WriteTextChunk(xmlNodePtr node, const TextChunk& chunk, const View&
         std::string latin;
         if (!ToLatin1(r.text, latin))
             Warn("characters outside Latin-1 (written as '?')", node);
+        // The font's kerning is tracking too, of the first character of each
+        // kerned pair: the text's reader sets each character by its own advance.
+        const std::vector<double> kerning = KerningOf(r.style, r.text);
+        std::vector<double> tracks(latin.size(), letters);
+        for (std::size_t i = 0; i < latin.size(); ++i)
+            tracks[i] += (latin[i] == ' ' ? words : 0) +
+                         (size > 0 && i < kerning.size() ? kerning[i] / size * 1000 : 0);
         for (std::size_t at = 0; at < latin.size();) {
-            std::size_t end = latin.size();
-            double track = letters;
-            if (words != 0) {
-                const bool blank = latin[at] == ' ';
-                end = blank ? latin.find_first_not_of(' ', at) : latin.find(' ', at);
-                end = end == std::string::npos ? latin.size() : end;
-                track += blank ? words : 0;
-            }
+            std::size_t end = at + 1;
+            while (end < latin.size() && tracks[end] == tracks[at])
+                ++end;
+            const double track = tracks[at];
             if (track != tracking) {
                 draw.SetTextTracking(AsPrinted(track));
                 tracking = track;

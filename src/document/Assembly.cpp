@@ -100,7 +100,7 @@ int AAIExportFilter::GenerateLastExport()
     if (prologEndMark < commentsEndMark ||
         !output.CopyTempToExport(prologEndMark - commentsEndMark))
         return 0;
-    unsigned int position = prologEndMark;
+    unsigned long long position = prologEndMark;
     if (!ExportPatternDefinition(position))
         return 0;
     if (setupEndMark < position || !output.CopyTempToExport(setupEndMark - position))

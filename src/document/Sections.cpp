@@ -31,11 +31,11 @@ int AAIExportFilter::BeginDrawingSection(BeginDrawingSectionData* data)
     if (!CloseOpenBrackets() || !output.WriteBufferToExportFile(0))
         return 0;
     const long position = tempFile.GetPosition();
-    if (position < 0 || position > 0xffffffffL)
+    if (position < 0)
         return 0;
     artWidth = DistanceToPS(data->width);
     artHeight = DistanceToPS(data->height);
-    setupEndMark = static_cast<unsigned int>(position);
+    setupEndMark = static_cast<unsigned long long>(position);
     setupClosed = true;
     if (!output.Write("%%EndSetup\n"))
         return 0;
@@ -52,11 +52,11 @@ int AAIExportFilter::CloseSetup()
     if (!output.WriteBufferToExportFile(0))
         return 0;
     const long position = tempFile.GetPosition();
-    if (position < 0 || position > 0xffffffffL)
+    if (position < 0)
         return 0;
     artWidth = pictureWidth;
     artHeight = pictureHeight;
-    setupEndMark = static_cast<unsigned int>(position);
+    setupEndMark = static_cast<unsigned long long>(position);
     setupClosed = true;
     return output.Write("%%EndSetup\n");
 }

@@ -30,9 +30,9 @@ struct PictureState {
     bool pictureOpen = false;
 
     // ---- insertion marks and art size ----
-    unsigned int commentsEndMark = 0;
-    unsigned int prologEndMark = 0;
-    unsigned int setupEndMark = 0;
+    unsigned long long commentsEndMark = 0;
+    unsigned long long prologEndMark = 0;
+    unsigned long long setupEndMark = 0;
     bool setupClosed = false;
     double artWidth = 0.0;
     double artHeight = 0.0;
@@ -274,7 +274,7 @@ protected:
     int SetPatternTilePathLineStyle();
     int IsPatternNameDefined(const char* name, int& index);
     int SetExportPatternFill();
-    int ExportPatternDefinition(unsigned int& position);
+    int ExportPatternDefinition(unsigned long long& position);
     // The colour that fills the box of a tile, in the tile's opening item.
     int WriteTileBackground(const SetColorByValueData& color);
 

@@ -15,7 +15,7 @@ struct PatternSlot {
     char transfer;
     double columnSpacing;
     double rowSpacing;
-    unsigned int tempPosition;
+    unsigned long long tempPosition;
     bool hasBackground;
     SetColorByValueData background;
     bool tileBoundsValid;

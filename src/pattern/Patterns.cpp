@@ -96,9 +96,9 @@ int AAIExportFilter::SetPatternDef(SetPatternDefData* data)
     // still waits at the end of the buffer and lands there later.
     const long at = tempFile.GetPosition();
     const unsigned int buffered = output.Length();
-    if (at < 0 || static_cast<unsigned long>(at) + buffered > 0xffffffffUL)
+    if (at < 0)
         return 0;
-    slot.tempPosition = static_cast<unsigned int>(at) + buffered;
+    slot.tempPosition = static_cast<unsigned long long>(at) + buffered;
     return flushed;
 }
 
@@ -226,7 +226,7 @@ int AAIExportFilter::SetExportPatternFill()
     return 1;
 }
 
-int AAIExportFilter::ExportPatternDefinition(unsigned int& position)
+int AAIExportFilter::ExportPatternDefinition(unsigned long long& position)
 {
     for (int i = 0; i < kDefinitionSlots && patternTable[i].name[0] != '\0'; ++i) {
         const PatternSlot& slot = patternTable[i];

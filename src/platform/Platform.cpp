@@ -18,6 +18,7 @@ namespace {
 long faultAt[kFaultKinds] = {};
 long faultSeen[kFaultKinds] = {};
 long lengthExcess = 0;
+long positionExcess = 0;
 
 }  // namespace
 
@@ -34,9 +35,12 @@ void ClearFaults()
         faultSeen[k] = 0;
     }
     lengthExcess = 0;
+    positionExcess = 0;
 }
 
 void SetLengthExcess(long excess) { lengthExcess = excess; }
+
+void SetPositionExcess(long excess) { positionExcess = excess; }
 
 long FaultCount(FaultKind kind) { return faultSeen[kind]; }
 
@@ -163,7 +167,10 @@ long SeekFile(int fd, long offset, int origin)
         return -1;
     const int whence = origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : SEEK_SET;
     const off_t at = ::lseek(fd, static_cast<off_t>(offset), whence);
-    return at < 0 ? -1 : static_cast<long>(at);
+    if (at < 0)
+        return -1;
+    // A position asked for (no move) counts the test's excess.
+    return static_cast<long>(at) + (offset == 0 && whence == SEEK_CUR ? positionExcess : 0);
 }
 
 long FileLength(int fd)

@@ -141,6 +141,10 @@ void SetFault(FaultKind kind, long nth);
 // FileLength reports excess bytes more than each file holds, as a body past
 // 4 GiB would without the disk it takes; 0 ends it. ClearFaults ends it too.
 void SetLengthExcess(long excess);
+// SeekFile's answer to where a file stands (offset 0 from the current
+// position) is excess bytes further on, as in a body past 4 GiB. ClearFaults
+// ends both.
+void SetPositionExcess(long excess);
 void ClearFaults();
 long FaultCount(FaultKind kind);
 bool ShouldFail(FaultKind kind);

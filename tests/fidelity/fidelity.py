@@ -63,16 +63,24 @@ class Result:
         self.ours = None
 
 
+OUTLINES = "@outlines"  # a drawing with text, exported with --text-outlines
+TEXT = re.compile(rb"<(?:[A-Za-z_][\w.-]*:)?(?:text|flowRoot)[\s>]")
+
+
 def drawings(corpus, only):
+    """(name, path, options) of each export to measure: a drawing with text twice, its text as
+    text and as outlines."""
     found = []
     for folder, _, files in sorted(os.walk(corpus)):
         for name in sorted(files):
             if name.endswith(".svg"):
                 path = os.path.join(folder, name)
                 key = os.path.relpath(path, corpus)[:-4]
-                if not only or any(o in key for o in only):
-                    found.append((key, path))
-    return found
+                exports = [(key, [])]
+                if TEXT.search(open(path, "rb").read()):
+                    exports.append((key + OUTLINES, ["--text-outlines"]))
+                found += [e + (path,) for e in exports if not only or any(o in e[0] for o in only)]
+    return [(k, p, o) for k, o, p in found]
 
 
 def page_pixels(path):
@@ -125,7 +133,7 @@ def render_reference(args, path, dpi, work):
     return png
 
 
-def measure(args, key, path, work):
+def measure(args, key, path, work, options=()):
     result = Result(key)
     stem = os.path.join(work, "exports", key.replace(os.sep, "-"))
     try:
@@ -135,7 +143,7 @@ def measure(args, key, path, work):
             if os.path.exists(stale):
                 os.remove(stale)
         started = time.monotonic()
-        exported = run([args.aiexport, path, stem + ".ai"], EXPORT_TIMEOUT)
+        exported = run([args.aiexport, *options, path, stem + ".ai"], EXPORT_TIMEOUT)
         result.export_seconds = time.monotonic() - started
         result.warnings = exported.stderr.decode(errors="replace").count("warning:")
         if exported.returncode != 0 or not os.path.exists(stem + ".ai"):
@@ -319,7 +327,8 @@ def main():
     if not found:
         parser.error("no drawing matches")
     with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
-        results = list(pool.map(lambda item: measure(args, item[0], item[1], work), found))
+        results = list(pool.map(lambda item: measure(args, item[0], item[1], work, item[2]),
+                                found))
 
     floors = read_table(FLOORS)
     if args.only:

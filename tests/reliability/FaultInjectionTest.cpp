@@ -153,6 +153,22 @@ TEST_F(FaultInjection, FilterWithoutItsFirstBlocksStillExports)
     }
 }
 
+TEST_F(FaultInjection, DefinitionsAndTheSetupPast4GiBAreTakenLikeAnyOther)
+{
+    // Positions in the body are 64-bit: a pattern definition or the end of
+    // the setup that lies past 4 GiB is taken, not refused as beyond a mark.
+    const std::string target = out.File("drawing.ai");
+    WriteFile(target, kEarlier);
+    AAIExportFilter filter;
+    std::string path = target;
+    ASSERT_EQ(filter.exportFile(path.data()), 1);
+    plat::SetPositionExcess(1L << 32);
+    reliability::EveryRecord drawing(filter, files.File("linked.tif"));
+    drawing.Send();
+    plat::ClearFaults();
+    EXPECT_TRUE(drawing.failed.empty()) << drawing.failed.front();
+}
+
 TEST_F(FaultInjection, ABodyPast4GiBIsCopiedWholeOrTheEndFails)
 {
     // The platform reports every length 2^32 bytes longer than it is, as a

@@ -147,6 +147,46 @@ def case_layers_text(check):
                              % (left, right))
 
 
+def case_text_state(check):
+    """Text keeps its state whatever comes between: a text object that does not set its font
+    after a linked TIFF file is drawn at the size before it; a line of more than 200 runs
+    (every blank a run of its own under word spacing) is drawn to its end."""
+    with open(os.path.join(ROOT, "tests", "interop", "records", "placed.records")) as f:
+        tiff = next(line for line in f if line.startswith("@file"))
+    text = """BeginText
+SetTextType 0
+SetTextMatrix 0.013888888888888888 0 0 0.013888888888888888 1 %s
+%s
+Text "HHHH"
+EndText
+"""
+    page = check.picture(export_text(check, "after-tiff", tiff + """BeginPicture 0 0 8.5 11
+BeginDrawingSection 8.5 11
+SetFillColorByValue 0 0 0 0 0 0 0 0
+""" + text % (5, 'SetCharAttr "Arial" "Bold" 0 0 1 40 1 1 0 0 0 1') + """
+PathBitmap "${OUTDIR}/photo.tif" 1 2 2 1.5 1.5 1
+""" + text % (7, "") + "EndPicture\n"))
+    # HHHH, 40 pt, from (72, 360) and from (72, 504).
+    for y in (360, 504):
+        share = ink(page, 72, y + 2, 180, y + 25)
+        if share < 0.2:
+            raise AssertionError("HHHH at y %d: %.2f of its box is dark" % (y, share))
+
+    # 260 words "ab", 6 pt, from x 7.5 on a page of 1500 by 75 pt, baseline at y 37.5.
+    svg = os.path.join(check.work, "runs.svg")
+    with open(svg, "w") as f:
+        f.write('<svg xmlns="http://www.w3.org/2000/svg" width="2000" height="100">'
+                '<text x="10" y="50" font-family="Arial" font-size="8" word-spacing="2">%s'
+                '</text></svg>' % " ".join(["ab"] * 260))
+    ai = os.path.join(check.work, "runs.ai")
+    subprocess.run([check.tool, svg, ai], check=True, capture_output=True)
+    page = check.picture(ai)
+    for x0 in range(0, 1400, 100):
+        if ink(page, x0 + 10, 37, x0 + 100, 43) < 0.05:
+            raise AssertionError("no text between x %d and %d of the line of runs"
+                                 % (x0 + 10, x0 + 100))
+
+
 def case_gradients_patterns(check):
     page = check.picture(os.path.join(ROOT, "tests", "golden", "gradients-patterns.ai"))
     # Sunset runs from orange (1 0.498 0) at x 0 to red at x 200.
@@ -183,6 +223,50 @@ def case_raster(check):
     near(page.pixel(72, 200), WHITE, "above the RGB image")
 
 
+def case_large(check):
+    """An image of 1,200 rows and a gradient of 50,000 stops draw, read as streams: nothing of
+    them is gathered on the operand stack."""
+    # 50 by 1200 pixels of 2.88 by 0.36 pt from (72, 576) down: red rows, then blue ones.
+    rows = [[255, 0, 0] * 50] * 600 + [[0, 0, 255] * 50] * 600
+    page = check.picture(export_text(check, "tall-image", """BeginPicture 0 0 8.5 11
+BeginDrawingSection 8.5 11
+SetMatrix 0.04 0 0 0.005 1 8
+BeginBitmap 50 1200 150 8 3
+Bitmap 0 1199 %s
+EndBitmap
+EndPicture
+""" % hex_rows(rows)))
+    near(page.pixel(144, 570), (255, 0, 0), "the tall image's first rows")
+    near(page.pixel(144, 150), (0, 0, 255), "the tall image's last rows")
+
+    # The same ramp, red to blue, in 2 stops and in 50,000 on the line between them.
+    def gradient(count):
+        stops = "".join("SetGradientRGN %.6f 50 0 %d 0 %d 0 0 0 0\n"
+                        % (100.0 * i / (count - 1), round(255 * (1 - i / (count - 1))),
+                           round(255 * i / (count - 1))) for i in range(count))
+        return check.picture(export_text(check, "stops-%d" % count, """BeginPicture 0 0 8.5 11
+SetGradientDef 1 "Ramp"
+SetGradient2 0 0 0 8.5 0
+%sEndGradient
+BeginDrawingSection 8.5 11
+SetFillTypeName 2 1 "Ramp"
+BeginPath
+MoveTo 0 1
+LineTo 8.5 1
+LineTo 8.5 3
+LineTo 0 3
+ClosePath
+EndPath
+EndPicture
+""" % stops))
+    few, many = gradient(2), gradient(50000)
+    if few.pixel(5, 144) == few.pixel(600, 144):
+        raise AssertionError("the ramp of two stops does not change along its line")
+    # The module's instance runs the ramp over the first 52 pt.
+    for x in list(range(0, 60)) + list(range(60, 612, 20)):
+        near(many.pixel(x, 144), few.pixel(x, 144), "the ramp of 50,000 stops at x %d" % x, 8)
+
+
 def case_placed(check):
     page = check.picture(check.sample())
     # The placed EPS (a blue disc in its 72 pt box at (360, 72)) is drawn from its file.
@@ -195,6 +279,104 @@ def case_placed(check):
     page = check.picture(check.export("degenerate"))
     if not any(page.pixel(x, y)[0] < 200 for x in range(75, 100) for y in (71, 72, 73)):
         raise AssertionError("no frame for the missing placed file")
+
+
+def with_code(source, code, target):
+    """A copy of the document source with PostScript code put in after its setup."""
+    with open(source, "rb") as f:
+        document = f.read()
+    document = document.replace(b"%%EndSetup\n", b"%%EndSetup\n" + code + b"\n", 1)
+    with open(target, "wb") as f:
+        f.write(document)
+    return target
+
+
+def export_text(check, name, text):
+    """Replays the record script text (written into the work dir) into NAME.ai."""
+    records = os.path.join(check.work, name + ".records")
+    with open(records, "w") as f:
+        f.write(text)
+    return check.export(records, name)
+
+
+def hex_rows(rows):
+    return "<" + "".join(bytes(row).hex().upper() for row in rows) + ">"
+
+
+def case_strangers(check):
+    """Documents that the module does not write: one that reads a file outside its own
+    directory draws nothing of it (one beside it is read: the frame of this test); a raster
+    written on one long line draws, and so does what follows it; a placed EPS file that pops
+    one value too many leaves the page to draw on."""
+    # Fills the page blue when the file can be opened.
+    code = (b"{ (%s) (r) file closefile gsave 0 0 1 setrgbcolor 0 0 612 792 rectfill grestore }"
+            b" stopped pop")
+    elsewhere = tempfile.mkdtemp(prefix="render-elsewhere-")
+    try:
+        for directory, drawn in ((elsewhere, False), (check.work, True)):
+            secret = os.path.join(directory, "upload.txt")
+            with open(secret, "w") as f:
+                f.write("someone else's file\n")
+            ai = with_code(os.path.join(ROOT, "tests", "golden", "paths.ai"),
+                           code % secret.encode(), os.path.join(check.work, "reads.ai"))
+            page = check.picture(ai)
+            near(page.pixel(500, 500), (0, 0, 255) if drawn else WHITE,
+                 "the page of a document that reads " + secret)
+    finally:
+        shutil.rmtree(elsewhere, ignore_errors=True)
+
+    # 400 by 2 pixels, a red row over a blue one, 0.72 by 36 pt each from (72, 216) down; a
+    # green square after it. Its data lines joined into one of 2,401 characters.
+    ai = export_text(check, "long-line", """BeginPicture 0 0 8.5 11
+BeginDrawingSection 8.5 11
+SetMatrix 0.01 0 0 0.5 1 3
+BeginBitmap 400 2 1200 8 3
+Bitmap 0 1 %s
+EndBitmap
+SetFillType 1
+SetFillColorByValue 0 0 160 0 0 0 0 0
+BeginPath
+MoveTo 6 1
+LineTo 7 1
+LineTo 7 2
+LineTo 6 2
+ClosePath
+EndPath
+EndPicture
+""" % hex_rows([[255, 0, 0] * 400, [0, 0, 255] * 400]))
+    with open(ai, "rb") as f:
+        document = f.read()
+    start = document.index(b"XI\n") + 3
+    end = document.index(b"%%EndData", start)
+    digits = b"".join(line[1:] for line in document[start:end].split(b"\n") if line)
+    with open(ai, "wb") as f:
+        f.write(document[:start] + b"%" + digits + b"\n" + document[end:])
+    page = check.picture(ai)
+    near(page.pixel(300, 200), (255, 0, 0), "the long line's first row")
+    near(page.pixel(300, 160), (0, 0, 255), "the long line's second row")
+    near(page.pixel(468, 108), (0, 160, 0), "the square after the long line")
+
+    # The placed file fills its box, (72 144) (144 216) on the page, blue; a green square follows.
+    eps = (b"%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 72 72\n"
+           b"0 0 1 setrgbcolor 0 0 72 72 rectfill pop\n")
+    ai = export_text(check, "pops", """@file "pops.eps" <%s>
+BeginPicture 0 0 8.5 11
+BeginDrawingSection 8.5 11
+PathPostscript "${OUTDIR}/pops.eps" 1 2 1 0 72 72 0
+SetFillType 1
+SetFillColorByValue 0 0 160 0 0 0 0 0
+BeginPath
+MoveTo 6 1
+LineTo 7 1
+LineTo 7 2
+LineTo 6 2
+ClosePath
+EndPath
+EndPicture
+""" % eps.hex())
+    page = check.picture(ai)
+    near(page.pixel(108, 180), (0, 0, 255), "the placed file that pops too many")
+    near(page.pixel(468, 108), (0, 160, 0), "the square after the placed file")
 
 
 def case_agree(check):

@@ -87,6 +87,8 @@ const char kUsage[] =
     "                 default only those inside the drawing's own directory,\n"
     "                 and none from standard input\n"
     "  --no-links     let an SVG drawing link no files at all\n"
+    "  --text-outlines  write an SVG drawing's text as filled outlines, for\n"
+    "                 readers that lack its fonts\n"
     "  -h, --help     show this text\n"
     "  --version      show the version\n"
     "\n"
@@ -457,6 +459,10 @@ int main(int argc, char** argv)
             svgOptions.links = arg != "--no-links";
 #endif
             i += arg == "--link-dir" ? 1 : 0;
+        } else if (arg == "--text-outlines") {
+#ifdef AIEXPORT_HAVE_SVG
+            svgOptions.textOutlines = true;
+#endif
         } else if (arg == "--module") {
             if (i + 1 >= argc)
                 return Usage("--module needs a path");

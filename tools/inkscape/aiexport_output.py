@@ -67,6 +67,7 @@ def link_dir(drawing):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--flatten-dpi", type=int, default=0)
+    parser.add_argument("--text-outlines", default="false")
     parser.add_argument("drawing")
     args, _ = parser.parse_known_args()  # Inkscape adds options of its own
 
@@ -81,6 +82,8 @@ def main():
     # The user wrote the drawing: what it links beside itself is theirs to embed.
     if accepts(tool, "--link-dir"):
         command += ["--link-dir", link_dir(args.drawing)]
+    if args.text_outlines.lower() == "true" and accepts(tool, "--text-outlines"):
+        command.append("--text-outlines")
     with tempfile.TemporaryDirectory(prefix="aiexport-inkscape-") as work:
         target = os.path.join(work, file_name(args.drawing))
         try:

@@ -63,6 +63,11 @@ def render(source, out, dpi=72, antialias=True, box=None):
         page = os.path.join(work, "page.ps")
         with open(page, "wb") as f:
             f.write(inlined)
+        # -dSAFER still lets a document read the interpreter's temporary directory (/tmp by
+        # default, where other jobs keep their files): it gets a private, empty one instead.
+        private_tmp = os.path.join(work, "tmp")
+        os.mkdir(private_tmp, 0o700)
+        env = dict(os.environ, TMPDIR=private_tmp, TEMP=private_tmp, TMP=private_tmp)
         command = ["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=" + device,
                    "-r%d" % dpi] + smoothing + [
                    "-dDEVICEWIDTHPOINTS=%.4f" % (box[2] - box[0]),
@@ -71,7 +76,7 @@ def render(source, out, dpi=72, antialias=True, box=None):
                    "-sOutputFile=" + out,
                    "-c", "%.4f %.4f translate" % (-box[0], -box[1]), "-f", page]
         run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                             stdin=subprocess.DEVNULL)
+                             stdin=subprocess.DEVNULL, env=env)
     messages = run.stdout.decode("utf-8", "replace")
     if run.returncode != 0 or "Error:" in messages:
         raise RenderFailed(messages.strip() or "gs exited with %d" % run.returncode)
