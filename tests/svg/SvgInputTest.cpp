@@ -16,7 +16,12 @@
 #include "support/ExportSession.h"
 
 #ifdef AIEXPORT_HAVE_SVG
-#include "SvgReader.h"
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
+
+#include "RecordSink.h"
+#include "ScriptPrinter.h"
+#include "SvgConverter.h"
 #endif
 
 namespace {
@@ -377,6 +382,31 @@ TEST(SvgInput, DrawingsThatMultiplyThemselvesAreRefused)
     EXPECT_EQ(run.err, "b.svg: too large to convert: more than 2 million elements drawn "
                        "(through references)\n");
     EXPECT_EQ(dir.Listing(), "b.svg\n");
+
+    // 160,000 lines of 50 points drawn through references are fewer elements
+    // than that, but more records than the bound: refused before any is sent.
+    std::string points;
+    for (int k = 0; k < 50; ++k)
+        points += std::to_string(k) + "," + std::to_string(k % 7) + " ";
+    svg = "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'><defs>"
+          "<polyline id='l0' fill='none' stroke='black' points='" +
+          points + "'/>";
+    for (int level = 1; level <= 4; ++level) {
+        svg += "<g id='l" + std::to_string(level) + "'>";
+        for (int k = 0; k < 20; ++k)
+            svg += "<use href='#l" + std::to_string(level - 1) + "'/>";
+        svg += "</g>";
+    }
+    WriteFile(dir.File("b.svg"), svg + "</defs><use href='#l4'/></svg>");
+    const ToolRun records = Aiexport(dir, "b.svg b.ai");
+    EXPECT_EQ(records.status, 2);
+    EXPECT_EQ(records.err, "b.svg: too large to convert: more than 64 MB of records\n");
+    EXPECT_EQ(dir.Listing(), "b.svg\n");
+    recordscript::RecordList sent;
+    const svgreader::Result result =
+        svgreader::Convert(svgreader::Source::File(dir.File("b.svg")), sent);
+    EXPECT_FALSE(result.converted);
+    EXPECT_TRUE(sent.records.empty());
 }
 
 // A PNG whose chunk claims more bytes than the image holds (here 1.2 GB):
@@ -653,8 +683,11 @@ TEST(SvgInput, HostileDrawingsReadOnlyWhatTheyAreGiven)
         std::vector<std::string> rendered;
         svgreader::Options options = row.options;
         options.rendered = &rendered;
-        svgreader::Outcome outcome;
-        const bool read = svgreader::ReadSvg(row.fromStdin ? "-" : file, row.svg, outcome, options);
+        recordscript::ScriptPrinter printer;
+        const svgreader::Result outcome = svgreader::Convert(
+            row.fromStdin ? svgreader::Source::Bytes(row.svg) : svgreader::Source::File(file),
+            printer, options);
+        const bool read = outcome.converted;
         EXPECT_LE(outcome.work, 50'000'000u);
         if (!row.error.empty()) {
             EXPECT_FALSE(read);
@@ -663,16 +696,16 @@ TEST(SvgInput, HostileDrawingsReadOnlyWhatTheyAreGiven)
         }
         ASSERT_TRUE(read) << outcome.error;
         std::string warnings;
-        for (const std::string& w : outcome.warnings)
-            warnings += w + "\n";
+        for (const svgreader::Warning& w : outcome.warnings)
+            warnings += w.Text() + "\n";
         EXPECT_TRUE(Contains(warnings, row.warning)) << warnings;
         if (!row.drawn.empty()) {
-            EXPECT_TRUE(Contains(outcome.script, row.drawn));
+            EXPECT_TRUE(Contains(printer.text, row.drawn));
         }
         if (row.what != "an outside file with --link-dir") {
-            EXPECT_FALSE(Contains(outcome.script, "123456"));
+            EXPECT_FALSE(Contains(printer.text, "123456"));
         }
-        EXPECT_FALSE(Contains(outcome.script, "SECRET"));
+        EXPECT_FALSE(Contains(printer.text, "SECRET"));
         // The renderer gets every resource resolved, and nothing it could load.
         for (const std::string& doc : rendered) {
             EXPECT_FALSE(Contains(doc, "include")) << doc.substr(0, 2000);
@@ -683,15 +716,58 @@ TEST(SvgInput, HostileDrawingsReadOnlyWhatTheyAreGiven)
         }
     }
     // XInclude draws nothing: the records are those of the drawing without it.
-    svgreader::Outcome with, without;
     const std::string text = kSvgOpen + "<g opacity='0.5'><text y='40' font-size='30'>";
     const std::string rest = "</text><rect width='9' height='9'/></g></svg>";
     WriteFile(drawings + "/x.svg", text + "<xi:include href='notes.txt' parse='text'/>" + rest);
     WriteFile(drawings + "/y.svg", text + rest);
-    ASSERT_TRUE(svgreader::ReadSvg(drawings + "/x.svg", "", with));
-    ASSERT_TRUE(svgreader::ReadSvg(drawings + "/y.svg", "", without));
-    EXPECT_EQ(with.script.substr(with.script.find('\n')),
-              without.script.substr(without.script.find('\n')));
+    recordscript::ScriptPrinter withText, withoutText;
+    ASSERT_TRUE(
+        svgreader::Convert(svgreader::Source::File(drawings + "/x.svg"), withText).converted);
+    ASSERT_TRUE(
+        svgreader::Convert(svgreader::Source::File(drawings + "/y.svg"), withoutText).converted);
+    EXPECT_EQ(withText.text, withoutText.text);
+}
+
+namespace {
+
+int heard = 0;  // messages that reached the host's own handlers
+void HostMessage(void*, const char*, ...) { ++heard; }
+void HostError(void*, xmlErrorPtr) { ++heard; }
+xmlParserInputPtr HostLoader(const char*, const char*, xmlParserCtxtPtr)
+{
+    ++heard;
+    return nullptr;
+}
+
+}  // namespace
+
+// A host that converts drawings keeps its own libxml2 handlers: the converter
+// puts back what it found, whether the drawing converts or not, and its
+// parser's messages never reach them.
+TEST(SvgInput, ConversionLeavesLibxml2AsItFoundIt)
+{
+    const xmlExternalEntityLoader original = xmlGetExternalEntityLoader();
+    int context = 0;
+    xmlSetGenericErrorFunc(&context, HostMessage);
+    xmlSetStructuredErrorFunc(&context, HostError);
+    xmlSetExternalEntityLoader(HostLoader);
+    const std::string broken = kSvgOpen + "<rect width='9'></svg>";
+    const std::string entity = "<!DOCTYPE svg [<!ENTITY e SYSTEM 'file:///etc/passwd'>]>" +
+                               kSvgOpen + "<text>&e;</text></svg>";
+    const std::string fine = kSvgOpen + "<rect width='9' height='9'/></svg>";
+    for (const std::string* drawing : {&broken, &entity, &fine}) {
+        recordscript::ScriptPrinter printer;
+        svgreader::Convert(svgreader::Source::Bytes(*drawing), printer);
+        EXPECT_EQ(xmlGenericError, static_cast<xmlGenericErrorFunc>(HostMessage));
+        EXPECT_EQ(xmlGenericErrorContext, &context);
+        EXPECT_EQ(xmlStructuredError, static_cast<xmlStructuredErrorFunc>(HostError));
+        EXPECT_EQ(xmlStructuredErrorContext, &context);
+        EXPECT_EQ(xmlGetExternalEntityLoader(), static_cast<xmlExternalEntityLoader>(HostLoader));
+    }
+    EXPECT_EQ(heard, 0);
+    xmlSetGenericErrorFunc(nullptr, nullptr);
+    xmlSetStructuredErrorFunc(nullptr, nullptr);
+    xmlSetExternalEntityLoader(original);
 }
 
 #else

@@ -5,13 +5,15 @@
 #include <algorithm>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/Files.h"
 
 #if defined(AIEXPORT_HAVE_SVG) && defined(AIEXPORT_HAVE_FONTS)
 
+#include "ScriptPrinter.h"
+#include "SvgConverter.h"
 #include "SvgFonts.h"
-#include "SvgReader.h"
 
 namespace {
 
@@ -27,18 +29,29 @@ Style Font(const std::string& family, double size = 100)
     return s;
 }
 
-svgreader::Outcome Read(const std::string& body, bool outlines)
+struct Converted {
+    std::string script;                 // the records as --records prints them
+    std::vector<std::string> warnings;  // as the tool prints them
+};
+
+Converted Read(const std::string& body, bool outlines)
 {
     TempDir dir;
     WriteFile(dir.File("t.svg"),
               "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink'"
               " width='400' height='200'>" +
                   body + "</svg>");
-    svgreader::Outcome outcome;
     svgreader::Options options;
     options.textOutlines = outlines;
-    EXPECT_TRUE(svgreader::ReadSvg(dir.File("t.svg"), "", outcome, options)) << outcome.error;
-    return outcome;
+    recordscript::ScriptPrinter printer;
+    const svgreader::Result result =
+        svgreader::Convert(svgreader::Source::File(dir.File("t.svg")), printer, options);
+    EXPECT_TRUE(result.converted) << result.error;
+    Converted converted;
+    converted.script = printer.text;
+    for (const svgreader::Warning& warning : result.warnings)
+        converted.warnings.push_back(warning.Text());
+    return converted;
 }
 
 bool Contains(const std::string& text, const std::string& part)
@@ -196,13 +209,17 @@ TEST(SvgText, OutlinesBeyondTheBoundsAreRefused)
     WriteFile(dir.File("long.svg"), "<svg xmlns='http://www.w3.org/2000/svg' width='9' height='9'>"
                                     "<text font-family='DejaVu Sans'>" +
                                         std::string(150000, 'W') + "</text></svg>");
-    svgreader::Outcome outcome;
     svgreader::Options options;
     options.textOutlines = true;
-    EXPECT_FALSE(svgreader::ReadSvg(dir.File("long.svg"), "", outcome, options));
-    EXPECT_TRUE(Contains(outcome.error, "MB of records (text as outlines)")) << outcome.error;
+    recordscript::RecordList sent;
+    const svgreader::Source source = svgreader::Source::File(dir.File("long.svg"));
+    const svgreader::Result refused = svgreader::Convert(source, sent, options);
+    EXPECT_FALSE(refused.converted);
+    EXPECT_TRUE(Contains(refused.error, "MB of records (text as outlines)")) << refused.error;
+    EXPECT_TRUE(sent.records.empty());
     options.textOutlines = false;
-    EXPECT_TRUE(svgreader::ReadSvg(dir.File("long.svg"), "", outcome, options)) << outcome.error;
+    const svgreader::Result text = svgreader::Convert(source, sent, options);
+    EXPECT_TRUE(text.converted) << text.error;
 }
 
 // Without the option, only what 8-bit text cannot carry goes as outlines,

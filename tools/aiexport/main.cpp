@@ -17,13 +17,20 @@
 #include "RecordScript.h"
 #include "RecordSink.h"
 #include "Sample.h"
+#include "ScriptPrinter.h"
 #include "svg/SvgDetect.h"
 #ifdef AIEXPORT_HAVE_SVG
-#include "svg/SvgReader.h"
+#include "svg/SvgConverter.h"
 #endif
 #include "host/AHostExportFilter.h"
 #include "host/Opcodes.h"
 #include "platform/Platform.h"
+
+#if defined(AIEXPORT_SANITIZED) && defined(AIEXPORT_HAVE_RSVG)
+// Fontconfig, through which the SVG converter's renderer finds the fonts of
+// text, keeps what it allocates until the process ends: its leaks, not ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif
 
 namespace {
 
@@ -157,13 +164,43 @@ bool WriteWhole(const std::string& path, const std::vector<unsigned char>& bytes
     return file.Commit(error);
 }
 
-// What a run sends: a script streamed from its text, or the built-in
-// sample whole; records and files name their source by index.
+#ifdef AIEXPORT_HAVE_SVG
+// An SVG drawing, converted as it is sent.
+struct SvgInput {
+    std::string path;  // "-" for standard input, held in `text`
+    std::string text;
+    svgreader::Options options;
+
+    svgreader::Source Source() const
+    {
+        return path == "-" ? svgreader::Source::Bytes(text) : svgreader::Source::File(path);
+    }
+};
+
+// The conversion's warnings, or the reason it failed: true when converted.
+bool Report(const svgreader::Result& result)
+{
+    if (!result.converted) {
+        std::fprintf(stderr, "%s\n", result.error.c_str());
+        return false;
+    }
+    for (const svgreader::Warning& warning : result.warnings)
+        std::fprintf(stderr, "%s\n", warning.Text().c_str());
+    return true;
+}
+#endif
+
+// What a run sends: a script streamed from its text, the built-in sample
+// whole, or an SVG drawing's records; records and files name their source
+// by index.
 struct Input {
     std::vector<std::string> sources;
     std::vector<recordscript::FileDirective> files;
     recordscript::ScriptSource* script = nullptr;
     recordscript::Replay* sample = nullptr;
+#ifdef AIEXPORT_HAVE_SVG
+    SvgInput* svg = nullptr;
+#endif
 };
 
 std::string Position(const Input& input, std::uint16_t source, std::uint32_t line)
@@ -208,7 +245,10 @@ struct Run {
     bool sample = false;
 };
 
-int Send(const Run& run, Input& input, const std::string& outDir)
+// Loads the module, writes the files of @file and names the target; the
+// exit status, kExitOk with `filter` set when records may be sent.
+int Open(const Run& run, Input& input, const std::string& outDir, LoadedModule& module,
+         AHostExportFilter*& filter)
 {
     for (const recordscript::FileDirective& file : input.files)
         if (file.name == FileNameOf(run.output)) {
@@ -217,13 +257,12 @@ int Send(const Run& run, Input& input, const std::string& outDir)
             return kExitUsage;
         }
 
-    LoadedModule module;
     std::string error;
     if (!LoadModule(run.modulePath, module, error)) {
         std::fprintf(stderr, "aiexport: %s\n", error.c_str());
         return kExitUsage;
     }
-    AHostExportFilter* filter = module.getFilter();
+    filter = module.getFilter();
     if (filter == nullptr) {
         std::fprintf(stderr, "aiexport: getFilter of %s returned no filter\n", module.path.c_str());
         return kExitUsage;
@@ -250,6 +289,72 @@ int Send(const Run& run, Input& input, const std::string& outDir)
                      run.output.c_str());
         return kExitRecordFailed;
     }
+    return kExitOk;
+}
+
+#ifdef AIEXPORT_HAVE_SVG
+// The module's sink for an SVG drawing, opened when the first record comes:
+// the drawing is converted whole before any of it is sent, so one that
+// cannot be converted loads no module and names no target.
+class OpeningSink : public recordscript::RecordSink {
+public:
+    OpeningSink(const Run& run, Input& input, const std::string& outDir)
+        : run(run), input(input), outDir(outDir)
+    {
+    }
+    bool Write(std::uint16_t opcode, const void* payload, std::size_t size) override
+    {
+        if (status < 0) {
+            AHostExportFilter* filter = nullptr;
+            status = Open(run, input, outDir, module, filter);
+            if (status == kExitOk)
+                sink = std::make_unique<ToolSink>(*filter);
+        }
+        if (!sink)
+            return false;
+        if (sink->Write(opcode, payload, size))
+            return true;
+        const char* name = recordscript::RecordName(opcode);
+        std::fprintf(stderr, "%s: record %s failed\n", input.sources[0].c_str(),
+                     name != nullptr ? name : std::to_string(opcode).c_str());
+        failed = true;
+        return false;
+    }
+    int status = -1;  // of Open, once called
+    bool failed = false;
+    std::unique_ptr<ToolSink> sink;
+
+private:
+    const Run& run;
+    Input& input;
+    const std::string& outDir;
+    LoadedModule module;
+};
+
+int SendSvg(const Run& run, Input& input, const std::string& outDir)
+{
+    OpeningSink sink(run, input, outDir);
+    const svgreader::Result result =
+        svgreader::Convert(input.svg->Source(), sink, input.svg->options);
+    if (sink.status > kExitOk)
+        return sink.status;
+    if (!Report(result))
+        return kExitUsage;
+    return sink.failed || !result.sent ? kExitRecordFailed : kExitOk;
+}
+#endif
+
+int Send(const Run& run, Input& input, const std::string& outDir)
+{
+#ifdef AIEXPORT_HAVE_SVG
+    if (input.svg != nullptr)
+        return SendSvg(run, input, outDir);
+#endif
+    LoadedModule module;
+    AHostExportFilter* filter = nullptr;
+    const int opened = Open(run, input, outDir, module, filter);
+    if (opened != kExitOk)
+        return opened;
 
     ToolSink sink(*filter);
     bool failed = false;
@@ -393,8 +498,9 @@ int main(int argc, char** argv)
     Input input;
     std::string outDir;
     recordscript::FileSource file;
-    std::string svgScript;  // the records an SVG drawing gives
-    std::unique_ptr<recordscript::TextSource> svgSource;
+#ifdef AIEXPORT_HAVE_SVG
+    SvgInput svgInput;
+#endif
     if (recordsOnly && positional.empty())
         return Usage("--records needs an SVG file");
     if (positional.empty()) {
@@ -428,27 +534,24 @@ int main(int argc, char** argv)
         recordscript::ScriptSource* source = &file;
         if (svg) {
 #ifdef AIEXPORT_HAVE_SVG
-            std::string text;
-            if (scriptPath == "-" && !file.ReadAll(kMaxSvgBytes, text, error)) {
+            svgInput.path = scriptPath;
+            svgInput.options = svgOptions;
+            if (scriptPath == "-" && !file.ReadAll(kMaxSvgBytes, svgInput.text, error)) {
                 std::fprintf(stderr, "aiexport: cannot read %s: %s\n", scriptPath.c_str(),
                              error.c_str());
                 return kExitUsage;
             }
-            svgreader::Outcome outcome;
-            if (!svgreader::ReadSvg(scriptPath, text, outcome, svgOptions)) {
-                std::fprintf(stderr, "%s\n", outcome.error.c_str());
-                return kExitUsage;
-            }
-            for (const std::string& warning : outcome.warnings)
-                std::fprintf(stderr, "%s\n", warning.c_str());
             if (recordsOnly) {
-                std::fwrite(outcome.script.data(), 1, outcome.script.size(), stdout);
-                return std::fflush(stdout) == 0 ? kExitOk : kExitUsage;
+                recordscript::ScriptPrinter printer;
+                printer.Comment("Records from " + sourceName);
+                const svgreader::Result result =
+                    svgreader::Convert(svgInput.Source(), printer, svgOptions);
+                if (!Report(result))
+                    return kExitUsage;
+                std::fwrite(printer.text.data(), 1, printer.text.size(), stdout);
+                return std::fflush(stdout) == 0 && result.sent ? kExitOk : kExitUsage;
             }
-            svgScript = std::move(outcome.script);
-            svgSource = std::make_unique<recordscript::TextSource>(svgScript);
-            source = svgSource.get();
-            sourceName += " (records)";
+            input.svg = &svgInput;
 #else
             std::fprintf(stderr,
                          "aiexport: %s is SVG, and SVG input was not built into this aiexport "
@@ -460,8 +563,6 @@ int main(int argc, char** argv)
         run.output = positional[1];
         outDir = OutputDirectory(run.output);
         // The whole script is read once before anything is sent or written.
-        // The SVG reader's records hold no @file and always read, so they
-        // are read only as they are sent.
         recordscript::Diagnostic diagnostic;
         if (!svg && !recordscript::CheckScript(*source, outDir, input.files, diagnostic, error)) {
             if (!error.empty()) {
@@ -472,7 +573,8 @@ int main(int argc, char** argv)
             return ScriptError(sourceName, diagnostic);
         }
         input.sources.push_back(sourceName);
-        input.script = source;
+        if (!svg)
+            input.script = source;
     } else {
         return Usage(positional.size() == 1 ? "missing OUTPUT after the script"
                                             : "too many arguments");

@@ -202,16 +202,10 @@ void Reader::WriteLiveText(xmlNodePtr node, const TextChunk& chunk, const View& 
     const double s = m.Scale();
     const double k = 1 / (72 * s);
     const Point origin = m.Apply({chunk.x, chunk.y});
-    draw.Name("BeginText").End();
-    draw.Name("SetTextType").Int(0).End();
-    draw.Name("SetTextMatrix")
-        .Real(m.a * k)
-        .Real(m.b * k)
-        .Real(-m.c * k)
-        .Real(-m.d * k)
-        .Real(origin.x)
-        .Real(origin.y)
-        .End();
+    draw.BeginText();
+    draw.SetTextType(0);
+    draw.SetTextMatrix({AsPrinted(m.a * k), AsPrinted(m.b * k), AsPrinted(-m.c * k),
+                        AsPrinted(-m.d * k), AsPrinted(origin.x), AsPrinted(origin.y)});
     bool attributes = false;
     double tracking = 0;
     Rgb current = paint.fill.color;
@@ -219,31 +213,26 @@ void Reader::WriteLiveText(xmlNodePtr node, const TextChunk& chunk, const View& 
         if (r.text.empty() || !r.style.visible)
             continue;
         const double points = r.style.fontSize * s * 72;
-        draw.Name("SetCharAttr")
-            .String(FaceOf(r.style.fontFamily), kNameLimit)
-            .String(StyleNameOf(r.style))
-            .Int(0)
-            .Int(0)
-            .Int(1)
-            .Real(points)
-            .Int(1)
-            .Real(1)
-            .Real(0)
-            .Real(0)
-            .Real(0)
-            .Real(1)
-            .End();
+        SetCharAttrData font{};
+        const std::string face = FaceOf(r.style.fontFamily);
+        const std::string styleName = StyleNameOf(r.style);
+        font.faceNameLength = static_cast<std::uint16_t>(std::min(face.size(), kNameLimit));
+        PutChars(font.faceName, font.faceNameLength, face);
+        font.styleNameLength =
+            static_cast<std::uint16_t>(std::min(styleName.size(), sizeof font.styleName));
+        PutChars(font.styleName, font.styleNameLength, styleName);
+        font.kernClass = 1;
+        font.fontSize = AsPrinted(points);
+        font.sizeIsEm = 1;
+        font.horizontalScale = 1;
+        font.attributeValueD = 1;
+        draw.SetCharAttr(font);
         if (!attributes) {
-            draw.Name("SetTextAttr")
-                .Int(first.anchor)
-                .Int(0)
-                .Int(0)
-                .Int(0)
-                .Real(points * 1.2)
-                .Real(0)
-                .Int(0)
-                .End();
-            draw.Name("SetTextTracking").Real(0).End();
+            SetTextAttrData paragraph{};
+            paragraph.alignment = static_cast<std::uint32_t>(first.anchor);
+            paragraph.leading = AsPrinted(points * 1.2);
+            draw.SetTextAttr(paragraph);
+            draw.SetTextTracking(0.0);
             attributes = true;
         }
         // Letter spacing is tracking, in thousandths of an em after every
@@ -256,7 +245,7 @@ void Reader::WriteLiveText(xmlNodePtr node, const TextChunk& chunk, const View& 
         const Rgb& c = runFill.color;
         if (runFill.kind == FillKind::kColor && paint.fill.kind == FillKind::kColor &&
             (c.r != current.r || c.g != current.g || c.b != current.b)) {
-            draw.Name("SetFillColorByValue").Int(0).Int(c.r).Int(c.g).Int(c.b).End();
+            draw.SetFillColorByValue(Rgb16(c));
             current = c;
         }
         std::string latin;
@@ -275,14 +264,18 @@ void Reader::WriteLiveText(xmlNodePtr node, const TextChunk& chunk, const View& 
                 ++end;
             const double track = tracks[at];
             if (track != tracking) {
-                draw.Name("SetTextTracking").Real(track).End();
+                draw.SetTextTracking(AsPrinted(track));
                 tracking = track;
             }
-            draw.Name("Text").String(latin.substr(at, end - at)).End();
+            std::string piece = latin.substr(at, end - at);
+            _TextData text{};
+            text.text = piece.data();
+            text.count = static_cast<std::uint32_t>(piece.size());
+            draw.Text(text);
             at = end;
         }
     }
-    draw.Name("EndText").End();
+    draw.EndText();
     ++objects;
 }
 

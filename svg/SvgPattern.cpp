@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <sstream>
+#include <cstring>
 
 #include "SvgDocument.h"
 #include "SvgXml.h"
@@ -41,27 +41,27 @@ std::optional<std::string> FindIn(const std::vector<xmlNodePtr>& chain, const ch
 // Whether the tile's records hold only what a tile can carry: colours,
 // strokes and paths, inside the cell (the union of a tile's paths is its
 // size in the module, and gradients, text, images and clips are no tile's).
-bool FitsCell(const std::string& records, const Box& cell)
+bool FitsCell(const RecordBuffer& records, const Box& cell)
 {
-    std::istringstream in(records);
-    std::string line;
     const double slack = 1e-6 * std::max(1.0, std::max(cell.Width(), cell.Height()));
-    while (std::getline(in, line)) {
-        std::istringstream words(line);
-        std::string name;
-        words >> name;
-        if (name == "SetFillTypeName" || name == "BeginText" || name == "BeginBitmap" ||
-            name == "PathBitmap" || name == "BeginMask")
-            return false;
-        if (name != "MoveTo" && name != "LineTo" && name != "CurveTo")
-            continue;
-        double x = 0, y = 0;
-        while (words >> x >> y)
-            if (x < cell.minX - slack || x > cell.maxX + slack || y < cell.minY - slack ||
-                y > cell.maxY + slack)
-                return false;
-    }
-    return true;
+    bool fits = true;
+    records.ForEach([&](std::uint16_t opcode, const void* payload, std::size_t size) {
+        if (opcode == aiop::kSetFillTypeName || opcode == aiop::kBeginText ||
+            opcode == aiop::kBeginBitmap || opcode == aiop::kPathBitmap ||
+            opcode == aiop::kBeginMask)
+            fits = false;
+        if (opcode != aiop::kMoveTo && opcode != aiop::kLineTo && opcode != aiop::kCurveTo)
+            return;
+        // Points, x and y, are all these payloads hold.
+        double xy[6] = {};
+        const std::size_t n = std::min(size, sizeof xy) / sizeof(double);
+        std::memcpy(xy, payload, n * sizeof(double));
+        for (std::size_t i = 0; i + 1 < n; i += 2)
+            if (xy[i] < cell.minX - slack || xy[i] > cell.maxX + slack ||
+                xy[i + 1] < cell.minY - slack || xy[i + 1] > cell.maxY + slack)
+                fits = false;
+    });
+    return fits;
 }
 
 }  // namespace
@@ -160,8 +160,8 @@ bool Reader::Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, F
     tileView.ctm = content;
     tileView.width = vb.size() == 4 ? vb[2] : w;
     tileView.height = vb.size() == 4 ? vb[3] : h;
-    RecordWriter tile;
-    std::swap(tile, draw);
+    RecordBuffer tile;
+    tile.Swap(draw);
     const long before = objects;
     // Each tile item sets the even-odd rule itself: no rule is set inside.
     const bool evenOdd = evenOddInForce;
@@ -171,32 +171,32 @@ bool Reader::Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, F
     WalkChildren(source, patternStyle, tileView);
     active.erase(pattern);
     --depth;
-    std::swap(tile, draw);
+    tile.Swap(draw);
     objects = before;
     evenOddInForce = evenOdd;
-    if (!FitsCell(tile.text, cell))
+    if (!FitsCell(tile, cell))
         return false;
 
     fill.kind = FillKind::kPattern;
     fill.name = GradientName(id.empty() ? "Pattern" : id);
     fill.tag = ++patternCount;
-    defs.Name("SetPatternDef")
-        .Int(fill.tag)
-        .String(fill.name, kNameLimit)
-        .Real(cell.Width())
-        .Real(cell.Height())
-        .End();
-    defs.Name("SetPatternColSpacing").Real(0).End();
-    defs.Name("SetPatternRowSpacing").Real(0).End();
-    defs.Name("BeginPattern").End();
+    SetPatternDefData def{};
+    def.tag = static_cast<std::uint16_t>(fill.tag);
+    PutChars(def.name, kNameLimit, fill.name);
+    def.tileWidth = AsPrinted(cell.Width());
+    def.tileHeight = AsPrinted(cell.Height());
+    defs.SetPatternDef(def);
+    defs.SetPatternColSpacing(0.0);
+    defs.SetPatternRowSpacing(0.0);
+    defs.BeginPattern();
     // An unpainted frame first makes the tile's extent the cell.
-    defs.Name("SetFillType").Int(5).End();
-    defs.Name("SetStroke").Int(5).End();
-    std::swap(defs, draw);
+    defs.SetFillType(5);
+    defs.SetStroke(NoStroke());
+    defs.Swap(draw);
     WritePath(frame);
-    std::swap(defs, draw);
-    defs.text += tile.text;
-    defs.Name("EndPattern").End();
+    defs.Swap(draw);
+    defs.Append(tile);
+    defs.EndPattern();
     patterns.emplace(cacheKey, fill);
     return true;
 }

@@ -118,16 +118,16 @@ void Reader::WalkElement(xmlNodePtr node, const std::string& name, const Style& 
 
 void Reader::Group(xmlNodePtr node, const Style& style, const View& childView)
 {
-    const std::size_t mark = draw.text.size();
+    const std::size_t mark = draw.Mark();
     const long before = objects;
-    draw.Name("BeginGroup").End();
+    draw.BeginGroup();
     const bool clipped = !style.clipPath.empty() && OpenClip(style, childView, Box(), node);
     WalkChildren(node, style, childView);
     if (clipped)
-        draw.Name("EndMask").End();
-    draw.Name("EndGroup").End();
+        draw.EndMask();
+    draw.EndGroup();
     if (objects == before)
-        draw.text.resize(mark);  // an empty group draws nothing
+        draw.Truncate(mark);  // an empty group draws nothing
 }
 
 void Reader::NestedSvg(xmlNodePtr node, const Style& style, const View& view)
@@ -179,9 +179,9 @@ void Reader::Use(xmlNodePtr node, const Style& style, const View& view)
                                              Length(node, "y", view.height, style, 0));
     ++depth;
     active.insert(target);
-    const std::size_t mark = draw.text.size();
+    const std::size_t mark = draw.Mark();
     const long before = objects;
-    draw.Name("BeginGroup").End();
+    draw.BeginGroup();
     const bool clipped = !style.clipPath.empty() && OpenClip(style, inner, Box(), node);
     if (LocalName(target) == "symbol") {
         const Style symbolStyle = ComputeStyle(target, style);
@@ -203,10 +203,10 @@ void Reader::Use(xmlNodePtr node, const Style& style, const View& view)
         Walk(target, style, inner);
     }
     if (clipped)
-        draw.Name("EndMask").End();
-    draw.Name("EndGroup").End();
+        draw.EndMask();
+    draw.EndGroup();
     if (objects == before)
-        draw.text.resize(mark);
+        draw.Truncate(mark);
     active.erase(target);
     --depth;
 }
@@ -306,7 +306,7 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
     ++objects;
     Markers(node, style, view, path);
     if (clipped)
-        draw.Name("EndMask").End();
+        draw.EndMask();
 }
 
 void Reader::WriteShape(const Style& style, const ElementPaint& paint, const Matrix& ctm, Path page)
@@ -324,14 +324,14 @@ void Reader::WriteShape(const Style& style, const ElementPaint& paint, const Mat
     // member. A single path of the even-odd rule is made a compound of one.
     const bool composite = members > 1 || (fills && style.evenOdd && !evenOddInForce);
     if (!composite && fills && evenOddInForce) {
-        draw.Name("SetFillMode").Int(0).End();
+        draw.SetFillMode(0);
         evenOddInForce = false;
     }
     if (composite)
-        draw.Name("BeginComposite").End();
+        draw.BeginComposite();
     WritePath(page, composite && !style.evenOdd);
     if (composite) {
-        draw.Name("EndComposite").End();
+        draw.EndComposite();
         evenOddInForce = style.evenOdd;
     }
 }
@@ -342,26 +342,20 @@ void Reader::WritePath(const Path& pagePath, bool nonZeroCompound)
     for (const Subpath& s : pagePath.subpaths) {
         if (s.segments.empty())
             continue;
-        draw.Name("BeginPath").End();
-        draw.Name("MoveTo").Real(s.start.x).Real(s.start.y).End();
+        draw.BeginPath();
+        draw.MoveTo({AsPrinted(s.start.x), AsPrinted(s.start.y)});
         for (const Segment& g : s.segments) {
             if (g.cubic)
-                draw.Name("CurveTo")
-                    .Real(g.c1.x)
-                    .Real(g.c1.y)
-                    .Real(g.c2.x)
-                    .Real(g.c2.y)
-                    .Real(g.to.x)
-                    .Real(g.to.y)
-                    .End();
+                draw.CurveTo({AsPrinted(g.c1.x), AsPrinted(g.c1.y), AsPrinted(g.c2.x),
+                              AsPrinted(g.c2.y), AsPrinted(g.to.x), AsPrinted(g.to.y)});
             else
-                draw.Name("LineTo").Real(g.to.x).Real(g.to.y).End();
+                draw.LineTo({AsPrinted(g.to.x), AsPrinted(g.to.y)});
         }
         if (s.closed)
-            draw.Name("ClosePath").End();
-        draw.Name("EndPath").End();
+            draw.ClosePath();
+        draw.EndPath();
         if (first && nonZeroCompound)
-            draw.Name("SetFillMode").Int(0).End();
+            draw.SetFillMode(0);
         first = false;
     }
 }

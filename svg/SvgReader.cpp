@@ -24,9 +24,9 @@
 
 namespace svgreader {
 
-Reader::Reader(const std::string& file, Outcome& outcome, const Options& options,
-               const std::string& path)
-    : file(file), outcome(outcome), options(options), path(path)
+Reader::Reader(const std::string& file, Result& outcome, const Options& options,
+               const std::string& path, recordscript::RecordSink& sink)
+    : file(file), outcome(outcome), options(options), path(path), sink(sink)
 {
     if (!options.links)
         return;
@@ -52,14 +52,12 @@ void Reader::Warn(const std::string& kind, xmlNodePtr at)
     if (effect && Flattening())
         return;  // drawn in images of their areas
     if (effect && options.flatten && !CanFlatten() && warned.insert("flatten").second)
-        outcome.warnings.push_back(file + ": warning: transparency and effects drawn opaque: "
-                                          "this aiexport was built without librsvg");
+        outcome.warnings.push_back(
+            {file, 0, Warning::Kind::kDrawnOpaque, "this aiexport was built without librsvg"});
     if (!warned.insert(kind).second)
         return;
-    std::string where = file;
-    if (at != nullptr && xmlGetLineNo(at) > 0)
-        where += ":" + std::to_string(xmlGetLineNo(at));
-    outcome.warnings.push_back(where + ": warning: left out: " + kind);
+    const long line = at != nullptr ? xmlGetLineNo(at) : 0;
+    outcome.warnings.push_back({file, line > 0 ? line : 0, Warning::Kind::kLeftOut, kind});
 }
 
 void Reader::Spend(std::size_t units)
@@ -69,8 +67,10 @@ void Reader::Spend(std::size_t units)
     if (work > kMaxWork)
         throw TooLarge{"more than " + std::to_string(kMaxWork / 1'000'000) +
                        " million steps of work (elements drawn through references, style rules)"};
-    if (defs.text.size() + draw.text.size() > kMaxScriptBytes)
-        throw TooLarge{"more than " + std::to_string(kMaxScriptBytes >> 20) + " MB of records"};
+    if (defs.Count() + draw.Count() > kMaxRecords)
+        throw TooLarge{"more than " + std::to_string(kMaxRecords / 1'000'000) + " million records"};
+    if (defs.Mark() + draw.Mark() > kMaxRecordBytes)
+        throw TooLarge{"more than " + std::to_string(kMaxRecordBytes >> 20) + " MB of records"};
 }
 
 void Reader::IndexIds(xmlNodePtr node)
@@ -130,12 +130,15 @@ Style Reader::ComputeStyle(xmlNodePtr node, const Style& parent)
                  LocalName(node), Attr(node, "id").value_or(""), Attr(node, "class").value_or("")))
             ApplyProperty(s, parent, name, value, true);
     // The style attribute is parsed once, however often references draw
-    // its element; each declaration applied is a step of work.
-    auto parsed = declarations.find(node);
-    if (parsed == declarations.end()) {
-        const auto style = Attr(node, "style");
-        Declarations all = style ? ParseDeclarations(*style) : Declarations();
-        Spend(style ? style->size() / kBytesPerStep : 0);
+    // its element; each declaration applied is a step of work. Elements
+    // without one, most of a large drawing, keep nothing.
+    static const Declarations none;
+    const Declarations* parsed = &none;
+    if (const auto found = declarations.find(node); found != declarations.end()) {
+        parsed = &found->second;
+    } else if (const auto style = Attr(node, "style")) {
+        Declarations all = ParseDeclarations(*style);
+        Spend(style->size() / kBytesPerStep);
         // A declaration repeated later is overridden by its repetition.
         Declarations kept;
         std::set<std::pair<std::string, std::string>> later;
@@ -143,10 +146,10 @@ Style Reader::ComputeStyle(xmlNodePtr node, const Style& parent)
             if (later.insert(*d).second)
                 kept.push_back(std::move(*d));
         std::reverse(kept.begin(), kept.end());
-        parsed = declarations.emplace(node, std::move(kept)).first;
+        parsed = &declarations.emplace(node, std::move(kept)).first->second;
     }
-    Spend(1 + sheet.Size() + parsed->second.size() * kStepsPerDeclaration + bytes / kBytesPerStep);
-    for (const auto& [name, value] : parsed->second)
+    Spend(1 + sheet.Size() + parsed->size() * kStepsPerDeclaration + bytes / kBytesPerStep);
+    for (const auto& [name, value] : *parsed)
         ApplyProperty(s, parent, name, value, true);
     for (const std::string& kind : s.unsupported)
         Warn(kind, node);
@@ -202,20 +205,28 @@ void Reader::Run(xmlDocPtr doc)
     const Style rootStyle = ComputeStyle(root, rootParent);
 
     const View view = RootView(root);
-    defs.Name("BeginPicture").Real(0).Real(0).Real(pageWidth).Real(pageHeight).End();
+    BeginPictureData picture{};
+    picture.width = AsPrinted(pageWidth);
+    picture.height = AsPrinted(pageHeight);
+    defs.BeginPicture(picture);
     const std::vector<Layer> layers = CollectLayers(root, rootStyle);
-    for (const Layer& layer : layers)
-        defs.Name("DefineLayer").String(layer.name, kLayerNameLimit).Int(layer.visible).End();
+    for (const Layer& layer : layers) {
+        DefLayerData defined{};
+        PutChars(defined.name, kLayerNameLimit, layer.name);
+        defined.visibility = layer.visible;
+        defs.DefineLayer(defined);
+    }
     for (const Layer& layer : layers)
         WriteLayer(layer, rootStyle, view);
     if (!effects.empty())
         FlattenEffects(doc);
 
-    outcome.script = "# Records from " + file + "\n" + defs.text;
-    outcome.script += "BeginDrawingSection";
-    RecordWriter size;
-    size.Real(pageWidth).Real(pageHeight);
-    outcome.script += size.text + "\n" + draw.text + "EndPicture\n";
+    // The definitions go before the drawing that uses them.
+    bool sent = defs.SendTo(sink);
+    sent = sink.BeginDrawingSection({AsPrinted(pageWidth), AsPrinted(pageHeight)}) && sent;
+    sent = draw.SendTo(sink) && sent;
+    sent = sink.EndPicture() && sent;
+    outcome.sent = sent;
 }
 
 Reader::Placement Reader::PlacementOf(xmlNodePtr node, const Style& style, const View& view,
@@ -335,7 +346,7 @@ std::vector<Layer> Reader::CollectLayers(xmlNodePtr root, const Style& rootStyle
 
 void Reader::WriteLayer(const Layer& layer, const Style& rootStyle, const View& view)
 {
-    draw.Name("BeginLayer").String(layer.name).End();
+    draw.BeginLayer(layer.name.c_str());
     if (layer.group != nullptr) {
         // A hidden layer keeps its content, marked invisible.
         Style style = ComputeStyle(layer.group, rootStyle);
@@ -344,7 +355,7 @@ void Reader::WriteLayer(const Layer& layer, const Style& rootStyle, const View& 
         // The renderer draws nothing of a hidden layer: its effects stay opaque.
         inVisibleLayer = layer.visible;
         if (Flattened(layer.group, "g", style)) {
-            draw.Name("EndLayer").End();
+            draw.EndLayer();
             return;
         }
         // The layer is the bracket: its content needs no group of its own
@@ -359,7 +370,7 @@ void Reader::WriteLayer(const Layer& layer, const Style& rootStyle, const View& 
         for (xmlNodePtr n : layer.loose)
             Walk(n, rootStyle, view);
     }
-    draw.Name("EndLayer").End();
+    draw.EndLayer();
     inVisibleLayer = true;
 }
 
@@ -397,7 +408,7 @@ void KeepFirstError(void* data, xmlErrorPtr error)
 // External entities and DTDs are never loaded, whatever asks for them.
 xmlParserInputPtr LoadNothing(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
 
-bool IsGzip(const std::string& bytes)
+bool IsGzip(std::string_view bytes)
 {
     return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1F &&
            static_cast<unsigned char>(bytes[1]) == 0x8B;
@@ -420,6 +431,10 @@ std::string ReadDocument(const std::string& path, std::string& bytes)
         ::close(fd);
         return std::strerror(EISDIR);
     }
+    // Read in place, not grown by copies: a regular file says its size.
+    if (S_ISREG(info.st_mode) && info.st_size > 0)
+        bytes.reserve(
+            std::min<std::size_t>(static_cast<std::size_t>(info.st_size), kMaxDocumentBytes + 1));
     std::string why;
     char buffer[65536];
     for (;;) {
@@ -441,7 +456,7 @@ std::string ReadDocument(const std::string& path, std::string& bytes)
 }
 
 // A .svgz inflated, at most kMaxDocumentBytes; "" or what is wrong with it.
-std::string Inflate(const std::string& packed, std::string& out)
+std::string Inflate(std::string_view packed, std::string& out)
 {
     z_stream z{};
     if (inflateInit2(&z, 15 + 32) != Z_OK)  // gzip or zlib headers
@@ -474,11 +489,59 @@ std::string Inflate(const std::string& packed, std::string& out)
     return why;
 }
 
+// libxml2's process-wide handlers, set for one parse and put back as found.
+class QuietParser {
+public:
+    explicit QuietParser(void* first)
+        : generic(xmlGenericError), genericContext(xmlGenericErrorContext),
+          structured(xmlStructuredError), structuredContext(xmlStructuredErrorContext),
+          loader(xmlGetExternalEntityLoader())
+    {
+        xmlSetGenericErrorFunc(nullptr, Quiet);
+        xmlSetStructuredErrorFunc(first, KeepFirstError);
+        xmlSetExternalEntityLoader(LoadNothing);
+    }
+    ~QuietParser()
+    {
+        xmlSetExternalEntityLoader(loader);
+        xmlSetStructuredErrorFunc(structuredContext, structured);
+        xmlSetGenericErrorFunc(genericContext, generic);
+    }
+    QuietParser(const QuietParser&) = delete;
+    QuietParser& operator=(const QuietParser&) = delete;
+
+private:
+    xmlGenericErrorFunc generic;
+    void* genericContext;
+    xmlStructuredErrorFunc structured;
+    void* structuredContext;
+    xmlExternalEntityLoader loader;
+};
+
 }  // namespace
 
-bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& outcome,
-             const Options& options)
+std::string Warning::Text() const
 {
+    std::string text = file;
+    if (line > 0)
+        text += ":" + std::to_string(line);
+    text += kind == Kind::kDrawnOpaque ? ": warning: transparency and effects drawn opaque: "
+            : kind == Kind::kText      ? ": warning: "
+                                       : ": warning: left out: ";
+    return text + message;
+}
+
+Result Convert(const Source& source, recordscript::RecordSink& sink, const Options& options)
+{
+    Result result;
+    ReadSvg(source.isFile ? source.path : "-", source.bytes, sink, result, options);
+    return result;
+}
+
+void ReadSvg(const std::string& path, std::string_view bytes, recordscript::RecordSink& sink,
+             Result& outcome, const Options& options)
+{
+    outcome.converted = false;
     const std::string shown = path == "-" ? "<stdin>" : path;
     if (!options.linkDir.empty()) {
         struct stat info {};
@@ -488,7 +551,7 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
         if (why != 0) {
             outcome.error =
                 "aiexport: cannot link files from " + options.linkDir + ": " + std::strerror(why);
-            return false;
+            return;
         }
     }
     std::string read;
@@ -498,47 +561,57 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
             outcome.error = why.rfind("too large", 0) == 0
                                 ? shown + ": " + why
                                 : "aiexport: cannot read " + path + ": " + why;
-            return false;
+            return;
         }
     }
-    const std::string& given = path == "-" ? stdinText : read;
+    const std::string_view given = path == "-" ? bytes : std::string_view(read);
     std::string inflated;
     if (IsGzip(given)) {
         const std::string why = Inflate(given, inflated);
         if (!why.empty()) {
             outcome.error = shown + ": " + why;
-            return false;
+            return;
         }
     } else if (given.size() > kMaxDocumentBytes) {
         outcome.error = shown + ": " + TooLargeDocument();
-        return false;
+        return;
     }
-    const std::string& text = IsGzip(given) ? inflated : given;
+    const std::string_view text = IsGzip(given) ? std::string_view(inflated) : given;
     if (text.size() > static_cast<std::size_t>(INT_MAX)) {
         outcome.error = shown + ": " + TooLargeDocument();
-        return false;
+        return;
     }
     std::unique_ptr<xmlParserCtxt, ContextFree> context(xmlNewParserCtxt());
     if (!context) {
         outcome.error = shown + ": out of memory";
-        return false;
+        return;
     }
-    xmlSetGenericErrorFunc(nullptr, Quiet);
     // The first error names the cause; later ones are its consequences.
     FirstError first;
-    xmlSetStructuredErrorFunc(&first, KeepFirstError);
-    // Internal entities are substituted while parsing, under the parser's
-    // own limits on their amplification; external ones and DTDs are never
-    // loaded. No network, no messages of the parser's own: the error is
-    // reported once, below.
-    const xmlExternalEntityLoader loader = xmlGetExternalEntityLoader();
-    xmlSetExternalEntityLoader(LoadNothing);
-    const int parseOptions =
-        XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    std::unique_ptr<xmlDoc, DocFree> doc(xmlCtxtReadMemory(
-        context.get(), text.data(), static_cast<int>(text.size()), nullptr, nullptr, parseOptions));
-    xmlSetExternalEntityLoader(loader);
-    xmlSetStructuredErrorFunc(nullptr, nullptr);
+    std::unique_ptr<xmlDoc, DocFree> doc;
+    {
+        // Internal entities are substituted while parsing, under the parser's
+        // own limits on their amplification; external ones and DTDs are never
+        // loaded. No network, no messages of the parser's own: the error is
+        // reported once, below.
+        const QuietParser quiet(&first);
+        // Short text (most attribute values) is kept inside its node: the
+        // tree is read, never changed (the renderer gets copies).
+        const int parseOptions = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR |
+                                 XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
+        // Handed over piecemeal, the bytes are not copied whole by the
+        // parser as well: the largest drawings need the room for their tree.
+        std::string_view rest = text;
+        const auto piece = [](void* context, char* out, int room) {
+            auto* left = static_cast<std::string_view*>(context);
+            const std::size_t n = std::min(static_cast<std::size_t>(room), left->size());
+            std::memcpy(out, left->data(), n);
+            left->remove_prefix(n);
+            return static_cast<int>(n);
+        };
+        doc.reset(
+            xmlCtxtReadIO(context.get(), piece, nullptr, &rest, nullptr, nullptr, parseOptions));
+    }
     const xmlError* error = first.seen ? &first.error : xmlCtxtGetLastError(context.get());
     if (!doc || (error != nullptr && error->level >= XML_ERR_ERROR)) {
         std::string message =
@@ -549,8 +622,12 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
         if (error != nullptr && error->line > 0)
             outcome.error += ":" + std::to_string(error->line);
         outcome.error += ": " + message;
-        return false;
+        return;
     }
+    // The tree holds all of the document now.
+    context.reset();
+    std::string().swap(read);
+    std::string().swap(inflated);
     xmlNodePtr root = xmlDocGetRootElement(doc.get());
     if (root == nullptr || LocalName(root) != "svg") {
         outcome.error = shown;
@@ -558,32 +635,29 @@ bool ReadSvg(const std::string& path, const std::string& stdinText, Outcome& out
             outcome.error += ":" + std::to_string(xmlGetLineNo(root));
         outcome.error += ": not an SVG document (its root element is <" +
                          (root != nullptr ? Str(root->name) : std::string()) + ">, not <svg>)";
-        return false;
+        return;
     }
     try {
         try {
-            Reader reader(shown, outcome, options, path);
+            Reader reader(shown, outcome, options, path, sink);
             reader.Run(doc.get());
         } catch (const FlattenFailed& failed) {
-            Outcome opaque;
+            Result opaque;
             Options without = options;
             without.flatten = false;
-            Reader reader(shown, opaque, without, path);
+            opaque.warnings.push_back({shown, 0, Warning::Kind::kDrawnOpaque, failed.reason});
+            Reader reader(shown, opaque, without, path, sink);
             reader.Run(doc.get());
-            opaque.warnings.insert(
-                opaque.warnings.begin(),
-                shown + ": warning: transparency and effects drawn opaque: " + failed.reason);
             outcome = std::move(opaque);
         }
     } catch (const std::bad_alloc&) {
         outcome.error = shown + ": out of memory while reading the drawing";
-        return false;
+        return;
     } catch (const TooLarge& refused) {
-        outcome.script.clear();
         outcome.error = shown + ": too large to convert: " + refused.what;
-        return false;
+        return;
     }
-    return true;
+    outcome.converted = true;
 }
 
 }  // namespace svgreader

@@ -30,25 +30,26 @@ void Reader::Bitmap(const RgbImage& image, const Matrix& a)
 {
     // Pixel (u, v), v counting rows downwards, lands on page point
     // a(u, v); the module's matrix negates the row terms.
-    draw.Name("SetMatrix").Real(a.a).Real(a.b).Real(-a.c).Real(-a.d).Real(a.e).Real(a.f).End();
+    draw.SetMatrix({AsPrinted(a.a), AsPrinted(a.b), AsPrinted(-a.c), AsPrinted(-a.d),
+                    AsPrinted(a.e), AsPrinted(a.f)});
     const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 3;
-    draw.Name("BeginBitmap")
-        .Int(image.width)
-        .Int(image.height)
-        .Int(static_cast<long long>(rowBytes))
-        .Int(8)
-        .Int(3)
-        .End();
+    BeginBitmapData begin{};
+    begin.width = static_cast<std::int16_t>(image.width);
+    begin.height = static_cast<std::int16_t>(image.height);
+    begin.bytesPerRow = static_cast<std::int16_t>(rowBytes);
+    begin.bitDepth = 8;
+    begin.colorModel = 3;
+    draw.BeginBitmap(begin);
     const std::size_t rowsPerRecord = std::max<std::size_t>(1, kBitmapRecordBytes / rowBytes);
     for (std::size_t row = 0; row < static_cast<std::size_t>(image.height); row += rowsPerRecord) {
         const std::size_t last = std::min<std::size_t>(row + rowsPerRecord, image.height) - 1;
-        draw.Name("Bitmap")
-            .Int(static_cast<long long>(row))
-            .Int(static_cast<long long>(last))
-            .Bytes(image.pixels.data() + row * rowBytes, (last - row + 1) * rowBytes)
-            .End();
+        BitmapData rows{};
+        rows.firstRow = static_cast<std::int16_t>(row);
+        rows.lastRow = static_cast<std::int16_t>(last);
+        rows.rowData = const_cast<unsigned char*>(image.pixels.data() + row * rowBytes);
+        draw.Bitmap(rows);
     }
-    draw.Name("EndBitmap").End();
+    draw.EndBitmap();
     ++objects;
 }
 
@@ -229,15 +230,15 @@ void Reader::LinkedTiff(xmlNodePtr node, const std::string& linked, Path box, co
         Warn("linked images with paths longer than 257 bytes", node);
         return;
     }
-    draw.Name("PathBitmap")
-        .String(linked)
-        .Int(1)
-        .Real(b.minX)
-        .Real(b.maxY)
-        .Real(b.Width())
-        .Real(b.Height())
-        .Real(1)
-        .End();
+    PathBitmapData placed{};
+    PutChars(placed.filePath, sizeof placed.filePath, linked);
+    placed.fileType = 1;
+    placed.placeX = AsPrinted(b.minX);
+    placed.placeY = AsPrinted(b.maxY);
+    placed.placeWidth = AsPrinted(b.Width());
+    placed.placeHeight = AsPrinted(b.Height());
+    placed.placeScale = 1;
+    draw.PathBitmap(placed);
     ++objects;
 }
 

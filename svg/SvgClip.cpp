@@ -67,8 +67,8 @@ bool Reader::OpenClip(const Style& style, const View& view, const Box& userBox, 
         if (n->type == XML_ELEMENT_NODE)
             ClipMember(n, m, view, clipStyle, paths, texts, 0);
 
-    draw.Name("BeginMask").End();
-    draw.Name("BeginClipRgn").End();
+    draw.BeginMask();
+    draw.BeginClipRgn();
     std::size_t members = 0;
     for (const Path& p : paths)
         for (const Subpath& s : p.subpaths)
@@ -79,10 +79,10 @@ bool Reader::OpenClip(const Style& style, const View& view, const Box& userBox, 
     for (const Path& p : paths)
         all.subpaths.insert(all.subpaths.end(), p.subpaths.begin(), p.subpaths.end());
     if (members > 1)
-        draw.Name("BeginComposite").End();
+        draw.BeginComposite();
     WritePath(all, members > 1);
     if (members > 1) {
-        draw.Name("EndComposite").End();
+        draw.EndComposite();
         evenOddInForce = false;
     }
     // Text members: as text, or their outlines as one more member.
@@ -95,20 +95,20 @@ bool Reader::OpenClip(const Style& style, const View& view, const Box& userBox, 
     }
     clipOutlines = nullptr;
     if (!outlines.Empty()) {
-        draw.Name("BeginComposite").End();
+        draw.BeginComposite();
         WritePath(outlines, true);
-        draw.Name("EndComposite").End();
+        draw.EndComposite();
         evenOddInForce = false;
     }
     if (members == 0 && texts.empty()) {
         // An empty clip path hides everything: an empty region does that.
-        draw.Name("BeginPath").End();
+        draw.BeginPath();
         const Point p = view.ctm.Apply({0, 0});
-        draw.Name("MoveTo").Real(p.x).Real(p.y).End();
-        draw.Name("ClosePath").End();
-        draw.Name("EndPath").End();
+        draw.MoveTo({AsPrinted(p.x), AsPrinted(p.y)});
+        draw.ClosePath();
+        draw.EndPath();
     }
-    draw.Name("EndClipRgn").End();
+    draw.EndClipRgn();
     return true;
 }
 

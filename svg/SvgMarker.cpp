@@ -162,25 +162,25 @@ void Reader::Marker(const std::string& id, const Style& style, const View& view,
 
     ++depth;
     active.insert(marker);
-    const std::size_t mark = draw.text.size();
+    const std::size_t mark = draw.Mark();
     const long before = objects;
-    draw.Name("BeginGroup").End();
+    draw.BeginGroup();
     // Content beyond the viewport is cut off unless the marker lets it overflow.
     const bool clipped = !markerStyle.overflowVisible;
     if (clipped) {
         Path frame = RectPath(0, 0, w, h, 0, 0);
         frame.Transform(viewport);
-        draw.Name("BeginMask").End();
-        draw.Name("BeginClipRgn").End();
+        draw.BeginMask();
+        draw.BeginClipRgn();
         WritePath(frame);
-        draw.Name("EndClipRgn").End();
+        draw.EndClipRgn();
     }
     WalkChildren(marker, markerStyle, inner);
     if (clipped)
-        draw.Name("EndMask").End();
-    draw.Name("EndGroup").End();
+        draw.EndMask();
+    draw.EndGroup();
     if (objects == before)
-        draw.text.resize(mark);
+        draw.Truncate(mark);
     active.erase(marker);
     --depth;
 }

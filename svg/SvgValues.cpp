@@ -208,8 +208,48 @@ bool ParseTransformList(std::string_view text, Matrix& m)
     return true;
 }
 
+namespace {
+
+int HexDigit(char c)
+{
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+}
+
+// "#rrggbb" and "#rgb" alone, what editors write for nearly every paint,
+// read directly: the general parser costs far more than the colour.
+bool HexColor(std::string_view text, Rgb& color)
+{
+    if ((text.size() != 7 && text.size() != 4) || text[0] != '#')
+        return false;
+    int digits[6];
+    for (std::size_t i = 1; i < text.size(); ++i)
+        if ((digits[i - 1] = HexDigit(text[i])) < 0)
+            return false;
+    const bool shortForm = text.size() == 4;
+    const auto component = [&](int k) {
+        return static_cast<std::uint8_t>(shortForm ? digits[k] * 17
+                                                   : digits[2 * k] * 16 + digits[2 * k + 1]);
+    };
+    color.r = component(0);
+    color.g = component(1);
+    color.b = component(2);
+    return true;
+}
+
+}  // namespace
+
 bool ParsePaint(std::string_view text, bool css, Paint& paint)
 {
+    Rgb hex;
+    if (HexColor(text, hex)) {
+        paint = Paint();
+        paint.kind = Paint::kColor;
+        paint.color = hex;
+        return true;
+    }
     // CSS's "transparent" paints nothing, like none.
     std::string lower(text);
     for (char& c : lower)

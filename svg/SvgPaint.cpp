@@ -119,32 +119,32 @@ void Reader::WritePaint(const Style& style, const ElementPaint& paint, const Mat
 {
     const Fill& fill = paint.fill;
     if (fill.kind == FillKind::kGradient || fill.kind == FillKind::kPattern) {
-        draw.Name("SetFillTypeName")
-            .Int(static_cast<int>(fill.kind))
-            .Int(fill.tag)
-            .String(fill.name, kNameLimit)
-            .End();
+        SetFillTypeNameData p{};
+        p.fillType = static_cast<std::uint16_t>(fill.kind);
+        p.tag = static_cast<std::uint16_t>(fill.tag);
+        PutChars(p.name, kNameLimit, fill.name);
+        draw.SetFillTypeName(p);
     } else if (fill.kind == FillKind::kColor) {
-        draw.Name("SetFillType").Int(1).End();
+        draw.SetFillType(1);
         const Rgb& c = fill.color;
-        draw.Name("SetFillColorByValue").Int(0).Int(c.r).Int(c.g).Int(c.b).End();
+        draw.SetFillColorByValue(Rgb16(c));
     } else {
-        draw.Name("SetFillType").Int(5).End();
+        draw.SetFillType(5);
     }
     const double width = style.strokeWidth * ctm.Scale();
     if (paint.stroke.kind != FillKind::kColor || !(width > 0)) {
-        draw.Name("SetStroke").Int(5).End();
+        draw.SetStroke(NoStroke());
         return;
     }
-    draw.Name("SetStroke")
-        .Int(DashStyle(style.dashes))
-        .Real(width)
-        .Int(style.cap)
-        .Int(style.join)
-        .Real(style.miterLimit)
-        .End();
+    SetStrokeData stroke{};
+    stroke.style = static_cast<std::int16_t>(DashStyle(style.dashes));
+    stroke.width = AsPrinted(width);
+    stroke.cap = static_cast<std::int16_t>(style.cap);
+    stroke.join = static_cast<std::int16_t>(style.join);
+    stroke.miterLimit = AsPrinted(style.miterLimit);
+    draw.SetStroke(stroke);
     const Rgb& c = paint.stroke.color;
-    draw.Name("SetStrokeColorByValue").Int(0).Int(c.r).Int(c.g).Int(c.b).End();
+    draw.SetStrokeColorByValue(Rgb16(c));
 }
 
 std::string Reader::GradientName(const std::string& id)
@@ -314,26 +314,25 @@ void Reader::DefineGradient(xmlNodePtr gradient, const Point& start, const Point
     fill.kind = FillKind::kGradient;
     fill.name = GradientName(Attr(gradient, "id").value_or(""));
     fill.tag = ++gradientCount;
-    defs.Name("SetGradientDef").Int(fill.tag).String(fill.name, kNameLimit).End();
-    defs.Name("SetGradient2")
-        .Int(LocalName(gradient) == "radialGradient" ? 1 : 0)
-        .Real(Percent(start.x, pageBox.minX, pageBox.maxX))
-        .Real(Percent(start.y, pageBox.minY, pageBox.maxY))
-        .Real(Percent(end.x, pageBox.minX, pageBox.maxX))
-        .Real(Percent(end.y, pageBox.minY, pageBox.maxY))
-        .End();
+    SetGradientDefData def{};
+    def.tag = static_cast<std::uint16_t>(fill.tag);
+    PutChars(def.name, kNameLimit, fill.name);
+    defs.SetGradientDef(def);
+    SetGradient2Data placed{};
+    placed.type = LocalName(gradient) == "radialGradient" ? 1 : 0;
+    placed.startX = AsPrinted(Percent(start.x, pageBox.minX, pageBox.maxX));
+    placed.startY = AsPrinted(Percent(start.y, pageBox.minY, pageBox.maxY));
+    placed.endX = AsPrinted(Percent(end.x, pageBox.minX, pageBox.maxX));
+    placed.endY = AsPrinted(Percent(end.y, pageBox.minY, pageBox.maxY));
+    defs.SetGradient2(placed);
     for (const Stop& stop : stops) {
-        const Rgb& c = stop.color;
-        defs.Name("SetGradientRGN")
-            .Real(stop.offset * 100)
-            .Real(50)
-            .Int(0)
-            .Int(c.r)
-            .Int(c.g)
-            .Int(c.b)
-            .End();
+        SetGradientRGNData rgn{};
+        rgn.location = AsPrinted(stop.offset * 100);
+        rgn.midpoint = 50;
+        rgn.stopColor.color = Rgb16(stop.color);
+        defs.SetGradientRGN(rgn);
     }
-    defs.Name("EndGradient").End();
+    defs.EndGradient();
 }
 
 }  // namespace svgreader

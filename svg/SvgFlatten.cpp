@@ -30,7 +30,7 @@ bool Reader::Flattened(xmlNodePtr node, const std::string& name, const Style& st
 
 void Reader::FlattenInstead(xmlNodePtr node)
 {
-    effects.push_back({depth == 0 ? node : treeNode, draw.text.size()});
+    effects.push_back({depth == 0 ? node : treeNode, draw.Mark()});
     ++objects;  // its group is kept: the image goes there
 }
 
@@ -104,12 +104,6 @@ void Reader::FlattenEffects(xmlDocPtr) {}
 #else
 
 bool CanFlatten() { return true; }
-
-#ifdef AIEXPORT_SANITIZED
-// Fontconfig, through which librsvg finds the fonts of text, keeps what it
-// allocates until the process ends: its leaks, not ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-#endif
 
 namespace {
 
@@ -591,10 +585,10 @@ void Reader::FlattenEffects(xmlDocPtr doc)
         DrawUpTo(NodeAt(pruned.get(), PlaceOf(last.anchor)));
         renderer.Load(pruned.get(), options.rendered);
         const RgbImage image = renderer.Render(px0, py0, w, h, dpi);
-        const std::string above = draw.text.substr(last.offset);
-        draw.text.resize(last.offset);
+        RecordBuffer above;
+        draw.MoveFrom(last.offset, above);
         Bitmap(image, Matrix{1 / dpi, 0, 0, -1 / dpi, px0 / dpi, pageHeight - py0 / dpi});
-        draw.text += above;
+        draw.Append(above);
         Spend(static_cast<std::size_t>(w) * h / 1000);
     }
 }

@@ -11,10 +11,8 @@ void Reader::Notice(const std::string& key, const std::string& message, xmlNodeP
 {
     if (!warned.insert(key).second)
         return;
-    std::string where = file;
-    if (at != nullptr && xmlGetLineNo(at) > 0)
-        where += ":" + std::to_string(xmlGetLineNo(at));
-    outcome.warnings.push_back(where + ": warning: " + message);
+    const long line = at != nullptr ? xmlGetLineNo(at) : 0;
+    outcome.warnings.push_back({file, line > 0 ? line : 0, Warning::Kind::kText, message});
 }
 
 bool Reader::Outlined(const TextRun& run, xmlNodePtr at)
@@ -54,8 +52,8 @@ void Reader::AddGlyph(const Glyph& glyph, double size, const Matrix& m, Path& gl
     Spend(1);
     // A segment takes some 40 bytes of records: the outlines of a long text
     // are refused before they are held in memory whole.
-    if (defs.text.size() + draw.text.size() + segments * 40 > kMaxScriptBytes)
-        throw TooLarge{"more than " + std::to_string(kMaxScriptBytes >> 20) +
+    if (defs.Mark() + draw.Mark() + segments * 40 > kMaxRecordBytes)
+        throw TooLarge{"more than " + std::to_string(kMaxRecordBytes >> 20) +
                        " MB of records (text as outlines)"};
 }
 

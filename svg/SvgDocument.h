@@ -15,11 +15,11 @@
 #include <utility>
 #include <vector>
 
-#include "RecordWriter.h"
 #include "SvgFonts.h"
 #include "SvgGeometry.h"
 #include "SvgRaster.h"
 #include "SvgReader.h"
+#include "SvgRecords.h"
 #include "SvgStyle.h"
 
 namespace svgreader {
@@ -34,9 +34,11 @@ constexpr int kMaxReferenceDepth = 32;
 // Raster rows go out in records of about this many bytes.
 constexpr std::size_t kBitmapRecordBytes = 24 * 1024;
 // The bounds of the work for one drawing, whatever its references multiply:
-// the records written, the style lookups, the nesting of the tree walk (its
-// stack), and the pixels of one image (its decoded size and its records).
-constexpr std::size_t kMaxScriptBytes = std::size_t{64} << 20;
+// the records kept and the bytes of their payloads (image rows included), the
+// style lookups, the nesting of the tree walk (its stack), and the pixels of
+// one image (its decoded size and its records).
+constexpr std::size_t kMaxRecords = 4'000'000;
+constexpr std::size_t kMaxRecordBytes = std::size_t{64} << 20;
 constexpr std::size_t kMaxWork = 50'000'000;
 constexpr int kMaxNesting = 256;
 constexpr std::size_t kMaxImagePixels = 8'000'000;
@@ -155,6 +157,21 @@ struct Effect {
     std::size_t offset = 0;
 };
 
+// A colour by value as the records give it: RGB, eight bits a component.
+inline SetColorByValueData Rgb16(const Rgb& c)
+{
+    SetColorByValueData v{};
+    v.red = c.r, v.green = c.g, v.blue = c.b;
+    return v;
+}
+// No stroke: style 5, the rest zero.
+inline SetStrokeData NoStroke()
+{
+    SetStrokeData s{};
+    s.style = 5;
+    return s;
+}
+
 // The renderer could not draw the document: it is read again, effects opaque.
 struct FlattenFailed {
     std::string reason;
@@ -162,23 +179,24 @@ struct FlattenFailed {
 
 class Reader {
 public:
-    Reader(const std::string& file, Outcome& outcome, const Options& options,
-           const std::string& path);
+    Reader(const std::string& file, Result& outcome, const Options& options,
+           const std::string& path, recordscript::RecordSink& sink);
 
     void Run(xmlDocPtr doc);
 
 private:
     std::string file;
-    Outcome& outcome;
+    Result& outcome;
     Options options;
-    std::string path;  // of the file, for what it links; "-" for standard input
+    std::string path;                // of the file, for what it links; "-" for standard input
+    recordscript::RecordSink& sink;  // where the records go when the drawing is complete
     std::vector<Effect> effects;
     xmlNodePtr treeNode = nullptr;  // the element of the tree being walked
     bool inVisibleLayer = true;
     std::set<std::string> warned;
     std::map<std::string, xmlNodePtr> ids;
     StyleSheet sheet;
-    RecordWriter defs, draw;
+    RecordBuffer defs, draw;
     std::set<std::string> gradientNames;
     std::map<std::string, int> gradientSuffixes;  // the next number to try for a name
     int gradientCount = 0;

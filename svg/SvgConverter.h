@@ -1,0 +1,84 @@
+// The SVG converter: an SVG drawing turned into the typed records a host
+// would send for it. Its one entry is Convert().
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "RecordSink.h"
+
+namespace svgreader {
+
+// Print preview quality: text and edges crisp at arm's length, a letter page
+// of effects some 2 million pixels. Small pages get more (kMinFlattenPixels).
+constexpr double kDefaultFlattenDpi = 150;
+// The default resolution never gives a page fewer pixels along its longer
+// side: icons and logos are placed enlarged.
+constexpr int kMinFlattenPixels = 512;
+
+struct Options {
+    // Transparency, filters, masks and blend modes as images of the area they
+    // cover; else drawn opaque and warned.
+    bool flatten = true;
+    double flattenDpi = 0;  // 0: the default above
+    // Files the drawing may link: regular files inside its own directory or
+    // below it (a drawing given as bytes has none), and inside `linkDir` when
+    // one is named; none at all when `links` is false.
+    std::string linkDir;
+    bool links = true;
+    // When set, receives each document handed to the renderer, as it reads it.
+    std::vector<std::string>* rendered = nullptr;
+    // Every text element as filled paths instead of text.
+    bool textOutlines = false;
+};
+
+// What to convert: a file, or a drawing's bytes (plain or gzip-compressed).
+struct Source {
+    static Source File(std::string path) { return Source{std::move(path), {}, true}; }
+    // `bytes` must outlive the conversion; messages name it "<stdin>".
+    static Source Bytes(std::string_view bytes) { return Source{"-", bytes, false}; }
+
+    std::string path;  // "-" for bytes
+    std::string_view bytes;
+    bool isFile = true;
+};
+
+// One per kind of content the records cannot carry, at its first element.
+struct Warning {
+    enum class Kind {
+        kLeftOut,      // `message` names what was left out
+        kDrawnOpaque,  // effects drawn opaque instead of flattened; `message` says why
+        kText,         // text written otherwise than asked or laid out in another font
+    };
+    std::string file;  // the drawing as messages name it
+    long line = 0;     // of that element; 0 when unknown or for the whole drawing
+    Kind kind = Kind::kLeftOut;
+    std::string message;
+
+    // "FILE[:LINE]: warning: ...", as the tool prints it.
+    std::string Text() const;
+};
+
+struct Result {
+    // False when the drawing cannot be read, is not well-formed SVG or is too
+    // large to convert: `error` says why ("FILE[:LINE]: message") and
+    // nothing was sent.
+    bool converted = false;
+    std::string error;
+    std::vector<Warning> warnings;
+    bool sent = false;     // the sink took every record
+    std::size_t work = 0;  // steps of work spent, as the bounds count them
+};
+
+// Converts `source` and, once the whole drawing is converted, sends its
+// records to `sink` from BeginPicture to EndPicture. The process is left as
+// it was found: libxml2's handlers and entity loader are restored.
+Result Convert(const Source& source, recordscript::RecordSink& sink,
+               const Options& options = Options());
+
+// Whether this build can flatten effects (it was built with librsvg).
+bool CanFlatten();
+
+}  // namespace svgreader
