@@ -326,33 +326,60 @@ void Convert(std::FILE* in, std::FILE* out, const Plan& plan, const long box[4])
     }
 }
 
-// Removes what a killed export leaves in its private directory, which the
-// killed process cannot: a process of its own waits on a pipe that only the
-// tool holds open, and when it closes, by an exit or a kill, empties the
-// directory and removes it. It makes system calls only, as the tool may have
-// threads when it is forked. It keeps standard error open until it is done, so
-// that whoever reads that to its end knows the directory is gone.
+// Makes the export's private directory and removes what a killed export
+// leaves in it, which the killed process cannot: a process of its own makes
+// the directory, tells its name, and waits on a pipe that only the tool holds
+// open; when that closes, by an exit or a kill, it empties the directory and
+// removes it. The directory exists only while that process watches it, so no
+// kill of the tool, however early, leaves it. The process makes system calls
+// only, as the tool may have threads when it is forked. It keeps standard
+// error open until it is done, so that whoever reads that to its end knows
+// the directory is gone.
 class Sweeper {
 public:
     ~Sweeper() { Stop(); }
 
-    void Start(const std::string& directory)
+    // The directory made from `pattern` (ending in XXXXXX), or "" with errno set.
+    std::string Start(const std::string& pattern)
     {
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC) != 0)
-            return;  // without it only a kill could leave the directory
+        int watch[2];
+        int told[2];
+        if (::pipe2(watch, O_CLOEXEC) != 0)
+            return "";
+        if (::pipe2(told, O_CLOEXEC) != 0) {
+            ::close(watch[0]);
+            ::close(watch[1]);
+            return "";
+        }
+        std::string directory = pattern;
         const pid_t child = ::fork();
         if (child == 0) {
-            ::close(ends[1]);
-            Sweep(ends[0], directory.c_str());
+            ::close(watch[1]);
+            ::close(told[0]);
+            Sweep(watch[0], told[1], &directory[0]);
         }
-        ::close(ends[0]);
+        const int forkError = errno;
+        ::close(watch[0]);
+        ::close(told[1]);
         if (child < 0) {
-            ::close(ends[1]);
-            return;
+            ::close(watch[1]);
+            ::close(told[0]);
+            errno = forkError;
+            return "";
         }
         pid = child;
-        writeEnd = ends[1];
+        writeEnd = watch[1];
+        // The child writes its errno (0 when it made the directory), then the name.
+        int childError = EIO;
+        const bool made = ReadWhole(told[0], &childError, sizeof childError) && childError == 0 &&
+                          ReadWhole(told[0], &directory[0], directory.size());
+        ::close(told[0]);
+        if (!made) {
+            Stop();
+            errno = childError != 0 ? childError : EIO;
+            return "";
+        }
+        return directory;
     }
 
     // Has the directory emptied and removed, and waits until it is.
@@ -368,7 +395,7 @@ public:
     }
 
 private:
-    [[noreturn]] static void Sweep(int readEnd, const char* directory)
+    [[noreturn]] static void Sweep(int readEnd, int tell, char* directory)
     {
         // An interrupt or a hang-up reaches the whole process group: this one stays.
         struct sigaction ignore {};
@@ -377,6 +404,22 @@ private:
             ::sigaction(signal, &ignore, nullptr);
         ::close(STDIN_FILENO);
         ::close(STDOUT_FILENO);
+        const int error = ::mkdtemp(directory) == nullptr ? errno : 0;
+        // A pipe takes this much whole (less than its atomic size).
+        char message[sizeof error + 4096];
+        const std::size_t length = error == 0 ? std::strlen(directory) : 0;
+        if (length > sizeof message - sizeof error)
+            ::_exit(1);
+        std::memcpy(message, &error, sizeof error);
+        std::memcpy(message + sizeof error, directory, length);
+        const ssize_t sent = ::write(tell, message, sizeof error + length);
+        ::close(tell);
+        if (error != 0)
+            ::_exit(1);
+        if (sent != static_cast<ssize_t>(sizeof error + length)) {
+            ::rmdir(directory);
+            ::_exit(1);
+        }
         char byte;
         while (::read(readEnd, &byte, 1) < 0 && errno == EINTR) {
         }
@@ -398,6 +441,21 @@ private:
             }
         }
         ::_exit(0);
+    }
+
+    static bool ReadWhole(int fd, void* into, std::size_t size)
+    {
+        auto* at = static_cast<char*>(into);
+        while (size > 0) {
+            const ssize_t n = ::read(fd, at, size);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            at += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
     }
 
     pid_t pid = -1;
@@ -505,14 +563,14 @@ int WriteEps(const std::string& source, const std::string& shown, const std::str
 int ExportEps(const std::string& output, const std::string& procsets,
               const std::function<int(const std::string& target)>& exportTo)
 {
-    std::string work = aiexport_platform::TemporaryDirectory() + "aiexport-eps-XXXXXX";
-    if (::mkdtemp(&work[0]) == nullptr) {
+    Sweeper sweeper;
+    const std::string work =
+        sweeper.Start(aiexport_platform::TemporaryDirectory() + "aiexport-eps-XXXXXX");
+    if (work.empty()) {
         std::fprintf(stderr, "aiexport: cannot make a working directory for %s: %s\n",
                      output.c_str(), std::strerror(errno));
         return kExitCannotWrite;
     }
-    Sweeper sweeper;
-    sweeper.Start(work);
     // The module names the document after its file, so the private copy has the
     // name of the EPS file.
     const std::string document =
