@@ -322,14 +322,11 @@ private:
 
 }  // namespace
 
-bool CheckScript(ScriptSource& source, const std::string& outDir, std::vector<FileDirective>& files,
-                 Diagnostic& error, std::string& readError)
+namespace {
+
+// The whole source through the reader; on failure, where and why.
+bool Feed(ScriptSource& source, ScriptReader& reader, Diagnostic& error, std::string& readError)
 {
-    files.clear();
-    ParseOptions options;
-    options.outDir = outDir;
-    FileCollector collector(files);
-    ScriptReader reader(options, collector);
     try {
         if (source.Feed(reader, readError))
             return true;
@@ -341,6 +338,19 @@ bool CheckScript(ScriptSource& source, const std::string& outDir, std::vector<Fi
     return false;
 }
 
+}  // namespace
+
+bool CheckScript(ScriptSource& source, const std::string& outDir, std::vector<FileDirective>& files,
+                 Diagnostic& error, std::string& readError)
+{
+    files.clear();
+    ParseOptions options;
+    options.outDir = outDir;
+    FileCollector collector(files);
+    ScriptReader reader(options, collector);
+    return Feed(source, reader, error, readError);
+}
+
 bool SendScript(ScriptSource& source, const std::string& outDir, RecordSink& sink,
                 const std::function<void(const Record& record)>& failed, Diagnostic& error,
                 std::string& readError)
@@ -349,17 +359,10 @@ bool SendScript(ScriptSource& source, const std::string& outDir, RecordSink& sin
     options.outDir = outDir;
     Sender sender(sink, failed);
     ScriptReader reader(options, sender);
-    try {
-        if (source.Feed(reader, readError)) {
-            sender.SendHeld();
-            return true;
-        }
-    } catch (const std::bad_alloc&) {
-        error = Diagnostic{reader.Error().line, 1, "out of memory"};
+    if (!Feed(source, reader, error, readError))
         return false;
-    }
-    error = reader.Error();
-    return false;
+    sender.SendHeld();
+    return true;
 }
 
 const char* RecordName(std::uint16_t opcode)

@@ -112,7 +112,11 @@ bool DecodeDataUri(std::string_view uri, std::vector<std::uint8_t>& bytes, std::
     return true;
 }
 
-bool ImageFits(const std::vector<std::uint8_t>& bytes, std::size_t maxPixels, std::string& reason)
+namespace {
+
+// What stb_image may be handed: some bytes, an int's worth, and no PNG chunk
+// that claims more than the data holds.
+bool DataUsable(const std::vector<std::uint8_t>& bytes, std::string& reason)
 {
     if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX)) {
         reason = "no image data";
@@ -122,6 +126,15 @@ bool ImageFits(const std::vector<std::uint8_t>& bytes, std::size_t maxPixels, st
         reason = "a PNG whose chunks do not fit in its data";
         return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool ImageFits(const std::vector<std::uint8_t>& bytes, std::size_t maxPixels, std::string& reason)
+{
+    if (!DataUsable(bytes, reason))
+        return false;
     int w = 0, h = 0, channels = 0;
     if (!stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels)) {
         reason = stbi_failure_reason() != nullptr ? stbi_failure_reason() : "undecodable";
@@ -137,14 +150,8 @@ bool ImageFits(const std::vector<std::uint8_t>& bytes, std::size_t maxPixels, st
 bool DecodeImage(const std::vector<std::uint8_t>& bytes, RgbImage& image, std::string& reason,
                  std::size_t maxPixels)
 {
-    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX)) {
-        reason = "no image data";
+    if (!DataUsable(bytes, reason))
         return false;
-    }
-    if (!PngChunksFit(bytes)) {
-        reason = "a PNG whose chunks do not fit in its data";
-        return false;
-    }
     int w = 0, h = 0, channels = 0;
     if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &channels) &&
         static_cast<std::size_t>(w) * static_cast<std::size_t>(h) > maxPixels) {
