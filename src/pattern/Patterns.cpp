@@ -88,6 +88,10 @@ int AAIExportFilter::SetPatternDef(SetPatternDefData* data)
     slot.extra3 = DistanceToPS(data->extra3);
     slot.extraWord = data->extraWord;
     inPatternDefinition = 1;
+    // The tile starts empty, whether or not its beginning record comes.
+    patternTileFirstPath = 1;
+    patternItemOpened = 0;
+    patternTileAttribWritten = 0;
     currentPatternIndex = index;
     currentDefinitionIndex = index;
 

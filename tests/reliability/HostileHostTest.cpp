@@ -408,6 +408,15 @@ TEST_F(HostileHost, BracketsLeftOpenAreClosedWhereTheirSectionOrPictureEnds)
              rec(f, aiop::kEndPatternSection);
          },
          {"] E"}},
+        {"a definition ended without its tile begun",
+         [&](AAIExportFilter& f) {
+             SetPatternDefData def{};
+             std::strcpy(def.name, "Bare");
+             def.tileWidth = def.tileHeight = 1;
+             f.writeData(aiop::kSetPatternDef, &def);
+             rec(f, aiop::kEndPattern);
+         },
+         {"] E"}},
         {"a definition begun inside another",
          [&](AAIExportFilter& f) {
              pattern(f, "Dots");
