@@ -279,6 +279,30 @@ def case_placed(check):
     page = check.picture(check.export("degenerate"))
     if not any(page.pixel(x, y)[0] < 200 for x in range(75, 100) for y in (71, 72, 73)):
         raise AssertionError("no frame for the missing placed file")
+    # A linked TIFF the preview gives up on once it has opened it (the sample's photo marked
+    # LZW-compressed) is framed and its file closed: the page turns red when it is left open.
+    photo = open(os.path.join(ROOT, "tools", "aiexport", "sample", "50-raster.records")).read()
+    photo = photo.split('@file "sample-photo.tif" <', 1)[1].split(">", 1)[0]
+    lzw = photo.replace("030103000100000001000000", "030103000100000005000000")
+    ai = export_text(check, "broken-tiff", """@file "broken.tif" <%s>
+BeginPicture 0 0 8.5 11
+BeginDrawingSection 8.5 11
+PathBitmap "${OUTDIR}/broken.tif" 1 1 10 1 1 1
+EndPicture
+""" % lzw)
+    probe = (b"Adobe_ColorImage_AI6 /_cv get dup /_tfile known { /_tfile get status"
+             b" { gsave 1 0 0 setrgbcolor 0 0 612 792 rectfill grestore } if } { pop } ifelse")
+    with open(ai, "rb") as f:
+        document = f.read()
+    document = document.replace(b"%%PageTrailer", probe + b"\n%%PageTrailer", 1)
+    if probe not in document:
+        raise AssertionError("no %%PageTrailer in the broken TIFF's export")
+    with open(ai, "wb") as f:
+        f.write(document)
+    page = check.picture(ai)
+    near(page.pixel(500, 500), WHITE, "the page after a broken linked TIFF")
+    if not any(page.pixel(x, y)[0] < 200 for x in range(70, 75) for y in range(640, 720)):
+        raise AssertionError("no frame for the broken linked TIFF")
 
 
 def with_code(source, code, target):
