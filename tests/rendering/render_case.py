@@ -193,6 +193,15 @@ def case_gradients_patterns(check):
     near(page.pixel(1, 50), (255, 127, 0), "the gradient's start")
     near(page.pixel(198, 50), (255, 0, 0), "the gradient's end")
     near(page.pixel(100, 50), (255, 64, 0), "the gradient's middle", 12)
+    # A definition that lacks its BD ends at the next one, which keeps its own name and stops.
+    with open(os.path.join(ROOT, "tests", "golden", "gradients-patterns.ai"), "rb") as f:
+        document = f.read()
+    cut = os.path.join(check.work, "no-bd.ai")
+    with open(cut, "wb") as f:
+        f.write(document.replace(b"BD\n", b"", 1))
+    page = check.picture(cut)
+    near(page.pixel(1, 50), (255, 127, 0), "the second gradient's start after a missing BD")
+    near(page.pixel(198, 50), (255, 0, 0), "the second gradient's end after a missing BD")
     # Dots is a tile of one black square without a gap: its fill is solid.
     near(page.pixel(280, 20), BLACK, "inside the pattern-filled triangle")
     near(page.pixel(230, 60), WHITE, "beside the pattern-filled triangle")
