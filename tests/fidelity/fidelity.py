@@ -4,7 +4,9 @@
 For each drawing of the corpus: Inkscape renders the SVG (the reference), aiexport converts it
 and the preview renders the export; both pictures are put on white at one size and compared.
 Similarity is 1 - mean absolute difference / 255; "wrong" is the share of pixels where a channel
-differs by more than 48 after a small blur. Each drawing has a floor in floors.txt that the run
+differs by more than 48 after a small blur. The export's size and the share of its page that is
+image (the preview's --image-share) are measured beside them. Each drawing has a floor in
+floors.txt for similarity and ceilings for wrong pixels, image share and size, which the run
 enforces. Needs Inkscape, and numpy and PIL for /usr/bin/python3 (Debian python3-numpy,
 python3-pil).
 """
@@ -12,6 +14,7 @@ python3-pil).
 import argparse
 import concurrent.futures
 import hashlib
+import math
 import os
 import re
 import shlex
@@ -35,12 +38,16 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 CORPUS = os.path.join(HERE, "corpus")
 FLOORS = os.path.join(HERE, "floors.txt")
 DOCS = os.path.join(ROOT, "docs")
+MARKER_PREVIEW = os.path.join(ROOT, "tools", "ai-preview")
 BEFORE = os.path.join(DOCS, "fidelity", "before.tsv")
 
 LONG_SIDE = 256        # pixels of a picture's longer side; small icons are enlarged up to 8 times
 WRONG_LEVEL = 48       # a channel difference above this, after the blur, makes a pixel wrong
 SIM_MARGIN = 0.005     # floors sit this far below what was measured: renderers vary a little
 WRONG_MARGIN = 0.01
+IMAGE_MARGIN = 0.01    # image ceilings sit this far above what was measured (if above 0)
+SIZE_MARGIN = 0.02     # and the size's this share and SIZE_SLACK bytes above
+SIZE_SLACK = 512
 WORST_SHOWN = 6
 EXPORT_TIMEOUT = 120
 SKIPPED = 77           # CTest's code for a test that could not run here
@@ -59,6 +66,7 @@ class Result:
         self.export_seconds = None
         self.export_bytes = None
         self.warnings = 0
+        self.image_share = None  # of the page, 0 to 1
         self.failure = None
         self.reference = None   # pictures on white, of one size
         self.ours = None
@@ -168,6 +176,16 @@ def measure(args, key, path, work, options=()):
         if previewed.returncode != 0 or not os.path.exists(stem + ".png"):
             raise RuntimeError("the preview failed: "
                                + previewed.stderr.decode(errors="replace")[-400:])
+        # What of the page is image is the export's, whichever renderer draws it: the marker
+        # mode is the Ghostscript preview's.
+        shared = run([MARKER_PREVIEW, stem + ".ai", "--image-share", "--dpi", str(dpi)], 300)
+        try:
+            result.image_share = float(shared.stdout.decode(errors="replace").strip())
+        except ValueError:
+            result.image_share = None
+        if shared.returncode != 0 or result.image_share is None:
+            raise RuntimeError("the preview could not measure the image share: "
+                               + shared.stderr.decode(errors="replace")[-400:])
         ours = on_white(stem + ".png")
         if ours.size != reference.size:
             ours = ours.resize(reference.size, Image.LANCZOS)
@@ -188,49 +206,93 @@ def read_table(path):
     """name -> list of numbers, from a file of 'name number number ...' lines ('#' comments)."""
     table = {}
     if os.path.exists(path):
-        for line in open(path, encoding="utf-8"):
-            fields = line.split("#", 1)[0].split()
-            if fields:
-                table[fields[0]] = [float(f) for f in fields[1:]]
+        with open(path, encoding="utf-8") as lines:
+            for line in lines:
+                fields = line.split("#", 1)[0].split()
+                if fields:
+                    table[fields[0]] = [float(f) for f in fields[1:]]
     return table
 
 
 def check_floors(results, floors):
-    problems = []
+    problems, unbounded = [], []
     for r in results:
         if r.name not in floors:
             problems.append("%s: no floor (record one with --record-floors)" % r.name)
             continue
-        least, most_wrong = floors[r.name]
+        # A line of an older file holds only the first two; the rest are then not held.
+        least, most_wrong, most_image, most_bytes = (floors[r.name] + [None, None])[:4]
+        if most_image is None or most_bytes is None:
+            unbounded.append(r.name)
         if r.failure:
             problems.append("%s: %s" % (r.name, r.failure))
-        elif r.similarity < least:
+            continue
+        if r.similarity < least:
             problems.append("%s: similarity %.4f below its floor %.4f"
                             % (r.name, r.similarity, least))
-        elif r.wrong > most_wrong:
+        if r.wrong > most_wrong:
             problems.append("%s: %.2f%% wrong pixels, more than its ceiling %.2f%%"
                             % (r.name, 100 * r.wrong, 100 * most_wrong))
+        if most_image is not None and r.image_share > most_image:
+            problems.append("%s: %.2f%% of the page is image, more than its ceiling %.2f%%"
+                            % (r.name, 100 * r.image_share, 100 * most_image))
+        if most_bytes is not None and r.export_bytes > most_bytes:
+            problems.append("%s: %d bytes, more than its ceiling %d"
+                            % (r.name, r.export_bytes, most_bytes))
+    if unbounded:
+        print("fidelity: no ceiling of image share and size for %d drawings (record them with "
+              "--record-floors): %s" % (len(unbounded), " ".join(unbounded)), file=sys.stderr)
     names = {r.name for r in results}
     problems += ["%s: floor of a drawing that is not in the corpus" % n
                  for n in floors if n not in names]
     return problems
 
 
-def record_floors(results, floors, lower):
+def limits(r):
+    """The floor and ceilings that a measurement sets: [least similarity, most wrong, most
+    image, most bytes], each its margin short of (beyond) what was measured."""
+    return [round(max(0.0, r.similarity - SIM_MARGIN), 4),
+            round(min(1.0, r.wrong + WRONG_MARGIN), 4),
+            # Without an image both marked pictures are the same to the bit: no margin is
+            # needed, and any image appearing in a drawing of shapes alone is caught.
+            round(min(1.0, r.image_share + IMAGE_MARGIN), 4) if r.image_share > 0 else 0.0,
+            int(math.ceil(r.export_bytes * (1 + SIZE_MARGIN))) + SIZE_SLACK]
+
+
+def tightened(new, old):
+    """new limits, none of them looser than the old (an older line may lack the ceilings)."""
+    kept = list(new)
+    for i, was in enumerate(old[:len(new)]):
+        kept[i] = max(new[i], was) if i == 0 else min(new[i], was)
+    return kept
+
+
+def record_floors(results, floors, loosen, path=FLOORS):
     for r in results:
         if r.failure:
             continue
-        least = round(max(0.0, r.similarity - SIM_MARGIN), 4)
-        most_wrong = round(min(1.0, r.wrong + WRONG_MARGIN), 4)
-        if r.name in floors and not lower:
-            least = max(least, floors[r.name][0])
-            most_wrong = min(most_wrong, floors[r.name][1])
-        floors[r.name] = [least, most_wrong]
-    with open(FLOORS, "w", encoding="utf-8") as out:
-        out.write("# drawing  least similarity  greatest share of wrong pixels\n"
-                  "# Raised by fidelity.py --record-floors; never lowered without --lower.\n")
+        limit = limits(r)
+        if r.name in floors and not loosen:
+            limit = tightened(limit, floors[r.name])
+        floors[r.name] = limit
+    with open(path, "w", encoding="utf-8") as out:
+        out.write(FLOORS_HEAD)
         for name in sorted(floors):
-            out.write("%s %.4f %.4f\n" % (name, floors[name][0], floors[name][1]))
+            out.write(floor_line(name, floors[name]))
+
+
+FLOORS_HEAD = (
+    "# drawing, least similarity, greatest share of wrong pixels, greatest share of the page\n"
+    "# that is image, greatest size of the export in bytes.\n"
+    "# fidelity.py --record-floors raises floors and lowers ceilings to what was measured\n"
+    "# (less the margins), never the other way unless given --loosen.\n")
+
+
+def floor_line(name, limit):
+    fields = ["%.4f" % limit[0], "%.4f" % limit[1]]
+    if len(limit) >= 4:
+        fields += ["%.4f" % limit[2], "%d" % limit[3]]
+    return "%s %s\n" % (name, " ".join(fields))
 
 
 def side_by_side(result, png):
@@ -259,25 +321,52 @@ def summary(results):
     return statistics.median(measured), worst
 
 
+class Pixels:
+    """What of the exports is image, and how large they are, over the drawings measured."""
+
+    def __init__(self, results):
+        shares = [r.image_share for r in results if r.image_share is not None]
+        sizes = [r for r in results if r.export_bytes is not None]
+        self.count = len(shares)
+        self.average = statistics.mean(shares) if shares else 0.0
+        self.with_image = sum(1 for v in shares if v > 0)
+        self.mostly_image = sum(1 for v in shares if v > 0.5)
+        self.total_bytes = sum(r.export_bytes for r in sizes)
+        self.median_bytes = statistics.median(r.export_bytes for r in sizes) if sizes else 0
+        self.largest = max(sizes, key=lambda r: r.export_bytes) if sizes else None
+
+    def sentence(self):
+        text = ("Image: on average %.1f%% of the page over %d drawings; %d with any image, %d more "
+                "than half image. Export size: %.1f MiB in total, median %.1f KiB"
+                % (100 * self.average, self.count, self.with_image, self.mostly_image,
+                   self.total_bytes / 1048576, self.median_bytes / 1024))
+        if self.largest:
+            text += ", at most %.1f KiB (`%s`)" % (self.largest.export_bytes / 1024,
+                                                   self.largest.name)
+        return text + "."
+
+
 def report(results, before, pictures, picture_dir):
     median, worst = summary(results)
     lines = [REPORT_BEGIN, "",
              "Median similarity %.4f over %d drawings; worst: `%s`, %.4f."
-             % (median, len(results), worst.name, worst.similarity), ""]
+             % (median, len(results), worst.name, worst.similarity), "",
+             Pixels(results).sentence(), ""]
     if before:
         earliest = min(before, key=lambda n: before[n][0])
         lines += ["Before: median %.4f; worst: `%s`, %.4f. The last column gives the similarity, "
                   "export time and size before."
                   % (statistics.median(v[0] for v in before.values()),
                      earliest, before[earliest][0]), ""]
-    lines += ["| drawing | similarity | wrong pixels | export ms | export KiB | warnings "
+    lines += ["| drawing | similarity | wrong pixels | image | export ms | export KiB | warnings "
               "| before |",
-              "|---|---:|---:|---:|---:|---:|---|"]
+              "|---|---:|---:|---:|---:|---:|---:|---|"]
     for r in sorted(results, key=lambda r: r.similarity):
         was = before.get(r.name)
-        lines.append("| %s | %s | %s | %s | %s | %d | %s |" % (
+        lines.append("| %s | %s | %s | %s | %s | %s | %d | %s |" % (
             r.name, "failed: " + r.failure if r.failure else "%.4f" % r.similarity,
             figure(None if r.failure else 100 * r.wrong, "%.2f%%"),
+            figure(None if r.image_share is None else 100 * r.image_share, "%.1f%%"),
             figure(None if r.export_seconds is None else 1000 * r.export_seconds, "%.0f"),
             figure(None if r.export_bytes is None else r.export_bytes / 1024, "%.1f"),
             r.warnings, "%.4f · %.0f ms · %.1f KiB" % (was[0], 1000 * was[2], was[3] / 1024)
@@ -319,8 +408,11 @@ def main():
                         help="write the table and pictures of the worst drawings "
                              "into docs/fidelity.md")
     parser.add_argument("--record-floors", action="store_true",
-                        help="raise the floors to what was measured, less a margin")
-    parser.add_argument("--lower", action="store_true", help="with --record-floors: lower them too")
+                        help="raise the floors and lower the ceilings to what was measured, "
+                             "less a margin")
+    parser.add_argument("--loosen", "--lower", action="store_true",
+                        help="with --record-floors: set them to what was measured even where "
+                             "that lowers a floor or raises a ceiling")
     parser.add_argument("--record-before", action="store_true",
                         help="keep these figures as the 'before' column of the report")
     args = parser.parse_args()
@@ -371,11 +463,14 @@ def main():
     write_report(os.path.join(DOCS, "fidelity.md") if args.write_docs
                  else os.path.join(work, "fidelity.md"), table)
     if args.record_floors:
-        record_floors(results, read_table(FLOORS), args.lower)
+        record_floors(results, read_table(FLOORS), args.loosen)
 
     median, lowest = summary(results)
-    print("fidelity: %d drawings, median similarity %.4f, worst %s %.4f; report in %s"
-          % (len(results), median, lowest.name, lowest.similarity,
+    pixels = Pixels(results)
+    print("fidelity: %d drawings, median similarity %.4f, worst %s %.4f; image %.1f%% of the "
+          "page on average, %d with any, %d more than half; %.1f MiB in total; report in %s"
+          % (len(results), median, lowest.name, lowest.similarity, 100 * pixels.average,
+             pixels.with_image, pixels.mostly_image, pixels.total_bytes / 1048576,
              "docs/fidelity.md" if args.write_docs else os.path.join(work, "fidelity.md")))
     problems = [] if args.record_floors else check_floors(results, floors)
     for problem in problems:

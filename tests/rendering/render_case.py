@@ -314,6 +314,93 @@ EndPicture
         raise AssertionError("no frame for the broken linked TIFF")
 
 
+def preview(*arguments):
+    """Runs tools/ai-preview; returns what it printed."""
+    run = subprocess.run([sys.executable, os.path.join(ROOT, "tools", "ai-preview"), *arguments],
+                         capture_output=True, text=True)
+    if run.returncode != 0:
+        raise AssertionError("ai-preview %s: %s" % (" ".join(arguments), run.stderr))
+    return run.stdout
+
+
+def image_share(ai, dpi=72):
+    return float(preview(ai, "--image-share", "--dpi", str(dpi)))
+
+
+def page_area(ai):
+    with open(ai, "rb") as f:
+        box = ghostscript.page_box(f.read())
+    return (box[2] - box[0]) * (box[3] - box[1])
+
+
+MAGENTA = (255, 0, 255)
+
+
+def case_marked(check):
+    """The preview's marker mode paints each image, embedded or linked, as a rectangle of one
+    colour and reads on past its data; the share of the page seen as image follows from it."""
+    raster = check.export(os.path.join(ROOT, "tests", "interop", "records", "raster.records"))
+    ppm = os.path.join(check.work, "marked.ppm")
+    preview(raster, ppm, "--mark-images", "ff00ff")
+    page = ghostscript.Picture(ppm)
+    # Every pixel of both images, the white one too, is the marker; the paper is not.
+    for x, y in ((90, 126), (126, 126), (90, 90), (126, 90), (297, 135), (351, 117)):
+        near(page.pixel(x, y), MAGENTA, "the marked image at (%d, %d)" % (x, y))
+    near(page.pixel(72, 200), WHITE, "above the marked image")
+    near(page.pixel(200, 126), WHITE, "between the marked images")
+    # The RGB image is 72 by 72 pt, the gray one 72 by 36.
+    share = image_share(raster)
+    expected = (72 * 72 + 72 * 36) / page_area(raster)
+    if abs(share - expected) > 0.02 * expected:
+        raise AssertionError("image share %.5f, expected %.5f" % (share, expected))
+    if image_share(raster, 150) - share > 0.02 * expected:
+        raise AssertionError("the image share depends on the resolution")
+
+    # The left half of an image beneath a green square is not seen; the square after the
+    # image's data is drawn in the marked picture too.
+    covered = export_text(check, "covered-image", """BeginPicture 0 0 8.5 11
+BeginDrawingSection 8.5 11
+SetMatrix 0.5 0 0 0.5 1 2
+BeginBitmap 2 2 6 8 3
+Bitmap 0 1 <FF0000 00FF00 0000FF FFFFFF>
+EndBitmap
+SetFillType 1
+SetFillColorByValue 0 0 160 0 0 0 0 0
+BeginPath
+MoveTo 1 1
+LineTo 1.5 1
+LineTo 1.5 2
+LineTo 1 2
+ClosePath
+EndPath
+EndPicture
+""")
+    preview(covered, ppm, "--mark-images", "ff00ff")
+    page = ghostscript.Picture(ppm)
+    near(page.pixel(90, 108), (0, 160, 0), "the square over the marked image")
+    near(page.pixel(126, 108), MAGENTA, "the uncovered half of the marked image")
+    share = image_share(covered)
+    expected = 36 * 72 / page_area(covered)
+    if abs(share - expected) > 0.02 * expected:
+        raise AssertionError("image share of the half-covered image %.5f, expected %.5f"
+                             % (share, expected))
+
+    # Shapes, gradients and text only: nothing is image.
+    for name in ("paths", "gradients-patterns"):
+        ai = check.export(os.path.join(ROOT, "tests", "golden", name + ".records"))
+        if image_share(ai) != 0.0:
+            raise AssertionError("%s: image share %r without an image" % (name, image_share(ai)))
+
+    # The linked TIFF of the sample fills its rectangle with the marker; the placed EPS beside
+    # it is drawn as it is, being shapes.
+    sample = check.sample()
+    preview(sample, ppm, "--mark-images", "ff00ff")
+    page = ghostscript.Picture(ppm)
+    near(page.pixel(480, 140), MAGENTA, "the linked TIFF, marked")
+    near(page.pixel(535, 100), MAGENTA, "the linked TIFF's last pixel, marked")
+    near(page.pixel(396, 108), (51, 102, 204), "the placed EPS beside the marked TIFF", 40)
+
+
 def with_code(source, code, target):
     """A copy of the document source with PostScript code put in after its setup."""
     with open(source, "rb") as f:
