@@ -34,16 +34,16 @@ constexpr double kTinySegment = 0.01;
 
 // What a profile forbids (no...) or requires; RulesOf gives each profile's.
 struct Rules {
-    bool noText = false;          // live text: only outlines
-    bool noStrokes = false;       // strokes expanded to fills
-    bool hairlineStrokes = false; // every stroke at most kHairlineWidth
-    bool noRasters = false;       // embedded or linked images
-    bool noTransparency = false;  // opacity, blur and filters, masks, blend modes
+    bool noText = false;           // live text: only outlines
+    bool noStrokes = false;        // strokes expanded to fills
+    bool hairlineStrokes = false;  // every stroke at most kHairlineWidth
+    bool noRasters = false;        // embedded or linked images
+    bool noTransparency = false;   // opacity, blur and filters, masks, blend modes
     bool noOpenPaths = false;
-    bool cutContour = false;      // a kCutContourName spot colour is present
-    bool marksOwnLayer = false;   // registration marks on a layer of their own
-    bool oneArtLayer = false;     // besides the marks' and the cut line's layers
-    bool namedColors = false;     // colours as named spot colours or CMYK values
+    bool cutContour = false;     // a kCutContourName spot colour is present
+    bool marksOwnLayer = false;  // registration marks on a layer of their own
+    bool oneArtLayer = false;    // besides the marks' and the cut line's layers
+    bool namedColors = false;    // colours as named spot colours or CMYK values
 };
 const Rules& RulesOf(Profile profile);
 

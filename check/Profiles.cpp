@@ -22,8 +22,7 @@ Rules MakeRules(Profile profile)
 {
     Rules r;
     switch (profile) {
-    case Profile::kNone:
-        break;
+    case Profile::kNone: break;
     case Profile::kCut:  // a cutting plotter or a print-and-cut RIP
         r.hairlineStrokes = true;
         r.cutContour = true;
@@ -71,16 +70,11 @@ const Rules& RulesOf(Profile profile)
                        laser = MakeRules(Profile::kLaser), stock = MakeRules(Profile::kStock),
                        print = MakeRules(Profile::kPrint);
     switch (profile) {
-    case Profile::kCut:
-        return cut;
-    case Profile::kLaser:
-        return laser;
-    case Profile::kStock:
-        return stock;
-    case Profile::kPrint:
-        return print;
-    case Profile::kNone:
-        break;
+    case Profile::kCut: return cut;
+    case Profile::kLaser: return laser;
+    case Profile::kStock: return stock;
+    case Profile::kPrint: return print;
+    case Profile::kNone: break;
     }
     return none;
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "CheckCommand.h"
 #include "EpsWriter.h"
 #include "ModuleLoader.h"
 #include "RecordScript.h"
@@ -409,6 +410,8 @@ int main(int argc, char** argv)
 #ifdef AIEXPORT_HAVE_SVG
     svgreader::Options svgOptions;
 #endif
+    bool check = false;
+    aicheck::Profile profile = aicheck::Profile::kNone;
     std::vector<std::string> positional;
     bool optionsDone = false;
     for (int i = 1; i < argc; ++i) {
@@ -463,6 +466,15 @@ int main(int argc, char** argv)
 #ifdef AIEXPORT_HAVE_SVG
             svgOptions.textOutlines = true;
 #endif
+        } else if (arg == "--check") {
+            check = true;
+        } else if (arg == "--profile" || arg.rfind("--profile=", 0) == 0) {
+            if (arg == "--profile" && i + 1 >= argc)
+                return Usage(std::string("--profile needs a name: ") + aicheck::ProfileNames());
+            const std::string name = arg == "--profile" ? argv[++i] : arg.substr(10);
+            if (!aicheck::ParseProfile(name, profile))
+                return Usage("unknown profile '" + name + "' (there are " +
+                             aicheck::ProfileNames() + ")");
         } else if (arg == "--module") {
             if (i + 1 >= argc)
                 return Usage("--module needs a path");
@@ -477,6 +489,10 @@ int main(int argc, char** argv)
             return Usage("unknown option '" + arg + "'");
         }
     }
+
+    if (check)
+        return recordsOnly || eps ? Usage("--check goes alone, with --profile at most")
+                                  : RunCheck(positional, profile);
 
     std::string procsets;
     if (eps) {
