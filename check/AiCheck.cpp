@@ -264,6 +264,8 @@ void AiChecker::Line(const std::string& text, bool cut)
         if (StartsWith(text, dataEnd.c_str())) {
             dataLine = 0;
             CommentBracket(text, "%%", false);
+        } else if (line == dataLine + 1 && text == "XI") {
+            Operator("XI");  // the image operator opens the data it reads
         }
         return;
     }
