@@ -517,8 +517,14 @@ void SvgChecker::Shape(xmlNodePtr node, const std::string& name, const Context& 
                         "the page or enlarge the page");
     }
 
-    // Same geometry, after every transform, to a thousandth of a point.
-    std::string key;
+    // Same geometry after every transform, to a thousandth of a point, and
+    // the same paint: a cut line over the art it cuts is no duplicate.
+    const auto paintKey = [](const Paint& p) {
+        return std::to_string(p.kind) + ":" + std::to_string(p.color.r) + "." +
+               std::to_string(p.color.g) + "." + std::to_string(p.color.b) + ":" + p.url + ";";
+    };
+    std::string key =
+        paintKey(s.fill) + (stroked ? paintKey(s.stroke) + Points(s.strokeWidth) : "");
     const auto put = [&](svgreader::Point p) {
         key += std::to_string(std::llround(p.x / kSameGeometry)) + "," +
                std::to_string(std::llround(p.y / kSameGeometry)) + " ";
