@@ -191,6 +191,7 @@ public:
     void Finish();
 
 private:
+    bool Within(const char* section) const;
     void Comment(const std::string& line);
     void ResourceComment(const std::string& key, const std::string& value);
     void CommentBracket(const std::string& line, const std::string& prefix, bool begin);
@@ -281,7 +282,18 @@ void AiChecker::Line(const std::string& text, bool cut)
         Comment(text);
         return;
     }
+    // A procedure set or font carried in the file defines; it draws nothing.
+    if (Within("%%Resource") || Within("%%ProcSet") || Within("%%Font"))
+        return;
     Tokens(text, 0);
+}
+
+bool AiChecker::Within(const char* section) const
+{
+    for (const Open& o : comments)
+        if (o.what == section)
+            return true;
+    return false;
 }
 
 void AiChecker::Comment(const std::string& text)
@@ -620,14 +632,9 @@ void AiChecker::Operator(const std::string& op)
                     std::string(op == "XI" ? "an embedded" : "a linked") +
                         " raster image, which the " + ProfileName(profile) +
                         " profile forbids: trace it into paths or leave it out");
-        if (op == "XI") {
-            bool inRaster = false;
-            for (const Open& o : comments)
-                inRaster = inRaster || o.what == "%AI5_Raster";
-            if (!inRaster)
-                out.Add(line, Severity::kError, "raster",
-                        "XI outside a %AI5_BeginRaster block: readers cannot place the image");
-        }
+        if (op == "XI" && !Within("%AI5_Raster"))
+            out.Add(line, Severity::kError, "raster",
+                    "XI outside a %AI5_BeginRaster block: readers cannot place the image");
     } else if (op == "x" || op == "X" || op == "Xx" || op == "XX") {
         // c m y k (name) tint x, or r g b (name) tint type Xx.
         const bool rgb = op == "Xx" || op == "XX";
@@ -651,7 +658,11 @@ void AiChecker::UseColor(const std::string& name, bool stroke, bool rgb)
     (stroke ? strokeName : fillName) = name;
     if (name == kCutContourName)
         sawCutContour = true;
-    else if (!name.empty() && rules.cutContour && Lowered(name) == Lowered(kCutContourName))
+    // The swatches of a palette are offered, not painted: a registration
+    // swatch or an RGB one there marks nothing.
+    if (Within("%AI5_Palette"))
+        return;
+    if (name != kCutContourName && rules.cutContour && Lowered(name) == Lowered(kCutContourName))
         out.Add(line, Severity::kError, "cutcontour",
                 "the spot colour (" + name + ") is not spelled " + kCutContourName +
                     ": RIPs match the name exactly, case included; rename it");

@@ -27,6 +27,10 @@ public:
             count.error = true;
         if (++count.seen > kMaxFindingsPerKind)
             return;
+        // One finding a line, whatever names from the file it quotes.
+        for (char& c : message)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+                c = ' ';
         list.push_back({file, line, severity, std::move(message)});
     }
 

@@ -289,6 +289,31 @@ TEST(AiCheck, ProfilesJudgeWhatTheFileHolds)
               "32 error: a second art layer (Empty): cu");
 }
 
+TEST(AiCheck, WhatOnlyDefinesOrOffersIsNotJudgedAsDrawn)
+{
+    // A procedure set carried in the prolog, and a palette of swatches that
+    // holds the registration colour and RGB ones, as other programs write them.
+    const std::string header = "%%BeginResource: procset Mine 1 0\n/Mine 9 dict def\nu 1 w S "
+                               "1.2.3\n%%EndResource\n";
+    const std::string body = "%AI5_BeginPalette\n0 0 0 1 ([Registration]) 0 x\n1 0 0 Xa\n"
+                             "%AI5_EndPalette\n";
+    for (Profile profile : {Profile::kNone, Profile::kCut, Profile::kPrint, Profile::kStock}) {
+        const std::vector<std::string> lines = Lines(CheckText(Document(body, header), profile));
+        EXPECT_EQ(lines, profile == Profile::kCut
+                             ? std::vector<std::string>{"0 error: no spot colour named CutContour: "
+                                                        "cutters cut along strokes in it; stroke "
+                                                        "the cut outline with it"}
+                             : std::vector<std::string>{})
+            << aicheck::ProfileName(profile);
+    }
+    // Outside them, the same lines are judged.
+    EXPECT_EQ(
+        Lines(CheckText(Document("0 0 0 1 ([Registration]) 0 x\n1 0 0 Xa\n"), Profile::kPrint))
+            .size(),
+        1u);
+    EXPECT_EQ(Lines(CheckText(Document("u 1.2.3\nU\n"))).size(), 1u);
+}
+
 TEST(AiCheck, ManyFindingsOfOneKindAreCounted)
 {
     std::string body;

@@ -20,9 +20,9 @@ struct CheckRun {
 CheckRun Aiexport(const TempDir& dir, const std::string& args)
 {
     static TempDir logs;
-    const std::string command = "cd '" + dir.path + "' && SOURCE_DATE_EPOCH=0 '" AIEXPORT_TOOL_PATH
-                                "' " + args + " </dev/null >'" + logs.File("out") + "' 2>'" +
-                                logs.File("err") + "'";
+    const std::string command =
+        "cd '" + dir.path + "' && SOURCE_DATE_EPOCH=0 '" AIEXPORT_TOOL_PATH "' " + args +
+        " </dev/null >'" + logs.File("out") + "' 2>'" + logs.File("err") + "'";
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(logs.File("out")),
             ReadFile(logs.File("err"))};

@@ -219,6 +219,15 @@ TEST(SvgCheck, ACuttersDrawingPassesTheCutProfile)
     thick.replace(thick.find("WIDTH"), 5, "0.5");
     EXPECT_EQ(Brief(CheckDrawing(thick, Profile::kCut)),
               std::vector<std::string>{"5 E <rect> has a stroke 0.5 pt wide: cut"});
+    // A name quoted from the drawing keeps the finding on one line.
+    const aicheck::Report two =
+        CheckDrawing(hairline + "<g inkscape:groupmode=\"layer\" inkscape:label=\"two&#10;lines\">"
+                                "<rect width=\"1\" height=\"1\"/></g>\n",
+                     Profile::kCut);
+    ASSERT_EQ(two.findings.size(), 1u);
+    EXPECT_EQ(two.findings[0].Text().substr(two.findings[0].Text().find(": error:")),
+              ": error: a second art layer (two lines): cutters take one art layer, besides the "
+              "registration marks' and the cut line's; merge the art into one layer");
     // Content outside the layers is a second art layer.
     EXPECT_EQ(
         Brief(CheckDrawing(hairline + "<circle r=\"2\" cx=\"50\" cy=\"50\"/>\n", Profile::kCut)),
