@@ -619,7 +619,7 @@ void AiChecker::Operator(const std::string& op)
         layerDrawn = false;
     } else if (op == "w") {
         const Operand* width = FromTop(0);
-        if (width != nullptr && width->kind == Operand::kNumber)
+        if (width != nullptr && width->kind == Operand::kNumber && std::isfinite(width->value))
             strokeWidth = width->value;
     } else if (op == "S" || op == "s" || op == "B" || op == "b") {
         Paint(true, op == "B" || op == "b", op == "S" || op == "B");

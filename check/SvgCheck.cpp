@@ -140,6 +140,8 @@ bool IsNamedColor(const std::string& raw)
 
 std::string Points(double v)
 {
+    if (!std::isfinite(v))
+        return "more than 1e308";  // never "inf", which no reader takes for a number
     char text[64];
     std::snprintf(text, sizeof text, "%.4g", v);
     return text;

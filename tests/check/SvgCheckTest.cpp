@@ -184,6 +184,13 @@ TEST(SvgCheck, CleanDrawingsPassAndEachRuleHasItsEdge)
     EXPECT_EQ(Brief(CheckDrawing("<g display=\"none\"><text>x</text></g>\n<defs><rect "
                                  "opacity=\"0.5\" width=\"1\" height=\"1\"/></defs>\n")),
               std::vector<std::string>{});
+    // A width beyond the range of numbers is said in numbers.
+    EXPECT_EQ(Brief(CheckDrawing("<rect width=\"1\" height=\"1\" stroke=\"#000\" "
+                                 "stroke-width=\"1e300\" transform=\"scale(1e10)\"/>\n",
+                                 Profile::kLaser),
+                    50),
+              (std::vector<std::string>{"2 E <rect> has a stroke more than 1e308 pt wide: l",
+                                        "2 W <rect> lies partly beyond the page: what is of"}));
     // Inherited transparency is named where it is set, once.
     EXPECT_EQ(Brief(CheckDrawing("<g fill-opacity=\"0.5\">\n<rect width=\"1\" height=\"1\"/>\n"
                                  "<rect width=\"2\" height=\"2\"/>\n</g>\n")),
