@@ -31,7 +31,8 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// Lines ended by LF, CR LF or CR alone (files of older Macintosh programs).
+// Lines ended by LF, CR LF or CR alone (files of older Macintosh programs),
+// read through a buffer of its own.
 class LineReader {
 public:
     explicit LineReader(std::FILE* file) : file(file) {}
@@ -40,29 +41,41 @@ public:
     {
         line.clear();
         cut = false;
-        int c = 0;
         bool any = false;
-        while ((c = std::getc(file)) != EOF) {
+        for (;;) {
+            if (at == end && !Fill())
+                return any;
             any = true;
-            if (c == '\n')
-                return true;
-            if (c == '\r') {
-                const int next = std::getc(file);
-                if (next != '\n' && next != EOF)
-                    std::ungetc(next, file);
-                return true;
-            }
-            if (line.size() < kMaxLine)
-                line.push_back(static_cast<char>(c));
-            else
-                cut = true;
+            const char* stop = at;
+            while (stop < end && *stop != '\n' && *stop != '\r')
+                ++stop;
+            const std::size_t room = kMaxLine - std::min(kMaxLine, line.size());
+            const std::size_t n = static_cast<std::size_t>(stop - at);
+            line.append(at, std::min(n, room));
+            cut = cut || n > room;
+            at = stop;
+            if (at == end)
+                continue;
+            const char ending = *at++;
+            if (ending == '\r' && (at < end || Fill()) && *at == '\n')
+                ++at;
+            return true;
         }
-        return any;
     }
     bool Failed() const { return std::ferror(file) != 0; }
 
 private:
+    bool Fill()
+    {
+        const std::size_t got = std::fread(buffer, 1, sizeof buffer, file);
+        at = buffer;
+        end = buffer + got;
+        return got > 0;
+    }
     std::FILE* file;
+    char buffer[1 << 16];
+    const char* at = buffer;
+    const char* end = buffer;
 };
 
 struct Operand {
@@ -141,6 +154,9 @@ bool LooksNumeric(const std::string& t)
 
 bool IsNotANumberWord(const std::string& t)
 {
+    const std::size_t first = t[0] == '-' || t[0] == '+' ? 1 : 0;
+    if (t.size() > 9 || first >= t.size() || std::strchr("nNiI1", t[first]) == nullptr)
+        return false;
     std::string lower;
     for (char c : t)
         lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));

@@ -141,6 +141,31 @@ TEST(AiCheck, ReadsLinesEndedByCarriageReturns)
     EXPECT_EQ(Lines(CheckText(broken)).at(0).substr(0, 9), "81 error:");
 }
 
+TEST(AiCheck, LinesAreCountedAcrossReadsAndCutWhenTooLong)
+{
+    // CR LF line ends with the pair split between two reads of 64 KiB, at
+    // every offset near the split: the bracket is named at its own line.
+    const std::string empty = Document("");
+    const std::size_t bodyAt = empty.find("LB\n");
+    const std::size_t crlfBodyAt =
+        bodyAt + static_cast<std::size_t>(std::count(empty.begin(), empty.begin() + bodyAt, '\n'));
+    for (std::size_t cr = 65534; cr < 65538; ++cr) {
+        const std::string text = Document("%" + std::string(cr - crlfBodyAt - 1, 'x') + "\nU\n");
+        std::string dos;
+        for (char c : text)
+            dos += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        ASSERT_EQ(dos.substr(cr, 2), "\r\n");
+        EXPECT_EQ(Lines(CheckText(dos)).at(0).substr(0, 23), "15 error: U where Lb of") << cr;
+    }
+    // A line beyond what any reader holds is named, and the count goes on.
+    const std::vector<std::string> lines =
+        Lines(CheckText(Document(std::string(3 << 19, '0') + "\nU\n")));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "14 error: a line longer than 1048576 characters, which no reader holds: "
+                        "break it into lines");
+    EXPECT_EQ(lines[1].substr(0, 23), "15 error: U where Lb of");
+}
+
 TEST(AiCheck, NumbersAReaderCannotRead)
 {
     const aicheck::Report report =
