@@ -14,6 +14,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Check.h"
@@ -41,6 +42,10 @@ constexpr double kPointsPerUserUnit = 72.0 / 96.0;
 constexpr double kPageSlack = 0.01;
 // Coordinates are compared to this fraction of a point for duplicates.
 constexpr double kSameGeometry = 0.001;
+// References followed: no deeper (a cycle ends here), and no more elements
+// in all than the converter draws, however the references multiply.
+constexpr int kMaxUseDepth = 32;
+constexpr long kMaxWalked = 2'000'000;
 
 struct DocFree {
     void operator()(xmlDocPtr d) const { xmlFreeDoc(d); }
@@ -173,6 +178,9 @@ private:
                          : std::string();
     }
     void CollectSheets(xmlNodePtr node);
+    // Where a finding about `node` points: the use that draws it, if any.
+    long LineOf(xmlNodePtr node) const { return useLine != 0 ? useLine : xmlGetLineNo(node); }
+    void Use(xmlNodePtr node, const Context& c);
     Style ComputeStyle(xmlNodePtr node, const Style& parent);
     void Walk(xmlNodePtr node, const Context& parent);
     bool ShapePath(xmlNodePtr node, const std::string& name, const Style& style, Path& path);
@@ -190,6 +198,11 @@ private:
     std::map<std::string, long> geometries;     // of the paths drawn so far
     bool sawCut = false;
     long artLayers = 0;
+    std::map<std::string, xmlNodePtr> ids;
+    long useLine = 0;
+    int useDepth = 0;
+    long walked = 0;
+    bool tooMany = false;
 };
 
 void SvgChecker::CollectSheets(xmlNodePtr node)
@@ -197,6 +210,8 @@ void SvgChecker::CollectSheets(xmlNodePtr node)
     for (xmlNodePtr n = node; n != nullptr; n = n->next) {
         if (n->type != XML_ELEMENT_NODE)
             continue;
+        if (const auto id = Attr(n, "id"))
+            ids.emplace(*id, n);
         if (LocalName(n) == "style") {
             xmlChar* css = xmlNodeGetContent(n);
             sheet.Add(svgreader::Str(css));
@@ -235,7 +250,7 @@ Style SvgChecker::ComputeStyle(xmlNodePtr node, const Style& parent)
         if ((name == "fill" || name == "stroke" || name == "stop-color" || name == "color" ||
              name == "flood-color") &&
             IsNamedColor(value))
-            out.Add(xmlGetLineNo(node), Forbidden(rules.namedColors), "named-colour",
+            out.Add(LineOf(node), Forbidden(rules.namedColors), "named-colour",
                     "<" + LocalName(node) + "> gives its " + name + " by the colour name '" +
                         std::string(svgreader::Trim(value)) + "'" + ByProfile(rules.namedColors) +
                         ": screen printers separate by values or spot colour names; give it "
@@ -356,18 +371,23 @@ void SvgChecker::Walk(xmlNodePtr node, const Context& parent)
         if (label == kCutContourName)
             c.inCut = sawCut = true;
         else if (IsCutName(label) && rules.cutContour)
-            out.Add(xmlGetLineNo(node), Severity::kError, "cutcontour",
+            out.Add(LineOf(node), Severity::kError, "cutcontour",
                     "the group '" + label + "' is not named exactly " + kCutContourName +
                         ": RIPs match the name, case included; rename it");
         c.inMarks = c.inMarks || IsMarksName(label);
     }
-    const long line = xmlGetLineNo(node);
+    const long line = LineOf(node);
     if (IsMarksName(label) && name != "g" && rules.marksOwnLayer && !IsMarksName(c.layer))
         out.Add(line, Severity::kError, "marks",
                 "the registration mark <" + name + "> '" + label + "' lies outside a layer named " +
                     kRegistrationLayerName +
                     ": cutters find the marks on a layer of their own; move it there");
     Effects(node, c.style, parent.style);
+    ++walked;
+    if (name == "use") {
+        Use(node, c);
+        return;
+    }
 
     if (name == "text" || name == "flowRoot") {
         out.Add(line, Forbidden(rules.noText), "text",
@@ -395,6 +415,45 @@ void SvgChecker::Walk(xmlNodePtr node, const Context& parent)
     }
     for (xmlNodePtr n = node->children; n != nullptr; n = n->next)
         Walk(n, c);
+}
+
+// What a use draws, judged where the use puts it and reported at the use.
+void SvgChecker::Use(xmlNodePtr node, const Context& c)
+{
+    const auto target = ids.find(svgreader::FragmentOf(svgreader::Href(node).value_or("")));
+    if (target == ids.end() || useDepth >= kMaxUseDepth)
+        return;
+    if (walked > kMaxWalked) {
+        if (std::exchange(tooMany, true))
+            return;
+        out.Add(0, Severity::kWarning, "uses",
+                "the drawing's references draw more than " + std::to_string(kMaxWalked) +
+                    " elements: what lies beyond was not checked");
+        return;
+    }
+    double x = 0, y = 0;
+    const auto at = [&](const char* name, double percentOf) {
+        double v = 0;
+        const auto text = Attr(node, name);
+        return text && svgreader::ParseLength(*text, percentOf, c.style.fontSize, v) ? v : 0.0;
+    };
+    x = at("x", viewWidth), y = at("y", viewHeight);
+    Context inner = c;
+    inner.ctm = c.ctm * Matrix::Translate(x, y);
+    const long outerLine = useLine;
+    if (useLine == 0)
+        useLine = xmlGetLineNo(node);
+    ++useDepth;
+    xmlNodePtr drawn = target->second;
+    if (LocalName(drawn) == "symbol") {
+        inner.style = ComputeStyle(drawn, c.style);
+        for (xmlNodePtr n = drawn->children; n != nullptr; n = n->next)
+            Walk(n, inner);
+    } else {
+        Walk(drawn, inner);
+    }
+    --useDepth;
+    useLine = outerLine;
 }
 
 bool SvgChecker::ShapePath(xmlNodePtr node, const std::string& name, const Style& style, Path& path)
@@ -441,7 +500,7 @@ bool SvgChecker::ShapePath(xmlNodePtr node, const std::string& name, const Style
 void SvgChecker::Shape(xmlNodePtr node, const std::string& name, const Context& c, Path path)
 {
     const Style& s = c.style;
-    const long line = xmlGetLineNo(node);
+    const long line = LineOf(node);
     const bool filled = s.fill.kind != Paint::kNone && s.fill.kind != Paint::kUnset;
     const bool stroked =
         s.stroke.kind != Paint::kNone && s.stroke.kind != Paint::kUnset && s.strokeWidth > 0;
@@ -572,7 +631,7 @@ void SvgChecker::Effects(xmlNodePtr node, const Style& s, const Style& parent)
     std::string list;
     for (std::size_t i = 0; i < kinds.size(); ++i)
         list += (i == 0 ? "" : i + 1 == kinds.size() ? " and " : ", ") + kinds[i];
-    out.Add(xmlGetLineNo(node), Forbidden(rules.noTransparency), "transparency",
+    out.Add(LineOf(node), Forbidden(rules.noTransparency), "transparency",
             "<" + LocalName(node) + "> has " + list + ByProfile(rules.noTransparency) +
                 ": the format has no transparency, so the export flattens it into an image; "
                 "make it opaque");

@@ -241,6 +241,35 @@ TEST(SvgCheck, ACuttersDrawingPassesTheCutProfile)
         std::vector<std::string>{"10 E <circle> lies outside every layer, "});
 }
 
+TEST(SvgCheck, WhatAUseDrawsIsJudgedAtTheUse)
+{
+    EXPECT_EQ(Brief(CheckDrawing("<defs><rect id=\"r\" width=\"10\" height=\"10\" "
+                                 "stroke=\"#000\"/></defs>\n<use href=\"#r\" x=\"5\"/>\n"
+                                 "<use href=\"#r\" x=\"5\"/>\n<use href=\"#r\" x=\"200\"/>\n"
+                                 "<g id=\"a\"><use href=\"#b\"/></g><g id=\"b\"><use "
+                                 "href=\"#a\"/></g>\n",
+                                 Profile::kStock),
+                    45),
+              (std::vector<std::string>{"3 E <rect> has a stroke 1 pt wide, which the ",
+                                        "4 E <rect> has a stroke 1 pt wide, which the ",
+                                        "4 W <rect> repeats the path of line 3 exactly",
+                                        "5 E <rect> has a stroke 1 pt wide, which the ",
+                                        "5 W <rect> lies wholly beyond the page: what "}));
+    // References that multiply are followed up to the converter's bound, then
+    // named once: the check ends.
+    std::string body = "<defs><path id=\"g0\" d=\"M 1 1 h 1 v 1 z\"/>\n";
+    for (int i = 1; i <= 30; ++i)
+        body += "<g id=\"g" + std::to_string(i) + "\"><use href=\"#g" + std::to_string(i - 1) +
+                "\"/><use href=\"#g" + std::to_string(i - 1) + "\"/></g>\n";
+    body += "</defs><use href=\"#g30\"/>\n";
+    const aicheck::Report report = CheckDrawing(body);
+    int named = 0;
+    for (const aicheck::Finding& f : report.findings)
+        named += f.message == "the drawing's references draw more than 2000000 elements: what "
+                              "lies beyond was not checked";
+    EXPECT_EQ(named, 1);
+}
+
 TEST(SvgCheck, DrawingsThatCannotBeReadAreUnreadable)
 {
     TempDir dir;
