@@ -255,8 +255,8 @@ TEST(SvgCheck, WhatAUseDrawsIsJudgedAtTheUse)
                                         "4 W <rect> repeats the path of line 3 exactly",
                                         "5 E <rect> has a stroke 1 pt wide, which the ",
                                         "5 W <rect> lies wholly beyond the page: what "}));
-    // References that multiply are followed up to the converter's bound, then
-    // named once: the check ends.
+    // References that multiply are followed up to a bound, then named once:
+    // the check ends.
     std::string body = "<defs><path id=\"g0\" d=\"M 1 1 h 1 v 1 z\"/>\n";
     for (int i = 1; i <= 30; ++i)
         body += "<g id=\"g" + std::to_string(i) + "\"><use href=\"#g" + std::to_string(i - 1) +
@@ -265,7 +265,7 @@ TEST(SvgCheck, WhatAUseDrawsIsJudgedAtTheUse)
     const aicheck::Report report = CheckDrawing(body);
     int named = 0;
     for (const aicheck::Finding& f : report.findings)
-        named += f.message == "the drawing's references draw more than 2000000 elements: what "
+        named += f.message == "the drawing's references draw more than 200000 elements: what "
                               "lies beyond was not checked";
     EXPECT_EQ(named, 1);
 }
