@@ -500,6 +500,9 @@ int main(int argc, char** argv)
     if (check)
         return recordsOnly || eps ? Usage("--check goes alone, with --profile at most")
                                   : RunCheck(positional, profile);
+    // Until exports follow a profile, one asked for is refused, not ignored.
+    if (profile != aicheck::Profile::kNone)
+        return Usage("--profile goes with --check");
 
     std::string procsets;
     if (eps) {
