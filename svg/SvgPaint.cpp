@@ -314,16 +314,23 @@ void Reader::DefineGradient(xmlNodePtr gradient, const Point& start, const Point
     fill.kind = FillKind::kGradient;
     fill.name = GradientName(Attr(gradient, "id").value_or(""));
     fill.tag = ++gradientCount;
-    SetGradientDefData def{};
-    def.tag = static_cast<std::uint16_t>(fill.tag);
-    PutChars(def.name, kNameLimit, fill.name);
-    defs.SetGradientDef(def);
     SetGradient2Data placed{};
     placed.type = LocalName(gradient) == "radialGradient" ? 1 : 0;
     placed.startX = AsPrinted(Percent(start.x, pageBox.minX, pageBox.maxX));
     placed.startY = AsPrinted(Percent(start.y, pageBox.minY, pageBox.maxY));
     placed.endX = AsPrinted(Percent(end.x, pageBox.minX, pageBox.maxX));
     placed.endY = AsPrinted(Percent(end.y, pageBox.minY, pageBox.maxY));
+    gradientDefs[fill.tag] = {Attr(gradient, "id").value_or(""), placed, stops};
+    WriteGradientDef(fill.name, fill.tag, placed, stops);
+}
+
+void Reader::WriteGradientDef(const std::string& name, int tag, const SetGradient2Data& placed,
+                              const std::vector<Stop>& stops)
+{
+    SetGradientDefData def{};
+    def.tag = static_cast<std::uint16_t>(tag);
+    PutChars(def.name, kNameLimit, name);
+    defs.SetGradientDef(def);
     defs.SetGradient2(placed);
     for (const Stop& stop : stops) {
         SetGradientRGNData rgn{};
