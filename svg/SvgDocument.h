@@ -96,6 +96,7 @@ struct View {
 struct Stop {
     double offset = 0;
     Rgb color;
+    double opacity = 1;
 };
 
 // The fill types of the records.
@@ -112,6 +113,7 @@ struct Fill {
     // does not map onto the module's): drawn with its fallback, and to be
     // flattened where flattening is done.
     bool flatten = false;
+    double opacity = 1;  // of a colour that stands for a gradient's translucent stop
 };
 
 // What an element paints with, resolved once for the element before its
@@ -392,6 +394,9 @@ private:
     bool Tracking() const;
     void EmitClipped(const ClipChain& extra, const Piece& drawn);
     void WriteClipRegion(const ClipRegion& region);
+    // `fill`, a gradient, defined again with its stops composited over
+    // `backdrop` at `alpha`; false when that cannot be exact.
+    bool CompositeGradient(Fill& fill, double alpha, Rgb backdrop, int mode);
     // Each path painted, noted as a piece (from WriteShape).
     void NotePiece(const Style& style, const ElementPaint& paint, const Matrix& ctm,
                    const Path& page);

@@ -93,6 +93,7 @@ Fill Reader::ResolvePaint(const Paint& paint, const Style& style, double opacity
             if (!stops.empty()) {
                 fill.kind = FillKind::kColor;
                 fill.color = stops.back().color;
+                fill.opacity = stops.back().opacity;
             }
             return fill;
         }
@@ -204,6 +205,7 @@ std::vector<Stop> Reader::GradientStops(const GradientChain& chain, const Style&
             stop.color = stopStyle.stopColor.kind == Paint::kCurrentColor
                              ? stopStyle.color
                              : stopStyle.stopColor.color;
+            stop.opacity = stopStyle.stopOpacity;
             if (stopStyle.stopOpacity < 1)
                 Warn("opacity", s);
             stops.push_back(stop);
@@ -241,6 +243,7 @@ void Reader::Gradient(xmlNodePtr gradient, const Style& style, const Box& userBo
         // One stop paints its colour; a gradient that cannot spread, its last.
         fill.kind = FillKind::kColor;
         fill.color = stops.back().color;
+        fill.opacity = stops.back().opacity;
         return;
     }
     DefineGradient(gradient, start, end, pageBox, stops, fill);

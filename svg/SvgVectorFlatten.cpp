@@ -5,6 +5,7 @@
 // earlier ones exactly as the backdrop does, so what is seen is what SVG
 // composites. What cannot be exact goes into an image (SvgFlatten.cpp).
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "SvgCompose.h"
@@ -55,7 +56,60 @@ std::shared_ptr<const ClipRegion> RegionOf(const Piece& p)
     return r;
 }
 
+// A gradient's stops seen over an opaque backdrop: each stop composited at its
+// own opacity times `alpha`. Colour and opacity both changing along a span
+// make its composite a curve, not a line: the span gets stops in between.
+std::vector<Stop> CompositeStops(const std::vector<Stop>& stops, Rgb backdrop, double alpha,
+                                 BlendMode mode)
+{
+    constexpr int kSteps = 8;
+    std::vector<Stop> dense;
+    for (std::size_t i = 0; i < stops.size(); ++i) {
+        dense.push_back(stops[i]);
+        if (i + 1 == stops.size())
+            break;
+        const Stop& a = stops[i];
+        const Stop& b = stops[i + 1];
+        const bool colours =
+            a.color.r != b.color.r || a.color.g != b.color.g || a.color.b != b.color.b;
+        if (!colours || a.opacity == b.opacity || b.offset - a.offset < 1e-3)
+            continue;
+        for (int k = 1; k < kSteps; ++k) {
+            const double t = static_cast<double>(k) / kSteps;
+            auto mix = [t](std::uint8_t x, std::uint8_t y) {
+                return static_cast<std::uint8_t>(std::floor(x + (y - x) * t + 0.5));
+            };
+            Stop m;
+            m.offset = a.offset + (b.offset - a.offset) * t;
+            m.color = {mix(a.color.r, b.color.r), mix(a.color.g, b.color.g),
+                       mix(a.color.b, b.color.b)};
+            m.opacity = a.opacity + (b.opacity - a.opacity) * t;
+            dense.push_back(m);
+        }
+    }
+    for (Stop& stop : dense) {
+        stop.color = Compose(backdrop, stop.color, alpha * stop.opacity, mode);
+        stop.opacity = 1;
+    }
+    return dense;
+}
+
 }  // namespace
+
+bool Reader::CompositeGradient(Fill& fill, double alpha, Rgb backdrop, int mode)
+{
+    const auto it = gradientDefs.find(fill.tag);
+    if (fill.kind != FillKind::kGradient || it == gradientDefs.end() ||
+        !AffineInBackdrop(static_cast<BlendMode>(mode)))
+        return false;
+    GradientDef g = it->second;
+    g.stops = CompositeStops(g.stops, backdrop, alpha, static_cast<BlendMode>(mode));
+    fill.name = GradientName(g.id);
+    fill.tag = ++gradientCount;
+    WriteGradientDef(fill.name, fill.tag, g.placed, g.stops);
+    gradientDefs.emplace(fill.tag, std::move(g));
+    return true;
+}
 
 bool Reader::Tracking() const
 {
@@ -79,6 +133,9 @@ void Reader::NotePiece(const Style& style, const ElementPaint& paint, const Matr
 {
     if (!Tracking() || tileDepth > 0 || !inVisibleLayer)
         return;
+    // A paint the records cannot hold (a turned pattern) is a picture.
+    if (capture != nullptr && (paint.fill.flatten || paint.stroke.flatten))
+        capture->exact = false;
     if (capture == nullptr && pieces.size() >= kMaxPieces) {
         unknownBeneath = true;
         return;
@@ -116,7 +173,8 @@ void Reader::NotePiece(const Style& style, const ElementPaint& paint, const Matr
         }
         if (!p.box.valid)
             continue;  // clipped away
-        p.alpha = groupAlpha * (k == 0 ? style.fillOpacity : style.strokeOpacity);
+        p.alpha = groupAlpha * (k == 0 ? style.fillOpacity * paint.fill.opacity
+                                       : style.strokeOpacity * paint.stroke.opacity);
         (capture != nullptr ? capture->parts : pieces).push_back(std::move(p));
     }
 }
@@ -164,6 +222,18 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
         if (!Contains(clipChain, r) && !Contains(extra, r))
             extra.push_back(r);
     const bool partStroke = IsStroke(part), belowStroke = IsStroke(below);
+    if (part.paint.fill.kind == FillKind::kGradient) {
+        // A translucent gradient over a flat fill only: over a stroke or
+        // another gradient the mixture varies both ways.
+        if (belowStroke || below.paint.fill.kind != FillKind::kColor)
+            return false;
+        extra.push_back(RegionOf(below));
+        Piece drawn = part;
+        if (!CompositeGradient(drawn.paint.fill, part.alpha, below.paint.fill.color, mode))
+            return false;
+        EmitClipped(extra, drawn);
+        return true;
+    }
     const Rgb source = partStroke ? part.paint.stroke.color : part.paint.fill.color;
     if (partStroke || (!belowStroke && below.paint.fill.kind == FillKind::kColor)) {
         // The object's own path, inside the piece's shape. A stroke as a
@@ -212,9 +282,10 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
     bool exact = true;
     for (std::size_t k = 0; k < c.parts.size() && exact; ++k) {
         const Piece& part = c.parts[k];
+        const bool gradient = !IsStroke(part) && part.paint.fill.kind == FillKind::kGradient;
         const bool flat = IsStroke(part) ? part.paint.stroke.kind == FillKind::kColor
                                          : part.paint.fill.kind == FillKind::kColor;
-        if (!part.known || !flat) {
+        if (!part.known || !(flat || gradient)) {
             exact = false;
             break;
         }
@@ -227,14 +298,28 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
             continue;
         const ClipChain inner(part.clips.begin() + static_cast<std::ptrdiff_t>(c.outerClips),
                               part.clips.end());
-        if (part.alpha >= 1 && mode == static_cast<int>(BlendMode::kNormal)) {
-            EmitClipped(inner, part);  // opaque: drawn as it is
-            continue;
-        }
+        const bool opaque = part.alpha >= 1 && mode == static_cast<int>(BlendMode::kNormal);
         Piece paper = part;
-        Rgb& colour = IsStroke(part) ? paper.paint.stroke.color : paper.paint.fill.color;
-        colour = OverPaper(colour, part.alpha);
+        if (gradient) {
+            // Its definition went with the records of the walk apart: it is
+            // defined again, composited over the paper.
+            if (!CompositeGradient(paper.paint.fill, part.alpha, {255, 255, 255},
+                                   static_cast<int>(BlendMode::kNormal))) {
+                exact = false;
+                break;
+            }
+        } else if (!opaque) {
+            Rgb& colour = IsStroke(part) ? paper.paint.stroke.color : paper.paint.fill.color;
+            colour = OverPaper(colour, part.alpha);
+        }
         EmitClipped(inner, paper);
+        // Opaque throughout: nothing beneath shows (a gradient's stops may not be).
+        bool allOpaque = opaque;
+        if (gradient)
+            for (const Stop& stop : gradientDefs.at(part.paint.fill.tag).stops)
+                allOpaque = allOpaque && stop.opacity >= 1;
+        if (allOpaque)
+            continue;
         const std::size_t limit = isolated ? before : pieces.size() - 1;
         for (std::size_t i = 0; i < limit && exact; ++i) {
             if (++overlapTests > kMaxOverlapTests) {

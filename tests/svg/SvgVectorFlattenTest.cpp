@@ -72,8 +72,8 @@ Sent Convert(const std::string& body, Mode mode = Mode::kBalanced)
         else if (record.opcode == aiop::kSetGradientRGN) {
             SetGradientRGNData g{};
             std::memcpy(&g, record.payload.data(), sizeof g);
-            s.stops.push_back({g.stopColor.color.red, g.stopColor.color.green,
-                               g.stopColor.color.blue});
+            s.stops.push_back(
+                {g.stopColor.color.red, g.stopColor.color.green, g.stopColor.color.blue});
         }
     }
     return s;
@@ -96,8 +96,8 @@ TEST(SvgCompose, SourceOverAndTheSeparableModes)
               (std::array<int, 3>{255, 0, 0}));
     const Colour b{51, 153, 204}, s{204, 102, 51};  // 0.2 0.6 0.8 and 0.8 0.4 0.2
     auto at = [&](BlendMode m) { return Of(svgreader::Compose(b, s, 1, m)); };
-    EXPECT_EQ(at(BlendMode::kMultiply), (std::array<int, 3>{41, 61, 41}));     // .16 .24 .16
-    EXPECT_EQ(at(BlendMode::kScreen), (std::array<int, 3>{214, 194, 214}));    // .84 .76 .84
+    EXPECT_EQ(at(BlendMode::kMultiply), (std::array<int, 3>{41, 61, 41}));   // .16 .24 .16
+    EXPECT_EQ(at(BlendMode::kScreen), (std::array<int, 3>{214, 194, 214}));  // .84 .76 .84
     EXPECT_EQ(at(BlendMode::kDarken), (std::array<int, 3>{51, 102, 51}));
     EXPECT_EQ(at(BlendMode::kLighten), (std::array<int, 3>{204, 153, 204}));
     EXPECT_EQ(at(BlendMode::kDifference), (std::array<int, 3>{153, 51, 153}));  // .6 .2 .6
@@ -137,8 +137,8 @@ TEST(SvgVectorFlatten, TranslucentFlatShapeGoesOutAsColoursAndClips)
     EXPECT_EQ(s.bitmaps, 0);
     EXPECT_TRUE(s.warnings.empty());
     EXPECT_EQ(s.clips, 1);
-    EXPECT_EQ(s.fills, (std::vector<std::array<int, 3>>{{0, 0, 255}, {255, 128, 128},
-                                                          {128, 0, 128}}));
+    EXPECT_EQ(s.fills,
+              (std::vector<std::array<int, 3>>{{0, 0, 255}, {255, 128, 128}, {128, 0, 128}}));
     // Beside it, nothing is redrawn: an object whose box meets no piece's
     // is only its colour over the paper.
     const Sent apart = Convert("<rect width='40' height='40' fill='#00f'/>"
@@ -172,6 +172,29 @@ TEST(SvgVectorFlatten, StrokesAndGradientsBeneath)
     EXPECT_EQ(gradient.bitmaps, 0);
     EXPECT_EQ(gradient.stops, (std::vector<std::array<int, 3>>{
                                   {255, 0, 0}, {0, 0, 255}, {255, 128, 128}, {128, 128, 255}}));
+}
+
+// A gradient with translucent stops over a flat fill and over the paper: a
+// gradient of the composited stops each time; where colour and opacity both
+// change along a span, with stops in between.
+TEST(SvgVectorFlatten, TranslucentGradientOverFlatFills)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    const Sent fade = Convert(std::string(kBlueSquare) +
+                              "<linearGradient id='f'><stop offset='0' stop-opacity='0.5'/>"
+                              "<stop offset='1' stop-opacity='0'/></linearGradient>"
+                              "<rect x='48' width='96' height='96' fill='url(#f)'/>");
+    EXPECT_EQ(fade.bitmaps, 0);
+    EXPECT_EQ(fade.stops, (std::vector<std::array<int, 3>>{
+                              {128, 128, 128}, {255, 255, 255}, {0, 0, 128}, {0, 0, 255}}));
+    const Sent both = Convert("<linearGradient id='f'><stop offset='0' stop-color='#f00' "
+                              "stop-opacity='0'/><stop offset='1' stop-color='#00f'/>"
+                              "</linearGradient><rect width='96' height='96' fill='url(#f)'/>");
+    EXPECT_EQ(both.bitmaps, 0);
+    ASSERT_EQ(both.stops.size(), 9u);
+    // Halfway: #800080 at half over white, not the mean of white and blue.
+    EXPECT_EQ(both.stops[4], (std::array<int, 3>{192, 128, 192}));
 }
 
 // A translucent group: its members each over what lay beneath the group, the
@@ -218,6 +241,9 @@ TEST(SvgVectorFlatten, PixelsWhereVectorsCannotBeExact)
                          "<rect width='192' height='96' fill='url(#g)'/>"
                          "<rect width='96' height='96' fill='url(#g)' opacity='0.5'/>"),
              std::string("<text x='80' y='50' font-size='20'>Text</text>") + disc,
+             std::string("<pattern id='p' width='12' height='12' patternUnits='userSpaceOnUse' "
+                         "patternTransform='rotate(45)'><rect width='5' height='12'/></pattern>"
+                         "<circle cx='48' cy='48' r='40' fill='url(#p)' stroke='#000'/>"),
              std::string(kBlueSquare) +
                  "<circle cx='96' cy='48' r='30' fill='red' style='mix-blend-mode:hue'/>",
              std::string(kBlueSquare) +
@@ -259,8 +285,8 @@ TEST(SvgVectorFlatten, ClipsOfTheObjectAndOfThePiecesBeneath)
     // The square's own clip, the group's, and for the mixture the square's
     // clip again with its shape.
     EXPECT_EQ(s.clips, 4);
-    EXPECT_EQ(s.fills, (std::vector<std::array<int, 3>>{{0, 0, 255}, {255, 128, 128},
-                                                          {128, 0, 128}}));
+    EXPECT_EQ(s.fills,
+              (std::vector<std::array<int, 3>>{{0, 0, 255}, {255, 128, 128}, {128, 0, 128}}));
 }
 
 #endif

@@ -48,6 +48,14 @@ CASES = {
     "nested-opacity": BENEATH +
     "<g opacity='0.7'><g opacity='0.6'><circle cx='96' cy='48' r='36' fill='#f00' "
     "opacity='0.8'/></g><rect x='150' y='60' width='30' height='30' fill='#00f'/></g>",
+    "fading-gradient-over-flat-shapes": BENEATH +
+    "<linearGradient id='fade' x2='0' y2='1'><stop offset='0' stop-color='#222'"
+    " stop-opacity='0.8'/><stop offset='1' stop-color='#222' stop-opacity='0'/>"
+    "</linearGradient><rect x='30' y='10' width='140' height='76' fill='url(#fade)'/>",
+    "translucent-gradient": BENEATH +
+    "<linearGradient id='two'><stop offset='0' stop-color='#f00' stop-opacity='0.2'/>"
+    "<stop offset='1' stop-color='#0f0' stop-opacity='0.9'/></linearGradient>"
+    "<ellipse cx='96' cy='48' rx='80' ry='40' fill='url(#two)' fill-opacity='0.8'/>",
     "clipped-backdrop": "<clipPath id='c'><circle cx='60' cy='48' r='40'/></clipPath>"
     "<rect width='192' height='96' fill='#036' clip-path='url(#c)'/>"
     "<rect x='40' y='10' width='120' height='70' fill='#fc0' opacity='0.5'/>",
