@@ -187,6 +187,7 @@ struct GradientDef {
     std::string id;
     SetGradient2Data placed{};
     std::vector<Stop> stops;
+    bool exact = true;  // false: drawn otherwise than SVG draws it (focal, elliptical, spread)
 };
 
 // A transparent object walked apart to see what it paints (SvgVectorFlatten.cpp).
@@ -417,6 +418,7 @@ private:
     int tileDepth = 0;            // pattern tiles being walked
     std::size_t overlapTests = 0;
     std::map<int, GradientDef> gradientDefs;  // by tag
+    bool gradientExact = true;                // of the gradient being defined
     // The copy of the document the renderer reads: every resource resolved
     // by the reader, nothing left for the renderer to load.
     void ResolveForRenderer(xmlDocPtr copy);

@@ -231,8 +231,11 @@ void Reader::Gradient(xmlNodePtr gradient, const Style& style, const Box& userBo
                       const Box& pageBox, const View& view, Fill& fill, xmlNodePtr at)
 {
     const GradientChain chain = ChainOf(gradient);
-    if (chain.Find("spreadMethod").value_or("pad") != "pad")
+    gradientExact = true;
+    if (chain.Find("spreadMethod").value_or("pad") != "pad") {
         Warn("gradient spread methods reflect and repeat", at);
+        gradientExact = false;
+    }
     const std::vector<Stop> stops = GradientStops(chain, style);
     if (stops.empty()) {
         fill.kind = FillKind::kNone;  // no stops paint nothing
@@ -300,11 +303,15 @@ bool Reader::GradientVector(const GradientChain& chain, const Style& style, cons
     const double r = coord("r", refD, "50%");
     const auto fx = chain.Find("fx"), fy = chain.Find("fy");
     if ((fx && std::fabs(coord("fx", refW, "50%") - c.x) > 1e-9) ||
-        (fy && std::fabs(coord("fy", refH, "50%") - c.y) > 1e-9))
+        (fy && std::fabs(coord("fy", refH, "50%") - c.y) > 1e-9)) {
         Warn("focal points of radial gradients (drawn from the centre)", at);
+        gradientExact = false;
+    }
     const double sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
-    if (std::fabs(sx - sy) > 1e-6 * std::max(sx, sy))
+    if (std::fabs(sx - sy) > 1e-6 * std::max(sx, sy)) {
         Warn("elliptical radial gradients (drawn circular)", at);
+        gradientExact = false;
+    }
     start = m.Apply(c);
     end = {start.x + r * std::sqrt(std::fabs(det)), start.y};
     return true;
@@ -323,7 +330,7 @@ void Reader::DefineGradient(xmlNodePtr gradient, const Point& start, const Point
     placed.startY = AsPrinted(Percent(start.y, pageBox.minY, pageBox.maxY));
     placed.endX = AsPrinted(Percent(end.x, pageBox.minX, pageBox.maxX));
     placed.endY = AsPrinted(Percent(end.y, pageBox.minY, pageBox.maxY));
-    gradientDefs[fill.tag] = {Attr(gradient, "id").value_or(""), placed, stops};
+    gradientDefs[fill.tag] = {Attr(gradient, "id").value_or(""), placed, stops, gradientExact};
     WriteGradientDef(fill.name, fill.tag, placed, stops);
 }
 

@@ -99,7 +99,9 @@ std::vector<Stop> CompositeStops(const std::vector<Stop>& stops, Rgb backdrop, d
 bool Reader::CompositeGradient(Fill& fill, double alpha, Rgb backdrop, int mode)
 {
     const auto it = gradientDefs.find(fill.tag);
-    if (fill.kind != FillKind::kGradient || it == gradientDefs.end() ||
+    // A translucent gradient the records draw otherwise than SVG would show
+    // the wrong things beneath it: a picture.
+    if (fill.kind != FillKind::kGradient || it == gradientDefs.end() || !it->second.exact ||
         !AffineInBackdrop(static_cast<BlendMode>(mode)))
         return false;
     GradientDef g = it->second;

@@ -241,6 +241,9 @@ TEST(SvgVectorFlatten, PixelsWhereVectorsCannotBeExact)
                          "<rect width='192' height='96' fill='url(#g)'/>"
                          "<rect width='96' height='96' fill='url(#g)' opacity='0.5'/>"),
              std::string("<text x='80' y='50' font-size='20'>Text</text>") + disc,
+             std::string("<radialGradient id='r' gradientTransform='scale(1 0.3)'><stop "
+                         "stop-opacity='0.5'/><stop offset='1' stop-opacity='0'/>"
+                         "</radialGradient><rect width='96' height='96' fill='url(#r)'/>"),
              std::string("<pattern id='p' width='12' height='12' patternUnits='userSpaceOnUse' "
                          "patternTransform='rotate(45)'><rect width='5' height='12'/></pattern>"
                          "<circle cx='48' cy='48' r='40' fill='url(#p)' stroke='#000'/>"),
