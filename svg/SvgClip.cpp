@@ -109,6 +109,8 @@ bool Reader::OpenClip(const Style& style, const View& view, const Box& userBox, 
         draw.EndPath();
     }
     draw.EndClipRgn();
+    all.subpaths.insert(all.subpaths.end(), outlines.subpaths.begin(), outlines.subpaths.end());
+    PushClip(all, false, texts.empty() || !outlines.Empty());
     return true;
 }
 

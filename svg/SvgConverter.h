@@ -23,6 +23,11 @@ struct Options {
     // cover; else drawn opaque and warned.
     bool flatten = true;
     double flattenDpi = 0;  // 0: the default above
+    // How effects are flattened: as vectors where the colour arithmetic is
+    // exact and within the budget of pieces (balanced), as vectors wherever
+    // exact (vector), or always as images (raster).
+    enum class FlattenMode { kBalanced, kVector, kRaster };
+    FlattenMode flattenMode = FlattenMode::kBalanced;
     // Files the drawing may link: regular files inside its own directory or
     // below it (a drawing given as bytes has none), and inside `linkDir` when
     // one is named; none at all when `links` is false.

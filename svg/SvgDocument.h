@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -92,6 +93,12 @@ struct View {
     double Diagonal() const { return std::sqrt((width * width + height * height) / 2); }
 };
 
+struct Stop {
+    double offset = 0;
+    Rgb color;
+    double opacity = 1;
+};
+
 // The fill types of the records.
 enum class FillKind { kColor = 1, kGradient = 2, kPattern = 3, kNone = 5 };
 
@@ -106,6 +113,7 @@ struct Fill {
     // does not map onto the module's): drawn with its fallback, and to be
     // flattened where flattening is done.
     bool flatten = false;
+    double opacity = 1;  // of a colour that stands for a gradient's translucent stop
 };
 
 // What an element paints with, resolved once for the element before its
@@ -137,11 +145,6 @@ struct Layer {
     std::vector<xmlNodePtr> loose;  // or unmarked top-level content
 };
 
-struct Stop {
-    double offset = 0;
-    Rgb color;
-};
-
 // A gradient and those its href chain names: attributes and stops come from
 // the first of them that has them.
 struct GradientChain {
@@ -155,6 +158,45 @@ struct GradientChain {
 struct Effect {
     xmlNodePtr anchor = nullptr;
     std::size_t offset = 0;
+};
+
+// A clipping region in force: its paths clip by their union, by the rule.
+struct ClipRegion {
+    Path path;  // page
+    bool evenOdd = false;
+    bool exact = true;  // false when text in it makes it more than its paths
+    Box box;            // invalid when it hides everything
+};
+using ClipChain = std::vector<std::shared_ptr<const ClipRegion>>;
+
+// A piece of the drawing already written, opaque, as the vector flattener
+// sees it: one path painted with one fill or one stroke, under its clips.
+struct Piece {
+    Path path;  // page
+    Style style;
+    Matrix ctm;
+    ElementPaint paint;  // the fill or the stroke, never both
+    ClipChain clips;
+    Box box;            // where it may leave ink, clips included
+    bool known = true;  // false: a paint or clip the flattener cannot redo
+    double alpha = 1;   // of a part of a transparent object being captured
+};
+
+// A gradient definition as written, to define it again with other stops.
+struct GradientDef {
+    std::string id;
+    SetGradient2Data placed{};
+    std::vector<Stop> stops;
+    bool exact = true;  // false: drawn otherwise than SVG draws it (focal, elliptical, spread)
+};
+
+// A transparent object walked apart to see what it paints (SvgVectorFlatten.cpp).
+struct Capture {
+    xmlNodePtr root = nullptr;
+    std::vector<Piece> parts;
+    std::size_t outerClips = 0;  // clips in force where it starts
+    double opacity = 1;          // its own
+    bool exact = true;           // false: something in it needs pixels
 };
 
 // A colour by value as the records give it: RGB, eight bits a component.
@@ -331,13 +373,52 @@ private:
     // Effects flattened (SvgFlatten.cpp).
     bool Flattening() const { return options.flatten && CanFlatten() && inVisibleLayer; }
     // True when the element has effects and goes into an image instead.
-    bool Flattened(xmlNodePtr node, const std::string& name, const Style& style);
+    bool Flattened(xmlNodePtr node, const std::string& name, const Style& parent,
+                   const Style& style, const View& view);
     void FlattenInstead(xmlNodePtr node);
     bool HasEffect(xmlNodePtr node, const std::string& name, const Style& style, int level);
     bool PaintHasEffect(const Paint& paint, double opacity, const Style& style, bool stroke);
     // Whether a pattern's own transform turns or skews its cells (SvgPattern.cpp).
     bool PatternTurns(xmlNodePtr pattern);
     void FlattenEffects(xmlDocPtr doc);
+
+    // Effects flattened as vectors (SvgVectorFlatten.cpp): the object drawn
+    // in the colours it gives over the paper and, clipped to each opaque
+    // piece beneath it, over that piece. False when that cannot be exact or
+    // would pass the budget: it then goes into an image.
+    bool FlattenAsVectors(xmlNodePtr node, const std::string& name, const Style& parent,
+                          const Style& style, const View& view);
+    bool EmitFlattened(const Capture& c, int mode, bool isolated);
+    bool EmitOver(const Piece& part, const ClipChain& inner, const Piece& below, int mode,
+                  std::size_t& budget);
+    // Pieces are noted (not in the raster mode nor without flattening).
+    bool Tracking() const;
+    void EmitClipped(const ClipChain& extra, const Piece& drawn);
+    void WriteClipRegion(const ClipRegion& region);
+    // `fill`, a gradient, defined again with its stops composited over
+    // `backdrop` at `alpha`; false when that cannot be exact.
+    bool CompositeGradient(Fill& fill, double alpha, Rgb backdrop, int mode);
+    // Each path painted, noted as a piece (from WriteShape).
+    void NotePiece(const Style& style, const ElementPaint& paint, const Matrix& ctm,
+                   const Path& page);
+    void PushClip(const Path& path, bool evenOdd, bool exact);
+    void CloseClip()
+    {
+        draw.EndMask();
+        clipChain.pop_back();
+    }
+    void WriteGradientDef(const std::string& name, int tag, const SetGradient2Data& placed,
+                          const std::vector<Stop>& stops);
+    std::vector<Piece> pieces;  // the opaque pieces written, in painting order
+    ClipChain clipChain;        // the clips in force
+    Capture* capture = nullptr;
+    double groupAlpha = 1;        // the opacities of the elements being walked, multiplied
+    long knownObjects = 0;        // objects drawn that are all pieces
+    bool unknownBeneath = false;  // something drawn that is not a known piece
+    int tileDepth = 0;            // pattern tiles being walked
+    std::size_t overlapTests = 0;
+    std::map<int, GradientDef> gradientDefs;  // by tag
+    bool gradientExact = true;                // of the gradient being defined
     // The copy of the document the renderer reads: every resource resolved
     // by the reader, nothing left for the renderer to load.
     void ResolveForRenderer(xmlDocPtr copy);

@@ -20,11 +20,22 @@
 
 namespace svgreader {
 
-bool Reader::Flattened(xmlNodePtr node, const std::string& name, const Style& style)
+bool Reader::Flattened(xmlNodePtr node, const std::string& name, const Style& parent,
+                       const Style& style, const View& view)
 {
+    if (capture != nullptr) {
+        // Inside an object walked apart: opacities multiply, anything else
+        // that needs pixels makes the whole object an image.
+        if (node != capture->root)
+            for (const std::string& kind : style.unsupported)
+                if (kind == "filters" || kind == "masks" || kind == "blend modes")
+                    capture->exact = false;
+        return false;
+    }
     if (!Flattening() || !HasEffect(node, name, style, 0))
         return false;
-    FlattenInstead(node);
+    if (!FlattenAsVectors(node, name, parent, style, view))
+        FlattenInstead(node);
     return true;
 }
 

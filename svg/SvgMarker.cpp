@@ -174,10 +174,11 @@ void Reader::Marker(const std::string& id, const Style& style, const View& view,
         draw.BeginClipRgn();
         WritePath(frame);
         draw.EndClipRgn();
+        PushClip(frame, false, true);
     }
     WalkChildren(marker, markerStyle, inner);
     if (clipped)
-        draw.EndMask();
+        CloseClip();
     draw.EndGroup();
     if (objects == before)
         draw.Truncate(mark);

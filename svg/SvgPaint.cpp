@@ -93,6 +93,7 @@ Fill Reader::ResolvePaint(const Paint& paint, const Style& style, double opacity
             if (!stops.empty()) {
                 fill.kind = FillKind::kColor;
                 fill.color = stops.back().color;
+                fill.opacity = stops.back().opacity;
             }
             return fill;
         }
@@ -204,6 +205,7 @@ std::vector<Stop> Reader::GradientStops(const GradientChain& chain, const Style&
             stop.color = stopStyle.stopColor.kind == Paint::kCurrentColor
                              ? stopStyle.color
                              : stopStyle.stopColor.color;
+            stop.opacity = stopStyle.stopOpacity;
             if (stopStyle.stopOpacity < 1)
                 Warn("opacity", s);
             stops.push_back(stop);
@@ -229,8 +231,11 @@ void Reader::Gradient(xmlNodePtr gradient, const Style& style, const Box& userBo
                       const Box& pageBox, const View& view, Fill& fill, xmlNodePtr at)
 {
     const GradientChain chain = ChainOf(gradient);
-    if (chain.Find("spreadMethod").value_or("pad") != "pad")
+    gradientExact = true;
+    if (chain.Find("spreadMethod").value_or("pad") != "pad") {
         Warn("gradient spread methods reflect and repeat", at);
+        gradientExact = false;
+    }
     const std::vector<Stop> stops = GradientStops(chain, style);
     if (stops.empty()) {
         fill.kind = FillKind::kNone;  // no stops paint nothing
@@ -241,6 +246,7 @@ void Reader::Gradient(xmlNodePtr gradient, const Style& style, const Box& userBo
         // One stop paints its colour; a gradient that cannot spread, its last.
         fill.kind = FillKind::kColor;
         fill.color = stops.back().color;
+        fill.opacity = stops.back().opacity;
         return;
     }
     DefineGradient(gradient, start, end, pageBox, stops, fill);
@@ -297,11 +303,15 @@ bool Reader::GradientVector(const GradientChain& chain, const Style& style, cons
     const double r = coord("r", refD, "50%");
     const auto fx = chain.Find("fx"), fy = chain.Find("fy");
     if ((fx && std::fabs(coord("fx", refW, "50%") - c.x) > 1e-9) ||
-        (fy && std::fabs(coord("fy", refH, "50%") - c.y) > 1e-9))
+        (fy && std::fabs(coord("fy", refH, "50%") - c.y) > 1e-9)) {
         Warn("focal points of radial gradients (drawn from the centre)", at);
+        gradientExact = false;
+    }
     const double sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
-    if (std::fabs(sx - sy) > 1e-6 * std::max(sx, sy))
+    if (std::fabs(sx - sy) > 1e-6 * std::max(sx, sy)) {
         Warn("elliptical radial gradients (drawn circular)", at);
+        gradientExact = false;
+    }
     start = m.Apply(c);
     end = {start.x + r * std::sqrt(std::fabs(det)), start.y};
     return true;
@@ -314,16 +324,23 @@ void Reader::DefineGradient(xmlNodePtr gradient, const Point& start, const Point
     fill.kind = FillKind::kGradient;
     fill.name = GradientName(Attr(gradient, "id").value_or(""));
     fill.tag = ++gradientCount;
-    SetGradientDefData def{};
-    def.tag = static_cast<std::uint16_t>(fill.tag);
-    PutChars(def.name, kNameLimit, fill.name);
-    defs.SetGradientDef(def);
     SetGradient2Data placed{};
     placed.type = LocalName(gradient) == "radialGradient" ? 1 : 0;
     placed.startX = AsPrinted(Percent(start.x, pageBox.minX, pageBox.maxX));
     placed.startY = AsPrinted(Percent(start.y, pageBox.minY, pageBox.maxY));
     placed.endX = AsPrinted(Percent(end.x, pageBox.minX, pageBox.maxX));
     placed.endY = AsPrinted(Percent(end.y, pageBox.minY, pageBox.maxY));
+    gradientDefs[fill.tag] = {Attr(gradient, "id").value_or(""), placed, stops, gradientExact};
+    WriteGradientDef(fill.name, fill.tag, placed, stops);
+}
+
+void Reader::WriteGradientDef(const std::string& name, int tag, const SetGradient2Data& placed,
+                              const std::vector<Stop>& stops)
+{
+    SetGradientDefData def{};
+    def.tag = static_cast<std::uint16_t>(tag);
+    PutChars(def.name, kNameLimit, name);
+    defs.SetGradientDef(def);
     defs.SetGradient2(placed);
     for (const Stop& stop : stops) {
         SetGradientRGNData rgn{};

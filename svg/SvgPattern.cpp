@@ -162,7 +162,8 @@ bool Reader::Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, F
     tileView.height = vb.size() == 4 ? vb[3] : h;
     RecordBuffer tile;
     tile.Swap(draw);
-    const long before = objects;
+    const long before = objects, knownBefore = knownObjects;
+    ++tileDepth;  // its content is no piece of the page
     // Each tile item sets the even-odd rule itself: no rule is set inside.
     const bool evenOdd = evenOddInForce;
     evenOddInForce = false;
@@ -172,7 +173,9 @@ bool Reader::Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, F
     active.erase(pattern);
     --depth;
     tile.Swap(draw);
+    --tileDepth;
     objects = before;
+    knownObjects = knownBefore;
     evenOddInForce = evenOdd;
     if (!FitsCell(tile, cell))
         return false;

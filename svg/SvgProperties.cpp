@@ -349,6 +349,16 @@ void LeaveOutUnlessNone(Style& s, const Style&, const Declaration& d)
         s.unsupported.push_back(d.kind);
 }
 
+void SetBlendMode(Style& s, const Style&, const Declaration& d)
+{
+    if (IsNoneOrNormal(d.value)) {
+        s.blendMode.clear();
+        return;
+    }
+    s.blendMode = std::string(d.value);
+    s.unsupported.push_back(d.kind);
+}
+
 struct PropertyEntry {
     Handler handler;
     const char* kind;
@@ -388,7 +398,7 @@ const std::map<std::string, PropertyEntry, std::less<>>& Properties()
         {"marker-mid", {SetMarker, nullptr}},
         {"marker-end", {SetMarker, nullptr}},
         {"fill-rule", {SetFillRule, nullptr}},
-        {"mix-blend-mode", {LeaveOutUnlessNone, "blend modes"}},
+        {"mix-blend-mode", {SetBlendMode, "blend modes"}},
         {"letter-spacing", {SetSpacing, nullptr}},
         {"word-spacing", {SetSpacing, nullptr}},
         {"stroke-dashoffset", {SetSpacing, nullptr}},

@@ -354,7 +354,7 @@ void Reader::WriteLayer(const Layer& layer, const Style& rootStyle, const View& 
         treeNode = layer.group;
         // The renderer draws nothing of a hidden layer: its effects stay opaque.
         inVisibleLayer = layer.visible;
-        if (Flattened(layer.group, "g", style)) {
+        if (Flattened(layer.group, "g", rootStyle, style, view)) {
             draw.EndLayer();
             return;
         }

@@ -244,6 +244,7 @@ Style Style::Inherited() const
     child.stopColor = Style().stopColor;
     child.stopOpacity = 1;
     child.unsupported.clear();
+    child.blendMode.clear();
     return child;
 }
 

@@ -44,6 +44,7 @@ struct Style {
     std::string clipPath;  // fragment id
     Paint stopColor;
     double stopOpacity = 1;
+    std::string blendMode;                 // mix-blend-mode as written; empty for normal
     std::vector<std::string> unsupported;  // kinds of property present but not mapped
 
     Style()

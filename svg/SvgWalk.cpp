@@ -79,10 +79,12 @@ void Reader::WalkElement(xmlNodePtr node, const std::string& name, const Style& 
         return;
     if (style.opacity <= 0)
         return;  // nothing of it shows
-    if (Flattened(node, name, style))
+    if (Flattened(node, name, parent, style, view))
         return;
     if (style.opacity < 1)
         Warn("opacity", node);
+    const double outerAlpha = groupAlpha;
+    groupAlpha *= style.opacity;
 
     View inner = view;
     ElementTransform(node, inner.ctm);
@@ -114,6 +116,7 @@ void Reader::WalkElement(xmlNodePtr node, const std::string& name, const Style& 
                  name != "line" && name != "polyline" && name != "polygon")
             Warn("<" + name + "> elements", node);
     }
+    groupAlpha = outerAlpha;
 }
 
 void Reader::Group(xmlNodePtr node, const Style& style, const View& childView)
@@ -124,7 +127,7 @@ void Reader::Group(xmlNodePtr node, const Style& style, const View& childView)
     const bool clipped = !style.clipPath.empty() && OpenClip(style, childView, Box(), node);
     WalkChildren(node, style, childView);
     if (clipped)
-        draw.EndMask();
+        CloseClip();
     draw.EndGroup();
     if (objects == before)
         draw.Truncate(mark);  // an empty group draws nothing
@@ -203,7 +206,7 @@ void Reader::Use(xmlNodePtr node, const Style& style, const View& view)
         Walk(target, style, inner);
     }
     if (clipped)
-        draw.EndMask();
+        CloseClip();
     draw.EndGroup();
     if (objects == before)
         draw.Truncate(mark);
@@ -282,7 +285,8 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
     const Box pageBox = BoundsOf(page);
     const ElementPaint paint = ResolveElementPaint(style, userBox, pageBox, view, false, node);
     const bool clipped = !style.clipPath.empty() && OpenClip(style, view, userBox, node);
-    if (!DashedWithOffset(style, paint, view.ctm, page)) {
+    const bool dashed = DashedWithOffset(style, paint, view.ctm, page);
+    if (!dashed) {
         // SVG fills open subpaths as if closed; the module strokes an open
         // path it is asked to fill. Filled, they are closed: the stroke, if
         // any, goes apart with the path as it is, alone when the fill would
@@ -304,9 +308,11 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
         WriteShape(style, split ? strokeOnly : paint, view.ctm, page);
     }
     ++objects;
+    if (!dashed)
+        ++knownObjects;  // all it drew is pieces
     Markers(node, style, view, path);
     if (clipped)
-        draw.EndMask();
+        CloseClip();
 }
 
 void Reader::WriteShape(const Style& style, const ElementPaint& paint, const Matrix& ctm, Path page)
@@ -334,6 +340,7 @@ void Reader::WriteShape(const Style& style, const ElementPaint& paint, const Mat
         draw.EndComposite();
         evenOddInForce = style.evenOdd;
     }
+    NotePiece(style, paint, ctm, page);
 }
 
 void Reader::WritePath(const Path& pagePath, bool nonZeroCompound)

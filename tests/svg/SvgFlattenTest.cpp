@@ -1,5 +1,6 @@
 // Effects flattened: the areas with transparency, filters, masks and blend
-// modes become images of what they look like, among the vector drawing.
+// modes become images of what they look like, among the vector drawing (in
+// the raster mode for transparency a vector drawing could show).
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -59,7 +60,14 @@ struct Drawing {
 };
 
 // The drawing's pictures decoded from the records; 96 user units an inch.
-Drawing Read(const std::string& body, const svgreader::Options& options = {},
+svgreader::Options Raster()
+{
+    svgreader::Options o;
+    o.flattenMode = svgreader::Options::FlattenMode::kRaster;
+    return o;
+}
+
+Drawing Read(const std::string& body, const svgreader::Options& options = Raster(),
              const char* size = "192 96")
 {
     TempDir dir;
@@ -137,7 +145,7 @@ TEST(SvgFlatten, TranslucentShapeIsAnImageOfItsAreaBetweenVectors)
     ExpectNear(p.At(1.125, 0.5), {255, 127, 127});  // red over paper
     ExpectNear(p.At(0.76, 0.74), {0, 0, 255});      // the square beside the disc
 
-    svgreader::Options opaque;
+    svgreader::Options opaque = Raster();
     opaque.flatten = false;
     const Drawing vectors =
         Read("<circle cx='96' cy='48' r='24' fill='red' opacity='0.5'/>", opaque);
@@ -176,7 +184,7 @@ TEST(SvgFlatten, NeighboursShareAnImageAndTheWholePageIsOne)
     EXPECT_GT(d.pictures[0].left + d.pictures[0].width * d.pictures[0].pixel, 0.46);
     EXPECT_GT(d.pictures[1].left, 1.5);
 
-    svgreader::Options dpi;
+    svgreader::Options dpi = Raster();
     dpi.flattenDpi = 100;
     const Drawing page =
         Read("<rect x='5' y='5' width='180' height='80' fill='red' opacity='0.5'/>"
@@ -205,7 +213,7 @@ TEST(SvgFlatten, ShadowsGradientsMasksAndLayersLookAsDrawn)
              "height='20' fill='#00f'/></g>"
              "<linearGradient id='fade'><stop offset='0' stop-color='#0f0'/>"
              "<stop offset='1' stop-color='#0f0' stop-opacity='0'/></linearGradient>",
-             {}, "192 96");
+             Raster(), "192 96");
     // The shadow, the gradient, the masked square and the layer.
     EXPECT_EQ(d.pictures.size(), 4u);
     const Drawing& p = d;
@@ -222,7 +230,7 @@ TEST(SvgFlatten, ShadowsGradientsMasksAndLayersLookAsDrawn)
     EXPECT_EQ(d.paths, 0);
 }
 
-// The tool's options: --flatten-dpi is listed, bounded and applied.
+// The tool's options: --flatten and --flatten-dpi are listed, checked and applied.
 TEST(SvgFlatten, ToolOptions)
 {
     TempDir dir;
@@ -236,10 +244,19 @@ TEST(SvgFlatten, ToolOptions)
     };
     ASSERT_EQ(run("--help"), 0);
     EXPECT_NE(ReadFile(dir.File("out")).find("--flatten-dpi N"), std::string::npos);
+    EXPECT_NE(ReadFile(dir.File("out")).find("--flatten=MODE"), std::string::npos);
     EXPECT_EQ(run("--flatten-dpi 0 d.svg out.ai"), 2);
     EXPECT_EQ(run("--flatten-dpi=nan d.svg out.ai"), 2);
     EXPECT_EQ(run("--flatten-dpi"), 2);
-    ASSERT_EQ(run("--flatten-dpi=72 --records d.svg"), 0);
+    EXPECT_EQ(run("--flatten=pixels d.svg out.ai"), 2);
+    EXPECT_EQ(run("--flatten"), 2);
+    // The default keeps a translucent square vector: black at half is grey.
+    ASSERT_EQ(run("--records d.svg"), 0);
+    if (svgreader::CanFlatten()) {
+        EXPECT_EQ(ReadFile(dir.File("out")).find("BeginBitmap"), std::string::npos);
+        EXPECT_NE(ReadFile(dir.File("out")).find("128 128 128"), std::string::npos);
+    }
+    ASSERT_EQ(run("--flatten raster --flatten-dpi=72 --records d.svg"), 0);
     const std::string records = ReadFile(dir.File("out"));
     EXPECT_NE(records.find(svgreader::CanFlatten() ? "BeginBitmap 37 37 " : "BeginPath"),
               std::string::npos);

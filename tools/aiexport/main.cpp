@@ -91,6 +91,10 @@ const char kUsage[] =
     "                 blend modes as images of N dots per inch (default 150, and\n"
     "                 at least 512 pixels along a small page's longer side)\n"
     "  --no-flatten   draw them opaque instead, as vectors\n"
+    "  --flatten=MODE how transparency is flattened: balanced (the default)\n"
+    "                 keeps it vector where the colours are exact and the pieces\n"
+    "                 few, vector wherever exact, raster always as images;\n"
+    "                 blurs, filters and soft masks are images in every mode\n"
     "  --link-dir DIR let an SVG drawing link files (images) inside DIR too; by\n"
     "                 default only those inside the drawing's own directory,\n"
     "                 and none from standard input\n"
@@ -459,6 +463,18 @@ int main(int argc, char** argv)
 #ifdef AIEXPORT_HAVE_SVG
             svgOptions.flatten = arg != "--no-flatten";
             svgOptions.flattenDpi = dpi;
+#endif
+        } else if (arg == "--flatten" || arg.rfind("--flatten=", 0) == 0) {
+            if (arg == "--flatten" && i + 1 >= argc)
+                return Usage("--flatten needs a mode: vector, balanced or raster");
+            const std::string mode = arg == "--flatten" ? argv[++i] : arg.substr(10);
+            if (mode != "vector" && mode != "balanced" && mode != "raster")
+                return Usage("--flatten needs a mode: vector, balanced or raster");
+#ifdef AIEXPORT_HAVE_SVG
+            using Mode = svgreader::Options::FlattenMode;
+            svgOptions.flattenMode = mode == "vector"   ? Mode::kVector
+                                     : mode == "raster" ? Mode::kRaster
+                                                        : Mode::kBalanced;
 #endif
         } else if (arg == "--no-links" || arg == "--link-dir") {
             if (arg == "--link-dir" && (i + 1 >= argc || argv[i + 1][0] == '\0'))

@@ -1,0 +1,140 @@
+#!/usr/bin/python3
+"""Drawings with transparency that must export as vectors only (no image) and
+look as librsvg draws them. Skips (77) without rsvg-convert, Ghostscript,
+numpy or PIL."""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.realpath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", "..", ".."))
+SKIP = 77
+LEAST_SIMILARITY = 0.99
+# A wrong colour in a small piece hardly moves the mean: pixels that differ by
+# more than this, and all their neighbours too (edges are smoothed otherwise
+# by each renderer), must be fewer than WRONG_SHARE of the picture.
+WRONG_LEVEL = 24
+WRONG_SHARE = 0.003
+
+HEAD = ("<svg xmlns='http://www.w3.org/2000/svg' width='192' height='96'>"
+        "<linearGradient id='g'><stop offset='0' stop-color='#f00'/>"
+        "<stop offset='1' stop-color='#00f'/></linearGradient>")
+BENEATH = ("<rect width='96' height='96' fill='#2040c0'/>"
+           "<rect x='110' y='0' width='60' height='50' fill='#e0c020'/>")
+
+CASES = {
+    "over-paper": "<circle cx='96' cy='48' r='30' fill='#c02060' opacity='0.4'/>",
+    "over-flat-shapes": BENEATH + "<circle cx='100' cy='48' r='40' fill='red' opacity='0.5'/>"
+    "<rect x='20' y='60' width='150' height='20' fill='#0a0' fill-opacity='0.3'/>",
+    "over-gradient": "<rect x='10' y='10' width='172' height='76' fill='url(#g)'/>"
+    "<ellipse cx='96' cy='48' rx='70' ry='25' fill='#ff0' fill-opacity='0.6'/>",
+    "over-strokes": "<path d='M10 20 C60 90 120 0 180 70' fill='none' stroke='#080' "
+    "stroke-width='8'/><path d='M20 80 L170 10' stroke='#00f' stroke-width='5' "
+    "stroke-linecap='round'/>"
+    "<rect x='40' y='20' width='110' height='56' rx='10' fill='#f80' opacity='0.5'/>",
+    "stroke-over-fills": BENEATH +
+    "<circle cx='100' cy='48' r='35' fill='none' stroke='#f0f' stroke-width='10' "
+    "stroke-opacity='0.5'/>",
+    "fill-and-stroke-opacities": BENEATH +
+    "<rect x='60' y='20' width='80' height='50' fill='#0f0' fill-opacity='0.4' "
+    "stroke='#800' stroke-width='6' stroke-opacity='0.7'/>",
+    "group-with-overlapping-members": BENEATH +
+    "<g opacity='0.5'><rect x='40' y='20' width='80' height='50' fill='#0ff'/>"
+    "<circle cx='120' cy='50' r='30' fill='#f0f' stroke='#000' stroke-width='4'/></g>",
+    "nested-opacity": BENEATH +
+    "<g opacity='0.7'><g opacity='0.6'><circle cx='96' cy='48' r='36' fill='#f00' "
+    "opacity='0.8'/></g><rect x='150' y='60' width='30' height='30' fill='#00f'/></g>",
+    "fading-gradient-over-flat-shapes": BENEATH +
+    "<linearGradient id='fade' x2='0' y2='1'><stop offset='0' stop-color='#222'"
+    " stop-opacity='0.8'/><stop offset='1' stop-color='#222' stop-opacity='0'/>"
+    "</linearGradient><rect x='30' y='10' width='140' height='76' fill='url(#fade)'/>",
+    "translucent-gradient": BENEATH +
+    "<linearGradient id='two'><stop offset='0' stop-color='#f00' stop-opacity='0.2'/>"
+    "<stop offset='1' stop-color='#0f0' stop-opacity='0.9'/></linearGradient>"
+    "<ellipse cx='96' cy='48' rx='80' ry='40' fill='url(#two)' fill-opacity='0.8'/>",
+    "clipped-backdrop": "<clipPath id='c'><circle cx='60' cy='48' r='40'/></clipPath>"
+    "<rect width='192' height='96' fill='#036' clip-path='url(#c)'/>"
+    "<rect x='40' y='10' width='120' height='70' fill='#fc0' opacity='0.5'/>",
+}
+for mode in ("multiply", "screen", "overlay", "darken", "lighten", "color-dodge",
+             "color-burn", "hard-light", "soft-light", "difference", "exclusion"):
+    CASES["blend-" + mode] = (BENEATH + "<circle cx='100' cy='48' r='40' fill='#c06030' "
+                              "style='mix-blend-mode:%s'/>" % mode)
+    CASES["blend-translucent-" + mode] = (
+        BENEATH + "<circle cx='100' cy='48' r='40' fill='#40a0e0' opacity='0.6' "
+        "style='mix-blend-mode:%s'/>" % mode)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--aiexport", required=True)
+    parser.add_argument("--keep", help="a directory to keep the pictures in")
+    args = parser.parse_args()
+    try:
+        import numpy as np
+        from PIL import Image, ImageFilter
+    except ImportError:
+        print("skipped: numpy or PIL missing")
+        return SKIP
+    for program in ("rsvg-convert", "gs"):
+        if shutil.which(program) is None:
+            print("skipped: %s missing" % program)
+            return SKIP
+
+    def on_white(png):
+        picture = Image.open(png).convert("RGBA")
+        white = Image.new("RGBA", picture.size, (255, 255, 255, 255))
+        return Image.alpha_composite(white, picture).convert("RGB")
+
+    def pixels(picture):
+        return np.asarray(picture, dtype=np.int16)
+
+    failures = []
+    work = args.keep or tempfile.mkdtemp(prefix="vector-transparency-")
+    os.makedirs(work, exist_ok=True)
+    for name, body in sorted(CASES.items()):
+        svg = os.path.join(work, name + ".svg")
+        with open(svg, "w") as f:
+            f.write(HEAD + body + "</svg>")
+        records = subprocess.run([args.aiexport, "--records", svg], capture_output=True,
+                                 text=True)
+        if records.returncode != 0:
+            failures.append("%s: --records failed: %s" % (name, records.stderr))
+            continue
+        if "BeginBitmap" in records.stdout:
+            failures.append("%s: exported with an image" % name)
+        ai = os.path.join(work, name + ".ai")
+        reference, ours = os.path.join(work, name + "-rsvg.png"), os.path.join(work, name + ".png")
+        subprocess.run([args.aiexport, svg, ai], check=True, capture_output=True)
+        subprocess.run(["rsvg-convert", "-z", "2",
+                        "-o", reference, svg], check=True)
+        subprocess.run([sys.executable, os.path.join(ROOT, "tools", "ai-preview"), ai, ours,
+                        "--dpi", "192"], check=True, capture_output=True)
+        ra, rb = on_white(reference), on_white(ours)
+        a, b = pixels(ra), pixels(rb)
+        if a.shape != b.shape:
+            failures.append("%s: pictures of %s and %s" % (name, a.shape, b.shape))
+            continue
+        similarity = 1.0 - float(np.abs(a - b).mean()) / 255.0
+        difference = np.abs(a - b).max(axis=2).astype(np.uint8)
+        inner = Image.fromarray(difference).filter(ImageFilter.MinFilter(5))
+        wrong = float((np.asarray(inner) > WRONG_LEVEL).mean())
+        print("%-40s %.4f %.4f" % (name, similarity, wrong))
+        if wrong > WRONG_SHARE:
+            failures.append("%s: %.4f of the pixels wrong" % (name, wrong))
+        if similarity < LEAST_SIMILARITY:
+            failures.append("%s: similarity %.4f below %.2f" % (name, similarity,
+                                                               LEAST_SIMILARITY))
+    for f in failures:
+        print("FAILED " + f)
+    if not args.keep:
+        shutil.rmtree(work)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
