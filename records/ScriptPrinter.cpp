@@ -113,7 +113,10 @@ bool RoundedExactly(double v, double& rounded)
     const int exponent = static_cast<int>(bits >> 52) - 1075;
     const std::uint64_t mantissa =
         (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
-    int scale = 9 - static_cast<int>(std::floor(std::log10(a)));
+    // floor(log10(a)) from the binary exponent, one off at most; the loop
+    // corrects it.
+    const int binary = exponent + 52;
+    int scale = 9 - static_cast<int>(std::floor(binary * 0.30102999566398120));
     for (int tries = 0; tries < 3; ++tries) {
         if (scale < 0 || scale > kMaxScale)
             return false;
