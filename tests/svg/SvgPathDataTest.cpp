@@ -47,9 +47,19 @@ std::string Dump(const Path& path)
 // A number as drawings write it, or as they seldom do.
 std::string Number(std::mt19937_64& random)
 {
-    static const char* const kOdd[] = {"-0",    "+3",     ".5",     "-.25", "007.10",
-                                       "1e3",   "2.5E-2", "5.",     "1.5.5", "123456789012345678",
-                                       "1234567890123456789", "0.000000000000000001", "-0.0"};
+    static const char* const kOdd[] = {"-0",
+                                       "+3",
+                                       ".5",
+                                       "-.25",
+                                       "007.10",
+                                       "1e3",
+                                       "2.5E-2",
+                                       "5.",
+                                       "1.5.5",
+                                       "123456789012345678",
+                                       "1234567890123456789",
+                                       "0.000000000000000001",
+                                       "-0.0"};
     const int kind = static_cast<int>(random() % 10);
     if (kind == 0)
         return kOdd[random() % (sizeof kOdd / sizeof kOdd[0])];
@@ -86,11 +96,24 @@ std::string RandomPath(std::mt19937_64& random)
         text += command;
         int arguments = 0;
         switch (command) {
-        case 'M': case 'm': case 'L': case 'l': case 'T': case 't': arguments = 2; break;
-        case 'C': case 'c': arguments = 6; break;
-        case 'H': case 'h': case 'V': case 'v': arguments = 1; break;
-        case 'Q': case 'q': case 'S': case 's': arguments = 4; break;
-        case 'A': case 'a': arguments = 7; break;
+        case 'M':
+        case 'm':
+        case 'L':
+        case 'l':
+        case 'T':
+        case 't': arguments = 2; break;
+        case 'C':
+        case 'c': arguments = 6; break;
+        case 'H':
+        case 'h':
+        case 'V':
+        case 'v': arguments = 1; break;
+        case 'Q':
+        case 'q':
+        case 'S':
+        case 's': arguments = 4; break;
+        case 'A':
+        case 'a': arguments = 7; break;
         default: arguments = 0;
         }
         const int groups = arguments == 0 ? 0 : 1 + static_cast<int>(random() % 3);
