@@ -2,6 +2,7 @@
 // fields the filter reads laid out by the host's packed structures.
 #include "RecordTable.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "host/Opcodes.h"
@@ -104,10 +105,10 @@ const RecordLayout* FindRecordByName(std::string_view name)
 
 const RecordLayout* FindRecordByOpcode(std::uint16_t opcode)
 {
-    for (const RecordLayout* r = RecordTableBegin(); r != RecordTableEnd(); ++r)
-        if (r->opcode == opcode)
-            return r;
-    return nullptr;
+    const RecordLayout* r =
+        std::lower_bound(RecordTableBegin(), RecordTableEnd(), opcode,
+                         [](const RecordLayout& e, std::uint16_t op) { return e.opcode < op; });
+    return r != RecordTableEnd() && r->opcode == opcode ? r : nullptr;
 }
 
 const RecordLayout* FindRecordIgnoringCase(std::string_view name)

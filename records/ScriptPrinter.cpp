@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -83,14 +84,83 @@ void AppendReal(std::string& text, double v)
     text.append(digits, r.ptr);
 }
 
+namespace {
+
+// Powers of ten and five that are exact: doubles to 1e22, 64-bit integers to 5^27.
+constexpr double kTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr std::uint64_t Five(int n) { return n == 0 ? 1 : 5 * Five(n - 1); }
+constexpr std::uint64_t kFives[] = {Five(0),  Five(1),  Five(2),  Five(3),  Five(4),  Five(5),
+                                    Five(6),  Five(7),  Five(8),  Five(9),  Five(10), Five(11),
+                                    Five(12), Five(13), Five(14), Five(15), Five(16), Five(17),
+                                    Five(18), Five(19), Five(20), Five(21), Five(22)};
+constexpr int kMaxScale = 22;
+constexpr std::uint64_t kLeastTenDigits = 1000000000;
+__extension__ typedef unsigned __int128 Wide;  // GCC and Clang have it
+
+// AsPrinted without the text, for the magnitudes drawings have: 10^scale *
+// |v| is exact as a 128-bit integer shifted, so the ten digits are rounded as
+// the printer rounds them (the exact value, ties to even) and, being fewer
+// than 2^53 over an exact power of ten, divide back correctly rounded as the
+// reader reads them. False where that does not hold; the text decides there.
+bool RoundedExactly(double v, double& rounded)
+{
+    const double a = std::fabs(v);
+    if (!(a >= 1e-9 && a < 1e10))
+        return false;
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &a, sizeof bits);
+    const int exponent = static_cast<int>(bits >> 52) - 1075;
+    const std::uint64_t mantissa =
+        (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    // floor(log10(a)) from the binary exponent, one off at most; the loop
+    // corrects it.
+    const int binary = exponent + 52;
+    int scale = 9 - static_cast<int>(std::floor(binary * 0.30102999566398120));
+    for (int tries = 0; tries < 3; ++tries) {
+        if (scale < 0 || scale > kMaxScale)
+            return false;
+        const Wide exact = static_cast<Wide>(mantissa) * kFives[scale];
+        const int shift = -(exponent + scale);  // exact * 2^-shift = 10^scale * a
+        if (shift <= 0 || shift >= 127)
+            return false;  // |v| >= 1e-9 keeps the shift positive and small
+        const Wide one = 1;
+        const Wide whole = exact >> shift;
+        if (whole < kLeastTenDigits) {
+            ++scale;
+            continue;
+        }
+        if (whole >= kLeastTenDigits * 10) {
+            --scale;
+            continue;
+        }
+        const Wide rest = exact & ((one << shift) - 1);
+        const Wide half = one << (shift - 1);
+        const std::uint64_t digits = static_cast<std::uint64_t>(whole) +
+                                     ((rest > half || (rest == half && (whole & 1) != 0)) ? 1 : 0);
+        rounded = static_cast<double>(digits) / kTens[scale];
+        if (v < 0)
+            rounded = -rounded;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 double AsPrinted(double value)
 {
     if (!std::isfinite(value))
         return value;
-    std::string text;
-    AppendReal(text, value);
+    if (value < 1e-9 && value > -1e-9)
+        return 0;
+    double rounded = 0;
+    if (RoundedExactly(value, rounded))
+        return rounded;
+    std::string printed;
+    AppendReal(printed, value);
     double read = 0;
-    std::from_chars(text.data() + 1, text.data() + text.size(), read);
+    std::from_chars(printed.data() + 1, printed.data() + printed.size(), read);
     return read;
 }
 

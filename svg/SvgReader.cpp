@@ -109,19 +109,15 @@ Style Reader::ComputeStyle(xmlNodePtr node, const Style& parent)
     // attribute: each later source overrides the earlier ones.
     for (xmlAttrPtr a = node->properties; a != nullptr; a = a->next) {
         if (a->ns != nullptr) {
-            if (Str(a->ns->href) == kXmlNs && Str(a->name) == "space") {
-                xmlChar* v = xmlNodeListGetString(node->doc, a->children, 1);
-                s.preserveSpace = Str(v) == "preserve";
-                xmlFree(v);
-            }
+            if (StrView(a->ns->href) == kXmlNs && StrView(a->name) == "space")
+                s.preserveSpace = AttrValue(a) == "preserve";
             continue;
         }
-        const std::string name = Str(a->name);
-        if (name == "style" || name == "class" || name == "id" || name == "transform")
+        const std::string_view given = StrView(a->name);
+        if (given == "style" || given == "class" || given == "id" || given == "transform")
             continue;
-        xmlChar* v = xmlNodeListGetString(node->doc, a->children, 1);
-        const std::string value = Str(v);
-        xmlFree(v);
+        const std::string name(given);
+        const std::string value = AttrValue(a);
         bytes += value.size();
         ApplyProperty(s, parent, name, value, false);
     }

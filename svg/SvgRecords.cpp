@@ -107,13 +107,12 @@ std::size_t RecordBuffer::Length(const unsigned char* entry, Entry& e, Pointed& 
 unsigned char* RecordBuffer::Grow(std::size_t length)
 {
     if (blocks.empty() || blocks.back().capacity() - blocks.back().size() < length) {
-        std::vector<unsigned char> fresh;
-        fresh.reserve(std::max(kBlockBytes, length));
+        Block fresh(std::max(kBlockBytes, length));
         starts.reserve(starts.size() + 1);
         blocks.push_back(std::move(fresh));
         starts.push_back(bytes);
     }
-    std::vector<unsigned char>& last = blocks.back();
+    Block& last = blocks.back();
     last.resize(last.size() + length);  // within its capacity: nothing moves
     bytes += length;
     return last.data() + last.size() - length;
@@ -167,7 +166,7 @@ void RecordBuffer::Swap(RecordBuffer& other)
 bool RecordBuffer::SendTo(recordscript::RecordSink& sink)
 {
     bool all = true;
-    for (std::vector<unsigned char>& b : blocks)
+    for (Block& b : blocks)
         for (std::size_t at = 0; at < b.size();) {
             unsigned char* entry = b.data() + at;
             Entry e;

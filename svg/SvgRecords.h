@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -83,7 +84,24 @@ private:
     }
     std::size_t Locate(std::size_t mark) const;
 
-    std::vector<std::vector<unsigned char>> blocks;
+    // A fixed allocation filled from its start; bytes past its size are
+    // never read, so none is cleared.
+    class Block {
+    public:
+        Block() = default;
+        explicit Block(std::size_t room) : bytes(new unsigned char[room]), room(room) {}
+        unsigned char* data() { return bytes.get(); }
+        const unsigned char* data() const { return bytes.get(); }
+        std::size_t size() const { return used; }
+        std::size_t capacity() const { return room; }
+        void resize(std::size_t n) { used = n; }  // within its capacity
+
+    private:
+        std::unique_ptr<unsigned char[]> bytes;
+        std::size_t room = 0;
+        std::size_t used = 0;
+    };
+    std::vector<Block> blocks;
     std::vector<std::size_t> starts;  // of each block, as a mark
     std::size_t bytes = 0;
     std::size_t count = 0;

@@ -14,6 +14,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -132,10 +133,193 @@ struct PaintContext {
 
 }  // namespace
 
-// SVG++ reports a value it cannot parse by throwing; to the reader that is
-// only a value to leave out.
-bool ParsePathData(std::string_view text, Path& path)
+namespace {
+
+// Path data in the form drawings mostly have, read without SVG++'s grammar,
+// which costs more than the rest of a path's conversion: moves, lines and
+// cubics, absolute or relative, closes, and numbers of at most 18 digits
+// without an exponent. The numbers come out as SVG++ makes them (the digits
+// as an integer over an exact power of ten) and the relative coordinates as
+// its path adapter adds them, so the path is the same. False, with `path`
+// changed, for anything else; SVG++ then reads the text from the start.
+class QuickPathReader {
+public:
+    QuickPathReader(std::string_view text, Path& path) : text(text), path(path) {}
+
+    bool Read()
+    {
+        SkipSpace();
+        if (at >= text.size() || (text[at] != 'M' && text[at] != 'm'))
+            return false;
+        while (SkipSpace(), at < text.size()) {
+            const char command = text[at++];
+            const bool relative = command >= 'a';
+            switch (command) {
+            case 'Z':
+            case 'z':
+                path.Close();
+                x = startX;
+                y = startY;
+                break;
+            case 'M':
+            case 'm':
+                if (!Move(relative) || !Arguments([&] { return Line(relative); }))
+                    return false;
+                break;
+            case 'L':
+            case 'l':
+                if (!Line(relative) || !Arguments([&] { return Line(relative); }))
+                    return false;
+                break;
+            case 'C':
+            case 'c':
+                if (!Curve(relative) || !Arguments([&] { return Curve(relative); }))
+                    return false;
+                break;
+            default: return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    static constexpr int kMaxDigits = 18;  // their integer fits 64 bits
+    static constexpr double kTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
+                                       1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+
+    bool IsSpaceAt(std::size_t i) const
+    {
+        return i < text.size() &&
+               (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r');
+    }
+    void SkipSpace()
+    {
+        while (IsSpaceAt(at))
+            ++at;
+    }
+    bool IsDigitAt(std::size_t i) const
+    {
+        return i < text.size() && text[i] >= '0' && text[i] <= '9';
+    }
+    bool NumberStartsAt(std::size_t i) const
+    {
+        return IsDigitAt(i) ||
+               (i < text.size() && (text[i] == '-' || text[i] == '+' || text[i] == '.'));
+    }
+
+    // A number, after blanks and, when `comma`, one comma among them.
+    bool Number(double& value, bool comma = true)
+    {
+        SkipSpace();
+        if (comma && at < text.size() && text[at] == ',') {
+            ++at;
+            SkipSpace();
+        }
+        bool negative = false;
+        if (at < text.size() && (text[at] == '-' || text[at] == '+'))
+            negative = text[at++] == '-';
+        std::uint64_t digits = 0;
+        int count = 0;
+        int decimals = 0;
+        for (; IsDigitAt(at); ++at, ++count)
+            digits = digits * 10 + static_cast<std::uint64_t>(text[at] - '0');
+        if (at < text.size() && text[at] == '.') {
+            ++at;
+            if (!IsDigitAt(at))
+                return false;
+            for (; IsDigitAt(at); ++at, ++count, ++decimals)
+                digits = digits * 10 + static_cast<std::uint64_t>(text[at] - '0');
+        }
+        if (count == 0 || count > kMaxDigits ||
+            (at < text.size() && (text[at] == 'e' || text[at] == 'E')))
+            return false;
+        value = decimals == 0 ? static_cast<double>(digits)
+                              : static_cast<double>(digits) / kTens[decimals];
+        if (negative)
+            value = -value;
+        return true;
+    }
+    bool Pair(double& px, double& py) { return Number(px, false) && Number(py); }
+
+    // More argument groups of the same command, each after an optional comma.
+    template <typename Group>
+    bool Arguments(Group group)
+    {
+        for (;;) {
+            std::size_t next = at;
+            while (IsSpaceAt(next))
+                ++next;
+            if (next < text.size() && text[next] == ',') {
+                ++next;
+                while (IsSpaceAt(next))
+                    ++next;
+                if (!NumberStartsAt(next))
+                    return false;
+            } else if (!NumberStartsAt(next)) {
+                return true;
+            }
+            at = next;
+            if (!group())
+                return false;
+        }
+    }
+
+    bool Move(bool relative)
+    {
+        double px = 0, py = 0;
+        if (!Pair(px, py))
+            return false;
+        if (relative) {
+            px = x + px;
+            py = y + py;
+        }
+        path.MoveTo(px, py);
+        x = startX = px;
+        y = startY = py;
+        return true;
+    }
+    bool Line(bool relative)
+    {
+        double px = 0, py = 0;
+        if (!Pair(px, py))
+            return false;
+        if (relative) {
+            px = x + px;
+            py = y + py;
+        }
+        path.LineTo(px, py);
+        x = px;
+        y = py;
+        return true;
+    }
+    bool Curve(bool relative)
+    {
+        double v[6];
+        if (!Pair(v[0], v[1]) || !Number(v[2]) || !Number(v[3]) || !Number(v[4]) || !Number(v[5]))
+            return false;
+        if (relative)
+            for (int i = 0; i < 6; i += 2) {
+                v[i] = x + v[i];
+                v[i + 1] = y + v[i + 1];
+            }
+        path.CurveTo(v[0], v[1], v[2], v[3], v[4], v[5]);
+        x = v[4];
+        y = v[5];
+        return true;
+    }
+
+    std::string_view text;
+    Path& path;
+    std::size_t at = 0;
+    double x = 0, y = 0, startX = 0, startY = 0;
+};
+
+}  // namespace
+
+bool ParsePathDataWithSvgpp(std::string_view text, Path& path)
 {
+    // SVG++ reports a value it cannot parse by throwing; to the reader that
+    // is only a value to leave out.
     try {
         const std::string value(text);
         PathContext context{path};
@@ -144,6 +328,19 @@ bool ParsePathData(std::string_view text, Path& path)
     } catch (...) {
         return false;
     }
+}
+
+bool ParsePathData(std::string_view text, Path& path)
+{
+    if (path.subpaths.empty()) {
+        try {
+            if (QuickPathReader(text, path).Read())
+                return true;
+        } catch (...) {
+        }
+        path.subpaths.clear();
+    }
+    return ParsePathDataWithSvgpp(text, path);
 }
 
 // Read by hand: numbers in SVG's syntax need no separator where a sign or a

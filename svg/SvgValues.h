@@ -19,6 +19,8 @@ struct Paint {
 // quadratic curves turned into cubics. Returns false for malformed data; the
 // subpaths before the error are kept, as SVG renderers draw up to it.
 bool ParsePathData(std::string_view text, Path& path);
+// The same read by SVG++ alone, which ParsePathData leaves its rarer forms to.
+bool ParsePathDataWithSvgpp(std::string_view text, Path& path);
 
 // Multiplies `m` by the transform list (m = m x list). False when malformed.
 bool ParseTransformList(std::string_view text, Matrix& m);

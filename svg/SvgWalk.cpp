@@ -1,6 +1,7 @@
 // The tree walk: elements in document order, groups and references, and
 // the basic shapes written as paths.
 #include <set>
+#include <string_view>
 
 #include "SvgDocument.h"
 #include "SvgValues.h"
@@ -19,13 +20,18 @@ namespace {
 
 // Elements the walk does not draw where they stand: other vocabularies
 // (editor settings, metadata), and definitions, drawn where referenced.
-bool DrawnWhereItStands(const std::string& name)
+bool DrawnWhereItStands(std::string_view name)
 {
-    static const std::set<std::string> kSilent = {
+    static constexpr std::string_view kSilent[] = {
         "defs",           "title",     "desc",    "metadata", "style",  "linearGradient",
         "radialGradient", "clipPath",  "symbol",  "marker",   "script", "stop",
         "font",           "font-face", "pattern", "mask",     "filter"};
-    return !name.empty() && kSilent.count(name) == 0;
+    if (name.empty())
+        return false;
+    for (std::string_view silent : kSilent)
+        if (name == silent)
+            return false;
+    return true;
 }
 
 }  // namespace
@@ -81,6 +87,7 @@ void Reader::WalkElement(xmlNodePtr node, const std::string& name, const Style& 
         return;  // nothing of it shows
     if (Flattened(node, name, parent, style, view))
         return;
+    const std::string_view kind = name;  // compared without a length count each time
     if (style.opacity < 1)
         Warn("opacity", node);
     const double outerAlpha = groupAlpha;
@@ -89,31 +96,31 @@ void Reader::WalkElement(xmlNodePtr node, const std::string& name, const Style& 
     View inner = view;
     ElementTransform(node, inner.ctm);
 
-    if (name == "g" || name == "a") {
+    if (kind == "g" || kind == "a") {
         Group(node, style, inner);
-    } else if (name == "switch") {
+    } else if (kind == "switch") {
         // The first child a renderer would choose; conditions are not evaluated.
         for (xmlNodePtr n = node->children; n != nullptr; n = n->next)
             if (!LocalName(n).empty()) {
                 Walk(n, style, inner);
                 break;
             }
-    } else if (name == "svg") {
+    } else if (kind == "svg") {
         NestedSvg(node, style, inner);
-    } else if (name == "use") {
+    } else if (kind == "use") {
         Use(node, style, inner);
-    } else if (name == "text") {
+    } else if (kind == "text") {
         Text(node, style, inner);
-    } else if (name == "flowRoot") {
+    } else if (kind == "flowRoot") {
         FlowRoot(node, style, inner);
-    } else if (name == "image") {
+    } else if (kind == "image") {
         Image(node, style, inner);
     } else {
         Path path;
         if (ShapePath(node, name, style, inner, path))
             Shape(node, style, inner, std::move(path));
-        else if (name != "path" && name != "rect" && name != "circle" && name != "ellipse" &&
-                 name != "line" && name != "polyline" && name != "polygon")
+        else if (kind != "path" && kind != "rect" && kind != "circle" && kind != "ellipse" &&
+                 kind != "line" && kind != "polyline" && kind != "polygon")
             Warn("<" + name + "> elements", node);
     }
     groupAlpha = outerAlpha;

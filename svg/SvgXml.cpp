@@ -6,27 +6,44 @@ namespace svgreader {
 
 std::string Str(const xmlChar* s) { return s != nullptr ? reinterpret_cast<const char*>(s) : ""; }
 
+std::string_view StrView(const xmlChar* s)
+{
+    return s != nullptr ? reinterpret_cast<const char*>(s) : std::string_view();
+}
+
 std::string LocalName(xmlNodePtr node)
 {
     if (node == nullptr || node->type != XML_ELEMENT_NODE)
         return {};
-    if (node->ns != nullptr && Str(node->ns->href) != kSvgNs)
+    if (node->ns != nullptr && StrView(node->ns->href) != kSvgNs)
         return {};
     return Str(node->name);
+}
+
+std::string AttrValue(xmlAttrPtr a)
+{
+    // One text node, as nearly every value is: its text as it stands, which
+    // is what joining the list gives.
+    const xmlNode* text = a->children;
+    if (text == nullptr)
+        return {};
+    if (text->next == nullptr && text->type == XML_TEXT_NODE)
+        return Str(text->content);
+    xmlChar* value = xmlNodeListGetString(a->doc, a->children, 1);
+    std::string out = Str(value);
+    xmlFree(value);
+    return out;
 }
 
 std::optional<std::string> Attr(xmlNodePtr node, const char* name, const char* ns)
 {
     for (xmlAttrPtr a = node->properties; a != nullptr; a = a->next) {
-        if (Str(a->name) != name)
+        if (StrView(a->name) != name)
             continue;
         const bool inNs = a->ns != nullptr;
-        if (ns == nullptr ? inNs : (!inNs || Str(a->ns->href) != ns))
+        if (ns == nullptr ? inNs : (!inNs || StrView(a->ns->href) != ns))
             continue;
-        xmlChar* value = xmlNodeListGetString(node->doc, a->children, 1);
-        std::string out = Str(value);
-        xmlFree(value);
-        return out;
+        return AttrValue(a);
     }
     return std::nullopt;
 }

@@ -17,9 +17,13 @@ constexpr const char* kInkscapeNs = "http://www.inkscape.org/namespaces/inkscape
 constexpr const char* kXmlNs = "http://www.w3.org/XML/1998/namespace";
 
 std::string Str(const xmlChar* s);
+// The same without a copy; empty for null.
+std::string_view StrView(const xmlChar* s);
 // The element's name when it is SVG (namespace SVG or none), else empty.
 std::string LocalName(xmlNodePtr node);
 std::optional<std::string> Attr(xmlNodePtr node, const char* name, const char* ns = nullptr);
+// An attribute's value, entities and all.
+std::string AttrValue(xmlAttrPtr attribute);
 // xlink:href, else href.
 std::optional<std::string> Href(xmlNodePtr node);
 // "#id" to "id"; anything else to "".

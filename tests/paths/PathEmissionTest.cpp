@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "host/Opcodes.h"
+#include "platform/Platform.h"
 #include "support/ExportSession.h"
 
 namespace {
@@ -36,4 +37,28 @@ TEST(PathEmission, SegmentsNeedAMoveToAndAPayload)
     Move(s, 1e300, -1e300);
     s.Record(aiop::kCurveTo, CurveToData{1e300, 1e300, 1e300, 1e300, 1e300, 1e300});
     EXPECT_EQ(f.SinceMark(), big + "-" + big + "m\n" + big + big + big + big + big + big + "c\n");
+}
+
+TEST(PathEmission, ManyPathsGoToTheFileInFewWrites)
+{
+    // A drawing of many small paths is written a block at a time, not one
+    // write each, and every path still reaches the document.
+    ExportSession s;
+    aiexport_platform::ClearFaults();
+    const long before = aiexport_platform::FaultCount(aiexport_platform::kFaultWrite);
+    constexpr int kPaths = 2000;
+    for (int i = 0; i < kPaths; ++i) {
+        s.Record(aiop::kBeginPath);
+        Move(s, i, 2 * i);
+        s.Record(aiop::kLineTo, LineToData{i + 1.5, 3.0});
+        s.Record(aiop::kEndPath);
+    }
+    const long writes = aiexport_platform::FaultCount(aiexport_platform::kFaultWrite) - before;
+    EXPECT_LT(writes, kPaths / 20);
+    const std::string document = s.Finish();
+    std::size_t moves = 0;
+    for (std::size_t at = document.find(" m\n"); at != std::string::npos;
+         at = document.find(" m\n", at + 1))
+        ++moves;
+    EXPECT_EQ(moves, static_cast<std::size_t>(kPaths));
 }
