@@ -8,6 +8,8 @@ namespace {
 // grows the buffer (WriteRealsLine), an ordinary one never does.
 constexpr unsigned kPointMargin = 32;
 constexpr unsigned kCurveMargin = 128;
+// Headroom kept after a path: the next one usually fits before a flush.
+constexpr unsigned kPathEndMargin = 4096;
 
 }  // namespace
 
@@ -144,7 +146,8 @@ int AAIExportFilter::EndPath()
             return 0;
         }
     }
-    if (!output.WriteBufferToExportFile(0))
+    // Small paths reach the body in blocks, not in a system call each.
+    if (!output.FlushIfAbove(kPathEndMargin))
         return 0;
 
     if (inPatternDefinition && currentPatternIndex >= 0 && currentPatternIndex < kDefinitionSlots) {
