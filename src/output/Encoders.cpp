@@ -74,78 +74,6 @@ inline void HexSixteen(char* out, const unsigned char* in)
 }
 #endif
 
-// "00" to "99": integer digits two at a time.
-struct DigitPairs {
-    char pairs[100][2];
-    constexpr DigitPairs() : pairs()
-    {
-        for (int i = 0; i < 100; ++i) {
-            pairs[i][0] = static_cast<char>('0' + i / 10);
-            pairs[i][1] = static_cast<char>('0' + i % 10);
-        }
-    }
-};
-constexpr DigitPairs kDigits;
-
-// Number of decimal digits of value, which is below 10^9.
-inline int DigitCount(std::uint32_t value)
-{
-    int n = 1;
-    for (std::uint32_t limit = 10; n < 9 && value >= limit; limit *= 10)
-        ++n;
-    return n;
-}
-
-// Writes value (below 10^9) in decimal, straight to its place; returns the end.
-inline char* WriteUnsigned(char* out, std::uint32_t value)
-{
-    char* const end = out + DigitCount(value);
-    char* p = end;
-    while (value >= 100) {
-        const char* pair = kDigits.pairs[value % 100];
-        value /= 100;
-        p -= 2;
-        std::memcpy(p, pair, 2);
-    }
-    if (value >= 10)
-        std::memcpy(p - 2, kDigits.pairs[value], 2);
-    else
-        p[-1] = static_cast<char>('0' + value);
-    return end;
-}
-
-// Below 2^40 ten-thousandths the scaled value carries at least 12 fraction
-// bits, so its error (half an ulp, at most 2^-13) can only change the
-// rounding when the fraction lies within 2^-12 of one half.
-constexpr double kFastLimit = 1099511627776.0;  // 2^40
-constexpr double kTieMargin = 1.0 / 4096;
-
-// "%.4f" of a finite value by integer digit generation; false when the value
-// is too large or too close to a tie to be sure, so the caller falls back.
-bool FastFixed4(char*& out, double value)
-{
-    const double magnitude = std::fabs(value);
-    const double scaled = magnitude * 10000.0;
-    if (!(scaled < kFastLimit))
-        return false;
-    // Truncation is the floor here: scaled is not negative.
-    const auto truncated = static_cast<std::uint64_t>(scaled);
-    const double fraction = scaled - static_cast<double>(truncated);
-    if (std::fabs(fraction - 0.5) <= kTieMargin)
-        return false;
-    const std::uint64_t units = truncated + (fraction > 0.5 ? 1 : 0);
-    if (std::signbit(value))
-        *out++ = '-';  // printf keeps the sign of values that round to zero
-    // Below 2^40 ten-thousandths the whole part is below 10^9.
-    out = WriteUnsigned(out, static_cast<std::uint32_t>(units / 10000));
-    const auto decimals = static_cast<unsigned>(units % 10000);
-    out[0] = '.';
-    std::memcpy(out + 1, kDigits.pairs[decimals / 100], 2);
-    std::memcpy(out + 3, kDigits.pairs[decimals % 100], 2);
-    out += 5;
-    return true;
-}
-
 // Does the text go into a PostScript string unchanged? Balanced parentheses
 // do; a stray one or a backslash would end the string early or swallow the
 // rest of the file. No control byte does either: names also stand on comment
@@ -191,19 +119,7 @@ int AAIExportFilter::TruncateToInt(double value)
 
 unsigned int AOutputWriter::FloatToString(char* dst, double value)
 {
-    if (!std::isfinite(value))
-        value = 0.0;
-    // A reader holds reals in single precision (up to about 3.4e38) and stops
-    // at a number beyond. It also multiplies what it reads: a coordinate by
-    // the matrices and the resolution, a length by itself. Two written values
-    // multiplied stay within 1e30, leaving a factor of 3e8 for the device
-    // transform and for sums; no drawing comes near 1e15 points.
-    value = std::clamp(value, -kLargestReal, kLargestReal);
-    // Exactly what "%.4f" writes, without the locale and far faster.
-    char* end = dst;
-    if (!FastFixed4(end, value))
-        end = std::to_chars(dst, dst + kMaxRealToken - 1, value, std::chars_format::fixed, 4).ptr;
-    *end++ = ' ';
+    char* const end = fixed_point::PutReal(dst, value);
     *end = '\0';
     return static_cast<unsigned int>(end - dst);
 }

@@ -95,7 +95,7 @@ int AOutputWriter::WriteRealsLine(const double* values, int count, const char* o
     char line[kMaxInLine * kMaxRealToken + kMaxOp + 1];
     char* out = line;
     for (int i = 0; i < count; ++i)
-        out += FloatToString(out, values[i]);
+        out = fixed_point::PutReal(out, values[i]);
     std::memcpy(out, op, opLength);
     return Write(token::Chars{line, static_cast<std::size_t>(out - line) + opLength});
 }

@@ -6,10 +6,11 @@
 #include <cstring>
 
 #include "output/AImportFile.h"
+#include "output/FixedPoint.h"
 
 // The largest magnitude a real is written with; beyond it a real is written
-// at it, with its sign (Encoders.cpp says why).
-constexpr double kLargestReal = 1e15;
+// at it, with its sign (FixedPoint.h says why).
+constexpr double kLargestReal = fixed_point::kLargestReal;
 // Sign, 309 digits of the largest double, point, four decimals, blank.
 constexpr unsigned kMaxRealToken = 1 + 309 + 1 + 4 + 1;
 // Sign, ten digits, blank.
@@ -180,12 +181,12 @@ private:
     static std::size_t Room(const token::Hex& t) { return HexRoom(t.count); }
 
     static char* Put(char* out, const char* text) { return out + AppendStringToBuffer(out, text); }
-    static char* Put(char* out, token::Real t) { return out + FloatToString(out, t.value); }
+    static char* Put(char* out, token::Real t) { return fixed_point::PutReal(out, t.value); }
     static char* Put(char* out, token::Integer t) { return out + IntegerToString(out, t.value); }
     static char* Put(char* out, token::Reals t)
     {
         for (int i = 0; i < t.count; ++i)
-            out += FloatToString(out, t.values[i]);
+            out = fixed_point::PutReal(out, t.values[i]);
         return out;
     }
     static char* Put(char* out, const token::Chars& t)

@@ -8,9 +8,8 @@ namespace {
 // grows the buffer (WriteRealsLine), an ordinary one never does.
 constexpr unsigned kPointMargin = 32;
 constexpr unsigned kCurveMargin = 128;
-// Buffered path text below this is left for the next path or section to
-// write; within the initial buffer, so that it never grows for it.
-constexpr unsigned kPathFlushMark = 8192;
+// Headroom kept after a path: the next one usually fits before a flush.
+constexpr unsigned kPathEndMargin = 4096;
 
 }  // namespace
 
@@ -147,9 +146,8 @@ int AAIExportFilter::EndPath()
             return 0;
         }
     }
-    // Paths are written a few kilobytes at a time, not one system call each:
-    // whatever reads the body's position writes the buffer out first.
-    if (output.Length() >= kPathFlushMark && !output.WriteBufferToExportFile(0))
+    // Small paths reach the body in blocks, not in a system call each.
+    if (!output.FlushIfAbove(kPathEndMargin))
         return 0;
 
     if (inPatternDefinition && currentPatternIndex >= 0 && currentPatternIndex < kDefinitionSlots) {

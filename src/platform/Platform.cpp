@@ -19,6 +19,8 @@ long faultAt[kFaultKinds] = {};
 long faultSeen[kFaultKinds] = {};
 long lengthExcess = 0;
 long positionExcess = 0;
+int copyCallError = EIO;
+unsigned long copyCallLimit = 0;
 
 }  // namespace
 
@@ -36,7 +38,13 @@ void ClearFaults()
     }
     lengthExcess = 0;
     positionExcess = 0;
+    copyCallError = EIO;
+    copyCallLimit = 0;
 }
+
+void SetCopyCallError(int error) { copyCallError = error; }
+
+void SetCopyCallLimit(unsigned long bytes) { copyCallLimit = bytes; }
 
 void SetLengthExcess(long excess) { lengthExcess = excess; }
 
@@ -132,6 +140,48 @@ long WriteFile(int fd, const void* buffer, unsigned long count)
     return static_cast<long>(done);
 }
 
+namespace {
+
+// Errors of a kernel that cannot copy between these two files at all: other
+// file systems, an old kernel, a special file or an appending target.
+bool CopyUnsupported(int error)
+{
+    return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP ||
+           error == EBADF;
+}
+
+ssize_t CopyCall(int from, int to, unsigned long count)
+{
+    if (ShouldFail(kFaultCopyCall)) {
+        errno = copyCallError;
+        return -1;
+    }
+    if (copyCallLimit != 0 && count > copyCallLimit)
+        count = copyCallLimit;
+    return ::copy_file_range(from, nullptr, to, nullptr, count, 0);
+}
+
+// The rest of a copy the kernel gave up on, through a buffer of its own.
+long CopyByHand(int from, int to, unsigned long count)
+{
+    char block[16384];
+    unsigned long done = 0;
+    while (done < count) {
+        const unsigned long want = count - done < sizeof block ? count - done : sizeof block;
+        const long got = ReadFile(from, block, want);
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        if (WriteFile(to, block, static_cast<unsigned long>(got)) != got)
+            return -1;
+        done += static_cast<unsigned long>(got);
+    }
+    return static_cast<long>(done);
+}
+
+}  // namespace
+
 long CopyFileData(int from, int to, unsigned long count)
 {
     if (ShouldFail(kFaultCopy))
@@ -144,15 +194,17 @@ long CopyFileData(int from, int to, unsigned long count)
     }
     unsigned long done = 0;
     while (done < count) {
-        const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, count - done, 0);
+        const ssize_t n = CopyCall(from, to, count - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            // Different file systems, an old kernel or a special file.
-            if (done == 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
-                              errno == EOPNOTSUPP || errno == EBADF))
+            if (!CopyUnsupported(errno))
+                return -1;  // the caller drops the whole file: no torn copy is kept
+            if (done == 0)
                 return kCopyUnsupported;
-            return done > 0 ? static_cast<long>(done) : -1;
+            // Both positions have moved past what was copied.
+            const long rest = CopyByHand(from, to, count - done);
+            return rest < 0 ? -1 : static_cast<long>(done) + rest;
         }
         if (n == 0)
             break;

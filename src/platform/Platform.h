@@ -28,6 +28,8 @@ long WriteFile(int fd, const void* buffer, unsigned long count);
 // position of the other, inside the kernel; the bytes copied (fewer when from
 // ends first), -1 on an error, kCopyUnsupported when the files cannot be
 // copied that way (then nothing was copied and the caller copies by hand).
+// A kernel that stops copying part way through is followed by a copy by hand
+// of the rest, so a copy never ends short while from still has bytes.
 constexpr long kCopyUnsupported = -2;
 long CopyFileData(int from, int to, unsigned long count);
 long SeekFile(int fd, long offset, int origin);
@@ -126,6 +128,8 @@ private:
 // kFaultCopy makes an in-kernel copy report itself unsupported, so the copy
 // falls back to reading and writing through the buffer. kFaultUnnamed makes
 // an unnamed file unsupported, so the document goes to a named sibling.
+// kFaultCopyCall fails one system call of an in-kernel copy, counted call by
+// call, with the error SetCopyCallError gives (EIO unless set).
 enum FaultKind {
     kFaultOpen,
     kFaultWrite,
@@ -135,9 +139,14 @@ enum FaultKind {
     kFaultAllocate,
     kFaultCopy,
     kFaultUnnamed,
+    kFaultCopyCall,
     kFaultKinds
 };
 void SetFault(FaultKind kind, long nth);
+void SetCopyCallError(int error);
+// Each system call of an in-kernel copy moves at most bytes, as a kernel
+// that copies less than asked does; 0 ends it. ClearFaults ends it too.
+void SetCopyCallLimit(unsigned long bytes);
 // FileLength reports excess bytes more than each file holds, as a body past
 // 4 GiB would without the disk it takes; 0 ends it. ClearFaults ends it too.
 void SetLengthExcess(long excess);

@@ -67,8 +67,8 @@ protected:
     TempDir files;  // linked files
 };
 
-const char* const kKindNames[] = {"open",   "write",    "read", "seek",
-                                  "rename", "allocate", "copy", "unnamed"};
+const char* const kKindNames[] = {"open",     "write", "read",    "seek",     "rename",
+                                  "allocate", "copy",  "unnamed", "copy call"};
 static_assert(sizeof kKindNames / sizeof kKindNames[0] == aiexport_platform::kFaultKinds);
 
 }  // namespace
