@@ -136,8 +136,7 @@ void Reader::NoteArea(const Style& style, const ElementPaint& paint, const Matri
         if (!closed.Empty())
             drawnAreas.push_back(std::move(closed));
     }
-    if (paint.stroke.kind == FillKind::kColor &&
-        options.strokes != Options::Strokes::kHairlines) {
+    if (paint.stroke.kind == FillKind::kColor && options.strokes != Options::Strokes::kHairlines) {
         StrokeShape shape;
         shape.width = style.strokeWidth * ctm.Scale();
         shape.cap = style.cap;

@@ -31,13 +31,13 @@ void AddCubic(Polyline& line, Point p0, const Segment& s, double tolerance)
     const double bx = s.c1.x - 2 * s.c2.x + s.to.x, by = s.c1.y - 2 * s.c2.y + s.to.y;
     const double m = std::max(std::hypot(ax, ay), std::hypot(bx, by));
     const double wanted = std::ceil(std::sqrt(0.75 * m / tolerance));
-    const int n = std::isfinite(wanted) ? std::clamp(static_cast<int>(std::min(wanted, 1e6)), 1,
-                                                     kMaxCurveLines)
-                                        : 1;
+    const int n = std::isfinite(wanted)
+                      ? std::clamp(static_cast<int>(std::min(wanted, 1e6)), 1, kMaxCurveLines)
+                      : 1;
     for (int i = 1; i <= n; ++i) {
         const double t = static_cast<double>(i) / n;
-        line.push_back({CubicAt(p0.x, s.c1.x, s.c2.x, s.to.x, t),
-                        CubicAt(p0.y, s.c1.y, s.c2.y, s.to.y, t)});
+        line.push_back(
+            {CubicAt(p0.x, s.c1.x, s.c2.x, s.to.x, t), CubicAt(p0.y, s.c1.y, s.c2.y, s.to.y, t)});
     }
 }
 
@@ -172,7 +172,7 @@ ClipperLib::JoinType JoinOf(int join)
 
 ClipperLib::EndType EndOf(int cap)
 {
-    return cap == 1 ? ClipperLib::etOpenRound
+    return cap == 1   ? ClipperLib::etOpenRound
            : cap == 0 ? ClipperLib::etOpenSquare
                       : ClipperLib::etOpenButt;
 }
@@ -187,8 +187,7 @@ Path StrokeOutline(const Path& path, const StrokeShape& stroke, double tolerance
     const std::vector<double> pattern = DashPattern(stroke.dashes);
     // Clipper takes the miter limit in half widths, as SVG's is in widths
     // of the miter over the stroke: the same number; it allows no less than 2.
-    ClipperLib::ClipperOffset offset(std::max(stroke.miterLimit, 1.0),
-                                     tolerance * scaled.scale);
+    ClipperLib::ClipperOffset offset(std::max(stroke.miterLimit, 1.0), tolerance * scaled.scale);
     const ClipperLib::JoinType join = JoinOf(stroke.join);
     bool any = false;
     const auto addOpen = [&](const Polyline& line) {
@@ -265,8 +264,7 @@ Path OuterOutline(const std::vector<Path>& areas, double tolerance)
         if (!any)
             return {};
         ClipperLib::PolyTree tree;
-        clipper.Execute(ClipperLib::ctUnion, tree, ClipperLib::pftNonZero,
-                        ClipperLib::pftNonZero);
+        clipper.Execute(ClipperLib::ctUnion, tree, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
         ClipperLib::Paths outers;
         for (const ClipperLib::PolyNode* node : tree.Childs)
             outers.push_back(node->Contour);
