@@ -243,6 +243,7 @@ private:
     std::set<xmlNodePtr> active;  // referenced elements being drawn
     double pageWidth = 8.5, pageHeight = 11;
     // The page written, when placed (Place); else the drawing's own.
+    bool placed = false;
     Matrix placement;
     double pictureWidth = 0, pictureHeight = 0;
     // What the art covers on the page, for its cut outline and marks.

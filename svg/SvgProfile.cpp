@@ -115,6 +115,7 @@ Matrix PagePlacement(const Options::Page& page, double pageWidth, double pageHei
 
 void Reader::Place(const Matrix& m, double width, double height)
 {
+    placed = true;
     placement = m;
     pictureWidth = width;
     pictureHeight = height;

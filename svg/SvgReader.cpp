@@ -205,7 +205,7 @@ void Reader::Run(xmlDocPtr doc)
     const Style rootStyle = ComputeStyle(root, rootParent);
 
     const View view = RootView(root);
-    if (!(pictureWidth > 0) || !(pictureHeight > 0))
+    if (!placed)
         pictureWidth = pageWidth, pictureHeight = pageHeight;
     BeginPictureData picture{};
     picture.width = AsPrinted(pictureWidth);
@@ -311,7 +311,8 @@ View Reader::RootView(xmlNodePtr root)
     Matrix rootTransform = view.ctm;
     if (ElementTransform(root, rootTransform))
         view.ctm = rootTransform;
-    view.ctm = placement * view.ctm;
+    if (placed)
+        view.ctm = placement * view.ctm;
     return view;
 }
 
