@@ -296,6 +296,21 @@ TEST(SvgProfile, PageSizesAndTheArtAtItsSize)
     }
 }
 
+// Lengths in millimetres on a drawing of CSS pixels (1/96 in) come out in
+// points (1/72 in): 10 mm are 28.3465 pt, whatever the page.
+TEST(SvgProfile, MillimetresInPixelDrawingsArePoints)
+{
+    Tool tool;
+    WriteFile(tool.dir.File("d.svg"),
+              "<svg xmlns='http://www.w3.org/2000/svg' width='400' height='300'>"
+              "<rect x='2mm' y='2mm' width='10mm' height='10mm'/></svg>");
+    ASSERT_EQ(tool.Run("--page drawing d.svg out.ai"), 0) << tool.File("err");
+    EXPECT_EQ(HiResBox(tool.File("out.ai")), "0.0000 0.0000 28.3465 28.3465 ");
+    ASSERT_EQ(tool.Run("d.svg out.ai"), 0);
+    // 400 by 300 pixels are 300 by 225 points.
+    EXPECT_EQ(HiResBox(tool.File("out.ai")), "0.0000 0.0000 300.0000 225.0000 ");
+}
+
 // Malformed choices are usage errors that write nothing.
 TEST(SvgProfile, MalformedChoicesAreRefused)
 {
