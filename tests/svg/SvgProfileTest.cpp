@@ -317,6 +317,9 @@ TEST(SvgProfile, MalformedChoicesAreRefused)
     Tool tool;
     tool.Drawing("<rect width='10' height='10'/>");
     WriteFile(tool.dir.File("d.records"), "BeginPicture 0 0 8.5 11\nEndPicture\n");
+    ASSERT_EQ(tool.Run("--help"), 0);
+    for (const char* option : {"--profile NAME", "--reg-marks", "--page SIZE"})
+        EXPECT_NE(tool.File("out").find(option), std::string::npos) << option;
     for (const char* args :
          {"--profile", "--profile sticker d.svg o.ai", "--page 100x50 d.svg o.ai",
           "--page 0x50mm d.svg o.ai", "--page -1x5mm d.svg o.ai", "--page 1e3x5mm d.svg o.ai",
