@@ -225,6 +225,15 @@ TEST(SvgProfile, CutStrokesTheOuterOutlineInCutContour)
     EXPECT_EQ(laser.find("CutContour"), std::string::npos);
     EXPECT_EQ(laser.find("To\n"), std::string::npos);
     EXPECT_EQ(Widths(laser), std::vector<std::string>({"0.0001"}));
+
+    // A layer of the drawing's own by that name gives the name up.
+    tool.Drawing("<g inkscape:groupmode='layer' inkscape:label='CutContour'>"
+                 "<rect width='10' height='10'/></g>");
+    ASSERT_EQ(tool.Run("--profile cut d.svg named.ai"), 0) << tool.File("err");
+    const std::string named = tool.File("named.ai");
+    EXPECT_NE(named.find("(CutContour (art)) Ln"), std::string::npos);
+    EXPECT_EQ(CountLines(named, "(CutContour) Ln"), 1);
+    EXPECT_EQ(CountLines(LayerOf(named, "CutContour"), "s"), 1);
 }
 
 // Print: colours by value in CMYK, swatches as named custom colours.
