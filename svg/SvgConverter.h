@@ -37,6 +37,32 @@ struct Options {
     std::vector<std::string>* rendered = nullptr;
     // Every text element as filled paths instead of text.
     bool textOutlines = false;
+
+    // What strokes become: as drawn, hairlines (solid, 0.0001 pt wide: the
+    // output device's thinnest line), or the filled areas they cover.
+    enum class Strokes { kAsDrawn, kHairlines, kOutlines };
+    Strokes strokes = Strokes::kAsDrawn;
+    // A layer "CutContour" last, stroking the outer outline of the art with
+    // the custom colour "CutContour" (100 % magenta) as a hairline.
+    bool cutContour = false;
+    // A layer "Registration" of three marks at the corners of the art, for
+    // cutters that find the print by them.
+    bool registrationMarks = false;
+    // Colours by value written as CMYK (naive conversion, full black
+    // generation); images stay RGB.
+    bool cmyk = false;
+    // Swatches (a gradient of one stop, or one marked as a solid paint)
+    // written as named custom colours.
+    bool spotColors = false;
+
+    // The page: as the drawing gives it, trimmed to the art, or of a size
+    // (inches) with the art centred on it. The art keeps its size either way.
+    struct Page {
+        enum class Kind { kAsDrawn, kArt, kSize };
+        Kind kind = Kind::kAsDrawn;
+        double width = 0, height = 0;
+    };
+    Page page;
 };
 
 // What to convert: a file, or a drawing's bytes (plain or gzip-compressed).

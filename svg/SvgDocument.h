@@ -57,6 +57,15 @@ constexpr std::size_t kBytesPerStep = 64;
 // much as trying some sixteen style sheet rules.
 constexpr std::size_t kStepsPerDeclaration = 16;
 
+// The names of the layers the cut profiles add; the cut's colour is named
+// as its layer, as cutting software looks for both.
+constexpr const char* kCutContourName = "CutContour";
+constexpr const char* kRegistrationLayer = "Registration";
+// A hairline: 0.0001 pt, in inches, the thinnest width other than none that
+// four decimals write; any device draws it as its thinnest line. (The
+// module writes a width only on a change, and zero is its starting width.)
+constexpr double kHairlineWidth = 0.0001 / 72;
+
 // A drawing beyond those bounds: refused whole rather than cut short.
 struct TooLarge {
     std::string what;
@@ -109,6 +118,7 @@ struct Fill {
     Rgb color;
     std::string name;  // of the gradient or pattern
     int tag = 0;
+    std::string spot;  // a colour written by this name, defined once
     // A paint the records cannot express (a pattern whose tile or transform
     // does not map onto the module's): drawn with its fallback, and to be
     // flattened where flattening is done.
@@ -214,6 +224,16 @@ inline SetStrokeData NoStroke()
     return s;
 }
 
+// The box of what `records` draw, in their page's inches; invalid when
+// they draw nothing (SvgProfile.cpp). Paths count with half their stroke
+// width, images by their corners, live text by its origins; pattern tiles
+// and paths that paint nothing (clipping) do not count.
+Box ArtBox(const RecordBuffer& records);
+// The placement of `art` (on a page of pageWidth by pageHeight inches) on
+// the page asked for, and that page's size.
+Matrix PagePlacement(const Options::Page& page, double pageWidth, double pageHeight, Box art,
+                     double& width, double& height);
+
 // The renderer could not draw the document: it is read again, effects opaque.
 struct FlattenFailed {
     std::string reason;
@@ -225,6 +245,12 @@ public:
            const std::string& path, recordscript::RecordSink& sink);
 
     void Run(xmlDocPtr doc);
+    // The art moved by `placement` onto a page of `width` by `height`
+    // inches, instead of the drawing's own page; before Run.
+    void Place(const Matrix& placement, double width, double height);
+    // The drawing's own page, inches, once Run has read it.
+    double PageWidth() const { return pageWidth; }
+    double PageHeight() const { return pageHeight; }
 
 private:
     std::string file;
@@ -258,7 +284,15 @@ private:
     std::map<xmlNodePtr, Declarations> declarations;
     std::set<xmlNodePtr> active;  // referenced elements being drawn
     double pageWidth = 8.5, pageHeight = 11;
-    bool evenOddInForce = false;   // the fill rule the last compound path left
+    // The page written, when placed (Place); else the drawing's own.
+    bool placed = false;
+    Matrix placement;
+    double pictureWidth = 0, pictureHeight = 0;
+    // What the art covers on the page, for its cut outline and marks.
+    std::vector<Path> drawnAreas;
+    int tiles = 0;                        // pattern tiles being written: not part of the art
+    std::map<std::string, int> spotTags;  // custom colours defined
+    bool evenOddInForce = false;          // the fill rule the last compound path left
     Path* clipOutlines = nullptr;  // where text in a clip path puts its outlines (page space)
 
     // Document and viewport (SvgReader.cpp).
@@ -302,6 +336,18 @@ private:
     void WriteShape(const Style& style, const ElementPaint& paint, const Matrix& ctm, Path page);
     // A compound path of the non-zero rule sets it after its first member.
     void WritePath(const Path& pagePath, bool nonZeroCompound = false);
+    // A shape's stroke as the filled area it covers; false when it has none.
+    bool WriteStrokeOutline(const Style& style, const ElementPaint& paint, const Matrix& ctm,
+                            const Path& page);
+    // What a drawn shape covers, kept for the cut outline.
+    void NoteArea(const Style& style, const ElementPaint& paint, const Matrix& ctm,
+                  const Path& page);
+    bool NotingAreas() const
+    {
+        return (options.cutContour || options.registrationMarks) && tiles == 0 && inVisibleLayer;
+    }
+    // The cut outline and registration marks, each on its layer (SvgProfile.cpp).
+    void WriteCutLayers();
 
     // Paint and gradients (SvgPaint.cpp). Text paints its fill as a stroke:
     // a gradient gives its last colour.
@@ -310,6 +356,12 @@ private:
     Fill ResolvePaint(const Paint& paint, const Style& style, double opacity, const Box& userBox,
                       const Box& pageBox, const View& view, bool forStroke, xmlNodePtr at);
     void WritePaint(const Style& style, const ElementPaint& paint, const Matrix& ctm);
+    // A colour by value as the options want it: RGB, or CMYK.
+    SetColorByValueData ColorValue(const Rgb& c) const;
+    // The custom colour `name` defined once, with the look `c`; its tag.
+    int DefineSpot(const std::string& name, const SetColorByValueData& c);
+    // A gradient that is a named swatch (one stop) as its colour.
+    bool Swatch(const GradientChain& chain, const Style& style, Fill& fill);
     void Gradient(xmlNodePtr gradient, const Style& style, const Box& userBox, const Box& pageBox,
                   const View& view, Fill& fill, xmlNodePtr at);
     GradientChain ChainOf(xmlNodePtr gradient);

@@ -598,7 +598,8 @@ void Reader::FlattenEffects(xmlDocPtr doc)
         const RgbImage image = renderer.Render(px0, py0, w, h, dpi);
         RecordBuffer above;
         draw.MoveFrom(last.offset, above);
-        Bitmap(image, Matrix{1 / dpi, 0, 0, -1 / dpi, px0 / dpi, pageHeight - py0 / dpi});
+        const Matrix onPage{1 / dpi, 0, 0, -1 / dpi, px0 / dpi, pageHeight - py0 / dpi};
+        Bitmap(image, placed ? placement * onPage : onPage);
         draw.Append(above);
         Spend(static_cast<std::size_t>(w) * h / 1000);
     }

@@ -51,6 +51,15 @@ void Reader::Bitmap(const RgbImage& image, const Matrix& a)
     }
     draw.EndBitmap();
     ++objects;
+    if (NotingAreas()) {
+        const double w = image.width, h = image.height;
+        Path box;
+        box.MoveTo(a.Apply({0, 0}).x, a.Apply({0, 0}).y);
+        for (const Point corner : {Point{w, 0}, Point{w, h}, Point{0, h}})
+            box.LineTo(a.Apply(corner).x, a.Apply(corner).y);
+        box.Close();
+        drawnAreas.push_back(std::move(box));
+    }
 }
 
 // The image's bytes from its data URI or its file; `linked` is the file's

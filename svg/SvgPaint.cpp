@@ -83,6 +83,8 @@ Fill Reader::ResolvePaint(const Paint& paint, const Style& style, double opacity
         const auto it = ids.find(p.url);
         const std::string kind = it == ids.end() ? "" : LocalName(it->second);
         if (kind == "linearGradient" || kind == "radialGradient") {
+            if (options.spotColors && Swatch(ChainOf(it->second), style, fill))
+                return fill;
             if (!forStroke) {
                 Gradient(it->second, style, userBox, pageBox, view, fill, at);
                 return fill;
@@ -127,8 +129,14 @@ void Reader::WritePaint(const Style& style, const ElementPaint& paint, const Mat
         draw.SetFillTypeName(p);
     } else if (fill.kind == FillKind::kColor) {
         draw.SetFillType(1);
-        const Rgb& c = fill.color;
-        draw.SetFillColorByValue(Rgb16(c));
+        if (!fill.spot.empty()) {
+            NAME_TAG named{};
+            named.tag = static_cast<std::uint16_t>(fill.tag);
+            PutChars(named.name, kNameLimit, fill.spot);
+            draw.SetFillColorByName(named);
+        } else {
+            draw.SetFillColorByValue(ColorValue(fill.color));
+        }
     } else {
         draw.SetFillType(5);
     }
@@ -137,15 +145,86 @@ void Reader::WritePaint(const Style& style, const ElementPaint& paint, const Mat
         draw.SetStroke(NoStroke());
         return;
     }
+    const bool hairline = options.strokes == Options::Strokes::kHairlines;
     SetStrokeData stroke{};
-    stroke.style = static_cast<std::int16_t>(DashStyle(style.dashes));
-    stroke.width = AsPrinted(width);
+    stroke.style = static_cast<std::int16_t>(hairline ? 0 : DashStyle(style.dashes));
+    stroke.width = hairline ? kHairlineWidth : AsPrinted(width);
     stroke.cap = static_cast<std::int16_t>(style.cap);
     stroke.join = static_cast<std::int16_t>(style.join);
     stroke.miterLimit = AsPrinted(style.miterLimit);
     draw.SetStroke(stroke);
-    const Rgb& c = paint.stroke.color;
-    draw.SetStrokeColorByValue(Rgb16(c));
+    if (!paint.stroke.spot.empty()) {
+        NAME_TAG named{};
+        named.tag = static_cast<std::uint16_t>(paint.stroke.tag);
+        PutChars(named.name, kNameLimit, paint.stroke.spot);
+        draw.SetStrokeColorByName(named);
+    } else {
+        draw.SetStrokeColorByValue(ColorValue(paint.stroke.color));
+    }
+}
+
+SetColorByValueData Reader::ColorValue(const Rgb& c) const
+{
+    SetColorByValueData v = Rgb16(c);
+    if (!options.cmyk)
+        return v;
+    // Naive separation with full black generation: black takes what the
+    // three inks share, the inks the rest. No profile: a shop's RIP that
+    // wants one converts again.
+    const double r = c.r / 255.0, g = c.g / 255.0, b = c.b / 255.0;
+    const double k = 1 - std::max({r, g, b});
+    v.model = 1;
+    v.black = AsPrinted(k);
+    if (k < 1) {
+        v.cyan = AsPrinted((1 - r - k) / (1 - k));
+        v.magenta = AsPrinted((1 - g - k) / (1 - k));
+        v.yellow = AsPrinted((1 - b - k) / (1 - k));
+    }
+    return v;
+}
+
+int Reader::DefineSpot(const std::string& name, const SetColorByValueData& c)
+{
+    const auto found = spotTags.find(name);
+    if (found != spotTags.end())
+        return found->second;
+    const int tag = static_cast<int>(spotTags.size()) + 1;
+    SetColorDefData def{};
+    def.tag = static_cast<std::uint16_t>(tag);
+    PutChars(def.name, kNameLimit, name);
+    def.color = c;
+    def.spot = 1;
+    defs.SetColorDef(def);
+    spotTags.emplace(name, tag);
+    return tag;
+}
+
+bool Reader::Swatch(const GradientChain& chain, const Style& style, Fill& fill)
+{
+    // The swatch is the gradient that holds the stops: editors refer to it
+    // through a gradient of their own that only places it.
+    for (xmlNodePtr g : chain.elements) {
+        int stops = 0;
+        for (xmlNodePtr s = g->children; s != nullptr; s = s->next)
+            stops += LocalName(s) == "stop" ? 1 : 0;
+        if (stops == 0)
+            continue;
+        if (stops != 1)
+            return false;
+        std::string name = Attr(g, "label", kInkscapeNs).value_or(Attr(g, "id").value_or(""));
+        name = SafeName(name, kNameLimit);
+        if (Trim(name).empty())
+            return false;
+        const std::vector<Stop> colors = GradientStops(chain, style);
+        if (colors.empty())
+            return false;
+        fill.kind = FillKind::kColor;
+        fill.color = colors.back().color;
+        fill.spot = name;
+        fill.tag = DefineSpot(name, ColorValue(fill.color));
+        return true;
+    }
+    return false;
 }
 
 std::string Reader::GradientName(const std::string& id)
@@ -346,7 +425,7 @@ void Reader::WriteGradientDef(const std::string& name, int tag, const SetGradien
         SetGradientRGNData rgn{};
         rgn.location = AsPrinted(stop.offset * 100);
         rgn.midpoint = 50;
-        rgn.stopColor.color = Rgb16(stop.color);
+        rgn.stopColor.color = ColorValue(stop.color);
         defs.SetGradientRGN(rgn);
     }
     defs.EndGradient();

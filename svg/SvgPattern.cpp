@@ -168,9 +168,11 @@ bool Reader::Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, F
     const bool evenOdd = evenOddInForce;
     evenOddInForce = false;
     ++depth;
+    ++tiles;
     active.insert(pattern);
     WalkChildren(source, patternStyle, tileView);
     active.erase(pattern);
+    --tiles;
     --depth;
     tile.Swap(draw);
     --tileDepth;

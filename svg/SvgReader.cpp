@@ -201,25 +201,44 @@ void Reader::Run(xmlDocPtr doc)
     const Style rootStyle = ComputeStyle(root, rootParent);
 
     const View view = RootView(root);
+    if (!placed)
+        pictureWidth = pageWidth, pictureHeight = pageHeight;
     BeginPictureData picture{};
-    picture.width = AsPrinted(pageWidth);
-    picture.height = AsPrinted(pageHeight);
+    picture.width = AsPrinted(pictureWidth);
+    picture.height = AsPrinted(pictureHeight);
     defs.BeginPicture(picture);
-    const std::vector<Layer> layers = CollectLayers(root, rootStyle);
+    std::vector<Layer> layers = CollectLayers(root, rootStyle);
+    std::vector<std::string> added;
+    if (options.registrationMarks)
+        added.push_back(kRegistrationLayer);
+    if (options.cutContour)
+        added.push_back(kCutContourName);
+    for (const std::string& name : added)
+        for (Layer& layer : layers)
+            if (layer.name == name)
+                layer.name = SafeName(name + " (art)", kLayerNameLimit);  // ours keep the name
     for (const Layer& layer : layers) {
         DefLayerData defined{};
         PutChars(defined.name, kLayerNameLimit, layer.name);
         defined.visibility = layer.visible;
         defs.DefineLayer(defined);
     }
+    for (const std::string& name : added) {
+        DefLayerData defined{};
+        PutChars(defined.name, kLayerNameLimit, name);
+        defined.visibility = 1;
+        defs.DefineLayer(defined);
+    }
     for (const Layer& layer : layers)
         WriteLayer(layer, rootStyle, view);
     if (!effects.empty())
         FlattenEffects(doc);
+    if (!added.empty())
+        WriteCutLayers();
 
     // The definitions go before the drawing that uses them.
     bool sent = defs.SendTo(sink);
-    sent = sink.BeginDrawingSection({AsPrinted(pageWidth), AsPrinted(pageHeight)}) && sent;
+    sent = sink.BeginDrawingSection({AsPrinted(pictureWidth), AsPrinted(pictureHeight)}) && sent;
     sent = draw.SendTo(sink) && sent;
     sent = sink.EndPicture() && sent;
     outcome.sent = sent;
@@ -288,6 +307,8 @@ View Reader::RootView(xmlNodePtr root)
     Matrix rootTransform = view.ctm;
     if (ElementTransform(root, rootTransform))
         view.ctm = rootTransform;
+    if (placed)
+        view.ctm = placement * view.ctm;
     return view;
 }
 
@@ -633,17 +654,32 @@ void ReadSvg(const std::string& path, std::string_view bytes, recordscript::Reco
                          (root != nullptr ? Str(root->name) : std::string()) + ">, not <svg>)";
         return;
     }
+    // A page other than the drawing's own is known once the art is: it is
+    // drawn once to measure it, then placed.
+    const auto convert = [&](const Options& given, Result& result) {
+        Reader reader(shown, result, given, path, sink);
+        if (given.page.kind != Options::Page::Kind::kAsDrawn) {
+            RecordBuffer measured;
+            Result unused;
+            Reader measuring(shown, unused, given, path, measured);
+            measuring.Run(doc.get());
+            const Box art = ArtBox(measured);
+            double width = 0, height = 0;
+            const Matrix placement = PagePlacement(given.page, measuring.PageWidth(),
+                                                   measuring.PageHeight(), art, width, height);
+            reader.Place(placement, width, height);
+        }
+        reader.Run(doc.get());
+    };
     try {
         try {
-            Reader reader(shown, outcome, options, path, sink);
-            reader.Run(doc.get());
+            convert(options, outcome);
         } catch (const FlattenFailed& failed) {
             Result opaque;
             Options without = options;
             without.flatten = false;
             opaque.warnings.push_back({shown, 0, Warning::Kind::kDrawnOpaque, failed.reason});
-            Reader reader(shown, opaque, without, path, sink);
-            reader.Run(doc.get());
+            convert(without, opaque);
             outcome = std::move(opaque);
         }
     } catch (const std::bad_alloc&) {

@@ -245,7 +245,7 @@ void Reader::WriteLiveText(xmlNodePtr node, const TextChunk& chunk, const View& 
         const Rgb& c = runFill.color;
         if (runFill.kind == FillKind::kColor && paint.fill.kind == FillKind::kColor &&
             (c.r != current.r || c.g != current.g || c.b != current.b)) {
-            draw.SetFillColorByValue(Rgb16(c));
+            draw.SetFillColorByValue(ColorValue(c));
             current = c;
         }
         std::string latin;

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "SvgDocument.h"
+#include "SvgStrokeOutline.h"
 #include "SvgValues.h"
 #include "SvgXml.h"
 
@@ -17,6 +18,16 @@ void Reader::WalkChildren(xmlNodePtr node, const Style& style, const View& view)
 }
 
 namespace {
+
+// Whether filling the path covers anything: not when it is single
+// straight segments, as lines are.
+bool HasArea(const Path& page)
+{
+    for (const Subpath& s : page.subpaths)
+        if (!s.segments.empty() && (s.closed || s.segments.size() > 1 || s.segments[0].cubic))
+            return true;
+    return false;
+}
 
 // Elements the walk does not draw where they stand: other vocabularies
 // (editor settings, metadata), and definitions, drawn where referenced.
@@ -292,19 +303,28 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
     const Box pageBox = BoundsOf(page);
     const ElementPaint paint = ResolveElementPaint(style, userBox, pageBox, view, false, node);
     const bool clipped = !style.clipPath.empty() && OpenClip(style, view, userBox, node);
-    const bool dashed = DashedWithOffset(style, paint, view.ctm, page);
-    if (!dashed) {
+    if (NotingAreas())
+        NoteArea(style, paint, view.ctm, page);
+    const bool outlines =
+        options.strokes == Options::Strokes::kOutlines && paint.stroke.kind == FillKind::kColor;
+    const bool dashed = !outlines && options.strokes == Options::Strokes::kAsDrawn &&
+                        DashedWithOffset(style, paint, view.ctm, page);
+    if (outlines) {
+        // The fill first, then the stroke's area over it, as SVG paints them.
+        ElementPaint fillOnly = paint;
+        fillOnly.stroke = Fill();
+        if (fillOnly.fill.kind != FillKind::kNone && HasArea(page))
+            WriteShape(style, fillOnly, view.ctm, page);
+        WriteStrokeOutline(style, paint, view.ctm, page);
+    } else if (!dashed) {
         // SVG fills open subpaths as if closed; the module strokes an open
         // path it is asked to fill. Filled, they are closed: the stroke, if
         // any, goes apart with the path as it is, alone when the fill would
         // cover nothing (single straight segments, as lines are).
-        bool open = false, area = false;
-        for (const Subpath& s : page.subpaths) {
-            if (s.segments.empty())
-                continue;
-            open = open || !s.closed;
-            area = area || s.closed || s.segments.size() > 1 || s.segments[0].cubic;
-        }
+        bool open = false;
+        for (const Subpath& s : page.subpaths)
+            open = open || (!s.segments.empty() && !s.closed);
+        const bool area = HasArea(page);
         ElementPaint fillOnly = paint, strokeOnly = paint;
         fillOnly.stroke = Fill();
         strokeOnly.fill = Fill();
@@ -320,6 +340,30 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
     Markers(node, style, view, path);
     if (clipped)
         CloseClip();
+}
+
+bool Reader::WriteStrokeOutline(const Style& style, const ElementPaint& paint, const Matrix& ctm,
+                                const Path& page)
+{
+    const double scale = ctm.Scale();
+    StrokeShape shape;
+    shape.width = style.strokeWidth * scale;
+    shape.cap = style.cap;
+    shape.join = style.join;
+    shape.miterLimit = style.miterLimit;
+    for (double d : style.dashes)
+        shape.dashes.push_back(d * scale);
+    shape.dashOffset = style.dashOffset * scale;
+    const Path outline = StrokeOutline(page, shape);
+    Spend(outline.subpaths.size());
+    if (outline.Empty())
+        return false;
+    ElementPaint filled;
+    filled.fill = paint.stroke;
+    Style areaStyle = style;
+    areaStyle.evenOdd = false;  // the outline's holes turn the other way
+    WriteShape(areaStyle, filled, ctm, outline);
+    return true;
 }
 
 void Reader::WriteShape(const Style& style, const ElementPaint& paint, const Matrix& ctm, Path page)

@@ -69,7 +69,7 @@ TEST(CheckTool, ReportsOneFindingALineAndExitsByWhatItFound)
                                               "cut, laser, stock, print)\n"},
         {"--check --profile", "aiexport: --profile needs a name: cut, laser, stock, print\n"},
         {"--check --eps short.ai x.eps", "aiexport: --check goes alone"},
-        {"--profile cut short.ai x.ai", "aiexport: --profile goes with --check\n"},
+        {"--profile cut short.ai x.ai", "aiexport: --profile and --page apply to SVG drawings"},
     };
     for (const auto& c : unreadable) {
         run = Aiexport(dir, c.args);

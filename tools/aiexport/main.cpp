@@ -22,6 +22,7 @@
 #include "svg/SvgDetect.h"
 #ifdef AIEXPORT_HAVE_SVG
 #include "svg/SvgConverter.h"
+#include "svg/SvgRecords.h"
 #endif
 #include "host/AHostExportFilter.h"
 #include "host/Opcodes.h"
@@ -45,7 +46,7 @@ constexpr std::size_t kMaxSvgBytes = 64u << 20;
 
 const char kUsage[] =
     "Usage: aiexport [--module PATH] SCRIPT OUTPUT\n"
-    "       aiexport [--module PATH] DRAWING.svg OUTPUT\n"
+    "       aiexport [--module PATH] [--profile NAME] [--page SIZE] DRAWING.svg OUTPUT\n"
     "       aiexport --eps [--module PATH] [--procsets DIR] SCRIPT|DRAWING.svg|FILE.ai\n"
     "                OUTPUT.eps\n"
     "       aiexport --records DRAWING.svg\n"
@@ -101,6 +102,19 @@ const char kUsage[] =
     "  --no-links     let an SVG drawing link no files at all\n"
     "  --text-outlines  write an SVG drawing's text as filled outlines, for\n"
     "                 readers that lack its fonts\n"
+    "  --profile NAME write an SVG drawing as a kind of shop takes it (README.md):\n"
+    "                 cut     text as outlines, hairline strokes, the outer outline\n"
+    "                         stroked in the spot colour CutContour on its own layer\n"
+    "                 laser   text as outlines, hairline strokes\n"
+    "                 stock   text as outlines, strokes as filled areas, the page\n"
+    "                         trimmed to the art; refused (exit 1) if an image would\n"
+    "                         be written\n"
+    "                 print   CMYK colours, swatches as named spot colours\n"
+    "  --reg-marks    with --profile cut: three registration marks on a layer of\n"
+    "                 their own\n"
+    "  --page SIZE    the page: drawing (trimmed to the art), A4, letter, or WxH\n"
+    "                 in mm, in or pt (100x50mm); the art keeps its size and is\n"
+    "                 centred on it\n"
     "  -h, --help     show this text\n"
     "  --version      show the version\n"
     "\n"
@@ -182,6 +196,7 @@ struct SvgInput {
     std::string path;  // "-" for standard input, held in `text`
     std::string text;
     svgreader::Options options;
+    bool refuseRasters = false;  // stock: no image may be written
 
     svgreader::Source Source() const
     {
@@ -199,6 +214,121 @@ bool Report(const svgreader::Result& result)
     for (const svgreader::Warning& warning : result.warnings)
         std::fprintf(stderr, "%s\n", warning.Text().c_str());
     return true;
+}
+#endif
+
+// Export profiles and the page: each profile a set of the converter's
+// options, chosen for what one kind of shop accepts (README.md).
+using aicheck::Profile;
+
+struct PageChoice {
+    bool given = false;
+    bool art = false;              // "drawing": the art's own box
+    double width = 0, height = 0;  // inches
+};
+
+// The largest page the format's readers open: 227 inches a side.
+constexpr double kMaxPageInches = 227;
+
+// A side of WxH: a plain positive decimal number.
+bool ParseSide(const std::string& text, double& value)
+{
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos)
+        return false;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return *end == '\0';
+}
+
+// drawing, A4, letter or WxH with a unit of mm, in or pt; false when malformed.
+bool ParsePage(const std::string& text, PageChoice& page)
+{
+    std::string lower;
+    for (const char c : text)
+        lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    page = PageChoice();
+    page.given = true;
+    if (lower == "drawing") {
+        page.art = true;
+        return true;
+    }
+    if (lower == "a4") {
+        page.width = 210 / 25.4, page.height = 297 / 25.4;
+        return true;
+    }
+    if (lower == "letter") {
+        page.width = 8.5, page.height = 11;
+        return true;
+    }
+    static const struct {
+        const char* suffix;
+        double perInch;
+    } kUnits[] = {{"mm", 25.4}, {"in", 1}, {"pt", 72}};
+    for (const auto& unit : kUnits) {
+        const std::size_t n = std::strlen(unit.suffix);
+        if (lower.size() <= n || lower.compare(lower.size() - n, n, unit.suffix) != 0)
+            continue;
+        const std::string numbers = lower.substr(0, lower.size() - n);
+        const std::size_t x = numbers.find('x');
+        double width = 0, height = 0;
+        if (x == std::string::npos || !ParseSide(numbers.substr(0, x), width) ||
+            !ParseSide(numbers.substr(x + 1), height))
+            return false;
+        page.width = width / unit.perInch, page.height = height / unit.perInch;
+        return page.width >= 1.0 / 72 && page.height >= 1.0 / 72 && page.width <= kMaxPageInches &&
+               page.height <= kMaxPageInches;
+    }
+    return false;
+}
+
+#ifdef AIEXPORT_HAVE_SVG
+// The converter's options for a profile and page, over those given.
+void ApplyProfile(Profile profile, const PageChoice& page, bool regMarks,
+                  svgreader::Options& options)
+{
+    using Strokes = svgreader::Options::Strokes;
+    switch (profile) {
+    case Profile::kCut:
+        options.textOutlines = true;
+        options.strokes = Strokes::kHairlines;
+        options.cutContour = true;
+        options.registrationMarks = regMarks;
+        break;
+    case Profile::kLaser:
+        options.textOutlines = true;
+        options.strokes = Strokes::kHairlines;
+        break;
+    case Profile::kStock:
+        options.textOutlines = true;
+        options.strokes = Strokes::kOutlines;
+        break;
+    case Profile::kPrint:
+        options.cmyk = true;
+        options.spotColors = true;
+        break;
+    case Profile::kNone: break;
+    }
+    using Kind = svgreader::Options::Page::Kind;
+    if (page.given) {
+        options.page.kind = page.art ? Kind::kArt : Kind::kSize;
+        options.page.width = page.width;
+        options.page.height = page.height;
+    } else if (profile == Profile::kStock || options.registrationMarks) {
+        // Stock sites want the box trimmed to the art; marks stand outside
+        // the art and must be on the page.
+        options.page.kind = Kind::kArt;
+    }
+}
+
+// The images among a drawing's records: its own, linked, or effects drawn
+// as images.
+std::size_t RastersIn(const svgreader::RecordBuffer& records)
+{
+    std::size_t images = 0;
+    records.ForEach([&](std::uint16_t opcode, const void*, std::size_t) {
+        images += opcode == aiop::kBeginBitmap || opcode == aiop::kPathBitmap ? 1 : 0;
+    });
+    return images;
 }
 #endif
 
@@ -346,6 +476,29 @@ private:
 int SendSvg(const Run& run, Input& input, const std::string& outDir)
 {
     OpeningSink sink(run, input, outDir);
+    if (input.svg->refuseRasters) {
+        // Held until it is known that no image is among them: a refused
+        // drawing loads no module and writes no target.
+        svgreader::RecordBuffer held;
+        const svgreader::Result result =
+            svgreader::Convert(input.svg->Source(), held, input.svg->options);
+        if (!Report(result))
+            return kExitUsage;
+        if (const std::size_t images = RastersIn(held); images > 0) {
+            std::fprintf(stderr,
+                         "%s: error: %zu image%s would be written (embedded or linked images, "
+                         "or transparency and effects drawn as images), and the stock "
+                         "profile takes vectors only: remove %s, or give --no-flatten to draw "
+                         "effects opaque\n",
+                         input.sources[0].c_str(), images, images == 1 ? "" : "s",
+                         images == 1 ? "it" : "them");
+            return kExitRecordFailed;
+        }
+        const bool sent = held.SendTo(sink);
+        if (sink.status > kExitOk)
+            return sink.status;
+        return sink.failed || !sent || !result.sent ? kExitRecordFailed : kExitOk;
+    }
     const svgreader::Result result =
         svgreader::Convert(input.svg->Source(), sink, input.svg->options);
     if (sink.status > kExitOk)
@@ -422,7 +575,9 @@ int main(int argc, char** argv)
     svgreader::Options svgOptions;
 #endif
     bool check = false;
-    aicheck::Profile profile = aicheck::Profile::kNone;
+    Profile profile = Profile::kNone;
+    PageChoice page;
+    bool regMarks = false;
     std::vector<std::string> positional;
     bool optionsDone = false;
     for (int i = 1; i < argc; ++i) {
@@ -498,6 +653,16 @@ int main(int argc, char** argv)
             if (!aicheck::ParseProfile(name, profile))
                 return Usage("unknown profile '" + name + "' (there are " +
                              aicheck::ProfileNames() + ")");
+        } else if (arg == "--page" || arg.rfind("--page=", 0) == 0) {
+            if (arg == "--page" && i + 1 >= argc)
+                return Usage("--page needs a size: drawing, A4, letter or WxH in mm, in or pt");
+            const std::string size = arg == "--page" ? argv[++i] : arg.substr(7);
+            if (!ParsePage(size, page))
+                return Usage("--page: malformed size '" + size +
+                             "' (drawing, A4, letter, or WxH ending in mm, in or pt, "
+                             "e.g. 100x50mm, each side from 1 pt to 227 in)");
+        } else if (arg == "--reg-marks") {
+            regMarks = true;
         } else if (arg == "--module") {
             if (i + 1 >= argc)
                 return Usage("--module needs a path");
@@ -514,11 +679,15 @@ int main(int argc, char** argv)
     }
 
     if (check)
-        return recordsOnly || eps ? Usage("--check goes alone, with --profile at most")
-                                  : RunCheck(positional, profile);
-    // Until exports follow a profile, one asked for is refused, not ignored.
-    if (profile != aicheck::Profile::kNone)
-        return Usage("--profile goes with --check");
+        return recordsOnly || eps || page.given || regMarks
+                   ? Usage("--check goes alone, with --profile at most")
+                   : RunCheck(positional, profile);
+    if (regMarks && profile != Profile::kCut)
+        return Usage("--reg-marks goes with --profile cut");
+    const bool profiled = profile != Profile::kNone || page.given;
+#ifdef AIEXPORT_HAVE_SVG
+    ApplyProfile(profile, page, regMarks, svgOptions);
+#endif
 
     std::string procsets;
     if (eps) {
@@ -530,6 +699,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "aiexport: %s\n", error.c_str());
             return kExitUsage;
         }
+        if (eps::IsDocument(positional[0]) && profiled)
+            return Usage("--profile and --page apply to SVG drawings, not to " + positional[0]);
         if (eps::IsDocument(positional[0]))
             return eps::WriteEps(positional[0], positional[0], positional[1], procsets);
     } else if (!procsetOption.empty()) {
@@ -545,6 +716,8 @@ int main(int argc, char** argv)
 #endif
     if (recordsOnly && positional.empty())
         return Usage("--records needs an SVG file");
+    if (positional.empty() && profiled)
+        return Usage("--profile and --page apply to SVG drawings");
     if (positional.empty()) {
         run.sample = true;
         run.output = "sample.ai";
@@ -578,6 +751,7 @@ int main(int argc, char** argv)
 #ifdef AIEXPORT_HAVE_SVG
             svgInput.path = scriptPath;
             svgInput.options = svgOptions;
+            svgInput.refuseRasters = profile == Profile::kStock;
             if (scriptPath == "-" && !file.ReadAll(kMaxSvgBytes, svgInput.text, error)) {
                 std::fprintf(stderr, "aiexport: cannot read %s: %s\n", scriptPath.c_str(),
                              error.c_str());
@@ -602,6 +776,9 @@ int main(int argc, char** argv)
             return kExitUsage;
 #endif
         }
+        if (!svg && profiled)
+            return Usage("--profile and --page apply to SVG drawings: a record script's "
+                         "records are written as they are");
         run.output = positional[1];
         outDir = OutputDirectory(run.output);
         // The whole script is read once before anything is sent or written.
