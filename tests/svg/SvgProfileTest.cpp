@@ -176,6 +176,19 @@ TEST(SvgProfile, StockRefusesImagesAndWritesNothing)
     tool.Drawing("<rect width='10' height='10'/>");
     EXPECT_EQ(tool.Run("--profile stock d.svg stock.ai"), 0) << tool.File("err");
     EXPECT_TRUE(tool.Exists("stock.ai"));
+    // Transparency that vectors can draw exactly exports, over more pieces
+    // than the balanced budget allows; a blur, which needs pixels, refuses it.
+    std::string beneath;
+    for (int i = 0; i < 100; ++i)
+        beneath += "<rect x='" + std::to_string(i % 10 * 5) + "' y='" + std::to_string(i / 10 * 5) +
+                   "' width='4' height='4' fill='#00f'/>";
+    tool.Drawing(beneath + "<rect width='60' height='60' fill='#f00' opacity='0.5'/>");
+    EXPECT_EQ(tool.Run("--profile stock d.svg translucent.ai"), 0) << tool.File("err");
+    EXPECT_EQ(tool.File("translucent.ai").find("%AI5_BeginRaster"), std::string::npos);
+    tool.Drawing("<filter id='b'><feGaussianBlur stdDeviation='3'/></filter>"
+                 "<rect width='40' height='40' fill='#00f' filter='url(#b)'/>");
+    EXPECT_EQ(tool.Run("--profile stock d.svg blurred.ai"), 1);
+    EXPECT_FALSE(tool.Exists("blurred.ai"));
 }
 
 // Cut: the CutContour spot colour strokes the outer outline of the art on

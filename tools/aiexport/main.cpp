@@ -301,6 +301,9 @@ void ApplyProfile(Profile profile, const PageChoice& page, bool regMarks,
     case Profile::kStock:
         options.textOutlines = true;
         options.strokes = Strokes::kOutlines;
+        // Transparency as vectors wherever they are exact, whatever their number;
+        // what still needs pixels refuses the export.
+        options.flattenMode = svgreader::Options::FlattenMode::kVector;
         break;
     case Profile::kPrint:
         options.cmyk = true;
