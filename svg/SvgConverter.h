@@ -48,6 +48,9 @@ struct Options {
     // A layer "Registration" of three marks at the corners of the art, for
     // cutters that find the print by them.
     bool registrationMarks = false;
+    // The drawing's layers as groups of one art layer: cutters take one.
+    // Hidden layers are left out, as they are not to be cut or printed.
+    bool oneArtLayer = false;
     // Colours by value written as CMYK (naive conversion, full black
     // generation); images stay RGB.
     bool cmyk = false;

@@ -327,7 +327,7 @@ std::vector<Layer> Reader::CollectLayers(xmlNodePtr root, const Style& rootStyle
 {
     std::vector<Layer> layers;
     bool marked = false;
-    for (xmlNodePtr n = root->children; n != nullptr; n = n->next)
+    for (xmlNodePtr n = root->children; n != nullptr && !options.oneArtLayer; n = n->next)
         marked = marked || IsMarkedLayer(n);
     std::set<std::string> used;
     std::map<std::string, int> suffixes;  // the next number to try for a name

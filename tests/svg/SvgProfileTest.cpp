@@ -239,14 +239,19 @@ TEST(SvgProfile, CutStrokesTheOuterOutlineInCutContour)
     EXPECT_EQ(laser.find("To\n"), std::string::npos);
     EXPECT_EQ(Widths(laser), std::vector<std::string>({"0.0001"}));
 
-    // A layer of the drawing's own by that name gives the name up.
+    // The drawing's layers, one of them named as the cut layer, are one art
+    // layer: cutters take one.
     tool.Drawing("<g inkscape:groupmode='layer' inkscape:label='CutContour'>"
-                 "<rect width='10' height='10'/></g>");
+                 "<rect width='10' height='10'/></g>"
+                 "<g inkscape:groupmode='layer' inkscape:label='More'>"
+                 "<rect x='20' width='10' height='10'/></g>");
     ASSERT_EQ(tool.Run("--profile cut d.svg named.ai"), 0) << tool.File("err");
     const std::string named = tool.File("named.ai");
-    EXPECT_NE(named.find("(CutContour (art)) Ln"), std::string::npos);
+    EXPECT_EQ(CountLines(named, "(Layer 1) Ln"), 1) << named;
+    EXPECT_EQ(named.find("(More) Ln"), std::string::npos);
+    EXPECT_EQ(CountLines(LayerOf(named, "Layer 1"), "f"), 2);
     EXPECT_EQ(CountLines(named, "(CutContour) Ln"), 1);
-    EXPECT_EQ(CountLines(LayerOf(named, "CutContour"), "s"), 1);
+    EXPECT_EQ(CountLines(LayerOf(named, "CutContour"), "s"), 2);
 }
 
 // Print: colours by value in CMYK, swatches as named custom colours.

@@ -292,6 +292,7 @@ void ApplyProfile(Profile profile, const PageChoice& page, bool regMarks,
         options.textOutlines = true;
         options.strokes = Strokes::kHairlines;
         options.cutContour = true;
+        options.oneArtLayer = true;
         options.registrationMarks = regMarks;
         break;
     case Profile::kLaser:
