@@ -11,18 +11,91 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <iterator>
 #include <set>
+#include <string_view>
 
 #include "SvgDocument.h"
 #include "SvgXml.h"
 
 namespace svgreader {
+
+namespace {
+
+bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+// A paint that is opaque whatever it names: none, a keyword, #rgb or #rrggbb.
+bool OpaquePaint(const std::string& v)
+{
+    if (v.size() == 4 || v.size() == 7)
+        if (v[0] == '#' && std::all_of(v.begin() + 1, v.end(), IsHex))
+            return true;
+    return !v.empty() && std::all_of(v.begin(), v.end(), [](char c) {
+        return std::isalpha(static_cast<unsigned char>(c)) != 0;
+    });
+}
+
+// True unless the drawing is made only of plain shapes and groups with
+// presentation attributes that cannot make anything translucent, filtered,
+// masked, blended or painted by reference. Anything not known to be plain
+// (style attributes and sheets, classes, other namespaces, text, references)
+// counts as possibly translucent, so this only ever errs towards keeping
+// the pieces.
+bool MayBeTranslucent(xmlNodePtr root)
+{
+    static const char* const kElements[] = {"circle", "desc",  "ellipse", "g",       "line",
+                                            "path",   "polygon", "polyline", "rect", "svg",
+                                            "title"};
+    static const char* const kGeometry[] = {
+        "cx",     "cy",           "d",               "display",           "fill-rule",
+        "height", "id",           "points",          "preserveAspectRatio", "r",
+        "rx",     "ry",           "stroke-linecap",  "stroke-linejoin",   "stroke-miterlimit",
+        "stroke-width", "transform", "version",      "viewBox",           "visibility",
+        "width",  "x",            "x1",              "x2",                "y",
+        "y1",     "y2"};
+    static const char* const kPaints[] = {"color", "fill", "stroke"};
+    auto among = [](const auto& names, std::string_view name) {
+        return std::any_of(std::begin(names), std::end(names),
+                           [&](const char* n) { return name == n; });
+    };
+    // Depth first without recursion: nesting is bounded only by the parser.
+    for (xmlNodePtr n = root; n != nullptr;) {
+        if (n->type == XML_ENTITY_REF_NODE)
+            return true;  // content not looked into
+        if (n->type == XML_ELEMENT_NODE) {
+            if (n->ns != nullptr && StrView(n->ns->href) != kSvgNs)
+                return true;
+            if (!among(kElements, StrView(n->name)))
+                return true;
+            for (xmlAttrPtr a = n->properties; a != nullptr; a = a->next) {
+                if (a->ns != nullptr)
+                    return true;
+                const std::string_view name = StrView(a->name);
+                if (among(kPaints, name) ? !OpaquePaint(AttrValue(a)) : !among(kGeometry, name))
+                    return true;
+            }
+            if (n->children != nullptr) {
+                n = n->children;
+                continue;
+            }
+        }
+        while (n != root && n->next == nullptr)
+            n = n->parent;
+        if (n == root)
+            break;
+        n = n->next;
+    }
+    return false;
+}
+
+}  // namespace
 
 Reader::Reader(const std::string& file, Result& outcome, const Options& options,
                const std::string& path, recordscript::RecordSink& sink)
@@ -197,6 +270,12 @@ void Reader::Run(xmlDocPtr doc)
                            " million elements drawn (through references)"};
     }
     CollectStyleSheets(root);
+    if (!MayBeTranslucent(root)) {
+        notePieces = false;
+        // Were something translucent after all, it would become an image
+        // rather than be drawn over pieces that were never kept.
+        unknownBeneath = true;
+    }
     const Style rootParent;
     const Style rootStyle = ComputeStyle(root, rootParent);
 

@@ -347,7 +347,8 @@ void Reader::WriteShape(const Style& style, const ElementPaint& paint, const Mat
         draw.EndComposite();
         evenOddInForce = style.evenOdd;
     }
-    NotePiece(style, paint, ctm, page);
+    if (notePieces)
+        NotePiece(style, paint, ctm, page);
 }
 
 void Reader::WritePath(const Path& pagePath, bool nonZeroCompound)
