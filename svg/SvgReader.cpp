@@ -16,9 +16,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
-#include <iterator>
 #include <set>
 #include <string_view>
 
@@ -50,16 +50,35 @@ bool OpaquePaint(const std::string& v)
 // the pieces.
 bool MayBeTranslucent(xmlNodePtr root)
 {
-    static const char* const kElements[] = {"circle", "desc",  "ellipse", "g",       "line",
-                                            "path",   "polygon", "polyline", "rect", "svg",
-                                            "title"};
-    static const char* const kGeometry[] = {
-        "cx",     "cy",           "d",               "display",           "fill-rule",
-        "height", "id",           "points",          "preserveAspectRatio", "r",
-        "rx",     "ry",           "stroke-linecap",  "stroke-linejoin",   "stroke-miterlimit",
-        "stroke-width", "transform", "version",      "viewBox",           "visibility",
-        "width",  "x",            "x1",              "x2",                "y",
-        "y1",     "y2"};
+    static const char* const kElements[] = {"circle",  "desc",     "ellipse", "g",   "line", "path",
+                                            "polygon", "polyline", "rect",    "svg", "title"};
+    static const char* const kGeometry[] = {"cx",
+                                            "cy",
+                                            "d",
+                                            "display",
+                                            "fill-rule",
+                                            "height",
+                                            "id",
+                                            "points",
+                                            "preserveAspectRatio",
+                                            "r",
+                                            "rx",
+                                            "ry",
+                                            "stroke-linecap",
+                                            "stroke-linejoin",
+                                            "stroke-miterlimit",
+                                            "stroke-width",
+                                            "transform",
+                                            "version",
+                                            "viewBox",
+                                            "visibility",
+                                            "width",
+                                            "x",
+                                            "x1",
+                                            "x2",
+                                            "y",
+                                            "y1",
+                                            "y2"};
     static const char* const kPaints[] = {"color", "fill", "stroke"};
     auto among = [](const auto& names, std::string_view name) {
         return std::any_of(std::begin(names), std::end(names),
