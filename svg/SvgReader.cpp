@@ -514,40 +514,66 @@ std::string TooLargeDocument()
            " MB of SVG";
 }
 
-// The file's bytes, at most kMaxDocumentBytes; "" or the reason it failed.
-std::string ReadDocument(const std::string& path, std::string& bytes)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::strerror(errno);
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        return std::strerror(EISDIR);
+// A file being read, at most kMaxDocumentBytes of it.
+class DocumentFile {
+public:
+    DocumentFile() = default;
+    DocumentFile(const DocumentFile&) = delete;
+    DocumentFile& operator=(const DocumentFile&) = delete;
+    ~DocumentFile()
+    {
+        if (fd >= 0)
+            ::close(fd);
     }
-    // Read in place, not grown by copies: a regular file says its size.
-    if (S_ISREG(info.st_mode) && info.st_size > 0)
-        bytes.reserve(
-            std::min<std::size_t>(static_cast<std::size_t>(info.st_size), kMaxDocumentBytes + 1));
-    std::string why;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            why = std::strerror(errno);
-        if (got <= 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(got));
-        if (bytes.size() > kMaxDocumentBytes) {
-            why = TooLargeDocument();
-            break;
+    // "" or the reason it cannot be read.
+    std::string Open(const std::string& path)
+    {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return std::strerror(errno);
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode))
+            return std::strerror(EISDIR);
+        return {};
+    }
+    // Up to `room` bytes, fewer only at the end; -1 once it failed (`why`).
+    long Read(char* out, std::size_t room)
+    {
+        if (!why.empty())
+            return -1;
+        std::size_t n = 0;
+        while (n < room && !atEnd) {
+            const ssize_t got = ::read(fd, out + n, room - n);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                why = std::strerror(errno);
+                return -1;
+            }
+            atEnd = got == 0;
+            n += static_cast<std::size_t>(got);
+            total += static_cast<std::size_t>(got);
+            if (total > kMaxDocumentBytes) {
+                why = TooLargeDocument();
+                return -1;
+            }
+        }
+        return static_cast<long>(n);
+    }
+    // The rest read to its end, to learn whether all of it could be.
+    void Drain()
+    {
+        char buffer[65536];
+        while (Read(buffer, sizeof buffer) > 0) {
         }
     }
-    ::close(fd);
-    return why;
-}
+    std::string why;
+
+private:
+    int fd = -1;
+    std::size_t total = 0;
+    bool atEnd = false;
+};
 
 // A .svgz inflated, at most kMaxDocumentBytes; "" or what is wrong with it.
 std::string Inflate(std::string_view packed, std::string& out)
@@ -648,13 +674,29 @@ void ReadSvg(const std::string& path, std::string_view bytes, recordscript::Reco
             return;
         }
     }
-    std::string read;
+    // A plain file goes to the parser as it is read, so that it is never
+    // held whole beside its tree; a packed one is read whole to be inflated.
+    DocumentFile input;
+    std::string read;  // its first bytes, or all of a packed one
+    const auto unreadable = [&] {
+        outcome.error = input.why.rfind("too large", 0) == 0
+                            ? shown + ": " + input.why
+                            : "aiexport: cannot read " + path + ": " + input.why;
+    };
+    bool streamed = false;
     if (path != "-") {
-        const std::string why = ReadDocument(path, read);
-        if (!why.empty()) {
-            outcome.error = why.rfind("too large", 0) == 0
-                                ? shown + ": " + why
-                                : "aiexport: cannot read " + path + ": " + why;
+        input.why = input.Open(path);
+        if (input.why.empty()) {
+            read.resize(65536);
+            long got = input.Read(read.data(), read.size());
+            read.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+            streamed = !IsGzip(read);
+            if (!streamed)
+                for (char buffer[65536]; (got = input.Read(buffer, sizeof buffer)) > 0;)
+                    read.append(buffer, static_cast<std::size_t>(got));
+        }
+        if (!input.why.empty()) {
+            unreadable();
             return;
         }
     }
@@ -695,16 +737,31 @@ void ReadSvg(const std::string& path, std::string_view bytes, recordscript::Reco
                                  XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
         // Handed over piecemeal, the bytes are not copied whole by the
         // parser as well: the largest drawings need the room for their tree.
-        std::string_view rest = text;
+        struct Feed {
+            std::string_view rest;
+            DocumentFile* more;
+        } feed{text, streamed ? &input : nullptr};
         const auto piece = [](void* context, char* out, int room) {
-            auto* left = static_cast<std::string_view*>(context);
-            const std::size_t n = std::min(static_cast<std::size_t>(room), left->size());
-            std::memcpy(out, left->data(), n);
-            left->remove_prefix(n);
-            return static_cast<int>(n);
+            auto* f = static_cast<Feed*>(context);
+            const std::size_t n = std::min(static_cast<std::size_t>(room), f->rest.size());
+            std::memcpy(out, f->rest.data(), n);
+            f->rest.remove_prefix(n);
+            if (f->more == nullptr || n == static_cast<std::size_t>(room))
+                return static_cast<int>(n);
+            const long got = f->more->Read(out + n, static_cast<std::size_t>(room) - n);
+            return got < 0 ? -1 : static_cast<int>(n + static_cast<std::size_t>(got));
         };
         doc.reset(
-            xmlCtxtReadIO(context.get(), piece, nullptr, &rest, nullptr, nullptr, parseOptions));
+            xmlCtxtReadIO(context.get(), piece, nullptr, &feed, nullptr, nullptr, parseOptions));
+    }
+    // A file that cannot be read to its end, or is too large, says so
+    // whether or not the parser stopped before.
+    if (streamed) {
+        input.Drain();
+        if (!input.why.empty()) {
+            unreadable();
+            return;
+        }
     }
     const xmlError* error = first.seen ? &first.error : xmlCtxtGetLastError(context.get());
     if (!doc || (error != nullptr && error->level >= XML_ERR_ERROR)) {

@@ -32,8 +32,8 @@ Sent Convert(const std::string& prologue, const std::string& body)
                                      "height='96'><rect width='96' height='96' fill='#0000ff'/>" +
                                      body + "</svg>");
     recordscript::RecordList list;
-    const svgreader::Result r = svgreader::Convert(svgreader::Source::File(dir.File("d.svg")),
-                                                   list, svgreader::Options());
+    const svgreader::Result r =
+        svgreader::Convert(svgreader::Source::File(dir.File("d.svg")), list, svgreader::Options());
     EXPECT_TRUE(r.converted) << r.error;
     Sent s;
     for (const recordscript::Record& record : list.records) {
@@ -65,8 +65,7 @@ TEST(SvgBackdrop, EveryKindOfTranslucencyIsDrawnOverTheShapesBeneath)
     const Case cases[] = {
         {"opacity attribute", "", "<circle cx='96' cy='48' r='24' fill='red' opacity='0.5'/>",
          true},
-        {"fill-opacity", "", "<circle cx='96' cy='48' r='24' fill='red' fill-opacity='.5'/>",
-         true},
+        {"fill-opacity", "", "<circle cx='96' cy='48' r='24' fill='red' fill-opacity='.5'/>", true},
         {"style attribute", "", "<circle cx='96' cy='48' r='24' style='fill:red;opacity:.5'/>",
          true},
         {"class and sheet", "",
@@ -74,14 +73,15 @@ TEST(SvgBackdrop, EveryKindOfTranslucencyIsDrawnOverTheShapesBeneath)
          true},
         {"type selector", "",
          "<style>circle{opacity:.5}</style><circle cx='96' cy='48' r='24' fill='red'/>", true},
-        {"group opacity", "",
-         "<g opacity='0.5'><circle cx='96' cy='48' r='24' fill='red'/></g>", true},
+        {"group opacity", "", "<g opacity='0.5'><circle cx='96' cy='48' r='24' fill='red'/></g>",
+         true},
         {"through use", "",
          "<defs><circle id='c' cx='96' cy='48' r='24' fill='red' opacity='.5'/></defs>"
          "<use xlink:href='#c'/>",
          true},
-        {"entity", "<!DOCTYPE svg [<!ENTITY c \"<circle cx='96' cy='48' r='24' fill='red' "
-                   "opacity='.5'/>\">]>",
+        {"entity",
+         "<!DOCTYPE svg [<!ENTITY c \"<circle cx='96' cy='48' r='24' fill='red' "
+         "opacity='.5'/>\">]>",
          "&c;", true},
         {"blend mode", "",
          "<circle cx='96' cy='48' r='24' fill='red' style='mix-blend-mode:multiply'/>", false},
