@@ -39,6 +39,15 @@ bool DrawnWhereItStands(std::string_view name)
 std::size_t Reader::DrawnCount(xmlNodePtr node, std::map<xmlNodePtr, std::size_t>& known,
                                std::set<xmlNodePtr>& open)
 {
+    // A leaf that references nothing draws itself alone: most elements, not
+    // worth remembering.
+    if (open.size() <= kMaxNesting * kMaxReferenceDepth) {
+        xmlNodePtr child = node->children;
+        while (child != nullptr && child->type != XML_ELEMENT_NODE)
+            child = child->next;
+        if (child == nullptr && LocalName(node) != "use")
+            return 1;
+    }
     const auto it = known.find(node);
     if (it != known.end())
         return it->second;
