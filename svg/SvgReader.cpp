@@ -209,7 +209,17 @@ Style Reader::ComputeStyle(xmlNodePtr node, const Style& parent)
         if (given == "style" || given == "class" || given == "id" || given == "transform")
             continue;
         const std::string name(given);
-        const std::string value = AttrValue(a);
+        // One text node, as nearly every value is, is read where it stands:
+        // path data is long, and no property.
+        std::string joined;
+        std::string_view value;
+        const xmlNode* text = a->children;
+        if (text != nullptr && text->next == nullptr && text->type == XML_TEXT_NODE) {
+            value = StrView(text->content);
+        } else {
+            joined = AttrValue(a);
+            value = joined;
+        }
         bytes += value.size();
         ApplyProperty(s, parent, name, value, false);
     }

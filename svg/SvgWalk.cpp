@@ -291,14 +291,17 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
 {
     if (!style.visible || path.Empty())
         return;
-    const Box userBox = BoundsOf(path);
+    // The boxes place paints by reference and clips; flat colours need none.
+    const bool boxed = style.fill.kind == Paint::kUrl || style.stroke.kind == Paint::kUrl ||
+                       !style.clipPath.empty();
+    const Box userBox = boxed ? BoundsOf(path) : Box();
     Path page = path;
     page.Transform(view.ctm);
     if (!page.IsFinite()) {
         Warn("shapes with coordinates out of range", node);
         return;
     }
-    const Box pageBox = BoundsOf(page);
+    const Box pageBox = boxed ? BoundsOf(page) : Box();
     const ElementPaint paint = ResolveElementPaint(style, userBox, pageBox, view, false, node);
     const bool clipped = !style.clipPath.empty() && OpenClip(style, view, userBox, node);
     const bool dashed = DashedWithOffset(style, paint, view.ctm, page);
