@@ -2,6 +2,7 @@
 // the basic shapes written as paths.
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include "SvgDocument.h"
 #include "SvgValues.h"
@@ -324,7 +325,7 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
             open && paint.fill.kind != FillKind::kNone && paint.stroke.kind != FillKind::kNone;
         if (split && area)
             WriteShape(style, fillOnly, view.ctm, page);
-        WriteShape(style, split ? strokeOnly : paint, view.ctm, page);
+        WriteShape(style, split ? strokeOnly : paint, view.ctm, std::move(page));
     }
     ++objects;
     if (!dashed)
