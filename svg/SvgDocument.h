@@ -261,6 +261,9 @@ private:
     std::vector<Effect> effects;
     xmlNodePtr treeNode = nullptr;  // the element of the tree being walked
     bool inVisibleLayer = true;
+    // False when nothing in the drawing can be translucent over what lies
+    // beneath it: the opaque pieces are then never needed, nor kept.
+    bool notePieces = true;
     std::set<std::string> warned;
     std::map<std::string, xmlNodePtr> ids;
     StyleSheet sheet;

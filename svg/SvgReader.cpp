@@ -11,18 +11,110 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <set>
+#include <string_view>
 
 #include "SvgDocument.h"
 #include "SvgXml.h"
 
 namespace svgreader {
+
+namespace {
+
+bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+// A paint that is opaque whatever it names: none, a keyword, #rgb or #rrggbb.
+bool OpaquePaint(const std::string& v)
+{
+    if (v.size() == 4 || v.size() == 7)
+        if (v[0] == '#' && std::all_of(v.begin() + 1, v.end(), IsHex))
+            return true;
+    return !v.empty() && std::all_of(v.begin(), v.end(), [](char c) {
+        return std::isalpha(static_cast<unsigned char>(c)) != 0;
+    });
+}
+
+// True unless the drawing is made only of plain shapes and groups with
+// presentation attributes that cannot make anything translucent, filtered,
+// masked, blended or painted by reference. Anything not known to be plain
+// (style attributes and sheets, classes, other namespaces, text, references)
+// counts as possibly translucent, so this only ever errs towards keeping
+// the pieces.
+bool MayBeTranslucent(xmlNodePtr root)
+{
+    static const char* const kElements[] = {"circle",  "desc",     "ellipse", "g",   "line", "path",
+                                            "polygon", "polyline", "rect",    "svg", "title"};
+    static const char* const kGeometry[] = {"cx",
+                                            "cy",
+                                            "d",
+                                            "display",
+                                            "fill-rule",
+                                            "height",
+                                            "id",
+                                            "points",
+                                            "preserveAspectRatio",
+                                            "r",
+                                            "rx",
+                                            "ry",
+                                            "stroke-linecap",
+                                            "stroke-linejoin",
+                                            "stroke-miterlimit",
+                                            "stroke-width",
+                                            "transform",
+                                            "version",
+                                            "viewBox",
+                                            "visibility",
+                                            "width",
+                                            "x",
+                                            "x1",
+                                            "x2",
+                                            "y",
+                                            "y1",
+                                            "y2"};
+    static const char* const kPaints[] = {"color", "fill", "stroke"};
+    auto among = [](const auto& names, std::string_view name) {
+        return std::any_of(std::begin(names), std::end(names),
+                           [&](const char* n) { return name == n; });
+    };
+    // Depth first without recursion: nesting is bounded only by the parser.
+    for (xmlNodePtr n = root; n != nullptr;) {
+        if (n->type == XML_ENTITY_REF_NODE)
+            return true;  // content not looked into
+        if (n->type == XML_ELEMENT_NODE) {
+            if (n->ns != nullptr && StrView(n->ns->href) != kSvgNs)
+                return true;
+            if (!among(kElements, StrView(n->name)))
+                return true;
+            for (xmlAttrPtr a = n->properties; a != nullptr; a = a->next) {
+                if (a->ns != nullptr)
+                    return true;
+                const std::string_view name = StrView(a->name);
+                if (among(kPaints, name) ? !OpaquePaint(AttrValue(a)) : !among(kGeometry, name))
+                    return true;
+            }
+            if (n->children != nullptr) {
+                n = n->children;
+                continue;
+            }
+        }
+        while (n != root && n->next == nullptr)
+            n = n->parent;
+        if (n == root)
+            break;
+        n = n->next;
+    }
+    return false;
+}
+
+}  // namespace
 
 Reader::Reader(const std::string& file, Result& outcome, const Options& options,
                const std::string& path, recordscript::RecordSink& sink)
@@ -117,7 +209,17 @@ Style Reader::ComputeStyle(xmlNodePtr node, const Style& parent)
         if (given == "style" || given == "class" || given == "id" || given == "transform")
             continue;
         const std::string name(given);
-        const std::string value = AttrValue(a);
+        // One text node, as nearly every value is, is read where it stands:
+        // path data is long, and no property.
+        std::string joined;
+        std::string_view value;
+        const xmlNode* text = a->children;
+        if (text != nullptr && text->next == nullptr && text->type == XML_TEXT_NODE) {
+            value = StrView(text->content);
+        } else {
+            joined = AttrValue(a);
+            value = joined;
+        }
         bytes += value.size();
         ApplyProperty(s, parent, name, value, false);
     }
@@ -197,6 +299,12 @@ void Reader::Run(xmlDocPtr doc)
                            " million elements drawn (through references)"};
     }
     CollectStyleSheets(root);
+    if (!MayBeTranslucent(root)) {
+        notePieces = false;
+        // Were something translucent after all, it would become an image
+        // rather than be drawn over pieces that were never kept.
+        unknownBeneath = true;
+    }
     const Style rootParent;
     const Style rootStyle = ComputeStyle(root, rootParent);
 
@@ -437,40 +545,66 @@ std::string TooLargeDocument()
            " MB of SVG";
 }
 
-// The file's bytes, at most kMaxDocumentBytes; "" or the reason it failed.
-std::string ReadDocument(const std::string& path, std::string& bytes)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::strerror(errno);
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        return std::strerror(EISDIR);
+// A file being read, at most kMaxDocumentBytes of it.
+class DocumentFile {
+public:
+    DocumentFile() = default;
+    DocumentFile(const DocumentFile&) = delete;
+    DocumentFile& operator=(const DocumentFile&) = delete;
+    ~DocumentFile()
+    {
+        if (fd >= 0)
+            ::close(fd);
     }
-    // Read in place, not grown by copies: a regular file says its size.
-    if (S_ISREG(info.st_mode) && info.st_size > 0)
-        bytes.reserve(
-            std::min<std::size_t>(static_cast<std::size_t>(info.st_size), kMaxDocumentBytes + 1));
-    std::string why;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            why = std::strerror(errno);
-        if (got <= 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(got));
-        if (bytes.size() > kMaxDocumentBytes) {
-            why = TooLargeDocument();
-            break;
+    // "" or the reason it cannot be read.
+    std::string Open(const std::string& path)
+    {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return std::strerror(errno);
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode))
+            return std::strerror(EISDIR);
+        return {};
+    }
+    // Up to `room` bytes, fewer only at the end; -1 once it failed (`why`).
+    long Read(char* out, std::size_t room)
+    {
+        if (!why.empty())
+            return -1;
+        std::size_t n = 0;
+        while (n < room && !atEnd) {
+            const ssize_t got = ::read(fd, out + n, room - n);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                why = std::strerror(errno);
+                return -1;
+            }
+            atEnd = got == 0;
+            n += static_cast<std::size_t>(got);
+            total += static_cast<std::size_t>(got);
+            if (total > kMaxDocumentBytes) {
+                why = TooLargeDocument();
+                return -1;
+            }
+        }
+        return static_cast<long>(n);
+    }
+    // The rest read to its end, to learn whether all of it could be.
+    void Drain()
+    {
+        char buffer[65536];
+        while (Read(buffer, sizeof buffer) > 0) {
         }
     }
-    ::close(fd);
-    return why;
-}
+    std::string why;
+
+private:
+    int fd = -1;
+    std::size_t total = 0;
+    bool atEnd = false;
+};
 
 // A .svgz inflated, at most kMaxDocumentBytes; "" or what is wrong with it.
 std::string Inflate(std::string_view packed, std::string& out)
@@ -571,13 +705,29 @@ void ReadSvg(const std::string& path, std::string_view bytes, recordscript::Reco
             return;
         }
     }
-    std::string read;
+    // A plain file goes to the parser as it is read, so that it is never
+    // held whole beside its tree; a packed one is read whole to be inflated.
+    DocumentFile input;
+    std::string read;  // its first bytes, or all of a packed one
+    const auto unreadable = [&] {
+        outcome.error = input.why.rfind("too large", 0) == 0
+                            ? shown + ": " + input.why
+                            : "aiexport: cannot read " + path + ": " + input.why;
+    };
+    bool streamed = false;
     if (path != "-") {
-        const std::string why = ReadDocument(path, read);
-        if (!why.empty()) {
-            outcome.error = why.rfind("too large", 0) == 0
-                                ? shown + ": " + why
-                                : "aiexport: cannot read " + path + ": " + why;
+        input.why = input.Open(path);
+        if (input.why.empty()) {
+            read.resize(65536);
+            long got = input.Read(read.data(), read.size());
+            read.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+            streamed = !IsGzip(read);
+            if (!streamed)
+                for (char buffer[65536]; (got = input.Read(buffer, sizeof buffer)) > 0;)
+                    read.append(buffer, static_cast<std::size_t>(got));
+        }
+        if (!input.why.empty()) {
+            unreadable();
             return;
         }
     }
@@ -618,16 +768,31 @@ void ReadSvg(const std::string& path, std::string_view bytes, recordscript::Reco
                                  XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
         // Handed over piecemeal, the bytes are not copied whole by the
         // parser as well: the largest drawings need the room for their tree.
-        std::string_view rest = text;
+        struct Feed {
+            std::string_view rest;
+            DocumentFile* more;
+        } feed{text, streamed ? &input : nullptr};
         const auto piece = [](void* context, char* out, int room) {
-            auto* left = static_cast<std::string_view*>(context);
-            const std::size_t n = std::min(static_cast<std::size_t>(room), left->size());
-            std::memcpy(out, left->data(), n);
-            left->remove_prefix(n);
-            return static_cast<int>(n);
+            auto* f = static_cast<Feed*>(context);
+            const std::size_t n = std::min(static_cast<std::size_t>(room), f->rest.size());
+            std::memcpy(out, f->rest.data(), n);
+            f->rest.remove_prefix(n);
+            if (f->more == nullptr || n == static_cast<std::size_t>(room))
+                return static_cast<int>(n);
+            const long got = f->more->Read(out + n, static_cast<std::size_t>(room) - n);
+            return got < 0 ? -1 : static_cast<int>(n + static_cast<std::size_t>(got));
         };
         doc.reset(
-            xmlCtxtReadIO(context.get(), piece, nullptr, &rest, nullptr, nullptr, parseOptions));
+            xmlCtxtReadIO(context.get(), piece, nullptr, &feed, nullptr, nullptr, parseOptions));
+    }
+    // A file that cannot be read to its end, or is too large, says so
+    // whether or not the parser stopped before.
+    if (streamed) {
+        input.Drain();
+        if (!input.why.empty()) {
+            unreadable();
+            return;
+        }
     }
     const xmlError* error = first.seen ? &first.error : xmlCtxtGetLastError(context.get());
     if (!doc || (error != nullptr && error->level >= XML_ERR_ERROR)) {

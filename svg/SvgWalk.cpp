@@ -2,6 +2,7 @@
 // the basic shapes written as paths.
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include "SvgDocument.h"
 #include "SvgStrokeOutline.h"
@@ -50,6 +51,15 @@ bool DrawnWhereItStands(std::string_view name)
 std::size_t Reader::DrawnCount(xmlNodePtr node, std::map<xmlNodePtr, std::size_t>& known,
                                std::set<xmlNodePtr>& open)
 {
+    // A leaf that references nothing draws itself alone: most elements, not
+    // worth remembering.
+    if (open.size() <= kMaxNesting * kMaxReferenceDepth) {
+        xmlNodePtr child = node->children;
+        while (child != nullptr && child->type != XML_ELEMENT_NODE)
+            child = child->next;
+        if (child == nullptr && LocalName(node) != "use")
+            return 1;
+    }
     const auto it = known.find(node);
     if (it != known.end())
         return it->second;
@@ -293,14 +303,17 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
 {
     if (!style.visible || path.Empty())
         return;
-    const Box userBox = BoundsOf(path);
+    // The boxes place paints by reference and clips; flat colours need none.
+    const bool boxed = style.fill.kind == Paint::kUrl || style.stroke.kind == Paint::kUrl ||
+                       !style.clipPath.empty();
+    const Box userBox = boxed ? BoundsOf(path) : Box();
     Path page = path;
     page.Transform(view.ctm);
     if (!page.IsFinite()) {
         Warn("shapes with coordinates out of range", node);
         return;
     }
-    const Box pageBox = BoundsOf(page);
+    const Box pageBox = boxed ? BoundsOf(page) : Box();
     const ElementPaint paint = ResolveElementPaint(style, userBox, pageBox, view, false, node);
     const bool clipped = !style.clipPath.empty() && OpenClip(style, view, userBox, node);
     if (NotingAreas())
@@ -332,7 +345,7 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
             open && paint.fill.kind != FillKind::kNone && paint.stroke.kind != FillKind::kNone;
         if (split && area)
             WriteShape(style, fillOnly, view.ctm, page);
-        WriteShape(style, split ? strokeOnly : paint, view.ctm, page);
+        WriteShape(style, split ? strokeOnly : paint, view.ctm, std::move(page));
     }
     ++objects;
     if (!dashed)
@@ -391,7 +404,8 @@ void Reader::WriteShape(const Style& style, const ElementPaint& paint, const Mat
         draw.EndComposite();
         evenOddInForce = style.evenOdd;
     }
-    NotePiece(style, paint, ctm, page);
+    if (notePieces)
+        NotePiece(style, paint, ctm, page);
 }
 
 void Reader::WritePath(const Path& pagePath, bool nonZeroCompound)

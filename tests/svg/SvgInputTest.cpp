@@ -1,6 +1,8 @@
 // SVG drawings through the built tool: the records it derives, the file it exports, its errors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <sys/wait.h>
 
 #include <sys/stat.h>
@@ -662,6 +664,11 @@ TEST(SvgInput, HostileDrawingsReadOnlyWhatTheyAreGiven)
          false,
          {},
          "too large to convert: more than 64 MB of SVG"},
+        {"70 MB that go wrong in their first line",
+         kSvgOpen + "<<" + std::string(std::size_t{70} << 20, ' '),
+         false,
+         {},
+         "too large to convert: more than 64 MB of SVG"},
         {"a .svgz cut short",
          small.substr(0, small.size() / 2),
          false,
@@ -740,6 +747,38 @@ xmlParserInputPtr HostLoader(const char*, const char*, xmlParserCtxtPtr)
 }
 
 }  // namespace
+
+// A file is read as the parser goes: the same records as from its bytes,
+// whatever falls on the boundaries of what is read at a time, and the same
+// error, at the same line, past the first of them.
+TEST(SvgInput, FilesReadPiecemealGiveWhatTheirBytesGive)
+{
+    TempDir dir;
+    std::string drawing = kSvgOpen;
+    for (int k = 0; drawing.size() < 300'000; ++k)
+        drawing += "<path d='M" + std::to_string(k % 97) + " 1L5 " + std::to_string(k % 89) +
+                   "' stroke='#" + std::to_string(100000 + k % 800000) + "'/>\n";
+    const std::string broken = drawing + "<rect width='9'></svg>";
+    drawing += "</svg>";
+    for (const std::string* svg : {static_cast<const std::string*>(&drawing), &broken}) {
+        WriteFile(dir.File("d.svg"), *svg);
+        recordscript::ScriptPrinter fromFile, fromBytes;
+        const svgreader::Result file =
+            svgreader::Convert(svgreader::Source::File(dir.File("d.svg")), fromFile);
+        const svgreader::Result bytes =
+            svgreader::Convert(svgreader::Source::Bytes(*svg), fromBytes);
+        EXPECT_EQ(file.converted, svg == &drawing);
+        EXPECT_EQ(fromFile.text, fromBytes.text);
+        // The file's name and "<stdin>" aside.
+        const auto after = [](const std::string& e) { return e.substr(e.find(':') + 1); };
+        EXPECT_EQ(after(file.error), after(bytes.error));
+        if (svg == &broken) {
+            EXPECT_TRUE(Contains(
+                file.error, ":" + std::to_string(std::count(svg->begin(), svg->end(), '\n') + 1)))
+                << file.error;
+        }
+    }
+}
 
 // A host that converts drawings keeps its own libxml2 handlers: the converter
 // puts back what it found, whether the drawing converts or not, and its
