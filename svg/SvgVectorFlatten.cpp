@@ -40,6 +40,17 @@ Box Intersect(Box a, const Box& b)
     return a;
 }
 
+Box Union(Box a, const Box& b)
+{
+    if (!b.valid)
+        return a;
+    if (!a.valid)
+        return b;
+    a.minX = std::min(a.minX, b.minX), a.minY = std::min(a.minY, b.minY);
+    a.maxX = std::max(a.maxX, b.maxX), a.maxY = std::max(a.maxY, b.maxY);
+    return a;
+}
+
 bool IsStroke(const Piece& p) { return p.paint.stroke.kind != FillKind::kNone; }
 
 bool Contains(const ClipChain& chain, const std::shared_ptr<const ClipRegion>& r)
@@ -181,6 +192,16 @@ void Reader::NotePiece(const Style& style, const ElementPaint& paint, const Matr
     }
 }
 
+void Reader::NoteUnknownArea(Box box)
+{
+    ++boxedObjects;
+    if (!box.valid || tileDepth > 0)
+        return;
+    const double margin = UnknownMargin();
+    box.minX -= margin, box.minY -= margin, box.maxX += margin, box.maxY += margin;
+    unknownAreas.push_back(box);
+}
+
 void Reader::WriteClipRegion(const ClipRegion& region)
 {
     std::size_t members = 0;
@@ -291,6 +312,11 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
             exact = false;
             break;
         }
+        // What lies beneath there is not known: it is left to pixels.
+        for (const Box& area : unknownAreas)
+            exact = exact && !Meets(part.box, area);
+        if (!exact)
+            break;
         // Within a group that is composited as a whole, a translucent member
         // over another would show it: that mixture is left to pixels.
         if (isolated && part.alpha < c.opacity * (1 - 1e-9))
@@ -352,7 +378,7 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
         return false;
     // Something beneath that is no known piece (text, an image, an object
     // in an image): what it looks like under this one is left to pixels.
-    if (unknownBeneath || objects != knownObjects) {
+    if (unknownBeneath || objects != knownObjects + boxedObjects) {
         unknownBeneath = true;
         return false;
     }
@@ -375,7 +401,8 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     const auto patternsBefore = patterns;
     const bool evenOdd = evenOddInForce;
     const xmlNodePtr tree = treeNode;
-    const long objectsBefore = objects, knownBefore = knownObjects;
+    const long objectsBefore = objects, knownBefore = knownObjects, boxedBefore = boxedObjects;
+    const std::size_t areasBefore = unknownAreas.size();
     const std::size_t warningsBefore = outcome.warnings.size();
     const std::set<std::string> warnedBefore = warned;
     const double alpha = groupAlpha;
@@ -394,12 +421,26 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     evenOddInForce = evenOdd;
     treeNode = tree;
     groupAlpha = alpha;
-    const bool allPieces = objects - objectsBefore == knownObjects - knownBefore;
+    const bool allPieces =
+        objects - objectsBefore == knownObjects - knownBefore + boxedObjects - boxedBefore;
+    // Where it may leave ink, should it go into an image: its pieces and the
+    // areas of what in it is no piece. The image of an object drawn through
+    // a reference is that of the whole reference: no box for it.
+    Box area;
+    const bool bounded = allPieces && c.bounded && depth == 0;
+    for (const Piece& p : c.parts)
+        area = Union(area, p.box);
+    for (std::size_t i = areasBefore; i < unknownAreas.size(); ++i)
+        area = Union(area, unknownAreas[i]);
+    unknownAreas.resize(areasBefore);
+    boxedObjects = boxedBefore;
     objects = objectsBefore;
     knownObjects = knownBefore;
     if (!c.exact || !allPieces || !EmitFlattened(c, static_cast<int>(mode), isolated)) {
         outcome.warnings.resize(warningsBefore);
         warned = warnedBefore;
+        if (bounded)
+            NoteUnknownArea(area);  // the image it goes into
         return false;
     }
     ++objects;

@@ -2,6 +2,7 @@
 // that draw them without an image, and the cases that still need one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <set>
@@ -290,6 +291,41 @@ TEST(SvgVectorFlatten, ClipsOfTheObjectAndOfThePiecesBeneath)
     EXPECT_EQ(s.clips, 4);
     EXPECT_EQ(s.fills,
               (std::vector<std::array<int, 3>>{{0, 0, 255}, {255, 128, 128}, {128, 0, 128}}));
+}
+
+// What went into an image (a blur, an embedded image, a gradient the records
+// cannot composite) is unknown only where it lies: a translucent object that
+// meets none of it stays vector, one that meets it is drawn in the image.
+TEST(SvgVectorFlatten, PixelsBeneathOnlyWhereTheyLie)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    const std::string right = "<rect x='120' width='72' height='96' fill='#00f'/>"
+                              "<circle cx='156' cy='48' r='20' fill='red' opacity='0.5'/>";
+    for (const std::string& left : {
+             std::string("<image width='40' height='40' href='data:image/png;base64,"
+                         "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwAD"
+                         "hgGAWjR9awAAAABJRU5ErkJggg=='/>"),
+             std::string("<radialGradient id='r' gradientTransform='scale(1 0.3)'><stop "
+                         "stop-opacity='0.5'/><stop offset='1' stop-opacity='0'/>"
+                         "</radialGradient><rect width='60' height='96' fill='url(#r)'/>"),
+             std::string("<g opacity='0.5'><rect width='30' height='30'/>"
+                         "<rect x='15' width='30' height='30' fill='red' opacity='0.5'/></g>"),
+         }) {
+        const Sent s = Convert(left + right);
+        EXPECT_EQ(s.bitmaps, 1) << left;
+        EXPECT_TRUE(s.Fills({128, 0, 128})) << left;
+        EXPECT_TRUE(s.Fills({255, 128, 128})) << left;
+        // Moved over the image's area, the disc goes into that image.
+        const Sent over = Convert(left +
+                                  "<rect width='192' height='96' fill='#00f'/>"
+                                  "<circle cx='40' cy='40' r='20' fill='#0f0' "
+                                  "opacity='0.5'/>" +
+                                  right);
+        EXPECT_EQ(over.bitmaps, 1) << left;
+        EXPECT_FALSE(over.Fills({0, 128, 128}) || over.Fills({128, 255, 128})) << left;
+        EXPECT_TRUE(over.Fills({128, 0, 128})) << left;
+    }
 }
 
 #endif
