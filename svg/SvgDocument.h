@@ -158,6 +158,7 @@ struct GradientChain {
 struct Effect {
     xmlNodePtr anchor = nullptr;
     std::size_t offset = 0;
+    Box area;  // on the page, when not all the anchor draws is wanted
 };
 
 // A clipping region in force: its paths clip by their union, by the rule.
@@ -419,6 +420,9 @@ private:
     // Where objects that are no known pieces were drawn (text, images, objects
     // in images), each with a margin, and how many objects these boxes hold.
     std::vector<Box> unknownAreas;
+    // Where the object being flattened mixes with what vectors cannot mix it
+    // with (a gradient, a stroke): images of these alone.
+    std::vector<Box> patches;
     long boxedObjects = 0;
     void NoteUnknownArea(Box box);
     double UnknownMargin() const;  // inches an image may reach beyond its area

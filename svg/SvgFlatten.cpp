@@ -44,7 +44,7 @@ bool Reader::Flattened(xmlNodePtr node, const std::string& name, const Style& pa
 
 void Reader::FlattenInstead(xmlNodePtr node)
 {
-    effects.push_back({depth == 0 ? node : treeNode, draw.Mark()});
+    effects.push_back({depth == 0 ? node : treeNode, draw.Mark(), Box{}});
     ++objects;  // its group is kept: the image goes there
 }
 
@@ -560,7 +560,9 @@ void Reader::FlattenEffects(xmlDocPtr doc)
     for (std::size_t k = 0; k < effects.size(); ++k) {
         const Effect& e = effects[k];
         Area a = page;
-        if (anchors.size() <= kMaxMeasured) {
+        if (e.area.valid) {
+            a = {e.area.minX, pageHeight - e.area.maxY, e.area.maxX, pageHeight - e.area.minY};
+        } else if (anchors.size() <= kMaxMeasured) {
             auto it = ink.find(e.anchor);
             if (it == ink.end())
                 it = ink.emplace(e.anchor, renderer.Ink(anchors[e.anchor], measuring)).first;

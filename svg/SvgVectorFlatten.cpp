@@ -23,6 +23,8 @@ constexpr std::size_t kPieceBudget = 64;
 constexpr std::size_t kMaxPieces = 200'000;
 // Tests of boxes against boxes in one drawing; beyond them, images.
 constexpr std::size_t kMaxOverlapTests = 20'000'000;
+// Images of overlaps may cover this share of an object's box at most.
+constexpr double kMaxPatchedShare = 0.5;
 
 bool Meets(const Box& a, const Box& b)
 {
@@ -245,11 +247,20 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
         if (!Contains(clipChain, r) && !Contains(extra, r))
             extra.push_back(r);
     const bool partStroke = IsStroke(part), belowStroke = IsStroke(below);
+    // What vectors cannot mix goes into an image of the two boxes' overlap,
+    // drawn over the object, unless the object is drawn through a reference
+    // (the image would be of all the reference draws).
+    auto patch = [&] {
+        if (depth != 0)
+            return false;
+        patches.push_back(Intersect(part.box, below.box));
+        return true;
+    };
     if (part.paint.fill.kind == FillKind::kGradient) {
         // A translucent gradient over a flat fill only: over a stroke or
         // another gradient the mixture varies both ways.
         if (belowStroke || below.paint.fill.kind != FillKind::kColor)
-            return false;
+            return patch();
         extra.push_back(RegionOf(below));
         Piece drawn = part;
         if (!CompositeGradient(drawn.paint.fill, part.alpha, below.paint.fill.color, mode))
@@ -261,10 +272,8 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
     if (partStroke || (!belowStroke && below.paint.fill.kind == FillKind::kColor)) {
         // The object's own path, inside the piece's shape. A stroke as a
         // clip would need its outline: such a piece is an image.
-        if (belowStroke)
-            return false;
-        if (below.paint.fill.kind != FillKind::kColor)
-            return false;
+        if (belowStroke || below.paint.fill.kind != FillKind::kColor)
+            return patch();
         extra.push_back(RegionOf(below));
         Piece drawn = part;
         (partStroke ? drawn.paint.stroke.color : drawn.paint.fill.color) =
@@ -279,8 +288,10 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
         drawn.paint.stroke.color = Compose(below.paint.stroke.color, source, part.alpha, blend);
     } else {
         const auto it = gradientDefs.find(below.paint.fill.tag);
-        if (!AffineInBackdrop(blend) || it == gradientDefs.end())
+        if (it == gradientDefs.end())
             return false;
+        if (!AffineInBackdrop(blend))
+            return patch();
         GradientDef g = it->second;
         for (Stop& s : g.stops)
             s.color = Compose(s.color, source, part.alpha, blend);
@@ -303,6 +314,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                              ? std::numeric_limits<std::size_t>::max()
                              : kPieceBudget;
     bool exact = true;
+    patches.clear();
     for (std::size_t k = 0; k < c.parts.size() && exact; ++k) {
         const Piece& part = c.parts[k];
         const bool gradient = !IsStroke(part) && part.paint.fill.kind == FillKind::kGradient;
@@ -360,6 +372,17 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
             exact = EmitOver(part, inner, below, mode, budget);
         }
     }
+    // Images of pieces that cover most of the object spare nothing: an
+    // image of the object is the smaller file.
+    if (exact && !patches.empty()) {
+        Box whole;
+        double patched = 0;
+        for (const Piece& part : c.parts)
+            whole = Union(whole, part.box);
+        for (const Box& p : patches)
+            patched += p.valid ? p.Width() * p.Height() : 0;
+        exact = patched <= kMaxPatchedShare * whole.Width() * whole.Height();
+    }
     out.Swap(draw);
     if (!exact) {
         pieces.resize(before);
@@ -368,6 +391,18 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
         return false;
     }
     draw.Append(out);
+    // Above all the object draws as vectors, the images of what they cannot
+    // draw; what is drawn later over them is drawn into them too.
+    const double pixel = 2 / FlattenDpi();
+    for (Box area : patches) {
+        if (!area.valid)
+            continue;
+        area.minX -= pixel, area.minY -= pixel, area.maxX += pixel, area.maxY += pixel;
+        effects.push_back({c.root, draw.Mark(), area});
+        const double margin = UnknownMargin();
+        area.minX -= margin, area.minY -= margin, area.maxX += margin, area.maxY += margin;
+        unknownAreas.push_back(area);
+    }
     return true;
 }
 

@@ -29,6 +29,7 @@ std::array<int, 3> Of(Colour c) { return {c.r, c.g, c.b}; }
 // What a host would be sent, as far as these tests look.
 struct Sent {
     int bitmaps = 0, clips = 0, paths = 0;
+    std::vector<std::array<int, 2>> sizes;  // of the images, in pixels
     std::vector<std::array<int, 3>> fills, strokes, stops;
     std::vector<std::string> warnings;
     bool Fills(std::array<int, 3> c) const
@@ -60,9 +61,12 @@ Sent Convert(const std::string& body, Mode mode = Mode::kBalanced)
             std::memcpy(&c, record.payload.data(), sizeof c);
             return std::array<int, 3>{c.red, c.green, c.blue};
         };
-        if (record.opcode == aiop::kBeginBitmap)
+        if (record.opcode == aiop::kBeginBitmap) {
             ++s.bitmaps;
-        else if (record.opcode == aiop::kBeginClipRgn)
+            BeginBitmapData b{};
+            std::memcpy(&b, record.payload.data(), sizeof b);
+            s.sizes.push_back({b.width, b.height});
+        } else if (record.opcode == aiop::kBeginClipRgn)
             ++s.clips;
         else if (record.opcode == aiop::kBeginPath)
             ++s.paths;
@@ -325,6 +329,30 @@ TEST(SvgVectorFlatten, PixelsBeneathOnlyWhereTheyLie)
         EXPECT_EQ(over.bitmaps, 1) << left;
         EXPECT_FALSE(over.Fills({0, 128, 128}) || over.Fills({128, 255, 128})) << left;
         EXPECT_TRUE(over.Fills({128, 0, 128})) << left;
+    }
+}
+
+// Where a translucent object crosses what vectors cannot mix it with (a
+// stroke over a stroke, a gradient over a gradient), only the crossing is an
+// image; the rest of the object is vector.
+TEST(SvgVectorFlatten, ImagesOnlyOfTheCrossings)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    const std::string bar = "<linearGradient id='g'><stop offset='0' stop-color='#f00'/>"
+                            "<stop offset='1' stop-color='#00f'/></linearGradient>"
+                            "<rect y='44' width='192' height='8' fill='url(#g)'/>";
+    for (const std::string& body : {
+             std::string("<path d='M0 48 H192' stroke='#00f' stroke-width='8'/>"
+                         "<path d='M96 0 V96' stroke='red' stroke-width='8' "
+                         "stroke-opacity='0.5'/>"),
+             bar + "<rect x='80' width='32' height='96' fill='url(#g)' opacity='0.5'/>",
+         }) {
+        const Sent s = Convert(body);
+        ASSERT_EQ(s.bitmaps, 1) << body;
+        // The object is tall; the image of its crossing with the bar is not.
+        EXPECT_LE(s.sizes[0][1], s.sizes[0][0]) << body;
+        EXPECT_TRUE(s.warnings.empty()) << body;
     }
 }
 
