@@ -168,6 +168,7 @@ struct GradientChain {
 struct Effect {
     xmlNodePtr anchor = nullptr;
     std::size_t offset = 0;
+    Box area;  // on the page, when not all the anchor draws is wanted
 };
 
 // A clipping region in force: its paths clip by their union, by the rule.
@@ -207,6 +208,7 @@ struct Capture {
     std::size_t outerClips = 0;  // clips in force where it starts
     double opacity = 1;          // its own
     bool exact = true;           // false: something in it needs pixels
+    bool bounded = true;         // false: it may paint beyond its pieces (filters)
 };
 
 // A colour by value as the records give it: RGB, eight bits a component.
@@ -470,7 +472,18 @@ private:
     double groupAlpha = 1;        // the opacities of the elements being walked, multiplied
     long knownObjects = 0;        // objects drawn that are all pieces
     bool unknownBeneath = false;  // something drawn that is not a known piece
-    int tileDepth = 0;            // pattern tiles being walked
+    // Where objects that are no known pieces were drawn (text, images, objects
+    // in images), each with a margin, and how many objects these boxes hold.
+    std::vector<Box> unknownAreas;
+    // Where the object being flattened mixes with what vectors cannot mix it
+    // with (a gradient, a stroke): images of these alone.
+    std::vector<Box> patches;
+    long boxedObjects = 0;
+    void NoteUnknownArea(Box box);
+    double UnknownMargin() const;  // inches an image may reach beyond its area
+    double MeasuringDpi() const;   // the resolution areas of images are found at
+    double FlattenDpi() const;     // the resolution of images
+    int tileDepth = 0;             // pattern tiles being walked
     std::size_t overlapTests = 0;
     std::map<int, GradientDef> gradientDefs;  // by tag
     bool gradientExact = true;                // of the gradient being defined

@@ -28,8 +28,11 @@ bool Reader::Flattened(xmlNodePtr node, const std::string& name, const Style& pa
         // that needs pixels makes the whole object an image.
         if (node != capture->root)
             for (const std::string& kind : style.unsupported)
-                if (kind == "filters" || kind == "masks" || kind == "blend modes")
+                if (kind == "filters" || kind == "masks" || kind == "blend modes") {
                     capture->exact = false;
+                    // A filter paints beyond the shapes it is given.
+                    capture->bounded = capture->bounded && kind != "filters";
+                }
         return false;
     }
     if (!Flattening() || !HasEffect(node, name, style, 0))
@@ -41,7 +44,7 @@ bool Reader::Flattened(xmlNodePtr node, const std::string& name, const Style& pa
 
 void Reader::FlattenInstead(xmlNodePtr node)
 {
-    effects.push_back({depth == 0 ? node : treeNode, draw.Mark()});
+    effects.push_back({depth == 0 ? node : treeNode, draw.Mark(), Box{}});
     ++objects;  // its group is kept: the image goes there
 }
 
@@ -111,6 +114,8 @@ bool Reader::HasEffect(xmlNodePtr node, const std::string& name, const Style& st
 bool CanFlatten() { return false; }
 
 void Reader::FlattenEffects(xmlDocPtr) {}
+
+double Reader::UnknownMargin() const { return 0; }
 
 #else
 
@@ -492,15 +497,34 @@ void Reader::ResolveForRenderer(xmlDocPtr copy)
     copy->intSubset = copy->extSubset = nullptr;
 }
 
-void Reader::FlattenEffects(xmlDocPtr doc)
+double Reader::FlattenDpi() const
 {
     // The default resolution, raised for small pages.
     const double longer = std::max(pageWidth, pageHeight);
-    double dpi = options.flattenDpi > 0 ? options.flattenDpi
-                                        : std::max(kDefaultFlattenDpi, kMinFlattenPixels / longer);
+    const double dpi = options.flattenDpi > 0
+                           ? options.flattenDpi
+                           : std::max(kDefaultFlattenDpi, kMinFlattenPixels / longer);
     // Images wider or taller than the records' 16-bit fields allow are not
     // drawn: the page never needs more.
-    dpi = std::min({dpi, 10922 / pageWidth, 32767 / pageHeight});
+    return std::min({dpi, 10922 / pageWidth, 32767 / pageHeight});
+}
+
+double Reader::MeasuringDpi() const
+{
+    // Areas are measured at no more than this: a pixel of them is at most
+    // a thousandth of the page.
+    return std::min(FlattenDpi(), 1024 / std::max(pageWidth, pageHeight));
+}
+
+double Reader::UnknownMargin() const
+{
+    // Near areas share one image, and an area reaches a pixel beyond its ink.
+    return kMergeGap + 2 / MeasuringDpi();
+}
+
+void Reader::FlattenEffects(xmlDocPtr doc)
+{
+    double dpi = FlattenDpi();
     const Area page{0, 0, pageWidth, pageHeight};
 
     // Every object that draws in an image gets an id the renderer can name.
@@ -527,9 +551,7 @@ void Reader::FlattenEffects(xmlDocPtr doc)
     }
     ResolveForRenderer(named.get());
     Renderer renderer(pageWidth, pageHeight);
-    // Areas are measured at no more than this: a pixel of them is at most
-    // a thousandth of the page.
-    const double measuring = std::min(dpi, 1024 / longer);
+    const double measuring = MeasuringDpi();
     renderer.Load(named.get(), options.rendered);
 
     // The area of each object; near ones share an image.
@@ -538,7 +560,9 @@ void Reader::FlattenEffects(xmlDocPtr doc)
     for (std::size_t k = 0; k < effects.size(); ++k) {
         const Effect& e = effects[k];
         Area a = page;
-        if (anchors.size() <= kMaxMeasured) {
+        if (e.area.valid) {
+            a = {e.area.minX, pageHeight - e.area.maxY, e.area.maxX, pageHeight - e.area.minY};
+        } else if (anchors.size() <= kMaxMeasured) {
             auto it = ink.find(e.anchor);
             if (it == ink.end())
                 it = ink.emplace(e.anchor, renderer.Ink(anchors[e.anchor], measuring)).first;

@@ -50,6 +50,14 @@ void Reader::Bitmap(const RgbImage& image, const Matrix& a)
         draw.Bitmap(rows);
     }
     draw.EndBitmap();
+    Box box;
+    for (const Point corner :
+         {Point{0, 0}, Point{double(image.width), 0}, Point{0, double(image.height)},
+          Point{double(image.width), double(image.height)}}) {
+        const Point p = a.Apply(corner);
+        box.Add(p.x, p.y);
+    }
+    NoteUnknownArea(box);
     ++objects;
     if (NotingAreas()) {
         const double w = image.width, h = image.height;
@@ -205,7 +213,13 @@ void Reader::Image(xmlNodePtr node, const Style& style, const View& view)
         return;
     }
     if (image.hadTransparency && Flattening()) {
-        FlattenInstead(node);  // what shows through is drawn with it
+        // What shows through is drawn with it, in an image of its box.
+        if (depth == 0) {
+            Path box = RectPath(x, y, w, h, 0, 0);
+            box.Transform(view.ctm);
+            NoteUnknownArea(BoundsOf(box));
+        }
+        FlattenInstead(node);
         return;
     }
     if (image.hadTransparency)
@@ -248,6 +262,7 @@ void Reader::LinkedTiff(xmlNodePtr node, const std::string& linked, Path box, co
     placed.placeHeight = AsPrinted(b.Height());
     placed.placeScale = 1;
     draw.PathBitmap(placed);
+    NoteUnknownArea(b);
     ++objects;
 }
 

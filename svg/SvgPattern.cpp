@@ -162,7 +162,7 @@ bool Reader::Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, F
     tileView.height = vb.size() == 4 ? vb[3] : h;
     RecordBuffer tile;
     tile.Swap(draw);
-    const long before = objects, knownBefore = knownObjects;
+    const long before = objects, knownBefore = knownObjects, boxedBefore = boxedObjects;
     ++tileDepth;  // its content is no piece of the page
     // Each tile item sets the even-odd rule itself: no rule is set inside.
     const bool evenOdd = evenOddInForce;
@@ -178,6 +178,7 @@ bool Reader::Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, F
     --tileDepth;
     objects = before;
     knownObjects = knownBefore;
+    boxedObjects = boxedBefore;
     evenOddInForce = evenOdd;
     if (!FitsCell(tile, cell))
         return false;

@@ -23,6 +23,8 @@ constexpr std::size_t kPieceBudget = 64;
 constexpr std::size_t kMaxPieces = 200'000;
 // Tests of boxes against boxes in one drawing; beyond them, images.
 constexpr std::size_t kMaxOverlapTests = 20'000'000;
+// Images of overlaps may cover this share of an object's box at most.
+constexpr double kMaxPatchedShare = 0.5;
 
 bool Meets(const Box& a, const Box& b)
 {
@@ -37,6 +39,17 @@ Box Intersect(Box a, const Box& b)
     a.minX = std::max(a.minX, b.minX), a.minY = std::max(a.minY, b.minY);
     a.maxX = std::min(a.maxX, b.maxX), a.maxY = std::min(a.maxY, b.maxY);
     a.valid = a.minX <= a.maxX && a.minY <= a.maxY;
+    return a;
+}
+
+Box Union(Box a, const Box& b)
+{
+    if (!b.valid)
+        return a;
+    if (!a.valid)
+        return b;
+    a.minX = std::min(a.minX, b.minX), a.minY = std::min(a.minY, b.minY);
+    a.maxX = std::max(a.maxX, b.maxX), a.maxY = std::max(a.maxY, b.maxY);
     return a;
 }
 
@@ -181,6 +194,16 @@ void Reader::NotePiece(const Style& style, const ElementPaint& paint, const Matr
     }
 }
 
+void Reader::NoteUnknownArea(Box box)
+{
+    ++boxedObjects;
+    if (!box.valid || tileDepth > 0)
+        return;
+    const double margin = UnknownMargin();
+    box.minX -= margin, box.minY -= margin, box.maxX += margin, box.maxY += margin;
+    unknownAreas.push_back(box);
+}
+
 void Reader::WriteClipRegion(const ClipRegion& region)
 {
     std::size_t members = 0;
@@ -224,11 +247,20 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
         if (!Contains(clipChain, r) && !Contains(extra, r))
             extra.push_back(r);
     const bool partStroke = IsStroke(part), belowStroke = IsStroke(below);
+    // What vectors cannot mix goes into an image of the two boxes' overlap,
+    // drawn over the object, unless the object is drawn through a reference
+    // (the image would be of all the reference draws).
+    auto patch = [&] {
+        if (depth != 0)
+            return false;
+        patches.push_back(Intersect(part.box, below.box));
+        return true;
+    };
     if (part.paint.fill.kind == FillKind::kGradient) {
         // A translucent gradient over a flat fill only: over a stroke or
         // another gradient the mixture varies both ways.
         if (belowStroke || below.paint.fill.kind != FillKind::kColor)
-            return false;
+            return patch();
         extra.push_back(RegionOf(below));
         Piece drawn = part;
         if (!CompositeGradient(drawn.paint.fill, part.alpha, below.paint.fill.color, mode))
@@ -240,10 +272,8 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
     if (partStroke || (!belowStroke && below.paint.fill.kind == FillKind::kColor)) {
         // The object's own path, inside the piece's shape. A stroke as a
         // clip would need its outline: such a piece is an image.
-        if (belowStroke)
-            return false;
-        if (below.paint.fill.kind != FillKind::kColor)
-            return false;
+        if (belowStroke || below.paint.fill.kind != FillKind::kColor)
+            return patch();
         extra.push_back(RegionOf(below));
         Piece drawn = part;
         (partStroke ? drawn.paint.stroke.color : drawn.paint.fill.color) =
@@ -258,8 +288,10 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
         drawn.paint.stroke.color = Compose(below.paint.stroke.color, source, part.alpha, blend);
     } else {
         const auto it = gradientDefs.find(below.paint.fill.tag);
-        if (!AffineInBackdrop(blend) || it == gradientDefs.end())
+        if (it == gradientDefs.end())
             return false;
+        if (!AffineInBackdrop(blend))
+            return patch();
         GradientDef g = it->second;
         for (Stop& s : g.stops)
             s.color = Compose(s.color, source, part.alpha, blend);
@@ -282,6 +314,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                              ? std::numeric_limits<std::size_t>::max()
                              : kPieceBudget;
     bool exact = true;
+    patches.clear();
     for (std::size_t k = 0; k < c.parts.size() && exact; ++k) {
         const Piece& part = c.parts[k];
         const bool gradient = !IsStroke(part) && part.paint.fill.kind == FillKind::kGradient;
@@ -291,6 +324,11 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
             exact = false;
             break;
         }
+        // What lies beneath there is not known: it is left to pixels.
+        for (const Box& area : unknownAreas)
+            exact = exact && !Meets(part.box, area);
+        if (!exact)
+            break;
         // Within a group that is composited as a whole, a translucent member
         // over another would show it: that mixture is left to pixels.
         if (isolated && part.alpha < c.opacity * (1 - 1e-9))
@@ -334,6 +372,17 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
             exact = EmitOver(part, inner, below, mode, budget);
         }
     }
+    // Images of pieces that cover most of the object spare nothing: an
+    // image of the object is the smaller file.
+    if (exact && !patches.empty()) {
+        Box whole;
+        double patched = 0;
+        for (const Piece& part : c.parts)
+            whole = Union(whole, part.box);
+        for (const Box& p : patches)
+            patched += p.valid ? p.Width() * p.Height() : 0;
+        exact = patched <= kMaxPatchedShare * whole.Width() * whole.Height();
+    }
     out.Swap(draw);
     if (!exact) {
         pieces.resize(before);
@@ -342,6 +391,18 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
         return false;
     }
     draw.Append(out);
+    // Above all the object draws as vectors, the images of what they cannot
+    // draw; what is drawn later over them is drawn into them too.
+    const double pixel = 2 / FlattenDpi();
+    for (Box area : patches) {
+        if (!area.valid)
+            continue;
+        area.minX -= pixel, area.minY -= pixel, area.maxX += pixel, area.maxY += pixel;
+        effects.push_back({c.root, draw.Mark(), area});
+        const double margin = UnknownMargin();
+        area.minX -= margin, area.minY -= margin, area.maxX += margin, area.maxY += margin;
+        unknownAreas.push_back(area);
+    }
     return true;
 }
 
@@ -352,7 +413,7 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
         return false;
     // Something beneath that is no known piece (text, an image, an object
     // in an image): what it looks like under this one is left to pixels.
-    if (unknownBeneath || objects != knownObjects) {
+    if (unknownBeneath || objects != knownObjects + boxedObjects) {
         unknownBeneath = true;
         return false;
     }
@@ -375,7 +436,8 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     const auto patternsBefore = patterns;
     const bool evenOdd = evenOddInForce;
     const xmlNodePtr tree = treeNode;
-    const long objectsBefore = objects, knownBefore = knownObjects;
+    const long objectsBefore = objects, knownBefore = knownObjects, boxedBefore = boxedObjects;
+    const std::size_t areasBefore = unknownAreas.size();
     const std::size_t warningsBefore = outcome.warnings.size();
     const std::set<std::string> warnedBefore = warned;
     const double alpha = groupAlpha;
@@ -394,12 +456,26 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     evenOddInForce = evenOdd;
     treeNode = tree;
     groupAlpha = alpha;
-    const bool allPieces = objects - objectsBefore == knownObjects - knownBefore;
+    const bool allPieces =
+        objects - objectsBefore == knownObjects - knownBefore + boxedObjects - boxedBefore;
+    // Where it may leave ink, should it go into an image: its pieces and the
+    // areas of what in it is no piece. The image of an object drawn through
+    // a reference is that of the whole reference: no box for it.
+    Box area;
+    const bool bounded = allPieces && c.bounded && depth == 0;
+    for (const Piece& p : c.parts)
+        area = Union(area, p.box);
+    for (std::size_t i = areasBefore; i < unknownAreas.size(); ++i)
+        area = Union(area, unknownAreas[i]);
+    unknownAreas.resize(areasBefore);
+    boxedObjects = boxedBefore;
     objects = objectsBefore;
     knownObjects = knownBefore;
     if (!c.exact || !allPieces || !EmitFlattened(c, static_cast<int>(mode), isolated)) {
         outcome.warnings.resize(warningsBefore);
         warned = warnedBefore;
+        if (bounded)
+            NoteUnknownArea(area);  // the image it goes into
         return false;
     }
     ++objects;

@@ -2,6 +2,7 @@
 // that draw them without an image, and the cases that still need one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <set>
@@ -28,6 +29,7 @@ std::array<int, 3> Of(Colour c) { return {c.r, c.g, c.b}; }
 // What a host would be sent, as far as these tests look.
 struct Sent {
     int bitmaps = 0, clips = 0, paths = 0;
+    std::vector<std::array<int, 2>> sizes;  // of the images, in pixels
     std::vector<std::array<int, 3>> fills, strokes, stops;
     std::vector<std::string> warnings;
     bool Fills(std::array<int, 3> c) const
@@ -59,9 +61,12 @@ Sent Convert(const std::string& body, Mode mode = Mode::kBalanced)
             std::memcpy(&c, record.payload.data(), sizeof c);
             return std::array<int, 3>{c.red, c.green, c.blue};
         };
-        if (record.opcode == aiop::kBeginBitmap)
+        if (record.opcode == aiop::kBeginBitmap) {
             ++s.bitmaps;
-        else if (record.opcode == aiop::kBeginClipRgn)
+            BeginBitmapData b{};
+            std::memcpy(&b, record.payload.data(), sizeof b);
+            s.sizes.push_back({b.width, b.height});
+        } else if (record.opcode == aiop::kBeginClipRgn)
             ++s.clips;
         else if (record.opcode == aiop::kBeginPath)
             ++s.paths;
@@ -290,6 +295,65 @@ TEST(SvgVectorFlatten, ClipsOfTheObjectAndOfThePiecesBeneath)
     EXPECT_EQ(s.clips, 4);
     EXPECT_EQ(s.fills,
               (std::vector<std::array<int, 3>>{{0, 0, 255}, {255, 128, 128}, {128, 0, 128}}));
+}
+
+// What went into an image (a blur, an embedded image, a gradient the records
+// cannot composite) is unknown only where it lies: a translucent object that
+// meets none of it stays vector, one that meets it is drawn in the image.
+TEST(SvgVectorFlatten, PixelsBeneathOnlyWhereTheyLie)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    const std::string right = "<rect x='120' width='72' height='96' fill='#00f'/>"
+                              "<circle cx='156' cy='48' r='20' fill='red' opacity='0.5'/>";
+    for (const std::string& left : {
+             std::string("<image width='40' height='40' href='data:image/png;base64,"
+                         "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwAD"
+                         "hgGAWjR9awAAAABJRU5ErkJggg=='/>"),
+             std::string("<radialGradient id='r' gradientTransform='scale(1 0.3)'><stop "
+                         "stop-opacity='0.5'/><stop offset='1' stop-opacity='0'/>"
+                         "</radialGradient><rect width='60' height='96' fill='url(#r)'/>"),
+             std::string("<g opacity='0.5'><rect width='30' height='30'/>"
+                         "<rect x='15' width='30' height='30' fill='red' opacity='0.5'/></g>"),
+         }) {
+        const Sent s = Convert(left + right);
+        EXPECT_EQ(s.bitmaps, 1) << left;
+        EXPECT_TRUE(s.Fills({128, 0, 128})) << left;
+        EXPECT_TRUE(s.Fills({255, 128, 128})) << left;
+        // Moved over the image's area, the disc goes into that image.
+        const Sent over = Convert(left +
+                                  "<rect width='192' height='96' fill='#00f'/>"
+                                  "<circle cx='40' cy='40' r='20' fill='#0f0' "
+                                  "opacity='0.5'/>" +
+                                  right);
+        EXPECT_EQ(over.bitmaps, 1) << left;
+        EXPECT_FALSE(over.Fills({0, 128, 128}) || over.Fills({128, 255, 128})) << left;
+        EXPECT_TRUE(over.Fills({128, 0, 128})) << left;
+    }
+}
+
+// Where a translucent object crosses what vectors cannot mix it with (a
+// stroke over a stroke, a gradient over a gradient), only the crossing is an
+// image; the rest of the object is vector.
+TEST(SvgVectorFlatten, ImagesOnlyOfTheCrossings)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    const std::string bar = "<linearGradient id='g'><stop offset='0' stop-color='#f00'/>"
+                            "<stop offset='1' stop-color='#00f'/></linearGradient>"
+                            "<rect y='44' width='192' height='8' fill='url(#g)'/>";
+    for (const std::string& body : {
+             std::string("<path d='M0 48 H192' stroke='#00f' stroke-width='8'/>"
+                         "<path d='M96 0 V96' stroke='red' stroke-width='8' "
+                         "stroke-opacity='0.5'/>"),
+             bar + "<rect x='80' width='32' height='96' fill='url(#g)' opacity='0.5'/>",
+         }) {
+        const Sent s = Convert(body);
+        ASSERT_EQ(s.bitmaps, 1) << body;
+        // The object is tall; the image of its crossing with the bar is not.
+        EXPECT_LE(s.sizes[0][1], s.sizes[0][0]) << body;
+        EXPECT_TRUE(s.warnings.empty()) << body;
+    }
 }
 
 #endif
