@@ -62,7 +62,12 @@ int AAIExportFilter::BeginBitmap(BeginBitmapData* data)
     if (data == nullptr)
         return 0;
     // An image still open ends here: its data must not hold this one's header.
-    if (rasterOpen && !EndBitmap())
+    const bool ended = !rasterOpen || EndBitmap();
+    // Rows that follow are laid out by this record, whatever becomes of it: a
+    // refused one leaves no layout, never the previous image's, which would
+    // read rows longer than the host gives.
+    raster = RasterRecord{};
+    if (!ended)
         return 0;
     RasterRecord image{data->width, data->height, data->bytesPerRow, data->bitDepth,
                        data->colorModel};

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "host/Opcodes.h"
+#include "filter/AAIExportFilter.h"
 #include "support/ExportSession.h"
 
 namespace {
@@ -108,4 +110,20 @@ TEST(Raster, RowsStreamThroughTheBufferAndAHugeRowFitsWhole)
     EXPECT_EQ(s.Record(aiop::kEndBitmap), 1);
     EXPECT_NE(s.Finish().find(Reference(wide, false) + "%%EndData\nXH\n%AI5_EndRaster\nN\n"),
               std::string::npos);
+}
+
+TEST(Raster, AnImageRefusedLeavesNoRowLayoutOfTheImageBefore)
+{
+    // The host lays its rows out by the image it began last. When the module
+    // refuses that one (here: the one before cannot be ended, with no file
+    // to end it in), rows must not be read by the longer rows of the one
+    // before: the address sanitizer sees a read beyond the host's 8 bytes.
+    auto filter = std::make_unique<AAIExportFilter>();
+    BeginBitmapData wide = Image(40, 2, 40, 8, 0), narrow = Image(4, 2, 4, 8, 0);
+    filter->writeData(aiop::kBeginBitmap, &wide);
+    if (filter->writeData(aiop::kBeginBitmap, &narrow) != 0)
+        GTEST_SKIP() << "the second image was taken: nothing to check";
+    std::vector<unsigned char> data(8, 0x5A);
+    BitmapData rows{0, 1, data.data()};
+    filter->writeData(aiop::kBitmap, &rows);
 }
