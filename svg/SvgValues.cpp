@@ -264,15 +264,22 @@ private:
         }
     }
 
-    bool Move(bool relative)
+    // One point, made absolute from the current point when relative.
+    bool Point(bool relative, double& px, double& py)
     {
-        double px = 0, py = 0;
         if (!Pair(px, py))
             return false;
         if (relative) {
             px = x + px;
             py = y + py;
         }
+        return true;
+    }
+    bool Move(bool relative)
+    {
+        double px = 0, py = 0;
+        if (!Point(relative, px, py))
+            return false;
         path.MoveTo(px, py);
         x = startX = px;
         y = startY = py;
@@ -281,12 +288,8 @@ private:
     bool Line(bool relative)
     {
         double px = 0, py = 0;
-        if (!Pair(px, py))
+        if (!Point(relative, px, py))
             return false;
-        if (relative) {
-            px = x + px;
-            py = y + py;
-        }
         path.LineTo(px, py);
         x = px;
         y = py;
