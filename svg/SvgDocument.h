@@ -169,6 +169,17 @@ struct Effect {
     xmlNodePtr anchor = nullptr;
     std::size_t offset = 0;
     Box area;  // on the page, when not all the anchor draws is wanted
+    // The effect whose image is drawn up to this anchor and placed here
+    // instead, its area unchanged: a translucent object drawn as vectors
+    // over part of that image. -1 for an area of its own.
+    long extends = -1;
+};
+
+// Where something that is no known piece was drawn, with a margin, and the
+// effect whose image covers it (-1: none, as for text or embedded images).
+struct UnknownArea {
+    Box box;
+    long effect = -1;
 };
 
 // A clipping region in force: its paths clip by their union, by the rule.
@@ -474,12 +485,14 @@ private:
     bool unknownBeneath = false;  // something drawn that is not a known piece
     // Where objects that are no known pieces were drawn (text, images, objects
     // in images), each with a margin, and how many objects these boxes hold.
-    std::vector<Box> unknownAreas;
+    std::vector<UnknownArea> unknownAreas;
     // Where the object being flattened mixes with what vectors cannot mix it
     // with (a gradient, a stroke): images of these alone.
     std::vector<Box> patches;
+    // Where it lies over unknown areas: the images there are drawn up to it.
+    std::vector<UnknownArea> overlaps;
     long boxedObjects = 0;
-    void NoteUnknownArea(Box box);
+    void NoteUnknownArea(Box box, long effect = -1);
     double UnknownMargin() const;  // inches an image may reach beyond its area
     double MeasuringDpi() const;   // the resolution areas of images are found at
     double FlattenDpi() const;     // the resolution of images

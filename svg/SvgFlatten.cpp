@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <new>
@@ -125,8 +126,6 @@ namespace {
 
 // Areas this close (inches) share one image, which spares seams and records.
 constexpr double kMergeGap = 1.0 / 16;
-// An area covering this share of the page becomes the whole page.
-constexpr double kWholePageShare = 0.6;
 // The pixels of all images of one drawing, whatever the resolution asked:
 // the resolution is lowered to fit.
 constexpr double kMaxFlattenPixels = 6'000'000;
@@ -176,8 +175,30 @@ struct Area {
 // Objects sharing an image, which goes where the last of them was drawn.
 struct Cluster {
     Area area;
-    std::size_t last = 0;  // in the walk's order
+    std::size_t last = 0;           // in the walk's order
+    std::vector<std::size_t> held;  // the effects in it
 };
+
+// Near areas joined, until none is near another.
+void JoinNear(std::vector<Cluster>& clusters, const std::function<void()>& spend)
+{
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (std::size_t i = 0; i < clusters.size(); ++i)
+            for (std::size_t j = i + 1; j < clusters.size(); ++j) {
+                if (!clusters[i].area.Near(clusters[j].area))
+                    continue;
+                spend();
+                Cluster& c = clusters[i];
+                c.area.Join(clusters[j].area);
+                c.last = std::max(c.last, clusters[j].last);
+                c.held.insert(c.held.end(), clusters[j].held.begin(), clusters[j].held.end());
+                clusters.erase(clusters.begin() + static_cast<std::ptrdiff_t>(j));
+                merged = true;
+                --j;
+            }
+    }
+}
 
 // A node's place in its document: child indices from the root element.
 std::vector<int> PlaceOf(xmlNodePtr node)
@@ -554,10 +575,11 @@ void Reader::FlattenEffects(xmlDocPtr doc)
     const double measuring = MeasuringDpi();
     renderer.Load(named.get(), options.rendered);
 
-    // The area of each object; near ones share an image.
+    // The area of each object; near ones share an image. An image that
+    // objects drawn later as vectors extend is drawn up to the last of them.
     std::map<xmlNodePtr, Area> ink;
     std::vector<Cluster> clusters;
-    for (std::size_t k = 0; k < effects.size(); ++k) {
+    auto areaOf = [&](std::size_t k) {
         const Effect& e = effects[k];
         Area a = page;
         if (e.area.valid) {
@@ -572,25 +594,37 @@ void Reader::FlattenEffects(xmlDocPtr doc)
         a.x0 = std::max(a.x0, 0.0), a.y0 = std::max(a.y0, 0.0);
         a.x1 = std::min(a.x1, pageWidth), a.y1 = std::min(a.y1, pageHeight);
         if (!a.Empty())
-            clusters.push_back({a, k});
-    }
-    for (bool merged = true; merged;) {
-        merged = false;
-        for (std::size_t i = 0; i < clusters.size(); ++i) {
-            if (clusters[i].area.Size() >= kWholePageShare * page.Size())
-                clusters[i].area = page;
-            for (std::size_t j = i + 1; j < clusters.size(); ++j) {
-                if (!clusters[i].area.Near(clusters[j].area))
-                    continue;
-                Spend(1);
-                clusters[i].area.Join(clusters[j].area);
-                clusters[i].last = std::max(clusters[i].last, clusters[j].last);
-                clusters.erase(clusters.begin() + static_cast<std::ptrdiff_t>(j));
-                merged = true;
-                --j;
-            }
+            clusters.push_back({a, k, {k}});
+    };
+    const std::function<void()> spend = [this] { Spend(1); };
+    for (std::size_t k = 0; k < effects.size(); ++k)
+        if (effects[k].extends < 0)
+            areaOf(k);
+    // Far areas keep images of their own: together they are never more
+    // pixels than one image of the box about them.
+    JoinNear(clusters, spend);
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> holder(effects.size(), kNone);
+    for (std::size_t i = 0; i < clusters.size(); ++i)
+        for (std::size_t k : clusters[i].held)
+            holder[k] = i;
+    bool added = false;
+    for (std::size_t k = 0; k < effects.size(); ++k) {
+        const long of = effects[k].extends;
+        if (of < 0)
+            continue;
+        const std::size_t i =
+            static_cast<std::size_t>(of) < k ? holder[static_cast<std::size_t>(of)] : kNone;
+        if (i != kNone) {
+            clusters[i].last = std::max(clusters[i].last, k);
+            holder[k] = i;
+        } else {
+            areaOf(k);  // that image drew nothing there: one of its own, to be safe
+            added = true;
         }
     }
+    if (added)
+        JoinNear(clusters, spend);
 
     if (clusters.size() > kMaxImages) {
         clusters.front().area = page;

@@ -217,7 +217,7 @@ void Reader::Image(xmlNodePtr node, const Style& style, const View& view)
         if (depth == 0) {
             Path box = RectPath(x, y, w, h, 0, 0);
             box.Transform(view.ctm);
-            NoteUnknownArea(BoundsOf(box));
+            NoteUnknownArea(BoundsOf(box), static_cast<long>(effects.size()));
         }
         FlattenInstead(node);
         return;

@@ -194,14 +194,14 @@ void Reader::NotePiece(const Style& style, const ElementPaint& paint, const Matr
     }
 }
 
-void Reader::NoteUnknownArea(Box box)
+void Reader::NoteUnknownArea(Box box, long effect)
 {
     ++boxedObjects;
     if (!box.valid || tileDepth > 0)
         return;
     const double margin = UnknownMargin();
     box.minX -= margin, box.minY -= margin, box.maxX += margin, box.maxY += margin;
-    unknownAreas.push_back(box);
+    unknownAreas.push_back({box, effect});
 }
 
 void Reader::WriteClipRegion(const ClipRegion& region)
@@ -315,6 +315,11 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                              : kPieceBudget;
     bool exact = true;
     patches.clear();
+    overlaps.clear();
+    // Over what lies in an image the object is drawn as vectors all the same,
+    // and that image is drawn up to it and placed above it: it covers the
+    // overlap. Wholly within such areas the vectors would all be covered.
+    bool within = !c.parts.empty();
     for (std::size_t k = 0; k < c.parts.size() && exact; ++k) {
         const Piece& part = c.parts[k];
         const bool gradient = !IsStroke(part) && part.paint.fill.kind == FillKind::kGradient;
@@ -324,9 +329,19 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
             exact = false;
             break;
         }
-        // What lies beneath there is not known: it is left to pixels.
-        for (const Box& area : unknownAreas)
-            exact = exact && !Meets(part.box, area);
+        // What lies beneath there is not known: it is left to pixels. Through
+        // a reference the image would be of all the reference draws.
+        bool inside = false;
+        for (const UnknownArea& area : unknownAreas) {
+            if (!Meets(part.box, area.box))
+                continue;
+            const Box overlap = Intersect(part.box, area.box);
+            inside = inside || (overlap.minX <= part.box.minX && overlap.maxX >= part.box.maxX &&
+                                overlap.minY <= part.box.minY && overlap.maxY >= part.box.maxY);
+            overlaps.push_back({overlap, area.effect});
+        }
+        within = within && inside;
+        exact = (overlaps.empty() || depth == 0) && !(within && k + 1 == c.parts.size());
         if (!exact)
             break;
         // Within a group that is composited as a whole, a translucent member
@@ -401,8 +416,12 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
         effects.push_back({c.root, draw.Mark(), area});
         const double margin = UnknownMargin();
         area.minX -= margin, area.minY -= margin, area.maxX += margin, area.maxY += margin;
-        unknownAreas.push_back(area);
+        unknownAreas.push_back({area, static_cast<long>(effects.size()) - 1});
     }
+    // The overlaps lie within areas already known to be unknown.
+    for (const UnknownArea& o : overlaps)
+        if (o.box.valid)
+            effects.push_back({c.root, draw.Mark(), o.box, o.effect});
     return true;
 }
 
@@ -466,7 +485,7 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     for (const Piece& p : c.parts)
         area = Union(area, p.box);
     for (std::size_t i = areasBefore; i < unknownAreas.size(); ++i)
-        area = Union(area, unknownAreas[i]);
+        area = Union(area, unknownAreas[i].box);
     unknownAreas.resize(areasBefore);
     boxedObjects = boxedBefore;
     objects = objectsBefore;
@@ -474,8 +493,8 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     if (!c.exact || !allPieces || !EmitFlattened(c, static_cast<int>(mode), isolated)) {
         outcome.warnings.resize(warningsBefore);
         warned = warnedBefore;
-        if (bounded)
-            NoteUnknownArea(area);  // the image it goes into
+        if (bounded)  // the image it goes into, next
+            NoteUnknownArea(area, static_cast<long>(effects.size()));
         return false;
     }
     ++objects;

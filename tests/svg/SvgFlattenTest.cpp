@@ -167,10 +167,10 @@ TEST(SvgFlatten, TranslucentShapeIsAnImageOfItsAreaBetweenVectors)
     EXPECT_EQ(hidden.paths, 1);
 }
 
-// Near areas share one image, far ones have their own; a drawing whose
-// effects cover most of the page is one image of the page, at the resolution
+// Near areas share one image, far ones have their own, and however much of
+// the page an area covers its image is of that area alone, at the resolution
 // asked.
-TEST(SvgFlatten, NeighboursShareAnImageAndTheWholePageIsOne)
+TEST(SvgFlatten, NeighboursShareAnImageAndFarOnesHaveTheirOwn)
 {
     if (!svgreader::CanFlatten())
         GTEST_SKIP() << "built without librsvg";
@@ -186,15 +186,28 @@ TEST(SvgFlatten, NeighboursShareAnImageAndTheWholePageIsOne)
 
     svgreader::Options dpi = Raster();
     dpi.flattenDpi = 100;
-    const Drawing page =
-        Read("<rect x='5' y='5' width='180' height='80' fill='red' opacity='0.5'/>"
+    const Drawing most =
+        Read("<rect x='5' y='5' width='170' height='80' fill='red' opacity='0.5'/>"
              "<rect x='150' y='30' width='20' height='20' fill='blue' opacity='0.5'/>",
              dpi);
-    ASSERT_EQ(page.pictures.size(), 1u);
-    EXPECT_EQ(page.pictures[0].width, 200);
-    EXPECT_EQ(page.pictures[0].height, 100);
-    ExpectNear(page.pictures[0].At(1.65, 0.6), {128, 64, 191});  // blue over red over paper
-    ExpectNear(page.pictures[0].At(0.02, 0.5), {255, 255, 255});
+    ASSERT_EQ(most.pictures.size(), 1u);
+    // 1.77 by 0.83 inches and a pixel or two about them, of a page of 2 by 1.
+    EXPECT_NEAR(most.pictures[0].width, 179, 3);
+    EXPECT_NEAR(most.pictures[0].height, 85, 3);
+    ExpectNear(most.At(1.65, 0.6), {128, 64, 191});  // blue over red over paper
+    EXPECT_EQ(most.At(0.02, 0.5)[0], -1);            // the paper beside it is no image
+    EXPECT_EQ(most.At(1.95, 0.5)[0], -1);
+
+    // Blurs in two corners: two small images, not one of the page between them.
+    const Drawing corners = Read("<filter id='b'><feGaussianBlur stdDeviation='2'/></filter>"
+                                 "<rect x='4' y='4' width='30' height='30' filter='url(#b)'/>"
+                                 "<rect x='158' y='62' width='30' height='30' filter='url(#b)'/>",
+                                 dpi);
+    ASSERT_EQ(corners.pictures.size(), 2u);
+    for (const Picture& p : corners.pictures) {
+        EXPECT_LT(p.width, 50);
+        EXPECT_LT(p.height, 50);
+    }
 }
 
 // What the renderer draws: blurred shadows beyond the shape, gradients whose

@@ -299,20 +299,23 @@ TEST(SvgVectorFlatten, ClipsOfTheObjectAndOfThePiecesBeneath)
 
 // What went into an image (a blur, an embedded image, a gradient the records
 // cannot composite) is unknown only where it lies: a translucent object that
-// meets none of it stays vector, one that meets it is drawn in the image.
+// meets none of it stays vector. One partly over it is vector too, and the
+// image, its area unchanged, is drawn up to it and placed above it; one
+// wholly within it goes into it.
 TEST(SvgVectorFlatten, PixelsBeneathOnlyWhereTheyLie)
 {
     if (!svgreader::CanFlatten())
         GTEST_SKIP() << "built without librsvg";
     const std::string right = "<rect x='120' width='72' height='96' fill='#00f'/>"
                               "<circle cx='156' cy='48' r='20' fill='red' opacity='0.5'/>";
+    const std::string blue = "<rect width='192' height='96' fill='#00f'/>";
     for (const std::string& left : {
              std::string("<image width='40' height='40' href='data:image/png;base64,"
                          "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwAD"
                          "hgGAWjR9awAAAABJRU5ErkJggg=='/>"),
              std::string("<radialGradient id='r' gradientTransform='scale(1 0.3)'><stop "
                          "stop-opacity='0.5'/><stop offset='1' stop-opacity='0'/>"
-                         "</radialGradient><rect width='60' height='96' fill='url(#r)'/>"),
+                         "</radialGradient><rect width='40' height='96' fill='url(#r)'/>"),
              std::string("<g opacity='0.5'><rect width='30' height='30'/>"
                          "<rect x='15' width='30' height='30' fill='red' opacity='0.5'/></g>"),
          }) {
@@ -320,15 +323,16 @@ TEST(SvgVectorFlatten, PixelsBeneathOnlyWhereTheyLie)
         EXPECT_EQ(s.bitmaps, 1) << left;
         EXPECT_TRUE(s.Fills({128, 0, 128})) << left;
         EXPECT_TRUE(s.Fills({255, 128, 128})) << left;
-        // Moved over the image's area, the disc goes into that image.
-        const Sent over = Convert(left +
-                                  "<rect width='192' height='96' fill='#00f'/>"
-                                  "<circle cx='40' cy='40' r='20' fill='#0f0' "
-                                  "opacity='0.5'/>" +
-                                  right);
+        const Sent over =
+            Convert(left + blue + "<circle cx='60' cy='40' r='20' fill='#0f0' opacity='0.5'/>");
         EXPECT_EQ(over.bitmaps, 1) << left;
-        EXPECT_FALSE(over.Fills({0, 128, 128}) || over.Fills({128, 255, 128})) << left;
-        EXPECT_TRUE(over.Fills({128, 0, 128})) << left;
+        EXPECT_EQ(over.sizes, s.sizes) << left;
+        EXPECT_TRUE(over.Fills({0, 128, 128})) << left;  // green over blue, as vectors
+        const Sent within =
+            Convert(left + blue + "<circle cx='14' cy='14' r='10' fill='#0f0' opacity='0.5'/>");
+        EXPECT_EQ(within.bitmaps, 1) << left;
+        EXPECT_EQ(within.sizes, s.sizes) << left;
+        EXPECT_FALSE(within.Fills({0, 128, 128})) << left;
     }
 }
 
