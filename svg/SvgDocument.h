@@ -278,6 +278,7 @@ private:
     // beneath it: the opaque pieces are then never needed, nor kept.
     bool notePieces = true;
     std::set<std::string> warned;
+    long leftOut = 0;  // things drawn otherwise than SVG draws them, each time
     std::map<std::string, xmlNodePtr> ids;
     StyleSheet sheet;
     RecordBuffer defs, draw;

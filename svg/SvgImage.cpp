@@ -219,7 +219,11 @@ void Reader::Image(xmlNodePtr node, const Style& style, const View& view)
             box.Transform(view.ctm);
             NoteUnknownArea(BoundsOf(box), static_cast<long>(effects.size()));
         }
-        FlattenInstead(node);
+        // Within an object walked apart, that object is the image.
+        if (capture != nullptr)
+            ++objects;
+        else
+            FlattenInstead(node);
         return;
     }
     if (image.hadTransparency)

@@ -143,6 +143,8 @@ void Reader::Warn(const std::string& kind, xmlNodePtr at)
         kind == "opacity" || kind == "filters" || kind == "masks" || kind == "blend modes";
     if (effect && Flattening())
         return;  // drawn in images of their areas
+    if (!effect)
+        ++leftOut;
     if (effect && options.flatten && !CanFlatten() && warned.insert("flatten").second)
         outcome.warnings.push_back(
             {file, 0, Warning::Kind::kDrawnOpaque, "this aiexport was built without librsvg"});

@@ -4,9 +4,41 @@
 #include "SvgFonts.h"
 #include "SvgXml.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace svgreader {
 
 namespace {
+
+// Where a line of text the records set may leave ink: its advances as they
+// are measured here, an eighth more and half an em on each side for a face
+// the file's reader sets wider, an ascent of 1.25 em and a descent of half an
+// em for accents and tails, and the stroke. Invalid when nothing is known.
+Box LiveTextBox(const TextChunk& chunk, const Matrix& m)
+{
+    double width = 0, size = 0, stroke = 0;
+    for (const TextRun& r : chunk.runs) {
+        width += std::fabs(TextWidth(r.style, r.text));
+        size = std::max(size, r.style.fontSize);
+        if (r.style.stroke.kind != Paint::kNone && r.style.stroke.kind != Paint::kUnset)
+            stroke = std::max(stroke, r.style.strokeWidth * std::max(r.style.miterLimit, 1.0));
+    }
+    if (!std::isfinite(width) || !std::isfinite(stroke) || !(size > 0) || chunk.runs.empty())
+        return {};
+    const double side = width / 8 + size / 2 + stroke;
+    const double x0 = chunk.x - chunk.runs.front().style.anchor * width / 2 - side;
+    const double x1 = x0 + width + 2 * side;
+    const double y0 = chunk.y - 1.25 * size - stroke, y1 = chunk.y + size / 2 + stroke;
+    Box box;
+    for (const Point corner : {Point{x0, y0}, Point{x1, y0}, Point{x0, y1}, Point{x1, y1}}) {
+        const Point p = m.Apply(corner);
+        if (!std::isfinite(p.x) || !std::isfinite(p.y))
+            return {};
+        box.Add(p.x, p.y);
+    }
+    return box;
+}
 
 }  // namespace
 
@@ -276,6 +308,10 @@ void Reader::WriteLiveText(xmlNodePtr node, const TextChunk& chunk, const View& 
         }
     }
     draw.EndText();
+    // Its box keeps what is drawn later elsewhere free to be vectors.
+    if (Tracking())
+        if (const Box box = LiveTextBox(chunk, view.ctm); box.valid)
+            NoteUnknownArea(box);
     ++objects;
 }
 

@@ -197,6 +197,10 @@ void Reader::NotePiece(const Style& style, const ElementPaint& paint, const Matr
 void Reader::NoteUnknownArea(Box box, long effect)
 {
     ++boxedObjects;
+    // What is no piece cannot be drawn again from pieces: an object walked
+    // apart that holds it is an image.
+    if (capture != nullptr)
+        capture->exact = false;
     if (!box.valid || tileDepth > 0)
         return;
     const double margin = UnknownMargin();
@@ -428,7 +432,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
 bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const Style& parent,
                               const Style& style, const View& view)
 {
-    if (!Tracking() || tileDepth > 0 || name == "text" || name == "image" || name == "flowRoot")
+    if (!Tracking() || tileDepth > 0 || name == "image" || name == "flowRoot")
         return false;
     // Something beneath that is no known piece (text, an image, an object
     // in an image): what it looks like under this one is left to pixels.
@@ -458,6 +462,7 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     const long objectsBefore = objects, knownBefore = knownObjects, boxedBefore = boxedObjects;
     const std::size_t areasBefore = unknownAreas.size();
     const std::size_t warningsBefore = outcome.warnings.size();
+    const long leftOutBefore = leftOut;
     const std::set<std::string> warnedBefore = warned;
     const double alpha = groupAlpha;
     capture = &c;
@@ -490,6 +495,10 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     boxedObjects = boxedBefore;
     objects = objectsBefore;
     knownObjects = knownBefore;
+    // What its vectors would draw otherwise than SVG (a gradient stroke in
+    // one colour) the picture shows as drawn.
+    if (leftOut != leftOutBefore)
+        c.exact = false;
     if (!c.exact || !allPieces || !EmitFlattened(c, static_cast<int>(mode), isolated)) {
         outcome.warnings.resize(warningsBefore);
         warned = warnedBefore;

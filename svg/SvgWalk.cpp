@@ -348,8 +348,17 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
         WriteShape(style, split ? strokeOnly : paint, view.ctm, std::move(page));
     }
     ++objects;
-    if (!dashed)
+    if (!dashed) {
         ++knownObjects;  // all it drew is pieces
+    } else if (Tracking()) {
+        // Its dashes lie within the stroke of the whole path.
+        const double width = style.strokeWidth * view.ctm.Scale();
+        const double reach = width / 2 * std::max(style.miterLimit, 1.5);
+        Box box = BoundsOf(page);
+        box.minX -= reach, box.minY -= reach, box.maxX += reach, box.maxY += reach;
+        if (box.valid && std::isfinite(reach))
+            NoteUnknownArea(box);
+    }
     Markers(node, style, view, path);
     if (clipped)
         CloseClip();
