@@ -450,6 +450,10 @@ private:
     // Whether a pattern's own transform turns or skews its cells (SvgPattern.cpp).
     bool PatternTurns(xmlNodePtr pattern);
     void FlattenEffects(xmlDocPtr doc);
+    // Where the element's filter may paint, on the page, given the pieces it
+    // draws and the boxes of what else it draws; invalid when not known.
+    Box FilterRegion(xmlNodePtr node, const Style& style, const View& view,
+                     const std::vector<Piece>& parts, const std::vector<Box>& others);
 
     // Effects flattened as vectors (SvgVectorFlatten.cpp): the object drawn
     // in the colours it gives over the paper and, clipped to each opaque

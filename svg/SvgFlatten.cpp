@@ -12,6 +12,7 @@
 #include <new>
 
 #include "SvgDocument.h"
+#include "SvgValues.h"
 #include "SvgXml.h"
 
 #ifdef AIEXPORT_HAVE_RSVG
@@ -108,6 +109,107 @@ bool Reader::HasEffect(xmlNodePtr node, const std::string& name, const Style& st
                 return true;
     }
     return false;
+}
+
+namespace {
+
+// A coordinate of a filter region: a fraction of the box (objectBoundingBox,
+// "0.1" or "10%"), or a length for `length` to read.
+bool RegionValue(const std::optional<std::string>& text, double fallback, bool fraction,
+                 const std::function<double(double)>& length, double& v)
+{
+    if (!text) {
+        v = fallback;
+        return true;
+    }
+    if (!fraction) {
+        v = length(fallback);
+        return std::isfinite(v);
+    }
+    char* end = nullptr;
+    v = std::strtod(text->c_str(), &end);
+    if (end == text->c_str())
+        return false;
+    while (*end == ' ')
+        ++end;
+    if (*end == '%')
+        v /= 100, ++end;
+    while (*end == ' ')
+        ++end;
+    return *end == '\0' && std::isfinite(v);
+}
+
+}  // namespace
+
+Box Reader::FilterRegion(xmlNodePtr node, const Style& style, const View& view,
+                         const std::vector<Piece>& parts, const std::vector<Box>& others)
+{
+    const auto it = ids.find(style.filter);
+    if (it == ids.end() || LocalName(it->second) != "filter" || Href(it->second))
+        return {};  // attributes of another filter, or no filter: unknown
+    const xmlNodePtr filter = it->second;
+    // The element's own user space, where its box and the region are.
+    Matrix m = view.ctm;
+    if (const auto t = Attr(node, "transform"); t && !ParseTransformList(*t, m))
+        m = view.ctm;
+    const double det = m.a * m.d - m.b * m.c;
+    if (!m.IsFinite() || !(std::fabs(det) > 1e-12))
+        return {};
+    const Matrix inverse{m.d / det,
+                         -m.b / det,
+                         -m.c / det,
+                         m.a / det,
+                         (m.c * m.f - m.d * m.e) / det,
+                         (m.b * m.e - m.a * m.f) / det};
+    const bool user = Attr(filter, "filterUnits").value_or("") == "userSpaceOnUse";
+    Box box;  // the element's box in its user space
+    if (!user) {
+        for (const Piece& p : parts) {
+            Path path = p.path;
+            path.Transform(inverse);
+            const Box b = BoundsOf(path);
+            if (b.valid)
+                box.Add(b.minX, b.minY), box.Add(b.maxX, b.maxY);
+        }
+        for (const Box& o : others)
+            for (const Point corner : {Point{o.minX, o.minY}, Point{o.maxX, o.minY},
+                                       Point{o.minX, o.maxY}, Point{o.maxX, o.maxY}}) {
+                const Point q = inverse.Apply(corner);
+                box.Add(q.x, q.y);
+            }
+        if (!box.valid)
+            return {};
+    }
+    const Style filterStyle = ComputeStyle(filter, style);
+    double x = 0, y = 0, w = 0, h = 0;
+    auto along = [&](const char* name, double percentOf) {
+        return [&, name, percentOf](double fallback) {
+            return Length(filter, name, percentOf, filterStyle, fallback);
+        };
+    };
+    if (!RegionValue(Attr(filter, "x"), user ? -0.1 * view.width : -0.1, !user,
+                     along("x", view.width), x) ||
+        !RegionValue(Attr(filter, "y"), user ? -0.1 * view.height : -0.1, !user,
+                     along("y", view.height), y) ||
+        !RegionValue(Attr(filter, "width"), user ? 1.2 * view.width : 1.2, !user,
+                     along("width", view.width), w) ||
+        !RegionValue(Attr(filter, "height"), user ? 1.2 * view.height : 1.2, !user,
+                     along("height", view.height), h) ||
+        !(w > 0) || !(h > 0))
+        return {};
+    if (!user) {
+        x = box.minX + x * box.Width(), y = box.minY + y * box.Height();
+        w *= box.Width(), h *= box.Height();
+    }
+    Box page;
+    for (const Point corner :
+         {Point{x, y}, Point{x + w, y}, Point{x, y + h}, Point{x + w, y + h}}) {
+        const Point q = m.Apply(corner);
+        if (!std::isfinite(q.x) || !std::isfinite(q.y))
+            return {};
+        page.Add(q.x, q.y);
+    }
+    return page;
 }
 
 #ifndef AIEXPORT_HAVE_RSVG

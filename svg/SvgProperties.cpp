@@ -349,6 +349,12 @@ void LeaveOutUnlessNone(Style& s, const Style&, const Declaration& d)
         s.unsupported.push_back(d.kind);
 }
 
+void SetFilter(Style& s, const Style& parent, const Declaration& d)
+{
+    LeaveOutUnlessNone(s, parent, d);
+    s.filter = UrlFragment(d.value);
+}
+
 void SetBlendMode(Style& s, const Style&, const Declaration& d)
 {
     if (IsNoneOrNormal(d.value)) {
@@ -392,7 +398,7 @@ const std::map<std::string, PropertyEntry, std::less<>>& Properties()
         {"clip-path", {SetClipPath, nullptr}},
         {"overflow", {SetOverflow, nullptr}},
         {"mask", {LeaveOutUnlessNone, "masks"}},
-        {"filter", {LeaveOutUnlessNone, "filters"}},
+        {"filter", {SetFilter, "filters"}},
         {"marker", {SetMarker, nullptr}},
         {"marker-start", {SetMarker, nullptr}},
         {"marker-mid", {SetMarker, nullptr}},

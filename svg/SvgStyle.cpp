@@ -241,6 +241,7 @@ Style Style::Inherited() const
     child.displayNone = false;
     child.overflowVisible = false;
     child.clipPath.clear();
+    child.filter.clear();
     child.stopColor = Style().stopColor;
     child.stopOpacity = 1;
     child.unsupported.clear();

@@ -42,6 +42,7 @@ struct Style {
     bool displayNone = false;
     bool overflowVisible = false;
     std::string clipPath;  // fragment id
+    std::string filter;    // fragment id of the filter named, if one is
     Paint stopColor;
     double stopOpacity = 1;
     std::string blendMode;                 // mix-blend-mode as written; empty for normal

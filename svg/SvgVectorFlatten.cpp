@@ -443,9 +443,16 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     BlendMode mode = BlendMode::kNormal;
     if (!style.blendMode.empty() && !ParseBlendMode(style.blendMode, mode))
         return false;
-    for (const std::string& kind : style.unsupported)
-        if (kind == "filters" || kind == "masks")
-            return false;
+    // A filter or a mask needs pixels whatever lies beneath; it is walked
+    // apart for the box of its image: a mask takes ink away, a filter paints
+    // within its region.
+    bool filtered = false, masked = false;
+    for (const std::string& kind : style.unsupported) {
+        filtered = filtered || kind == "filters";
+        masked = masked || kind == "masks";
+    }
+    if (filtered && (style.filter.empty() || name == "use" || depth != 0))
+        return false;
     const bool isolated = style.opacity < 1 || mode != BlendMode::kNormal;
 
     // Walked apart, into records that are dropped: only its pieces are kept.
@@ -486,11 +493,20 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     // areas of what in it is no piece. The image of an object drawn through
     // a reference is that of the whole reference: no box for it.
     Box area;
-    const bool bounded = allPieces && c.bounded && depth == 0;
+    bool bounded = allPieces && c.bounded && depth == 0;
     for (const Piece& p : c.parts)
         area = Union(area, p.box);
     for (std::size_t i = areasBefore; i < unknownAreas.size(); ++i)
         area = Union(area, unknownAreas[i].box);
+    if (filtered && bounded) {
+        std::vector<Box> boxes;
+        for (std::size_t i = areasBefore; i < unknownAreas.size(); ++i)
+            boxes.push_back(unknownAreas[i].box);
+        area = FilterRegion(node, style, view, c.parts, boxes);
+        bounded = area.valid;
+    }
+    if (filtered || masked)
+        c.exact = false;
     unknownAreas.resize(areasBefore);
     boxedObjects = boxedBefore;
     objects = objectsBefore;

@@ -243,6 +243,61 @@ TEST(SvgFlatten, ShadowsGradientsMasksAndLayersLookAsDrawn)
     EXPECT_EQ(d.paths, 0);
 }
 
+// Text and dashed strokes have boxes: a translucent shape away from them is
+// vector, one over part of them an image of that part only; translucent text
+// is an image of its own box.
+TEST(SvgFlatten, TextAndDashesOnlyWhereTheyLie)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    const svgreader::Options balanced;
+    const std::string text = "<text x='10' y='40' font-size='20'>Hello</text>";
+    const std::string dash = "<path d='M10 20 H100' stroke='#000' stroke-width='4' "
+                             "stroke-dasharray='8 4' stroke-dashoffset='3'/>";
+    const std::string away = "<circle cx='160' cy='60' r='25' fill='red' opacity='0.5'/>";
+    for (const std::string& beneath : {text, dash, "<g>" + text + "</g>"}) {
+        EXPECT_TRUE(Read(beneath + away, balanced).pictures.empty()) << beneath;
+        const Drawing over =
+            Read(beneath + "<rect x='40' y='10' width='140' height='80' fill='red' opacity='0.5'/>",
+                 balanced);
+        ASSERT_EQ(over.pictures.size(), 1u) << beneath;
+        const Picture& p = over.pictures[0];
+        EXPECT_NEAR(p.left, 40.0 / 96, 0.03) << beneath;
+        EXPECT_LT(p.left + p.width * p.pixel, 1.4) << beneath;  // not the rectangle's 1.875
+        EXPECT_GT(p.top - p.height * p.pixel, 0.3) << beneath;  // nor its foot
+    }
+    const Drawing translucent =
+        Read("<text x='10' y='40' font-size='20' fill-opacity='0.5'>Hello</text>" + away, balanced);
+    ASSERT_EQ(translucent.pictures.size(), 1u);
+    EXPECT_LT(translucent.pictures[0].left +
+                  translucent.pictures[0].width * translucent.pictures[0].pixel,
+              1.2);
+}
+
+// An image inside a translucent group is in that group's picture, opaque or
+// translucent itself.
+TEST(SvgFlatten, ImagesInATranslucentGroup)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    // A red pixel, and a red pixel at half.
+    for (const char* png : {"iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAIAAACQd1PeAAAADElEQVR42mP4z8AAAAMBAQ"
+                            "D3A0FDAAAAAElFTkSuQmCC",
+                            "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP4z8DQAAAEgQ"
+                            "GA8wvcoAAAAABJRU5ErkJggg=="}) {
+        const Drawing d = Read(std::string("<rect width='192' height='96' fill='#ff0'/>"
+                                           "<g opacity='0.5'><image width='40' height='40' "
+                                           "href='data:image/png;base64,") +
+                                   png + "'/><rect x='60' width='40' height='40' fill='#00f'/></g>",
+                               svgreader::Options());
+        ASSERT_EQ(d.pictures.size(), 1u) << png;
+        EXPECT_EQ(d.At(0.2, 0.8)[0], 255) << png;
+        EXPECT_LT(d.At(0.2, 0.8)[1], 224) << png;  // the red shows through the yellow
+        EXPECT_GT(d.At(0.2, 0.8)[1], 96) << png;
+        ExpectNear(d.At(0.8, 0.8), {128, 128, 128});  // blue over yellow at half
+    }
+}
+
 // The tool's options: --flatten and --flatten-dpi are listed, checked and applied.
 TEST(SvgFlatten, ToolOptions)
 {

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""Drawings with transparency that must export as vectors only (no image) and
-look as librsvg draws them. Skips (77) without rsvg-convert, Ghostscript,
-numpy or PIL."""
+"""Drawings with transparency that must export as vectors only (no image), or
+with images only of the areas that need pixels, and look as librsvg draws
+them. Skips (77) without rsvg-convert, Ghostscript, numpy or PIL."""
 
 import argparse
 import os
@@ -68,6 +68,28 @@ for mode in ("multiply", "screen", "overlay", "darken", "lighten", "color-dodge"
         BENEATH + "<circle cx='100' cy='48' r='40' fill='#40a0e0' opacity='0.6' "
         "style='mix-blend-mode:%s'/>" % mode)
 
+BLUR = "<filter id='blur'><feGaussianBlur stdDeviation='3'/></filter>"
+# Drawings with what needs pixels: how many images each exports with.
+IMAGED = {
+    "blur-and-shape-apart": (BENEATH + BLUR +
+                             "<circle cx='30' cy='70' r='16' fill='#060' filter='url(#blur)'/>"
+                             "<rect x='120' y='50' width='60' height='40' fill='#f0f' "
+                             "opacity='0.5'/>", 1),
+    "shape-partly-over-a-blur": (BENEATH + BLUR +
+                                 "<circle cx='40' cy='48' r='20' fill='#060' "
+                                 "filter='url(#blur)'/><rect x='30' y='30' width='150' "
+                                 "height='40' fill='#f80' opacity='0.5'/>", 1),
+    "two-far-blurs": (BLUR + "<rect x='10' y='10' width='30' height='20' fill='#00f' "
+                      "filter='url(#blur)'/><rect x='150' y='60' width='30' height='25' "
+                      "fill='#f00' filter='url(#blur)'/>", 2),
+    "text-then-shape-apart": ("<text x='10' y='40' font-size='20'>Hello</text>"
+                              "<circle cx='150' cy='48' r='30' fill='#c02060' "
+                              "opacity='0.4'/>", 0),
+    "shape-partly-over-text": (BENEATH + "<text x='10' y='70' font-size='24' "
+                               "fill='#fff'>Hello</text><rect x='50' y='40' width='130' "
+                               "height='40' fill='#0c0' opacity='0.5'/>", 1),
+}
+
 
 def main():
     parser = argparse.ArgumentParser()
@@ -96,7 +118,9 @@ def main():
     failures = []
     work = args.keep or tempfile.mkdtemp(prefix="vector-transparency-")
     os.makedirs(work, exist_ok=True)
-    for name, body in sorted(CASES.items()):
+    cases = {name: (body, 0) for name, body in CASES.items()}
+    cases.update(IMAGED)
+    for name, (body, images) in sorted(cases.items()):
         svg = os.path.join(work, name + ".svg")
         with open(svg, "w") as f:
             f.write(HEAD + body + "</svg>")
@@ -105,8 +129,9 @@ def main():
         if records.returncode != 0:
             failures.append("%s: --records failed: %s" % (name, records.stderr))
             continue
-        if "BeginBitmap" in records.stdout:
-            failures.append("%s: exported with an image" % name)
+        found = records.stdout.count("\nBeginBitmap ")
+        if found != images:
+            failures.append("%s: exported with %d images, not %d" % (name, found, images))
         ai = os.path.join(work, name + ".ai")
         reference, ours = os.path.join(work, name + "-rsvg.png"), os.path.join(work, name + ".png")
         subprocess.run([args.aiexport, svg, ai], check=True, capture_output=True)
