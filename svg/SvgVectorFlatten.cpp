@@ -451,7 +451,7 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
         filtered = filtered || kind == "filters";
         masked = masked || kind == "masks";
     }
-    if (filtered && (style.filter.empty() || name == "use" || depth != 0))
+    if (filtered && (style.filter.empty() || name == "use" || name == "svg" || depth != 0))
         return false;
     const bool isolated = style.opacity < 1 || mode != BlendMode::kNormal;
 

@@ -274,6 +274,43 @@ TEST(SvgFlatten, TextAndDashesOnlyWhereTheyLie)
               1.2);
 }
 
+// A filter paints within its region: a translucent shape beyond it stays
+// vector over the paper, one within it too, with the filter's image drawn up
+// to it and placed after it. A region that is not known leaves every later
+// effect in images.
+TEST(SvgFlatten, FilterRegionsBoundTheirImages)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    const svgreader::Options balanced;
+    auto read = [&](const std::string& region, const char* used) {
+        return Read("<filter id='f' " + region +
+                        "><feGaussianBlur stdDeviation='2'/></filter><filter id='other' "
+                        "href='#f'/><rect x='20' y='20' width='40' height='40' filter='url(#" +
+                        used +
+                        ")'/><rect x='72' y='20' width='30' height='40' fill='red' "
+                        "opacity='0.5'/>",
+                    balanced);
+    };
+    const Drawing tight = read("x='0' y='0' width='1' height='1'", "f");
+    const Drawing wide = read("x='-50%' y='-0.5' width='2' height='2'", "f");
+    const Drawing user =
+        read("filterUnits='userSpaceOnUse' x='0' y='0' width='80' height='96'", "f");
+    for (const Drawing* d : {&tight, &wide, &user}) {
+        ASSERT_EQ(d->pictures.size(), 1u);
+        const Picture& p = d->pictures[0];
+        EXPECT_LT(p.left + p.width * p.pixel, 0.72);  // the blur's ink alone
+        ExpectNear(p.At(40.0 / 96, 56.0 / 96), {0, 0, 0});
+        EXPECT_GE(d->paths, 1);  // the translucent rectangle
+    }
+    EXPECT_EQ(tight.pictures[0].pathsBefore, 0);
+    EXPECT_EQ(wide.pictures[0].pathsBefore, wide.paths);
+    EXPECT_EQ(user.pictures[0].pathsBefore, user.paths);
+    // The shape is in an image.
+    EXPECT_NE(read("", "other").At(0.9, 0.6)[0], -1);
+    EXPECT_EQ(tight.At(0.9, 0.6)[0], -1);
+}
+
 // An image inside a translucent group is in that group's picture, opaque or
 // translucent itself.
 TEST(SvgFlatten, ImagesInATranslucentGroup)
