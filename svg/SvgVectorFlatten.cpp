@@ -336,6 +336,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
         // What lies beneath there is not known: it is left to pixels. Through
         // a reference the image would be of all the reference draws.
         bool inside = false;
+        overlapTests += unknownAreas.size();
         for (const UnknownArea& area : unknownAreas) {
             if (!Meets(part.box, area.box))
                 continue;
@@ -345,7 +346,8 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
             overlaps.push_back({overlap, area.effect});
         }
         within = within && inside;
-        exact = (overlaps.empty() || depth == 0) && !(within && k + 1 == c.parts.size());
+        exact = (overlaps.empty() || depth == 0) && !(within && k + 1 == c.parts.size()) &&
+                overlapTests <= kMaxOverlapTests;
         if (!exact)
             break;
         // Within a group that is composited as a whole, a translucent member
