@@ -394,6 +394,11 @@ private:
 
     // Clipping (SvgClip.cpp).
     bool OpenClip(const Style& style, const View& view, const Box& userBox, xmlNodePtr at);
+    // A mask of opaque white shapes only is a clip: opened around what the
+    // element draws (two clips: the mask's region and its shapes), or false.
+    bool OpenMaskAsClip(xmlNodePtr node, const std::string& name, const Style& style,
+                        const View& view);
+    xmlNodePtr maskedAsClip = nullptr;  // the element being drawn inside its mask's clip
     void ClipMember(xmlNodePtr node, const Matrix& m, const View& view, const Style& parent,
                     std::vector<Path>& paths, std::vector<std::pair<xmlNodePtr, Matrix>>& texts,
                     int level);

@@ -25,6 +25,8 @@ namespace svgreader {
 bool Reader::Flattened(xmlNodePtr node, const std::string& name, const Style& parent,
                        const Style& style, const View& view)
 {
+    if (node == maskedAsClip)
+        return false;  // drawn inside its mask's clip
     if (capture != nullptr) {
         // Inside an object walked apart: opacities multiply, anything else
         // that needs pixels makes the whole object an image.
@@ -210,6 +212,113 @@ Box Reader::FilterRegion(xmlNodePtr node, const Style& style, const View& view,
         page.Add(q.x, q.y);
     }
     return page;
+}
+
+bool Reader::OpenMaskAsClip(xmlNodePtr node, const std::string& name, const Style& style,
+                            const View& view)
+{
+    const auto it = ids.find(style.mask);
+    if (it == ids.end() || LocalName(it->second) != "mask" || Href(it->second) ||
+        Attr(it->second, "maskContentUnits").value_or("userSpaceOnUse") != "userSpaceOnUse")
+        return false;
+    const xmlNodePtr mask = it->second;
+    Matrix m = view.ctm;
+    if (!ElementTransform(node, m))
+        return false;
+    // The region, in the element's box unless given in its user space: the
+    // box only of a basic shape is known before it is drawn.
+    const bool user = Attr(mask, "maskUnits").value_or("") == "userSpaceOnUse";
+    Box box;
+    if (!user) {
+        View inner = view;
+        inner.ctm = m;
+        Path shape;
+        if (name == "g" || name == "a" || name == "svg" || name == "use" || name == "switch" ||
+            name == "text" || name == "image" || !ShapePath(node, name, style, inner, shape))
+            return false;
+        box = BoundsOf(shape);
+        if (!box.valid || !(box.Width() > 0) || !(box.Height() > 0))
+            return false;
+    }
+    const Style maskStyle = ComputeStyle(mask, Style());
+    auto along = [&](const char* attribute, double percentOf) {
+        return [&, attribute, percentOf](double fallback) {
+            return Length(mask, attribute, percentOf, maskStyle, fallback);
+        };
+    };
+    double x = 0, y = 0, w = 0, h = 0;
+    if (!RegionValue(Attr(mask, "x"), user ? -0.1 * view.width : -0.1, !user,
+                     along("x", view.width), x) ||
+        !RegionValue(Attr(mask, "y"), user ? -0.1 * view.height : -0.1, !user,
+                     along("y", view.height), y) ||
+        !RegionValue(Attr(mask, "width"), user ? 1.2 * view.width : 1.2, !user,
+                     along("width", view.width), w) ||
+        !RegionValue(Attr(mask, "height"), user ? 1.2 * view.height : 1.2, !user,
+                     along("height", view.height), h) ||
+        !(w > 0) || !(h > 0))
+        return false;
+    if (!user) {
+        x = box.minX + x * box.Width(), y = box.minY + y * box.Height();
+        w *= box.Width(), h *= box.Height();
+    }
+    // Opaque white shapes let through all there is where they lie, nothing
+    // elsewhere: a clip. Anything else has shades between.
+    Path shapes;
+    std::size_t members = 0;
+    for (xmlNodePtr n = mask->children; n != nullptr; n = n->next) {
+        if (n->type != XML_ELEMENT_NODE)
+            continue;
+        const std::string kind = LocalName(n);
+        if (kind != "rect" && kind != "circle" && kind != "ellipse" && kind != "path" &&
+            kind != "polygon")
+            return false;
+        const Style s = ComputeStyle(n, maskStyle);
+        if (s.displayNone || !s.visible)
+            continue;
+        const bool white = s.fill.kind == Paint::kColor && s.fill.color.r == 255 &&
+                           s.fill.color.g == 255 && s.fill.color.b == 255;
+        if (!white || s.fillOpacity < 1 || s.opacity < 1 || s.evenOdd || !s.unsupported.empty() ||
+            !s.clipPath.empty() ||
+            (s.stroke.kind != Paint::kNone && s.stroke.kind != Paint::kUnset))
+            return false;
+        Matrix own = m;
+        if (!ElementTransform(n, own))
+            return false;
+        View inner = view;
+        inner.ctm = own;
+        Path path;
+        if (!ShapePath(n, kind, s, inner, path))
+            return false;
+        path.Transform(own);
+        if (!path.IsFinite())
+            return false;
+        for (Subpath& sub : path.subpaths)
+            if (!sub.segments.empty()) {
+                ++members;
+                shapes.subpaths.push_back(std::move(sub));
+            }
+    }
+    Path region = RectPath(x, y, w, h, 0, 0);
+    region.Transform(m);
+    if (members == 0 || !region.IsFinite())
+        return false;  // nothing shows: no clip needed, nor drawn
+    draw.BeginMask();
+    draw.BeginClipRgn();
+    WritePath(region, false);
+    draw.EndClipRgn();
+    PushClip(region, false, true);
+    draw.BeginMask();
+    draw.BeginClipRgn();
+    if (members > 1)
+        draw.BeginComposite();
+    WritePath(shapes, members > 1);
+    if (members > 1) {
+        draw.EndComposite();
+        evenOddInForce = false;
+    }
+    draw.EndClipRgn();
+    PushClip(shapes, false, true);
+    return true;
 }
 
 #ifndef AIEXPORT_HAVE_RSVG

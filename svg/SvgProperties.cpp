@@ -349,6 +349,12 @@ void LeaveOutUnlessNone(Style& s, const Style&, const Declaration& d)
         s.unsupported.push_back(d.kind);
 }
 
+void SetMask(Style& s, const Style& parent, const Declaration& d)
+{
+    LeaveOutUnlessNone(s, parent, d);
+    s.mask = UrlFragment(d.value);
+}
+
 void SetFilter(Style& s, const Style& parent, const Declaration& d)
 {
     LeaveOutUnlessNone(s, parent, d);
@@ -397,7 +403,7 @@ const std::map<std::string, PropertyEntry, std::less<>>& Properties()
         {"display", {SetDisplay, nullptr}},
         {"clip-path", {SetClipPath, nullptr}},
         {"overflow", {SetOverflow, nullptr}},
-        {"mask", {LeaveOutUnlessNone, "masks"}},
+        {"mask", {SetMask, "masks"}},
         {"filter", {SetFilter, "filters"}},
         {"marker", {SetMarker, nullptr}},
         {"marker-start", {SetMarker, nullptr}},

@@ -242,6 +242,7 @@ Style Style::Inherited() const
     child.overflowVisible = false;
     child.clipPath.clear();
     child.filter.clear();
+    child.mask.clear();
     child.stopColor = Style().stopColor;
     child.stopOpacity = 1;
     child.unsupported.clear();

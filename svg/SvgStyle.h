@@ -43,6 +43,7 @@ struct Style {
     bool overflowVisible = false;
     std::string clipPath;  // fragment id
     std::string filter;    // fragment id of the filter named, if one is
+    std::string mask;      // fragment id of the mask named, if one is
     Paint stopColor;
     double stopOpacity = 1;
     std::string blendMode;                 // mix-blend-mode as written; empty for normal

@@ -436,6 +436,25 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
 {
     if (!Tracking() || tileDepth > 0 || name == "image" || name == "flowRoot")
         return false;
+    // A mask that is a clip, on an element with no other effect: vectors.
+    if (style.unsupported.size() == 1 && style.unsupported[0] == "masks" && style.opacity >= 1 &&
+        style.blendMode.empty()) {
+        Style unmasked = style;
+        unmasked.unsupported.clear();
+        if (!HasEffect(node, name, unmasked, 0) && OpenMaskAsClip(node, name, style, view)) {
+            maskedAsClip = node;
+            try {
+                WalkElement(node, name, parent, view);
+            } catch (...) {
+                maskedAsClip = nullptr;
+                throw;
+            }
+            maskedAsClip = nullptr;
+            CloseClip();
+            CloseClip();
+            return true;
+        }
+    }
     // Something beneath that is no known piece (text, an image, an object
     // in an image): what it looks like under this one is left to pixels.
     if (unknownBeneath || objects != knownObjects + boxedObjects) {

@@ -297,6 +297,35 @@ TEST(SvgVectorFlatten, ClipsOfTheObjectAndOfThePiecesBeneath)
               (std::vector<std::array<int, 3>>{{0, 0, 255}, {255, 128, 128}, {128, 0, 128}}));
 }
 
+// A mask of opaque white shapes is a clip, within the mask's region; one
+// with shades between (grey, a gradient, a stroke) is a picture.
+TEST(SvgVectorFlatten, WhiteMasksAreClips)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    auto masked = [](const std::string& content) {
+        return Convert("<mask id='m'>" + content +
+                       "</mask><rect x='50' y='40' width='100' height='40' fill='#c04' "
+                       "mask='url(#m)'/>");
+    };
+    const Sent white = masked("<circle cx='60' cy='48' r='30' fill='#fff'/>"
+                              "<rect x='100' width='20' height='20' fill='white'/>");
+    EXPECT_EQ(white.bitmaps, 0);
+    EXPECT_EQ(white.clips, 2);  // the region, then the shapes
+    EXPECT_TRUE(white.Fills({204, 0, 68}));
+    for (const std::string& content :
+         {std::string("<circle cx='60' cy='48' r='30' fill='#eee'/>"),
+          std::string("<circle cx='60' cy='48' r='30' fill='#fff' fill-opacity='0.9'/>"),
+          std::string("<circle cx='60' cy='48' r='30' fill='#fff' stroke='#888'/>"),
+          std::string("<linearGradient id='g'><stop stop-color='#fff'/><stop offset='1'/>"
+                      "</linearGradient><circle cx='60' cy='48' r='30' fill='url(#g)'/>"),
+          std::string("<g><circle cx='60' cy='48' r='30' fill='#fff'/></g>")}) {
+        const Sent grey = masked(content);
+        EXPECT_EQ(grey.bitmaps, 1) << content;
+        EXPECT_EQ(grey.clips, 0) << content;
+    }
+}
+
 // What went into an image (a blur, an embedded image, a gradient the records
 // cannot composite) is unknown only where it lies: a translucent object that
 // meets none of it stays vector. One partly over it is vector too, and the

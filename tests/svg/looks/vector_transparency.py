@@ -56,6 +56,13 @@ CASES = {
     "<linearGradient id='two'><stop offset='0' stop-color='#f00' stop-opacity='0.2'/>"
     "<stop offset='1' stop-color='#0f0' stop-opacity='0.9'/></linearGradient>"
     "<ellipse cx='96' cy='48' rx='80' ry='40' fill='url(#two)' fill-opacity='0.8'/>",
+    "white-mask-as-clip": BENEATH +
+    "<mask id='m'><circle cx='60' cy='48' r='30' fill='#fff'/><rect x='100' y='10' width='40' "
+    "height='30' fill='white' transform='rotate(10 120 25)'/></mask><rect x='20' y='5' "
+    "width='150' height='80' fill='#c04' mask='url(#m)'/>"
+    "<circle cx='70' cy='48' r='20' fill='#0f0' opacity='0.5'/>",
+    "white-mask-region": "<mask id='m'><circle cx='60' cy='48' r='30' fill='#fff'/></mask>"
+    "<g><rect x='50' y='40' width='100' height='40' fill='#c04' mask='url(#m)'/></g>",
     "clipped-backdrop": "<clipPath id='c'><circle cx='60' cy='48' r='40'/></clipPath>"
     "<rect width='192' height='96' fill='#036' clip-path='url(#c)'/>"
     "<rect x='40' y='10' width='120' height='70' fill='#fc0' opacity='0.5'/>",
