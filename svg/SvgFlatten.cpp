@@ -115,8 +115,9 @@ bool Reader::HasEffect(xmlNodePtr node, const std::string& name, const Style& st
 
 namespace {
 
-// A coordinate of a filter region: a fraction of the box (objectBoundingBox,
-// "0.1" or "10%"), or a length for `length` to read.
+// A coordinate of a filter's or a mask's region: a fraction of the box
+// (objectBoundingBox, "0.1" or "10%"), or a length for `length` to read.
+// False for what is no number as SVG writes one.
 bool RegionValue(const std::optional<std::string>& text, double fallback, bool fraction,
                  const std::function<double(double)>& length, double& v)
 {
@@ -128,6 +129,8 @@ bool RegionValue(const std::optional<std::string>& text, double fallback, bool f
         v = length(fallback);
         return std::isfinite(v);
     }
+    if (text->find_first_not_of("0123456789+-.eE% ") != std::string::npos)
+        return false;  // hexadecimal, inf and nan are no SVG numbers
     char* end = nullptr;
     v = std::strtod(text->c_str(), &end);
     if (end == text->c_str())
