@@ -111,7 +111,26 @@ bool Reader::OpenClip(const Style& style, const View& view, const Box& userBox, 
     draw.EndClipRgn();
     all.subpaths.insert(all.subpaths.end(), outlines.subpaths.begin(), outlines.subpaths.end());
     PushClip(all, false, texts.empty() || !outlines.Empty());
+    clipOwners.emplace_back(clipChain.size() - 1, at);
     return true;
+}
+
+void Reader::CloseClip()
+{
+    draw.EndMask();
+    clipChain.pop_back();
+    const bool owned = !clipOwners.empty() && clipOwners.back().first == clipChain.size();
+    const xmlNodePtr owner = owned ? clipOwners.back().second : nullptr;
+    if (owned)
+        clipOwners.pop_back();
+    for (auto e = effects.rbegin(); e != effects.rend() && e->clips > clipChain.size(); ++e) {
+        e->clips = clipChain.size();
+        if (owned && capture == nullptr) {
+            e->offset = draw.Mark();
+            if (depth == 0)
+                e->anchor = owner;
+        }
+    }
 }
 
 }  // namespace svgreader

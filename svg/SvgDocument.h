@@ -173,6 +173,7 @@ struct Effect {
     // instead, its area unchanged: a translucent object drawn as vectors
     // over part of that image. -1 for an area of its own.
     long extends = -1;
+    std::size_t clips = 0;  // clips open where it is placed
 };
 
 // Where something that is no known piece was drawn, with a margin, and the
@@ -480,11 +481,11 @@ private:
     void NotePiece(const Style& style, const ElementPaint& paint, const Matrix& ctm,
                    const Path& page);
     void PushClip(const Path& path, bool evenOdd, bool exact);
-    void CloseClip()
-    {
-        draw.EndMask();
-        clipChain.pop_back();
-    }
+    // An image placed inside a clip would be clipped with it, and what else
+    // is in its picture lost: on closing an element's clip, images placed
+    // within it move past it, drawn up to the element.
+    void CloseClip();
+    std::vector<std::pair<std::size_t, xmlNodePtr>> clipOwners;  // clips opened, by element
     void WriteGradientDef(const std::string& name, int tag, const SetGradient2Data& placed,
                           const std::vector<Stop>& stops);
     std::vector<Piece> pieces;  // the opaque pieces written, in painting order

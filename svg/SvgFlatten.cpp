@@ -48,7 +48,7 @@ bool Reader::Flattened(xmlNodePtr node, const std::string& name, const Style& pa
 
 void Reader::FlattenInstead(xmlNodePtr node)
 {
-    effects.push_back({depth == 0 ? node : treeNode, draw.Mark(), Box{}});
+    effects.push_back({depth == 0 ? node : treeNode, draw.Mark(), Box{}, -1, clipChain.size()});
     ++objects;  // its group is kept: the image goes there
 }
 
@@ -310,6 +310,7 @@ bool Reader::OpenMaskAsClip(xmlNodePtr node, const std::string& name, const Styl
     WritePath(region, false);
     draw.EndClipRgn();
     PushClip(region, false, true);
+    clipOwners.emplace_back(clipChain.size() - 1, node);
     draw.BeginMask();
     draw.BeginClipRgn();
     if (members > 1)

@@ -419,7 +419,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
         if (!area.valid)
             continue;
         area.minX -= pixel, area.minY -= pixel, area.maxX += pixel, area.maxY += pixel;
-        effects.push_back({c.root, draw.Mark(), area});
+        effects.push_back({c.root, draw.Mark(), area, -1, clipChain.size()});
         const double margin = UnknownMargin();
         area.minX -= margin, area.minY -= margin, area.maxX += margin, area.maxY += margin;
         unknownAreas.push_back({area, static_cast<long>(effects.size()) - 1});
@@ -427,7 +427,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
     // The overlaps lie within areas already known to be unknown.
     for (const UnknownArea& o : overlaps)
         if (o.box.valid)
-            effects.push_back({c.root, draw.Mark(), o.box, o.effect});
+            effects.push_back({c.root, draw.Mark(), o.box, o.effect, clipChain.size()});
     return true;
 }
 

@@ -89,6 +89,12 @@ IMAGED = {
     "two-far-blurs": (BLUR + "<rect x='10' y='10' width='30' height='20' fill='#00f' "
                       "filter='url(#blur)'/><rect x='150' y='60' width='30' height='25' "
                       "fill='#f00' filter='url(#blur)'/>", 2),
+    # The blur's image, drawn up to the clipped group, is not clipped with it.
+    "shape-in-a-clip-over-a-blur": (BLUR + "<clipPath id='c'><rect x='60' width='132' "
+                                    "height='96'/></clipPath><rect x='20' y='20' width='60' "
+                                    "height='50' fill='#00f' filter='url(#blur)'/>"
+                                    "<g clip-path='url(#c)'><rect x='50' y='30' width='80' "
+                                    "height='30' fill='red' opacity='0.5'/></g>", 1),
     "text-then-shape-apart": ("<text x='10' y='40' font-size='20'>Hello</text>"
                               "<circle cx='150' cy='48' r='30' fill='#c02060' "
                               "opacity='0.4'/>", 0),
