@@ -308,8 +308,9 @@ void Reader::WriteLiveText(xmlNodePtr node, const TextChunk& chunk, const View& 
         }
     }
     draw.EndText();
-    // Its box keeps what is drawn later elsewhere free to be vectors.
-    if (Tracking())
+    // Its box keeps what is drawn later elsewhere free to be vectors (once
+    // all is unknown, or nothing can be translucent, it serves nothing).
+    if (Tracking() && notePieces && !unknownBeneath)
         if (const Box box = LiveTextBox(chunk, view.ctm); box.valid)
             NoteUnknownArea(box);
     ++objects;
