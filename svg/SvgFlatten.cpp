@@ -347,7 +347,7 @@ constexpr double kMaxFlattenPixels = 6'000'000;
 // Objects measured one by one; a drawing with more is flattened whole.
 constexpr std::size_t kMaxMeasured = 500;
 // Each image costs the renderer a reading of the whole document: beyond this
-// many, the drawing is one image of the page.
+// many, the drawing is one image of the box about them all.
 constexpr std::size_t kMaxImages = 64;
 
 struct DocFree {
@@ -842,9 +842,10 @@ void Reader::FlattenEffects(xmlDocPtr doc)
         JoinNear(clusters, spend);
 
     if (clusters.size() > kMaxImages) {
-        clusters.front().area = page;
-        for (const Cluster& c : clusters)
+        for (const Cluster& c : clusters) {
+            clusters.front().area.Join(c.area);
             clusters.front().last = std::max(clusters.front().last, c.last);
+        }
         clusters.resize(1);
     }
     double pixels = 0;

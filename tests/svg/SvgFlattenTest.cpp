@@ -208,6 +208,17 @@ TEST(SvgFlatten, NeighboursShareAnImageAndFarOnesHaveTheirOwn)
         EXPECT_LT(p.width, 50);
         EXPECT_LT(p.height, 50);
     }
+
+    // Past 64 images, one of the box about them all, not of the page.
+    std::string many;
+    for (int i = 0; i < 72; ++i)
+        many += "<rect x='" + std::to_string(10 + i % 12 * 12) + "' y='" +
+                std::to_string(10 + i / 12 * 12) + "' width='2' height='2' opacity='0.5'/>";
+    const Drawing one = Read(many, dpi);
+    ASSERT_EQ(one.pictures.size(), 1u);
+    EXPECT_NEAR(one.pictures[0].width, 136 / 0.96, 4);
+    EXPECT_EQ(one.At(1.8, 0.5)[0], -1);
+    ExpectNear(one.At(11.0 / 96, 1 - 11.0 / 96), {128, 128, 128});
 }
 
 // What the renderer draws: blurred shadows beyond the shape, gradients whose
