@@ -51,6 +51,14 @@ long AImportFile::CopyTo(AImportFile& to, unsigned long count)
     return plat::CopyFileData(file->fd, to.file->fd, count);
 }
 
+long AImportFile::CopyAllTo(AImportFile& to, unsigned long count)
+{
+    const long copied = CopyTo(to, count);
+    if (copied != plat::kCopyUnsupported)
+        return copied;
+    return plat::CopyFileDataByHand(file->fd, to.file->fd, count);
+}
+
 long AImportFile::Seek(long offset, int origin)
 {
     if (file == nullptr)

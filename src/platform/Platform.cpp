@@ -213,6 +213,11 @@ long CopyFileData(int from, int to, unsigned long count)
     return static_cast<long>(done);
 }
 
+long CopyFileDataByHand(int from, int to, unsigned long count)
+{
+    return CopyByHand(from, to, count);
+}
+
 long SeekFile(int fd, long offset, int origin)
 {
     if (ShouldFail(kFaultSeek))

@@ -32,6 +32,8 @@ long WriteFile(int fd, const void* buffer, unsigned long count);
 // of the rest, so a copy never ends short while from still has bytes.
 constexpr long kCopyUnsupported = -2;
 long CopyFileData(int from, int to, unsigned long count);
+// The same copy through a buffer, for files the kernel cannot copy between.
+long CopyFileDataByHand(int from, int to, unsigned long count);
 long SeekFile(int fd, long offset, int origin);
 long FileLength(int fd);
 int SyncFile(int fd);

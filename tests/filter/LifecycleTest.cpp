@@ -184,21 +184,37 @@ TEST_F(Lifecycle, TargetInsideTheTemporaryDirectoryWorks)
 
 TEST_F(Lifecycle, FailedEndKeepsTheEarlierFileAndLeavesNoTemporaryFile)
 {
-    for (plat::FaultKind kind : {plat::kFaultWrite, plat::kFaultOpen, plat::kFaultRename,
-                                 plat::kFaultRead, plat::kFaultSeek}) {
-        FilterProbe f;
-        std::string target = out.File("kept.ai");
-        WriteFile(target, "the user's earlier drawing");
-        ASSERT_EQ(f.exportFile(target.data()), 1);
-        ASSERT_EQ(Picture(f), 1);
-        BeginDrawingSectionData section{8.5, 11};
-        ASSERT_EQ(f.writeData(aiop::kBeginDrawingSection, &section), 1);
-        plat::SetFault(kind, 1);
-        EXPECT_EQ(f.writeData(aiop::kEndPicture, nullptr), 0) << kind;
-        plat::ClearFaults();
-        EXPECT_EQ(ReadFile(target), "the user's earlier drawing") << kind;
-        EXPECT_EQ(out.Listing(), "kept.ai\n") << kind;
-        EXPECT_EQ(tmp.Listing(), "") << kind;
+    // A picture whose head stands ends with a write, a sync and a link; one
+    // with a gradient defined in the drawing is assembled anew at its end,
+    // with every kind of call.
+    for (bool lateGradient : {false, true}) {
+        for (plat::FaultKind kind : {plat::kFaultWrite, plat::kFaultOpen, plat::kFaultRename,
+                                     plat::kFaultRead, plat::kFaultSeek}) {
+            if (!lateGradient && kind != plat::kFaultWrite && kind != plat::kFaultRename)
+                continue;
+            FilterProbe f;
+            std::string target = out.File("kept.ai");
+            WriteFile(target, "the user's earlier drawing");
+            ASSERT_EQ(f.exportFile(target.data()), 1);
+            ASSERT_EQ(Picture(f), 1);
+            BeginDrawingSectionData section{8.5, 11};
+            ASSERT_EQ(f.writeData(aiop::kBeginDrawingSection, &section), 1);
+            if (lateGradient) {
+                SetGradientDefData gradient{};
+                std::strcpy(gradient.name, "Late");
+                ASSERT_EQ(f.writeData(aiop::kSetGradientDef, &gradient), 1);
+                SetGradientRGNData stop{};
+                ASSERT_EQ(f.writeData(aiop::kSetGradientRGN, &stop), 1);
+                stop.location = 100;
+                ASSERT_EQ(f.writeData(aiop::kSetGradientRGN, &stop), 1);
+            }
+            plat::SetFault(kind, 1);
+            EXPECT_EQ(f.writeData(aiop::kEndPicture, nullptr), 0) << kind << " " << lateGradient;
+            plat::ClearFaults();
+            EXPECT_EQ(ReadFile(target), "the user's earlier drawing") << kind;
+            EXPECT_EQ(out.Listing(), "kept.ai\n") << kind;
+            EXPECT_EQ(tmp.Listing(), "") << kind;
+        }
     }
 }
 
