@@ -344,8 +344,8 @@ protected:
     int unnamedTarget = -1;   // or its descriptor, when it has no name until complete
     std::string tempPath;
     AImportFile tempFile;
-    // Everything written goes through it: to the body in tempFile, and at the
-    // end to the target.
+    // Everything written goes through it: to the body, in tempFile or from
+    // the drawing section on in targetFile, and at the end to the target.
     AOutputWriter output{tempFile, targetFile};
 
     // ---- the rest of a picture's state: owned blocks, indexes and tables ----

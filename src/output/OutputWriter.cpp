@@ -147,7 +147,8 @@ int AOutputWriter::WriteRecording(const TargetRecording& written)
     std::size_t at = 0;
     const auto writeUpTo = [&](std::size_t end) {
         const std::size_t length = end - at;
-        if (length > 0 && target.Write(written.text.data() + at, length) != static_cast<long>(length))
+        if (length > 0 &&
+            target.Write(written.text.data() + at, length) != static_cast<long>(length))
             return false;
         at = end;
         return true;

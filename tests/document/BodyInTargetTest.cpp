@@ -186,13 +186,12 @@ std::size_t Find(const std::string& file, const char* text)
 TEST_F(BodyInTarget, HeadKnownAtTheDrawingSectionStandsAndTheBodyIsNotCopied)
 {
     ExpectSameFile(kNothing, Triangles, false, "paths");
-    const std::string file = ExpectSameFile(
-        [](FilterProbe& f) { Gradient(f, "Early"); },
-        [](FilterProbe& f) {
-            FillWith(f, 2, "Early");
-            Triangles(f);
-        },
-        false, "a gradient defined before the drawing");
+    const std::string file = ExpectSameFile([](FilterProbe& f) { Gradient(f, "Early"); },
+                                            [](FilterProbe& f) {
+                                                FillWith(f, 2, "Early");
+                                                Triangles(f);
+                                            },
+                                            false, "a gradient defined before the drawing");
     EXPECT_LT(Find(file, "%AI5_BeginGradient: (Early)"), Find(file, "%%EndSetup"));
 }
 

@@ -109,7 +109,8 @@ private:
         CopyName(gradient.name, name);
         Rec(aiop::kBeginGradient);
         Send(aiop::kSetGradientDef, gradient);
-        Send(aiop::kSetGradient2, SetGradient2Data{name[0] == 'G' ? short{1} : short{0}, 0, 0, 1, 1});
+        Send(aiop::kSetGradient2,
+             SetGradient2Data{name[0] == 'G' ? short{1} : short{0}, 0, 0, 1, 1});
         for (int i = 0; i < 3; ++i) {
             SetGradientRGNData stop{};
             stop.location = 50.0 * i;
