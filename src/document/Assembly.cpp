@@ -21,6 +21,10 @@ constexpr char kTrailer[] = "%%PageTrailer\n"
                             "Adobe_level2_AI5 /terminate get exec\n"
                             "%%EOF\n";
 
+// The finished file's disk work overlaps the writing of the body in pieces
+// of this size, instead of all of it waiting for the sync at the end.
+constexpr unsigned long kWriteBackEvery = 8ul << 20;
+
 }  // namespace
 
 int AAIExportFilter::EndPicture()
@@ -84,7 +88,7 @@ void AAIExportFilter::WriteHeadBeforeBody()
             headLength += copy.second;
         bodyBase = setupEndMark;
         bodyInTarget = true;
-        output.SetBody(targetFile);
+        output.SetBody(targetFile, kWriteBackEvery);
         return;
     }
     // The body stays in the temporary file, at its end.

@@ -80,6 +80,12 @@ long AImportFile::GetLength()
     return plat::FileLength(file->fd);
 }
 
+void AImportFile::StartWriteBack()
+{
+    if (file != nullptr)
+        plat::StartWriteBack(file->fd);
+}
+
 int AImportFile::Sync()
 {
     if (file == nullptr)

@@ -30,6 +30,7 @@ public:
     long GetPosition();
     long GetLength();
     int Sync();
+    void StartWriteBack();
     void Close();
     bool IsOpen() const { return file != nullptr; }
 

@@ -47,6 +47,13 @@ int AOutputWriter::WriteBufferToExportFile(int toTarget)
     AImportFile& file = toTarget ? target : *body;
     if (file.Write(buffer, bufferLength) != static_cast<long>(bufferLength))
         return 0;  // the buffer keeps its text
+    if (!toTarget && writeBackEvery != 0) {
+        sinceWriteBack += bufferLength;
+        if (sinceWriteBack >= writeBackEvery) {
+            body->StartWriteBack();
+            sinceWriteBack = 0;
+        }
+    }
     Clear();
     return 1;
 }

@@ -147,8 +147,15 @@ public:
     int WriteRealsLine(const double* values, int count, const char* op);
     // Forgets the buffered text.
     void Clear();
-    // Where flushes to the body go from now on.
-    void SetBody(AImportFile& file) { body = &file; }
+    // Where flushes to the body go from now on; with writeBackEvery, the
+    // disk starts on each such many bytes of it while the body is written,
+    // not only when the finished file is synced.
+    void SetBody(AImportFile& file, unsigned long writeBackEvery = 0)
+    {
+        body = &file;
+        this->writeBackEvery = writeBackEvery;
+        sinceWriteBack = 0;
+    }
     // While recording is set, what would go to the target goes into it, and
     // copies are noted, not made; nullptr writes to the target again. A
     // recording that would pass limit bytes of text fails the write.
@@ -243,6 +250,8 @@ private:
 
     AImportFile* body;
     AImportFile& target;
+    unsigned long writeBackEvery = 0;
+    unsigned long sinceWriteBack = 0;
     TargetRecording* recording = nullptr;
     std::size_t recordingLimit = 0;
     // A block of bufferSize + 1 bytes holding NUL-terminated text:

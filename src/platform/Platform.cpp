@@ -244,6 +244,13 @@ int SyncFile(int fd)
     return ::fdatasync(fd) == 0 ? 1 : 0;
 }
 
+void StartWriteBack(int fd)
+{
+    if (ShouldFail(kFaultWriteBack))
+        return;
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 void CloseFile(int fd)
 {
     ::close(fd);  // a failure while closing is ignored

@@ -37,6 +37,9 @@ long CopyFileDataByHand(int from, int to, unsigned long count);
 long SeekFile(int fd, long offset, int origin);
 long FileLength(int fd);
 int SyncFile(int fd);
+// Starts writing the file's dirty pages to disk without waiting for them, so
+// that a later SyncFile finds less to do; a failure only leaves that to it.
+void StartWriteBack(int fd);
 void CloseFile(int fd);
 
 // $TMPDIR when set and non-empty, else /tmp; always ends with "/".
@@ -142,6 +145,7 @@ enum FaultKind {
     kFaultCopy,
     kFaultUnnamed,
     kFaultCopyCall,
+    kFaultWriteBack,
     kFaultKinds
 };
 void SetFault(FaultKind kind, long nth);

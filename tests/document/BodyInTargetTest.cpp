@@ -61,7 +61,7 @@ protected:
                 plat::SetFault(plat::kFaultUnnamed, 1);
             BeginDrawingSectionData section{8.5, 11};
             EXPECT_EQ(filter.writeData(aiop::kBeginDrawingSection, &section), 1);
-            plat::ClearFaults();
+            plat::SetFault(plat::kFaultUnnamed, 0);
             drawing(filter);
             EXPECT_EQ(filter.writeData(aiop::kEndDrawingSection, nullptr), 1);
             const long before = plat::FaultCount(plat::kFaultCopy);
@@ -297,4 +297,44 @@ TEST_F(BodyInTarget, TargetNamedAnewInTheDrawingTakesTheWholePicture)
     Export(kNothing, drawing, false);
     EXPECT_EQ(ReadFile(out.File("other.ai")), assembled);
     EXPECT_NE(assembled.find("%%Title: (drawing.ai)"), std::string::npos);
+}
+
+TEST_F(BodyInTarget, DiskStartsOnTheBodyAsItIsWritten)
+{
+    // An image of 12 MB, some 24 MB of body: the finished file's disk work
+    // is started on its way, and a start that fails changes nothing.
+    const Records image = [](FilterProbe& f) {
+        BeginBitmapData bitmap{};
+        bitmap.width = 1000;
+        bitmap.height = 4000;
+        bitmap.bytesPerRow = 3000;
+        bitmap.bitDepth = 8;
+        bitmap.colorModel = 3;
+        ASSERT_EQ(f.writeData(aiop::kBeginBitmap, &bitmap), 1);
+        std::string rows(100 * 3000, '\0');
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            rows[i] = static_cast<char>(i * 7 + i / 3000);
+        for (int row = 0; row < 4000; row += 100) {
+            BitmapData data{static_cast<std::int16_t>(row), static_cast<std::int16_t>(row + 99),
+                            reinterpret_cast<unsigned char*>(rows.data())};
+            ASSERT_EQ(f.writeData(aiop::kBitmap, &data), 1);
+        }
+        ASSERT_EQ(f.writeData(aiop::kEndBitmap, nullptr), 1);
+    };
+    plat::SetFault(plat::kFaultWriteBack, 0);  // counts from here
+    const Result assembled = Export(kNothing, image, true);
+    EXPECT_EQ(plat::FaultCount(plat::kFaultWriteBack), 0) << "the temporary file is left alone";
+    ASSERT_EQ(assembled.end, 1);
+    plat::SetFault(plat::kFaultWriteBack, 0);
+    const Result direct = Export(kNothing, image, false);
+    const long starts = plat::FaultCount(plat::kFaultWriteBack);
+    EXPECT_GE(starts, 2);
+    EXPECT_EQ(direct.file, assembled.file);
+    for (long n : {1L, starts}) {
+        plat::SetFault(plat::kFaultWriteBack, n);
+        const Result failed = Export(kNothing, image, false);
+        EXPECT_EQ(plat::FaultCount(plat::kFaultWriteBack), starts) << n;
+        EXPECT_EQ(failed.end, 1) << n;
+        EXPECT_EQ(failed.file, assembled.file) << n;
+    }
 }

@@ -67,8 +67,8 @@ protected:
     TempDir files;  // linked files
 };
 
-const char* const kKindNames[] = {"open",     "write", "read",    "seek",     "rename",
-                                  "allocate", "copy",  "unnamed", "copy call"};
+const char* const kKindNames[] = {"open",     "write", "read",    "seek",      "rename",
+                                  "allocate", "copy",  "unnamed", "copy call", "write-back"};
 static_assert(sizeof kKindNames / sizeof kKindNames[0] == aiexport_platform::kFaultKinds);
 
 }  // namespace
@@ -98,9 +98,14 @@ TEST_F(FaultInjection, EveryFaultPointIsReportedAndLosesNothing)
         long points[plat::kFaultKinds];
         for (int k = 0; k < plat::kFaultKinds; ++k)
             points[k] = plat::FaultCount(static_cast<plat::FaultKind>(k));
-        // Every kind of point is reached by this drawing; a kind with none would test nothing.
-        for (int k = 0; k < plat::kFaultKinds; ++k)
-            EXPECT_GT(points[k], 0) << drawing.name << ": " << kKindNames[k];
+        // Every kind of point is reached by this drawing; a kind with none would
+        // test nothing. The disk is started on pieces of a body larger than this one
+        // (BodyInTarget.DiskStartsOnTheBodyAsItIsWritten).
+        for (int k = 0; k < plat::kFaultKinds; ++k) {
+            if (k != plat::kFaultWriteBack) {
+                EXPECT_GT(points[k], 0) << drawing.name << ": " << kKindNames[k];
+            }
+        }
 
         const int descriptors = OpenDescriptors();
         for (int k = 0; k < plat::kFaultKinds; ++k) {
