@@ -556,8 +556,10 @@ locale_t CLocale()
 
 }  // namespace
 
-NumericLocaleScope::NumericLocaleScope()
+NumericLocaleScope::NumericLocaleScope(bool needed)
 {
+    if (!needed)
+        return;
     const locale_t c = CLocale();
     if (c == static_cast<locale_t>(0))
         return;

@@ -116,10 +116,11 @@ void* Allocate(std::size_t size);
 void Free(void* block);
 
 // Sets the calling thread's numeric locale to "C" for one record and puts the
-// thread's own locale back afterwards; other threads never see a change.
+// thread's own locale back afterwards; other threads never see a change. A
+// scope not needed changes nothing.
 class NumericLocaleScope {
 public:
-    NumericLocaleScope();
+    explicit NumericLocaleScope(bool needed = true);
     ~NumericLocaleScope();
     NumericLocaleScope(const NumericLocaleScope&) = delete;
     NumericLocaleScope& operator=(const NumericLocaleScope&) = delete;
