@@ -40,8 +40,7 @@ long AImportFile::Write(const void* buffer, unsigned long count)
 {
     if (file == nullptr)
         return -1;
-    const long written = plat::WriteFile(file->fd, buffer, count);
-    return written == static_cast<long>(count) ? written : -1;
+    return plat::WriteFile(file->fd, buffer, count);
 }
 
 long AImportFile::CopyTo(AImportFile& to, unsigned long count)

@@ -19,6 +19,7 @@ public:
     int Attach(int descriptor);
 
     long Read(void* buffer, unsigned long count);
+    // The bytes written: fewer than count, or -1 when none, on an error.
     long Write(const void* buffer, unsigned long count);
     // Copies count bytes from this file's position to the position of to;
     // the bytes copied, -1 on an error, -2 when only a copy by hand can do it.

@@ -45,8 +45,18 @@ int AOutputWriter::WriteBufferToExportFile(int toTarget)
         return 1;
     }
     AImportFile& file = toTarget ? target : *body;
-    if (file.Write(buffer, bufferLength) != static_cast<long>(bufferLength))
-        return 0;  // the buffer keeps its text
+    const long written = file.Write(buffer, bufferLength);
+    if (written != static_cast<long>(bufferLength)) {
+        // The buffer keeps the text that did not reach the file, so a later
+        // flush goes on where this one stopped instead of writing twice what
+        // a disk that filled part way through took.
+        if (written > 0) {
+            const auto kept = bufferLength - static_cast<unsigned int>(written);
+            std::memmove(buffer, buffer + written, kept + 1u);
+            bufferLength = kept;
+        }
+        return 0;
+    }
     if (!toTarget && writeBackEvery != 0) {
         sinceWriteBack += bufferLength;
         if (sinceWriteBack >= writeBackEvery) {

@@ -21,6 +21,7 @@ long lengthExcess = 0;
 long positionExcess = 0;
 int copyCallError = EIO;
 unsigned long copyCallLimit = 0;
+unsigned long partialWrite = 0;
 
 }  // namespace
 
@@ -40,11 +41,14 @@ void ClearFaults()
     positionExcess = 0;
     copyCallError = EIO;
     copyCallLimit = 0;
+    partialWrite = 0;
 }
 
 void SetCopyCallError(int error) { copyCallError = error; }
 
 void SetCopyCallLimit(unsigned long bytes) { copyCallLimit = bytes; }
+
+void SetPartialWrite(unsigned long bytes) { partialWrite = bytes; }
 
 void SetLengthExcess(long excess) { lengthExcess = excess; }
 
@@ -121,8 +125,10 @@ long ReadFile(int fd, void* buffer, unsigned long count)
 long WriteFile(int fd, const void* buffer, unsigned long count)
 {
     if (ShouldFail(kFaultWrite)) {
+        const unsigned long part = partialWrite < count ? partialWrite : count;
+        const ssize_t n = part > 0 ? ::write(fd, buffer, part) : -1;
         errno = ENOSPC;
-        return -1;
+        return n > 0 ? static_cast<long>(n) : -1;
     }
     const auto* p = static_cast<const char*>(buffer);
     unsigned long done = 0;

@@ -154,6 +154,9 @@ void SetCopyCallError(int error);
 // Each system call of an in-kernel copy moves at most bytes, as a kernel
 // that copies less than asked does; 0 ends it. ClearFaults ends it too.
 void SetCopyCallLimit(unsigned long bytes);
+// A write failed by kFaultWrite first writes up to bytes of its data, as a
+// disk that fills part way through a write does; 0 ends it. ClearFaults too.
+void SetPartialWrite(unsigned long bytes);
 // FileLength reports excess bytes more than each file holds, as a body past
 // 4 GiB would without the disk it takes; 0 ends it. ClearFaults ends it too.
 void SetLengthExcess(long excess);

@@ -105,6 +105,27 @@ TEST(OutputBuffer, AFailedCopyOfTheHeadAtTheDrawingSectionLosesNothing)
     }
 }
 
+TEST(OutputBuffer, AWriteCutShortByAFullDiskGoesOnWhereItStopped)
+{
+    // The disk fills part way through a flush of the body and then has room
+    // again: the record that flushed fails, and the file the end writes
+    // holds each byte once, in the temporary file as in the finished one.
+    ExportSession clean;
+    const std::string expected = Export(clean);
+    for (bool assembled : {false, true}) {
+        for (unsigned long part : {1ul, 100ul, 5000ul}) {
+            ExportSession s(8.5, 11.0, true, assembled);
+            plat::SetPartialWrite(part);
+            plat::SetFault(plat::kFaultWrite, 2);
+            const std::string got = Export(s);
+            EXPECT_GE(plat::FaultCount(plat::kFaultWrite), 2);
+            plat::ClearFaults();
+            EXPECT_EQ(s.finishResult, 1) << part << " " << assembled;
+            EXPECT_EQ(got, expected) << part << " " << assembled;
+        }
+    }
+}
+
 TEST(PlatformCopy, ShortKernelCopiesAddUpAndAShortSourceIsReported)
 {
     TempDir dir;
