@@ -30,13 +30,16 @@ int AAIExportFilter::BeginDrawingSection(BeginDrawingSectionData* data)
     // The setup ends here, and with it whatever the pattern section left open.
     if (!CloseOpenBrackets() || !output.WriteBufferToExportFile(0))
         return 0;
-    const long position = tempFile.GetPosition();
+    const long position = BodyPosition();
     if (position < 0)
         return 0;
     artWidth = DistanceToPS(data->width);
     artHeight = DistanceToPS(data->height);
     setupEndMark = static_cast<unsigned long long>(position);
     setupClosed = true;
+    WriteHeadBeforeBody();
+    if (bodyLost)
+        return 0;
     if (!output.Write("%%EndSetup\n"))
         return 0;
     brackets.Push(Bracket::kSection);
@@ -51,7 +54,7 @@ int AAIExportFilter::CloseSetup()
     // the body stands, with the picture's own size as the art size.
     if (!output.WriteBufferToExportFile(0))
         return 0;
-    const long position = tempFile.GetPosition();
+    const long position = BodyPosition();
     if (position < 0)
         return 0;
     artWidth = pictureWidth;

@@ -95,6 +95,17 @@ struct PictureState {
 
     RasterRecord raster;
     bool rasterOpen = false;
+
+    // ---- the body written straight into the finished file ----
+    // From the drawing section on, the body goes into the unnamed finished
+    // file, after the head as it could be written then: headLength bytes that
+    // stand for the body up to bodyBase. headWritten is that head as recorded.
+    bool bodyInTarget = false;
+    unsigned long long headLength = 0;
+    unsigned long long bodyBase = 0;
+    TargetRecording headWritten;
+    // The body left the file it was in and could not be taken back whole.
+    bool bodyLost = false;
 };
 
 class AAIExportFilter : public AHostExportFilter, protected PictureState {
@@ -227,13 +238,28 @@ protected:
 
     // ---- document/ ----
     int GenerateLastExport();
+    // Everything before "%%EndSetup": the body's head with the document
+    // comments, patterns and gradients the body's marks and tables call for.
+    int GenerateHead();
+    // The head as GenerateHead would write it now, into head; 0 when it cannot be.
+    int RecordHead(TargetRecording& head);
+    // At the drawing section: the finished file opened and its head written,
+    // so the body goes straight after it. When it cannot be, the body stays
+    // in the temporary file, as it would without it.
+    void WriteHeadBeforeBody();
+    // The body from the finished file appended to the temporary file, and
+    // further body text sent there; 0 when the body is lost.
+    int ReturnBodyToTemp();
+    // Where the next flush lands in the body, counted as in the temporary file.
+    long BodyPosition();
     int ExportPresetting();
     int CloseSetup();
     // The finished document goes to a new file beside the target and replaces
     // it only when complete, so a failed export never destroys the old file.
     // The new file has no name until then where the file system allows, so
     // not even a killed process leaves it behind.
-    int OpenTargetSibling();
+    // unnamedOnly refuses a named sibling.
+    int OpenTargetSibling(bool unnamedOnly = false);
     int CommitTarget();
 
     // ---- paths/ ----
@@ -318,8 +344,8 @@ protected:
     int unnamedTarget = -1;   // or its descriptor, when it has no name until complete
     std::string tempPath;
     AImportFile tempFile;
-    // Everything written goes through it: to the body in tempFile, and at the
-    // end to the target.
+    // Everything written goes through it: to the body, in tempFile or from
+    // the drawing section on in targetFile, and at the end to the target.
     AOutputWriter output{tempFile, targetFile};
 
     // ---- the rest of a picture's state: owned blocks, indexes and tables ----

@@ -48,6 +48,8 @@ int AAIExportFilter::exportFile(char* path)
 {
     // Whatever the outcome, the earlier target is given up: a refused call
     // must not leave the previous file to be overwritten by the next picture.
+    // A body in it goes back to the temporary file first.
+    ReturnBodyToTemp();
     ReleaseTarget();
     targetPath.clear();
     fileName[0] = '\0';
@@ -88,6 +90,11 @@ int AAIExportFilter::exportFile(char* path)
 
 void AAIExportFilter::ReleaseTarget()
 {
+    if (bodyInTarget) {
+        bodyInTarget = false;
+        bodyLost = true;
+        output.SetBody(tempFile);
+    }
     targetFile.Close();  // an unnamed file goes with its last descriptor
     unnamedTarget = -1;
     if (!siblingPath.empty()) {
@@ -99,6 +106,7 @@ void AAIExportFilter::ReleaseTarget()
 int AAIExportFilter::InitializeParameters()
 {
     // A picture that never reached its end is abandoned here, with its files.
+    ReleaseTarget();
     tempFile.Close();
     output.Clear();
     ResetPicture();

@@ -40,8 +40,7 @@ long AImportFile::Write(const void* buffer, unsigned long count)
 {
     if (file == nullptr)
         return -1;
-    const long written = plat::WriteFile(file->fd, buffer, count);
-    return written == static_cast<long>(count) ? written : -1;
+    return plat::WriteFile(file->fd, buffer, count);
 }
 
 long AImportFile::CopyTo(AImportFile& to, unsigned long count)
@@ -49,6 +48,14 @@ long AImportFile::CopyTo(AImportFile& to, unsigned long count)
     if (file == nullptr || to.file == nullptr)
         return -1;
     return plat::CopyFileData(file->fd, to.file->fd, count);
+}
+
+long AImportFile::CopyAllTo(AImportFile& to, unsigned long count)
+{
+    const long copied = CopyTo(to, count);
+    if (copied != plat::kCopyUnsupported)
+        return copied;
+    return plat::CopyFileDataByHand(file->fd, to.file->fd, count);
 }
 
 long AImportFile::Seek(long offset, int origin)
@@ -70,6 +77,12 @@ long AImportFile::GetLength()
     if (file == nullptr)
         return 0;
     return plat::FileLength(file->fd);
+}
+
+void AImportFile::StartWriteBack()
+{
+    if (file != nullptr)
+        plat::StartWriteBack(file->fd);
 }
 
 int AImportFile::Sync()

@@ -19,15 +19,19 @@ public:
     int Attach(int descriptor);
 
     long Read(void* buffer, unsigned long count);
+    // The bytes written: fewer than count, or -1 when none, on an error.
     long Write(const void* buffer, unsigned long count);
     // Copies count bytes from this file's position to the position of to;
     // the bytes copied, -1 on an error, -2 when only a copy by hand can do it.
     long CopyTo(AImportFile& to, unsigned long count);
+    // The same, copying by hand where the kernel cannot: the bytes copied or -1.
+    long CopyAllTo(AImportFile& to, unsigned long count);
     long Seek(long offset, int origin);
     long SeekToBegin() { return Seek(0, 0); }
     long GetPosition();
     long GetLength();
     int Sync();
+    void StartWriteBack();
     void Close();
     bool IsOpen() const { return file != nullptr; }
 

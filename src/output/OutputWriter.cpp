@@ -5,7 +5,7 @@
 
 namespace plat = aiexport_platform;
 
-AOutputWriter::AOutputWriter(AImportFile& body, AImportFile& target) : body(body), target(target)
+AOutputWriter::AOutputWriter(AImportFile& body, AImportFile& target) : body(&body), target(target)
 {
     // One byte beyond bufferSize holds the NUL even when the text fills the block.
     buffer = static_cast<char*>(plat::Allocate(kInitialBufferSize + 1u));
@@ -37,9 +37,33 @@ int AOutputWriter::WriteBufferToExportFile(int toTarget)
         return 0;
     if (bufferLength == 0)
         return 1;
-    AImportFile& file = toTarget ? target : body;
-    if (file.Write(buffer, bufferLength) != static_cast<long>(bufferLength))
-        return 0;  // the buffer keeps its text
+    if (toTarget && recording != nullptr) {
+        if (recording->text.size() + bufferLength > recordingLimit)
+            return 0;
+        recording->text.append(buffer, bufferLength);
+        Clear();
+        return 1;
+    }
+    AImportFile& file = toTarget ? target : *body;
+    const long written = file.Write(buffer, bufferLength);
+    if (written != static_cast<long>(bufferLength)) {
+        // The buffer keeps the text that did not reach the file, so a later
+        // flush goes on where this one stopped instead of writing twice what
+        // a disk that filled part way through took.
+        if (written > 0) {
+            const auto kept = bufferLength - static_cast<unsigned int>(written);
+            std::memmove(buffer, buffer + written, kept + 1u);
+            bufferLength = kept;
+        }
+        return 0;
+    }
+    if (!toTarget && writeBackEvery != 0) {
+        sinceWriteBack += bufferLength;
+        if (sinceWriteBack >= writeBackEvery) {
+            body->StartWriteBack();
+            sinceWriteBack = 0;
+        }
+    }
     Clear();
     return 1;
 }
@@ -106,9 +130,13 @@ int AOutputWriter::CopyTempToExport(unsigned long long count)
         return 1;
     if (!WriteBufferToExportFile(1))
         return 0;
+    if (recording != nullptr) {
+        recording->copies.emplace_back(recording->text.size(), count);
+        return 1;
+    }
     // File to file inside the kernel: the bytes do not pass through the
     // buffer, and one call replaces thousands of buffer-sized reads and writes.
-    const long copied = body.CopyTo(target, count);
+    const long copied = body->CopyTo(target, count);
     if (copied >= 0 && static_cast<unsigned long long>(copied) == count)
         return 1;
     if (copied != plat::kCopyUnsupported) {
@@ -117,7 +145,7 @@ int AOutputWriter::CopyTempToExport(unsigned long long count)
     }
     while (count > 0) {
         const auto chunk = static_cast<unsigned int>(count < bufferSize ? count : bufferSize);
-        if (body.Read(buffer, chunk) != static_cast<long>(chunk)) {
+        if (body->Read(buffer, chunk) != static_cast<long>(chunk)) {
             buffer[0] = '\0';
             return 0;
         }
@@ -127,4 +155,25 @@ int AOutputWriter::CopyTempToExport(unsigned long long count)
         count -= chunk;
     }
     return 1;
+}
+
+int AOutputWriter::WriteRecording(const TargetRecording& written)
+{
+    if (recording != nullptr)
+        return 0;
+    std::size_t at = 0;
+    const auto writeUpTo = [&](std::size_t end) {
+        const std::size_t length = end - at;
+        if (length > 0 &&
+            target.Write(written.text.data() + at, length) != static_cast<long>(length))
+            return false;
+        at = end;
+        return true;
+    };
+    for (const auto& [where, count] : written.copies) {
+        if (where < at || where > written.text.size() || !writeUpTo(where) ||
+            !CopyTempToExport(count))
+            return 0;
+    }
+    return writeUpTo(written.text.size()) ? 1 : 0;
 }

@@ -4,6 +4,9 @@
 #include <cassert>
 #include <cstddef>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "output/AImportFile.h"
 #include "output/FixedPoint.h"
@@ -80,6 +83,19 @@ struct Hex {
 };
 }  // namespace token
 
+// What a run of writes to the target amounts to, kept in memory instead of
+// written: the text written, and where in it each copy from the body went
+// with its length. Two runs alike write the same bytes, since every copy
+// takes the body's bytes in order from where the last one ended.
+struct TargetRecording {
+    std::string text;
+    std::vector<std::pair<std::size_t, unsigned long long>> copies;
+    bool operator==(const TargetRecording& other) const
+    {
+        return text == other.text && copies == other.copies;
+    }
+};
+
 class AOutputWriter {
 public:
     // body takes what handlers write, target the finished document.
@@ -131,6 +147,25 @@ public:
     int WriteRealsLine(const double* values, int count, const char* op);
     // Forgets the buffered text.
     void Clear();
+    // Where flushes to the body go from now on; with writeBackEvery, the
+    // disk starts on each such many bytes of it while the body is written,
+    // not only when the finished file is synced.
+    void SetBody(AImportFile& file, unsigned long writeBackEvery = 0)
+    {
+        body = &file;
+        this->writeBackEvery = writeBackEvery;
+        sinceWriteBack = 0;
+    }
+    // While recording is set, what would go to the target goes into it, and
+    // copies are noted, not made; nullptr writes to the target again. A
+    // recording that would pass limit bytes of text fails the write.
+    void RecordTarget(TargetRecording* recording, std::size_t limit = 0)
+    {
+        this->recording = recording;
+        recordingLimit = limit;
+    }
+    // Writes a recording to the target, its copies taken from the body's position.
+    int WriteRecording(const TargetRecording& recording);
 
     bool HasBuffer() const { return buffer != nullptr; }
     const unsigned int& Length() const { return bufferLength; }
@@ -213,8 +248,12 @@ private:
                                  : HexToPSCommentHexString(out, t.bytes, t.count, t.row));
     }
 
-    AImportFile& body;
+    AImportFile* body;
     AImportFile& target;
+    unsigned long writeBackEvery = 0;
+    unsigned long sinceWriteBack = 0;
+    TargetRecording* recording = nullptr;
+    std::size_t recordingLimit = 0;
     // A block of bufferSize + 1 bytes holding NUL-terminated text:
     // bufferLength <= bufferSize and buffer[bufferLength] is the NUL. Only
     // this class moves bufferLength, after checking the room for what it adds.

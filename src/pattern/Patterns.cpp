@@ -98,7 +98,7 @@ int AAIExportFilter::SetPatternDef(SetPatternDefData* data)
     const int flushed = output.WriteBufferToExportFile(0);
     // The header goes right after that line. Should the flush fail, the line
     // still waits at the end of the buffer and lands there later.
-    const long at = tempFile.GetPosition();
+    const long at = BodyPosition();
     const unsigned int buffered = output.Length();
     if (at < 0)
         return 0;

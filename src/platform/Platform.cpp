@@ -21,6 +21,7 @@ long lengthExcess = 0;
 long positionExcess = 0;
 int copyCallError = EIO;
 unsigned long copyCallLimit = 0;
+unsigned long partialWrite = 0;
 
 }  // namespace
 
@@ -40,11 +41,14 @@ void ClearFaults()
     positionExcess = 0;
     copyCallError = EIO;
     copyCallLimit = 0;
+    partialWrite = 0;
 }
 
 void SetCopyCallError(int error) { copyCallError = error; }
 
 void SetCopyCallLimit(unsigned long bytes) { copyCallLimit = bytes; }
+
+void SetPartialWrite(unsigned long bytes) { partialWrite = bytes; }
 
 void SetLengthExcess(long excess) { lengthExcess = excess; }
 
@@ -121,8 +125,10 @@ long ReadFile(int fd, void* buffer, unsigned long count)
 long WriteFile(int fd, const void* buffer, unsigned long count)
 {
     if (ShouldFail(kFaultWrite)) {
+        const unsigned long part = partialWrite < count ? partialWrite : count;
+        const ssize_t n = part > 0 ? ::write(fd, buffer, part) : -1;
         errno = ENOSPC;
-        return -1;
+        return n > 0 ? static_cast<long>(n) : -1;
     }
     const auto* p = static_cast<const char*>(buffer);
     unsigned long done = 0;
@@ -213,6 +219,11 @@ long CopyFileData(int from, int to, unsigned long count)
     return static_cast<long>(done);
 }
 
+long CopyFileDataByHand(int from, int to, unsigned long count)
+{
+    return CopyByHand(from, to, count);
+}
+
 long SeekFile(int fd, long offset, int origin)
 {
     if (ShouldFail(kFaultSeek))
@@ -237,6 +248,13 @@ int SyncFile(int fd)
 {
     // The data and the size must be on disk before the rename; the times need not.
     return ::fdatasync(fd) == 0 ? 1 : 0;
+}
+
+void StartWriteBack(int fd)
+{
+    if (ShouldFail(kFaultWriteBack))
+        return;
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 void CloseFile(int fd)
@@ -544,8 +562,10 @@ locale_t CLocale()
 
 }  // namespace
 
-NumericLocaleScope::NumericLocaleScope()
+NumericLocaleScope::NumericLocaleScope(bool needed)
 {
+    if (!needed)
+        return;
     const locale_t c = CLocale();
     if (c == static_cast<locale_t>(0))
         return;

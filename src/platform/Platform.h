@@ -32,9 +32,14 @@ long WriteFile(int fd, const void* buffer, unsigned long count);
 // of the rest, so a copy never ends short while from still has bytes.
 constexpr long kCopyUnsupported = -2;
 long CopyFileData(int from, int to, unsigned long count);
+// The same copy through a buffer, for files the kernel cannot copy between.
+long CopyFileDataByHand(int from, int to, unsigned long count);
 long SeekFile(int fd, long offset, int origin);
 long FileLength(int fd);
 int SyncFile(int fd);
+// Starts writing the file's dirty pages to disk without waiting for them, so
+// that a later SyncFile finds less to do; a failure only leaves that to it.
+void StartWriteBack(int fd);
 void CloseFile(int fd);
 
 // $TMPDIR when set and non-empty, else /tmp; always ends with "/".
@@ -111,10 +116,11 @@ void* Allocate(std::size_t size);
 void Free(void* block);
 
 // Sets the calling thread's numeric locale to "C" for one record and puts the
-// thread's own locale back afterwards; other threads never see a change.
+// thread's own locale back afterwards; other threads never see a change. A
+// scope not needed changes nothing.
 class NumericLocaleScope {
 public:
-    NumericLocaleScope();
+    explicit NumericLocaleScope(bool needed = true);
     ~NumericLocaleScope();
     NumericLocaleScope(const NumericLocaleScope&) = delete;
     NumericLocaleScope& operator=(const NumericLocaleScope&) = delete;
@@ -140,6 +146,7 @@ enum FaultKind {
     kFaultCopy,
     kFaultUnnamed,
     kFaultCopyCall,
+    kFaultWriteBack,
     kFaultKinds
 };
 void SetFault(FaultKind kind, long nth);
@@ -147,6 +154,9 @@ void SetCopyCallError(int error);
 // Each system call of an in-kernel copy moves at most bytes, as a kernel
 // that copies less than asked does; 0 ends it. ClearFaults ends it too.
 void SetCopyCallLimit(unsigned long bytes);
+// A write failed by kFaultWrite first writes up to bytes of its data, as a
+// disk that fills part way through a write does; 0 ends it. ClearFaults too.
+void SetPartialWrite(unsigned long bytes);
 // FileLength reports excess bytes more than each file holds, as a body past
 // 4 GiB would without the disk it takes; 0 ends it. ClearFaults ends it too.
 void SetLengthExcess(long excess);

@@ -184,21 +184,37 @@ TEST_F(Lifecycle, TargetInsideTheTemporaryDirectoryWorks)
 
 TEST_F(Lifecycle, FailedEndKeepsTheEarlierFileAndLeavesNoTemporaryFile)
 {
-    for (plat::FaultKind kind : {plat::kFaultWrite, plat::kFaultOpen, plat::kFaultRename,
-                                 plat::kFaultRead, plat::kFaultSeek}) {
-        FilterProbe f;
-        std::string target = out.File("kept.ai");
-        WriteFile(target, "the user's earlier drawing");
-        ASSERT_EQ(f.exportFile(target.data()), 1);
-        ASSERT_EQ(Picture(f), 1);
-        BeginDrawingSectionData section{8.5, 11};
-        ASSERT_EQ(f.writeData(aiop::kBeginDrawingSection, &section), 1);
-        plat::SetFault(kind, 1);
-        EXPECT_EQ(f.writeData(aiop::kEndPicture, nullptr), 0) << kind;
-        plat::ClearFaults();
-        EXPECT_EQ(ReadFile(target), "the user's earlier drawing") << kind;
-        EXPECT_EQ(out.Listing(), "kept.ai\n") << kind;
-        EXPECT_EQ(tmp.Listing(), "") << kind;
+    // A picture whose head stands ends with a write, a sync and a link; one
+    // with a gradient defined in the drawing is assembled anew at its end,
+    // with every kind of call.
+    for (bool lateGradient : {false, true}) {
+        for (plat::FaultKind kind : {plat::kFaultWrite, plat::kFaultOpen, plat::kFaultRename,
+                                     plat::kFaultRead, plat::kFaultSeek}) {
+            if (!lateGradient && kind != plat::kFaultWrite && kind != plat::kFaultRename)
+                continue;
+            FilterProbe f;
+            std::string target = out.File("kept.ai");
+            WriteFile(target, "the user's earlier drawing");
+            ASSERT_EQ(f.exportFile(target.data()), 1);
+            ASSERT_EQ(Picture(f), 1);
+            BeginDrawingSectionData section{8.5, 11};
+            ASSERT_EQ(f.writeData(aiop::kBeginDrawingSection, &section), 1);
+            if (lateGradient) {
+                SetGradientDefData gradient{};
+                std::strcpy(gradient.name, "Late");
+                ASSERT_EQ(f.writeData(aiop::kSetGradientDef, &gradient), 1);
+                SetGradientRGNData stop{};
+                ASSERT_EQ(f.writeData(aiop::kSetGradientRGN, &stop), 1);
+                stop.location = 100;
+                ASSERT_EQ(f.writeData(aiop::kSetGradientRGN, &stop), 1);
+            }
+            plat::SetFault(kind, 1);
+            EXPECT_EQ(f.writeData(aiop::kEndPicture, nullptr), 0) << kind << " " << lateGradient;
+            plat::ClearFaults();
+            EXPECT_EQ(ReadFile(target), "the user's earlier drawing") << kind;
+            EXPECT_EQ(out.Listing(), "kept.ai\n") << kind;
+            EXPECT_EQ(tmp.Listing(), "") << kind;
+        }
     }
 }
 
@@ -429,6 +445,42 @@ TEST_F(Lifecycle, NumericLocaleIsBracketedForTheCallingThreadOnly)
     EXPECT_EQ(::uselocale(static_cast<locale_t>(0)), before);
     EXPECT_STREQ(std::localeconv()->decimal_point, ",");
     std::setlocale(LC_ALL, "C");
+}
+
+TEST_F(Lifecycle, RecordsOutsideTheBracketWriteAsInTheCLocale)
+{
+    // Moves, lines, curves and image rows are written without the bracket:
+    // under a decimal-comma locale their numbers and hexadecimal are the same.
+    const auto draw = [] {
+        ExportSession s(8.25, 11.0);
+        s.Record(aiop::kBeginPath);
+        s.Record(aiop::kMoveTo, MoveToData{0.125, -1e6});
+        s.Record(aiop::kLineTo, LineToData{1.0 / 3, 2.5e-5});
+        s.Record(aiop::kCurveTo, CurveToData{1.5, 2.75, -3.0625, 4, 1e20, -0.0});
+        s.Record(aiop::kClosePath);
+        s.Record(aiop::kEndPath);
+        BeginBitmapData image{};
+        image.width = 3;
+        image.height = 2;
+        image.bytesPerRow = 9;
+        image.bitDepth = 8;
+        image.colorModel = 3;
+        s.Record(aiop::kBeginBitmap, image);
+        unsigned char rows[18] = {0, 9, 10, 15, 16, 160, 171, 254, 255, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+        s.Record(aiop::kBitmap, BitmapData{0, 1, rows});
+        s.Record(aiop::kEndBitmap);
+        return s.Finish();
+    };
+    const std::string inC = draw();
+    ASSERT_NE(inC.find("9.0000 -72000000.0000 m\n24.0000 0.0018 l\n"), std::string::npos) << inC;
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr)
+        GTEST_SKIP() << "no decimal-comma locale installed";
+    const locale_t before = ::uselocale(static_cast<locale_t>(0));
+    const std::string inGerman = draw();
+    EXPECT_EQ(::uselocale(static_cast<locale_t>(0)), before);
+    EXPECT_STREQ(std::localeconv()->decimal_point, ",");
+    std::setlocale(LC_ALL, "C");
+    EXPECT_EQ(inGerman, inC);
 }
 
 TEST_F(Lifecycle, FullDiskAtTheEndKeepsTheEarlierFile)

@@ -17,7 +17,7 @@ TEST(OutputBuffer, CopyThroughTheBufferEqualsTheKernelCopy)
     for (int paths : {0, 300, 700, 1500}) {
         std::string files[2];
         for (int throughBuffer : {0, 1}) {
-            ExportSession s;
+            ExportSession s(8.5, 11.0, true, true);
             for (int i = 0; i < paths; ++i)
                 Box(s, i, i % 7, i + 1.5, 9.25);
             plat::SetFault(plat::kFaultCopy, throughBuffer);
@@ -45,12 +45,12 @@ std::string Export(ExportSession& s)
 
 TEST(OutputBuffer, AKernelCopyThatStopsPartWayIsFinishedByHand)
 {
-    ExportSession clean;
+    ExportSession clean(8.5, 11.0, true, true);
     const std::string expected = Export(clean);
     ASSERT_EQ(clean.finishResult, 1);
     for (int error : {EXDEV, EOPNOTSUPP, EINVAL, ENOSYS}) {
         for (long call : {1, 2, 9}) {
-            ExportSession s;
+            ExportSession s(8.5, 11.0, true, true);
             plat::SetCopyCallLimit(4096);
             plat::SetCopyCallError(error);
             plat::SetFault(plat::kFaultCopyCall, call);
@@ -70,7 +70,7 @@ TEST(OutputBuffer, AFailedKernelCopyFailsTheEndAndKeepsTheEarlierFile)
     // a copy by hand that could tear the file; the end reports it.
     for (int error : {EIO, ENOSPC}) {
         for (long call : {1, 3, 12}) {
-            ExportSession s;
+            ExportSession s(8.5, 11.0, true, true);
             WriteFile(s.target, "earlier\n");
             plat::SetCopyCallLimit(4096);
             plat::SetCopyCallError(error);
@@ -80,6 +80,48 @@ TEST(OutputBuffer, AFailedKernelCopyFailsTheEndAndKeepsTheEarlierFile)
             EXPECT_EQ(s.finishResult, 0) << error << " at call " << call;
             EXPECT_EQ(ReadFile(s.target), "earlier\n") << error << " at call " << call;
             EXPECT_EQ(s.dir.Listing(), "drawing.ai\n") << error << " at call " << call;
+        }
+    }
+}
+
+TEST(OutputBuffer, AFailedCopyOfTheHeadAtTheDrawingSectionLosesNothing)
+{
+    // The head goes into the finished file at the drawing section, copied
+    // from the body file; should that copy fail, by an error of the disk or
+    // of the kind of copy, the file is still the one assembled at the end.
+    ExportSession clean(8.5, 11.0, true, true);
+    const std::string expected = Export(clean);
+    for (int error : {EIO, EXDEV}) {
+        for (long call : {1, 2, 3}) {
+            plat::SetCopyCallLimit(512);
+            plat::SetCopyCallError(error);
+            plat::SetFault(plat::kFaultCopyCall, call);
+            ExportSession s;
+            plat::ClearFaults();
+            EXPECT_EQ(Export(s), expected) << error << " at call " << call;
+            EXPECT_EQ(s.finishResult, 1) << error << " at call " << call;
+            EXPECT_EQ(s.dir.Listing(), "drawing.ai\n") << error << " at call " << call;
+        }
+    }
+}
+
+TEST(OutputBuffer, AWriteCutShortByAFullDiskGoesOnWhereItStopped)
+{
+    // The disk fills part way through a flush of the body and then has room
+    // again: the record that flushed fails, and the file the end writes
+    // holds each byte once, in the temporary file as in the finished one.
+    ExportSession clean;
+    const std::string expected = Export(clean);
+    for (bool assembled : {false, true}) {
+        for (unsigned long part : {1ul, 100ul, 5000ul}) {
+            ExportSession s(8.5, 11.0, true, assembled);
+            plat::SetPartialWrite(part);
+            plat::SetFault(plat::kFaultWrite, 2);
+            const std::string got = Export(s);
+            EXPECT_GE(plat::FaultCount(plat::kFaultWrite), 2);
+            plat::ClearFaults();
+            EXPECT_EQ(s.finishResult, 1) << part << " " << assembled;
+            EXPECT_EQ(got, expected) << part << " " << assembled;
         }
     }
 }

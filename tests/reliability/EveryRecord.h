@@ -35,8 +35,14 @@ void CopyName(char (&to)[N], const char* from)
 // kept in results; the host goes on after a failure, as hosts do.
 class EveryRecord {
 public:
-    EveryRecord(AHostExportFilter& filter, std::string tiffPath)
-        : f(filter), tiff(std::move(tiffPath))
+    // What the drawing changes of what goes before it: with kStraight nothing,
+    // so the finished file takes the body as it comes; kPatternFill fills
+    // with the pattern, which widens its tile's box; kLateGradient defines
+    // and fills with a gradient inside the drawing.
+    enum Late { kPatternFill, kStraight, kLateGradient };
+
+    EveryRecord(AHostExportFilter& filter, std::string tiffPath, Late late = kPatternFill)
+        : f(filter), tiff(std::move(tiffPath)), late(late)
     {
     }
 
@@ -96,6 +102,27 @@ private:
         Rec(aiop::kEndPath);
     }
 
+    void Gradient(const char* name)
+    {
+        SetGradientDefData gradient{};
+        gradient.tag = 1;
+        CopyName(gradient.name, name);
+        Rec(aiop::kBeginGradient);
+        Send(aiop::kSetGradientDef, gradient);
+        Send(aiop::kSetGradient2,
+             SetGradient2Data{name[0] == 'G' ? short{1} : short{0}, 0, 0, 1, 1});
+        for (int i = 0; i < 3; ++i) {
+            SetGradientRGNData stop{};
+            stop.location = 50.0 * i;
+            stop.midpoint = 50;
+            stop.stopColor.color = i == 1 ? Cmyk(0.2, 0, 1, 0) : Rgb(255, 0, 40);
+            stop.stopColor.tinted = i == 2;
+            stop.stopColor.tint = 0.5;
+            Send(aiop::kSetGradientRGN, stop);
+        }
+        Rec(aiop::kEndGradient);
+    }
+
     void Definitions()
     {
         // More layers than one block of layer nodes holds.
@@ -117,25 +144,8 @@ private:
         process.spot = 0;
         Send(aiop::kSetColorDef, process);
 
-        for (const char* name : {"Fade", "Glow"}) {
-            SetGradientDefData gradient{};
-            gradient.tag = 1;
-            CopyName(gradient.name, name);
-            Rec(aiop::kBeginGradient);
-            Send(aiop::kSetGradientDef, gradient);
-            Send(aiop::kSetGradient2,
-                 SetGradient2Data{name[0] == 'G' ? short{1} : short{0}, 0, 0, 1, 1});
-            for (int i = 0; i < 3; ++i) {
-                SetGradientRGNData stop{};
-                stop.location = 50.0 * i;
-                stop.midpoint = 50;
-                stop.stopColor.color = i == 1 ? Cmyk(0.2, 0, 1, 0) : Rgb(255, 0, 40);
-                stop.stopColor.tinted = i == 2;
-                stop.stopColor.tint = 0.5;
-                Send(aiop::kSetGradientRGN, stop);
-            }
-            Rec(aiop::kEndGradient);
-        }
+        for (const char* name : {"Fade", "Glow"})
+            Gradient(name);
 
         Send(aiop::kSetPatternSections, 1);
         Rec(aiop::kBeginPatternSection);
@@ -199,10 +209,18 @@ private:
         CopyName(fill.name, "Glow");
         Send(aiop::kSetFillTypeName, fill);
         Path({{2, 3}, {3, 3}, {3, 4}});
-        fill.fillType = 3;
-        CopyName(fill.name, "Dots");
-        Send(aiop::kSetFillTypeName, fill);
-        Path({{3, 3}, {4, 3}, {4, 4}});
+        if (late == kLateGradient) {
+            Gradient("Late");
+            CopyName(fill.name, "Late");
+            Send(aiop::kSetFillTypeName, fill);
+            Path({{3, 4}, {4, 4}, {4, 5}});
+        }
+        if (late == kPatternFill) {
+            fill.fillType = 3;
+            CopyName(fill.name, "Dots");
+            Send(aiop::kSetFillTypeName, fill);
+            Path({{3, 3}, {4, 3}, {4, 4}});
+        }
         Send(aiop::kSetFillType, static_cast<unsigned short>(1));
 
         Text();
@@ -304,6 +322,7 @@ private:
 
     AHostExportFilter& f;
     std::string tiff;
+    Late late;
     std::vector<unsigned char> rows;
 };
 

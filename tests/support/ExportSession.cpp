@@ -2,8 +2,9 @@
 #include "support/ExportSession.h"
 
 #include "host/Opcodes.h"
+#include "platform/Platform.h"
 
-ExportSession::ExportSession(double width, double height, bool drawingSection)
+ExportSession::ExportSession(double width, double height, bool drawingSection, bool assembled)
     : target(dir.File("drawing.ai"))
 {
     filter.exportFile(target.data());
@@ -11,7 +12,11 @@ ExportSession::ExportSession(double width, double height, bool drawingSection)
     filter.writeData(aiop::kBeginPicture, &picture);
     if (drawingSection) {
         BeginDrawingSectionData section{width, height};
+        if (assembled)
+            aiexport_platform::SetFault(aiexport_platform::kFaultUnnamed, 1);
         filter.writeData(aiop::kBeginDrawingSection, &section);
+        if (assembled)
+            aiexport_platform::SetFault(aiexport_platform::kFaultUnnamed, 0);
     }
 }
 

@@ -12,7 +12,10 @@ class ExportSession {
 public:
     // Names the target and begins a picture of the given size in host units;
     // with drawingSection, also sends record 2052 so drawing can follow.
-    explicit ExportSession(double width = 8.5, double height = 11.0, bool drawingSection = true);
+    // assembled keeps the body in the temporary file until the end, which
+    // then copies it into the finished file, as where no unnamed file can be.
+    explicit ExportSession(double width = 8.5, double height = 11.0, bool drawingSection = true,
+                           bool assembled = false);
 
     int Record(unsigned short opcode, void* payload = nullptr)
     {

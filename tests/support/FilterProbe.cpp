@@ -14,6 +14,20 @@ std::string FilterProbe::Written()
             tempFile.Seek(end, 0);
         }
     }
+    // From the drawing section on, the body may lie in the finished file
+    // after its head.
+    if (bodyInTarget && targetFile.IsOpen()) {
+        const long end = targetFile.GetPosition();
+        const auto head = static_cast<long>(headLength);
+        if (end > head) {
+            std::string rest(static_cast<std::size_t>(end - head), '\0');
+            targetFile.Seek(head, 0);
+            const long got = targetFile.Read(rest.data(), rest.size());
+            rest.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+            targetFile.Seek(end, 0);
+            text += rest;
+        }
+    }
     if (output.HasBuffer())
         text.append(output.Data(), output.Length());
     return text;
