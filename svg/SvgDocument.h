@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "SvgFonts.h"
+#include "SvgGradientSteps.h"
 #include "SvgGeometry.h"
 #include "SvgRaster.h"
 #include "SvgReader.h"
@@ -102,12 +103,6 @@ struct View {
     double Diagonal() const { return std::sqrt((width * width + height * height) / 2); }
 };
 
-struct Stop {
-    double offset = 0;
-    Rgb color;
-    double opacity = 1;
-};
-
 // The fill types of the records.
 enum class FillKind { kColor = 1, kGradient = 2, kPattern = 3, kNone = 5 };
 
@@ -191,6 +186,9 @@ struct Piece {
     Box box;            // where it may leave ink, clips included
     bool known = true;  // false: a paint or clip the flattener cannot redo
     double alpha = 1;   // of a part of a transparent object being captured
+    // The bands of one gradient share a family: each is drawn over the ones
+    // before, replacing them, never mixed with them.
+    int family = 0;
 };
 
 // A gradient definition as written, to define it again with other stops.
@@ -198,7 +196,8 @@ struct GradientDef {
     std::string id;
     SetGradient2Data placed{};
     std::vector<Stop> stops;
-    bool exact = true;  // false: drawn otherwise than SVG draws it (focal, elliptical, spread)
+    bool exact = true;  // false: drawn in bands (focal, elliptical, spread), no definition
+    GradientShape shape;  // as SVG draws it, for bands
 };
 
 // A transparent object walked apart to see what it paints (SvgVectorFlatten.cpp).
@@ -341,6 +340,14 @@ private:
     void WriteShape(const Style& style, const ElementPaint& paint, const Matrix& ctm, Path page);
     // A compound path of the non-zero rule sets it after its first member.
     void WritePath(const Path& pagePath, bool nonZeroCompound = false);
+    // A gradient fill the records cannot draw, as bands of flat colour
+    // inside the shape's path (SvgGradientSteps.h); then the stroke.
+    void WriteBands(const Style& style, const ElementPaint& paint, const Matrix& ctm,
+                    const Path& page);
+    // The bands of a gradient over `box`: at the images' resolution, at most kMaxBands.
+    std::vector<Band> BandsOf(const GradientShape& shape, const Box& box) const;
+    int bandFamily = 0;  // of the bands being written
+    int families = 0;
     // A shape's stroke as the filled area it covers; false when it has none.
     bool WriteStrokeOutline(const Style& style, const ElementPaint& paint, const Matrix& ctm,
                             const Path& page);
@@ -372,9 +379,9 @@ private:
     GradientChain ChainOf(xmlNodePtr gradient);
     std::vector<Stop> GradientStops(const GradientChain& chain, const Style& style);
     bool GradientVector(const GradientChain& chain, const Style& style, const Box& userBox,
-                        const View& view, Point& start, Point& end, xmlNodePtr at);
+                        const View& view, Point& start, Point& end, GradientShape& shape);
     void DefineGradient(xmlNodePtr gradient, const Point& start, const Point& end,
-                        const Box& pageBox, const std::vector<Stop>& stops, Fill& fill);
+                        const Box& pageBox, const GradientShape& shape, Fill& fill);
     std::string GradientName(const std::string& id);
     // A pattern fill as a pattern definition (SvgPattern.cpp); false when
     // its tile or placement cannot be one.
@@ -446,8 +453,9 @@ private:
     bool FlattenAsVectors(xmlNodePtr node, const std::string& name, const Style& parent,
                           const Style& style, const View& view);
     bool EmitFlattened(const Capture& c, int mode, bool isolated);
+    // `budget`: the bytes of records the object's vectors may take.
     bool EmitOver(const Piece& part, const ClipChain& inner, const Piece& below, int mode,
-                  std::size_t& budget);
+                  std::size_t budget);
     // Pieces are noted (not in the raster mode nor without flattening).
     bool Tracking() const;
     void EmitClipped(const ClipChain& extra, const Piece& drawn);

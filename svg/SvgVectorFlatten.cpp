@@ -15,10 +15,15 @@ namespace svgreader {
 
 namespace {
 
-// Clip groups one object may add in the balanced mode: beyond them an image
-// of its area is the smaller file (a piece costs some 200 bytes of records
-// and output, an inch of image at the default resolution some 270 kB).
-constexpr std::size_t kPieceBudget = 64;
+// An image costs the file some 6 bytes a pixel (RGB in hexadecimal); the
+// balanced mode draws an object as vectors while their records cost no more.
+constexpr double kImageBytesPerPixel = 6;
+// Bands of one gradient at most (a band costs some 100 to 200 bytes): enough
+// for a step of colour per band over some 4 inches at 150 dpi.
+constexpr std::size_t kMaxBands = 256;
+// Vectors are never refused for less than this: an image of a tiny area
+// costs its records and a seam besides its pixels.
+constexpr double kMinVectorBytes = 4096;
 // Pieces kept for one drawing; what is drawn beyond them counts as unknown.
 constexpr std::size_t kMaxPieces = 200'000;
 // Tests of boxes against boxes in one drawing; beyond them, images.
@@ -107,7 +112,56 @@ std::vector<Stop> CompositeStops(const std::vector<Stop>& stops, Rgb backdrop, d
     return dense;
 }
 
+// The clips of a part within the object: those it is drawn under.
+ClipChain InnerClips(const Piece& part, std::size_t outerClips)
+{
+    return ClipChain(part.clips.begin() + static_cast<std::ptrdiff_t>(outerClips),
+                     part.clips.end());
+}
+
 }  // namespace
+
+std::vector<Band> Reader::BandsOf(const GradientShape& shape, const Box& box) const
+{
+    return GradientBands(shape, box, 1 / FlattenDpi(), kMaxBands);
+}
+
+void Reader::WriteBands(const Style& style, const ElementPaint& paint, const Matrix& ctm,
+                        const Path& page)
+{
+    Path area = page;
+    for (Subpath& s : area.subpaths)
+        s.closed = true;
+    const std::vector<Band> bands = BandsOf(gradientDefs.at(paint.fill.tag).shape, BoundsOf(area));
+    if (!bands.empty()) {
+        ClipRegion region;
+        region.path = area;
+        region.evenOdd = style.evenOdd;
+        draw.BeginMask();
+        draw.BeginClipRgn();
+        WriteClipRegion(region);
+        draw.EndClipRgn();
+        PushClip(area, style.evenOdd, true);
+        const int family = bandFamily;
+        bandFamily = ++families;
+        Style flat = style;
+        flat.evenOdd = false;
+        for (const Band& band : bands) {
+            ElementPaint p;
+            p.fill.kind = FillKind::kColor;
+            p.fill.color = band.color;
+            p.fill.opacity = paint.fill.opacity * band.opacity;
+            WriteShape(flat, p, ctm, band.path);
+        }
+        bandFamily = family;
+        CloseClip();
+    }
+    if (paint.stroke.kind != FillKind::kNone) {
+        ElementPaint stroke = paint;
+        stroke.fill = Fill();
+        WriteShape(style, stroke, ctm, page);
+    }
+}
 
 bool Reader::CompositeGradient(Fill& fill, double alpha, Rgb backdrop, int mode)
 {
@@ -167,6 +221,7 @@ void Reader::NotePiece(const Style& style, const ElementPaint& paint, const Matr
         p.style.unsupported.clear();
         p.ctm = ctm;
         p.clips = clipChain;
+        p.family = bandFamily;
         p.box = BoundsOf(page);
         if (k == 0) {
             p.paint.fill = paint.fill;
@@ -236,13 +291,15 @@ void Reader::EmitClipped(const ClipChain& extra, const Piece& drawn)
 }
 
 bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& below, int mode,
-                      std::size_t& budget)
+                      std::size_t budget)
 {
-    if (!below.known || budget == 0)
+    if (!below.known || draw.Mark() > budget)
         return false;
-    --budget;
     const BlendMode blend = static_cast<BlendMode>(mode);
-    ClipChain extra = inner;
+    ClipChain extra;
+    for (const auto& r : inner)
+        if (!Contains(clipChain, r))
+            extra.push_back(r);
     for (const auto& r : below.clips)
         if (!Contains(clipChain, r) && !Contains(extra, r))
             extra.push_back(r);
@@ -257,10 +314,43 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
         return true;
     };
     if (part.paint.fill.kind == FillKind::kGradient) {
-        // A translucent gradient over a flat fill only: over a stroke or
-        // another gradient the mixture varies both ways.
-        if (belowStroke || below.paint.fill.kind != FillKind::kColor)
-            return patch();
+        if (belowStroke || below.paint.fill.kind != FillKind::kColor) {
+            // Over a stroke or another gradient the mixture varies both
+            // ways: the object goes in bands of flat colour over the
+            // overlap, each mixed as a flat colour is, inside its shape.
+            const auto it = gradientDefs.find(part.paint.fill.tag);
+            if (it == gradientDefs.end())
+                return patch();
+            // The clips all bands share are opened once around them.
+            extra.push_back(RegionOf(part));
+            for (const auto& r : extra) {
+                draw.BeginMask();
+                draw.BeginClipRgn();
+                WriteClipRegion(*r);
+                draw.EndClipRgn();
+                clipChain.push_back(r);
+            }
+            bool drawn = true;
+            for (const Band& band : BandsOf(it->second.shape, Intersect(part.box, below.box))) {
+                Piece flat = part;
+                flat.path = band.path;
+                flat.style.evenOdd = false;
+                flat.paint.fill = Fill();
+                flat.paint.fill.kind = FillKind::kColor;
+                flat.paint.fill.color = band.color;
+                flat.alpha = part.alpha * band.opacity;
+                flat.box = Intersect(BoundsOf(band.path), part.box);
+                if (!Meets(flat.box, below.box) || !(flat.alpha > 0))
+                    continue;
+                if (!EmitOver(flat, {}, below, mode, budget)) {
+                    drawn = false;
+                    break;
+                }
+            }
+            for (std::size_t i = 0; i < extra.size(); ++i)
+                CloseClip();
+            return drawn;
+        }
         extra.push_back(RegionOf(below));
         Piece drawn = part;
         if (!CompositeGradient(drawn.paint.fill, part.alpha, below.paint.fill.color, mode))
@@ -310,75 +400,125 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
     out.Swap(draw);
     const std::size_t defsMark = defs.Mark(), before = pieces.size();
     const bool evenOdd = evenOddInForce;
-    std::size_t budget = options.flattenMode == Options::FlattenMode::kVector
-                             ? std::numeric_limits<std::size_t>::max()
-                             : kPieceBudget;
+    const int family = bandFamily;
+    // The balance: the records of the vectors against the bytes the image
+    // of the object's box would take.
+    Box whole;
+    for (const Piece& part : c.parts)
+        whole = Union(whole, part.box);
+    const double dpi = FlattenDpi();
+    const double imageBytes =
+        whole.valid ? whole.Width() * dpi * whole.Height() * dpi * kImageBytesPerPixel : 0;
+    const std::size_t budget =
+        options.flattenMode == Options::FlattenMode::kVector
+            ? std::numeric_limits<std::size_t>::max()
+            : static_cast<std::size_t>(std::clamp(imageBytes, kMinVectorBytes, 1e15));
+    auto spent = [&] { return draw.Mark() + (defs.Mark() - defsMark); };
+    // The clips of the parts, open while consecutive parts share them (the
+    // bands of a gradient share their shape).
+    ClipChain opened;
+    auto openTo = [&](const ClipChain& inner) {
+        std::size_t common = 0;
+        while (common < opened.size() && common < inner.size() && opened[common] == inner[common])
+            ++common;
+        for (; opened.size() > common; opened.pop_back()) {
+            draw.EndMask();
+            clipChain.pop_back();
+        }
+        for (std::size_t i = common; i < inner.size(); ++i) {
+            draw.BeginMask();
+            draw.BeginClipRgn();
+            WriteClipRegion(*inner[i]);
+            draw.EndClipRgn();
+            clipChain.push_back(inner[i]);
+            opened.push_back(inner[i]);
+        }
+    };
     bool exact = true;
     patches.clear();
-    for (std::size_t k = 0; k < c.parts.size() && exact; ++k) {
-        const Piece& part = c.parts[k];
-        const bool gradient = !IsStroke(part) && part.paint.fill.kind == FillKind::kGradient;
-        const bool flat = IsStroke(part) ? part.paint.stroke.kind == FillKind::kColor
-                                         : part.paint.fill.kind == FillKind::kColor;
-        if (!part.known || !(flat || gradient)) {
-            exact = false;
-            break;
-        }
-        // What lies beneath there is not known: it is left to pixels.
-        for (const Box& area : unknownAreas)
-            exact = exact && !Meets(part.box, area);
-        if (!exact)
-            break;
-        // Within a group that is composited as a whole, a translucent member
-        // over another would show it: that mixture is left to pixels.
-        if (isolated && part.alpha < c.opacity * (1 - 1e-9))
-            for (std::size_t j = 0; j < k && exact; ++j)
-                exact = !Meets(part.box, c.parts[j].box);
-        if (!exact || !(part.alpha > 0))
-            continue;
-        const ClipChain inner(part.clips.begin() + static_cast<std::ptrdiff_t>(c.outerClips),
-                              part.clips.end());
-        const bool opaque = part.alpha >= 1 && mode == static_cast<int>(BlendMode::kNormal);
-        Piece paper = part;
-        if (gradient) {
-            // Its definition went with the records of the walk apart: it is
-            // defined again, composited over the paper.
-            if (!CompositeGradient(paper.paint.fill, part.alpha, {255, 255, 255},
-                                   static_cast<int>(BlendMode::kNormal))) {
+    for (std::size_t k = 0; k < c.parts.size() && exact;) {
+        // A run of parts: one, or the bands of one gradient. Each band
+        // replaces the ones before, so a band is never mixed with them; all
+        // go over the paper first and then over each piece beneath in turn,
+        // so that the edges of neighbouring bands meet in like colours.
+        std::size_t end = k + 1;
+        if (c.parts[k].family != 0)
+            while (end < c.parts.size() && c.parts[end].family == c.parts[k].family)
+                ++end;
+        const std::size_t limit = isolated ? before : pieces.size();
+        std::vector<std::size_t> mixed;  // parts that show what is beneath
+        for (; k < end && exact; ++k) {
+            const Piece& part = c.parts[k];
+            const bool gradient = !IsStroke(part) && part.paint.fill.kind == FillKind::kGradient;
+            const bool flat = IsStroke(part) ? part.paint.stroke.kind == FillKind::kColor
+                                             : part.paint.fill.kind == FillKind::kColor;
+            if (!part.known || !(flat || gradient)) {
                 exact = false;
                 break;
             }
-        } else if (!opaque) {
-            Rgb& colour = IsStroke(part) ? paper.paint.stroke.color : paper.paint.fill.color;
-            colour = OverPaper(colour, part.alpha);
-        }
-        EmitClipped(inner, paper);
-        // Opaque throughout: nothing beneath shows (a gradient's stops may not be).
-        bool allOpaque = opaque;
-        if (gradient)
-            for (const Stop& stop : gradientDefs.at(part.paint.fill.tag).stops)
-                allOpaque = allOpaque && stop.opacity >= 1;
-        if (allOpaque)
-            continue;
-        const std::size_t limit = isolated ? before : pieces.size() - 1;
-        for (std::size_t i = 0; i < limit && exact; ++i) {
-            if (++overlapTests > kMaxOverlapTests) {
-                exact = false;
+            // What lies beneath there is not known: it is left to pixels.
+            for (const Box& area : unknownAreas)
+                exact = exact && !Meets(part.box, area);
+            if (!exact)
                 break;
-            }
-            if (!Meets(part.box, pieces[i].box))
+            // Within a group that is composited as a whole, a translucent
+            // member over another would show it: that mixture is left to pixels.
+            if (isolated && part.alpha < c.opacity * (1 - 1e-9))
+                for (std::size_t j = 0; j < k && exact; ++j)
+                    exact = (part.family != 0 && c.parts[j].family == part.family) ||
+                            !Meets(part.box, c.parts[j].box);
+            if (!exact || !(part.alpha > 0))
                 continue;
-            const Piece below = pieces[i];  // the list grows as pieces are drawn
-            exact = EmitOver(part, inner, below, mode, budget);
+            const bool opaque = part.alpha >= 1 && mode == static_cast<int>(BlendMode::kNormal);
+            Piece paper = part;
+            if (gradient) {
+                // Its definition went with the records of the walk apart: it
+                // is defined again, composited over the paper.
+                if (!CompositeGradient(paper.paint.fill, part.alpha, {255, 255, 255},
+                                       static_cast<int>(BlendMode::kNormal))) {
+                    exact = false;
+                    break;
+                }
+            } else if (!opaque) {
+                Rgb& colour = IsStroke(part) ? paper.paint.stroke.color : paper.paint.fill.color;
+                colour = OverPaper(colour, part.alpha);
+            }
+            openTo(InnerClips(part, c.outerClips));
+            bandFamily = part.family;
+            EmitClipped({}, paper);
+            // Opaque throughout: nothing beneath shows (a gradient's stops may not be).
+            bool allOpaque = opaque;
+            if (gradient)
+                for (const Stop& stop : gradientDefs.at(part.paint.fill.tag).stops)
+                    allOpaque = allOpaque && stop.opacity >= 1;
+            if (!allOpaque)
+                mixed.push_back(k);
         }
+        for (std::size_t i = 0; i < limit && exact && !mixed.empty(); ++i) {
+            const Piece below = pieces[i];  // the list grows as pieces are drawn
+            for (const std::size_t j : mixed) {
+                if (++overlapTests > kMaxOverlapTests) {
+                    exact = false;
+                    break;
+                }
+                const Piece& part = c.parts[j];
+                if (!Meets(part.box, below.box))
+                    continue;
+                openTo(InnerClips(part, c.outerClips));
+                bandFamily = part.family;
+                exact = EmitOver(part, {}, below, mode, budget);
+                if (!exact)
+                    break;
+            }
+        }
+        exact = exact && spent() <= budget;
     }
+    openTo({});
+    bandFamily = family;
     // Images of pieces that cover most of the object spare nothing: an
     // image of the object is the smaller file.
     if (exact && !patches.empty()) {
-        Box whole;
         double patched = 0;
-        for (const Piece& part : c.parts)
-            whole = Union(whole, part.box);
         for (const Box& p : patches)
             patched += p.valid ? p.Width() * p.Height() : 0;
         exact = patched <= kMaxPatchedShare * whole.Width() * whole.Height();

@@ -381,6 +381,13 @@ bool Reader::WriteStrokeOutline(const Style& style, const ElementPaint& paint, c
 
 void Reader::WriteShape(const Style& style, const ElementPaint& paint, const Matrix& ctm, Path page)
 {
+    if (paint.fill.kind == FillKind::kGradient) {
+        const auto it = gradientDefs.find(paint.fill.tag);
+        if (it != gradientDefs.end() && !it->second.exact) {
+            WriteBands(style, paint, ctm, page);
+            return;
+        }
+    }
     const bool fills = paint.fill.kind != FillKind::kNone;
     if (fills)
         for (Subpath& s : page.subpaths)
