@@ -81,9 +81,36 @@ bool SameColour(const Stop& a, const Stop& b)
            std::fabs(a.opacity - b.opacity) < 1e-9;
 }
 
+std::vector<Interval> Stretches(const GradientShape& g, double lo, double hi, double pixel,
+                                std::size_t cap);
+
 // The stretches of [lo, hi] of one colour each, in order of t. `pixel` is a
-// pixel in units of t.
+// pixel in units of t. Past the cap, bands are made wider, so that they still
+// end at the stops (hard edges stay where they are); only when the stops
+// alone are too many are neighbours merged.
 std::vector<Interval> Intervals(const GradientShape& g, double lo, double hi, double pixel,
+                                std::size_t cap)
+{
+    std::vector<Interval> out = Stretches(g, lo, hi, pixel, cap);
+    for (int tries = 0; out.size() > cap && tries < 16; ++tries) {
+        pixel *= 1.25 * static_cast<double>(out.size()) / static_cast<double>(cap);
+        out = Stretches(g, lo, hi, pixel, cap);
+    }
+    if (out.size() > cap) {
+        // Neighbours merged in equal groups, coloured at their middle.
+        const std::size_t group = (out.size() + cap - 1) / cap;
+        std::vector<Interval> merged;
+        for (std::size_t i = 0; i < out.size(); i += group) {
+            const std::size_t j = std::min(out.size(), i + group) - 1;
+            const double a = out[i].a, b = out[j].b;
+            merged.push_back({a, b, GradientAt(g, (a + b) / 2)});
+        }
+        out.swap(merged);
+    }
+    return out;
+}
+
+std::vector<Interval> Stretches(const GradientShape& g, double lo, double hi, double pixel,
                                 std::size_t cap)
 {
     const std::vector<Stop>& stops = g.stops;
@@ -139,17 +166,6 @@ std::vector<Interval> Intervals(const GradientShape& g, double lo, double hi, do
                 add(k + a, k + b);
             }
         }
-    }
-    if (out.size() > cap && cap > 0) {
-        // Too many: neighbours merged in equal groups, coloured at their middle.
-        const std::size_t group = (out.size() + cap - 1) / cap;
-        std::vector<Interval> merged;
-        for (std::size_t i = 0; i < out.size(); i += group) {
-            const std::size_t j = std::min(out.size(), i + group) - 1;
-            const double a = out[i].a, b = out[j].b;
-            merged.push_back({a, b, GradientAt(g, (a + b) / 2)});
-        }
-        out.swap(merged);
     }
     return out;
 }

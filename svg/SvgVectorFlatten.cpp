@@ -504,7 +504,14 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                 const Piece& part = c.parts[j];
                 if (!Meets(part.box, below.box))
                     continue;
-                openTo(InnerClips(part, c.outerClips));
+                // The clips of the piece beneath too, so that the pieces of
+                // one clip (the bands of a gradient) share them.
+                ClipChain chain = InnerClips(part, c.outerClips);
+                const auto outer = clipChain.begin() + static_cast<std::ptrdiff_t>(c.outerClips);
+                for (const auto& r : below.clips)
+                    if (std::find(clipChain.begin(), outer, r) == outer && !Contains(chain, r))
+                        chain.push_back(r);
+                openTo(chain);
                 bandFamily = part.family;
                 exact = EmitOver(part, {}, below, mode, budget);
                 if (!exact)
