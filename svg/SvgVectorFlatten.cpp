@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 
 #include "SvgCompose.h"
 #include "SvgDocument.h"
+#include "SvgStrokeOutline.h"
 
 namespace svgreader {
 
@@ -112,6 +114,88 @@ std::vector<Stop> CompositeStops(const std::vector<Stop>& stops, Rgb backdrop, d
     return dense;
 }
 
+// The area a part paints, as a clip, made once: its path, or its stroke's
+// outline (none for a dashed stroke, whose dashes the module draws its own way).
+const std::shared_ptr<const ClipRegion>& RegionOfPart(const Piece& part,
+                                                      std::shared_ptr<const ClipRegion>& made)
+{
+    if (made != nullptr)
+        return made;
+    if (!IsStroke(part)) {
+        made = RegionOf(part);
+        return made;
+    }
+    if (!part.style.dashes.empty())
+        return made;
+    StrokeShape shape;
+    shape.width = part.style.strokeWidth * part.ctm.Scale();
+    shape.cap = part.style.cap;
+    shape.join = part.style.join;
+    shape.miterLimit = part.style.miterLimit;
+    auto r = std::make_shared<ClipRegion>();
+    r->path = StrokeOutline(part.path, shape);
+    r->box = BoundsOf(r->path);
+    if (!r->path.Empty())
+        made = std::move(r);
+    return made;
+}
+
+// Whether `box` lies inside the path: a single convex subpath holding the
+// box's corners. The curves are followed by their chords, which lie inside
+// a convex curve, so a yes is sure.
+bool Covers(const Path& path, const Box& box)
+{
+    if (path.subpaths.size() != 1 || !box.valid)
+        return false;
+    const Subpath& s = path.subpaths.front();
+    std::vector<Point> poly{s.start};
+    Point from = s.start;
+    for (const Segment& g : s.segments) {
+        const int n = g.cubic ? 8 : 1;
+        for (int k = 1; k <= n; ++k) {
+            const double t = static_cast<double>(k) / n;
+            const Point p = g.cubic ? Point{CubicAt(from.x, g.c1.x, g.c2.x, g.to.x, t),
+                                            CubicAt(from.y, g.c1.y, g.c2.y, g.to.y, t)}
+                                    : g.to;
+            // Points a hair apart (a closing segment of no length) are one.
+            if (std::hypot(p.x - poly.back().x, p.y - poly.back().y) > 1e-7)
+                poly.push_back(p);
+        }
+        from = g.to;
+    }
+    while (poly.size() > 1 &&
+           std::hypot(poly.back().x - poly.front().x, poly.back().y - poly.front().y) <= 1e-7)
+        poly.pop_back();
+    if (poly.size() < 3)
+        return false;
+    // Convex: every turn one way (straight runs allowed); then a corner is
+    // inside when it lies on that side of every edge.
+    double sign = 0;
+    const std::size_t n = poly.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const Point a = poly[i], b = poly[(i + 1) % n], c = poly[(i + 2) % n];
+        const double turn = (b.x - a.x) * (c.y - b.y) - (b.y - a.y) * (c.x - b.x);
+        if (std::fabs(turn) < 1e-15)
+            continue;
+        if (sign == 0)
+            sign = turn;
+        else if ((turn > 0) != (sign > 0))
+            return false;
+    }
+    if (sign == 0)
+        return false;
+    const Point corners[4] = {
+        {box.minX, box.minY}, {box.maxX, box.minY}, {box.maxX, box.maxY}, {box.minX, box.maxY}};
+    for (const Point& p : corners)
+        for (std::size_t i = 0; i < n; ++i) {
+            const Point a = poly[i], b = poly[(i + 1) % n];
+            const double side = (b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x);
+            if ((side > 0) != (sign > 0) || side == 0)
+                return false;
+        }
+    return true;
+}
+
 // The clips of a part within the object: those it is drawn under.
 ClipChain InnerClips(const Piece& part, std::size_t outerClips)
 {
@@ -173,6 +257,7 @@ bool Reader::CompositeGradient(Fill& fill, double alpha, Rgb backdrop, int mode)
         return false;
     GradientDef g = it->second;
     g.stops = CompositeStops(g.stops, backdrop, alpha, static_cast<BlendMode>(mode));
+    g.shape.stops = g.stops;
     fill.name = GradientName(g.id);
     fill.tag = ++gradientCount;
     WriteGradientDef(fill.name, fill.tag, g.placed, g.stops);
@@ -359,9 +444,64 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
         return true;
     }
     const Rgb source = partStroke ? part.paint.stroke.color : part.paint.fill.color;
+    // A gradient beneath that a stroke, or a mode not affine in the backdrop,
+    // cannot be mixed with whole: in bands of flat colour over the overlap,
+    // each mixed as a flat fill is.
+    const bool gradientBelow = !belowStroke && below.paint.fill.kind == FillKind::kGradient;
+    if (gradientBelow && (partStroke || !AffineInBackdrop(blend))) {
+        const auto it = gradientDefs.find(below.paint.fill.tag);
+        if (it == gradientDefs.end())
+            return patch();
+        extra.push_back(RegionOf(below));
+        for (const auto& r : extra) {
+            draw.BeginMask();
+            draw.BeginClipRgn();
+            WriteClipRegion(*r);
+            draw.EndClipRgn();
+            clipChain.push_back(r);
+        }
+        bool drawn = true;
+        for (const Band& band : BandsOf(it->second.shape, Intersect(part.box, below.box))) {
+            Piece flat = below;
+            flat.path = band.path;
+            flat.style.evenOdd = false;
+            flat.paint.fill = Fill();
+            flat.paint.fill.kind = FillKind::kColor;
+            flat.paint.fill.color = band.color;
+            flat.box = Intersect(BoundsOf(band.path), below.box);
+            if (!Meets(flat.box, part.box))
+                continue;
+            if (!EmitOver(part, {}, flat, mode, budget)) {
+                drawn = false;
+                break;
+            }
+        }
+        for (std::size_t i = 0; i < extra.size(); ++i)
+            CloseClip();
+        return drawn;
+    }
+    if (partStroke && belowStroke && options.strokes == Options::Strokes::kAsDrawn &&
+        below.style.dashes.empty()) {
+        // A stroke beneath as the area it covers (its outline), a flat fill.
+        Piece area = below;
+        StrokeShape shape;
+        const double scale = below.ctm.Scale();
+        shape.width = below.style.strokeWidth * scale;
+        shape.cap = below.style.cap;
+        shape.join = below.style.join;
+        shape.miterLimit = below.style.miterLimit;
+        area.path = StrokeOutline(below.path, shape);
+        Spend(area.path.subpaths.size());
+        if (area.path.Empty())
+            return true;  // it covers nothing
+        area.style.evenOdd = false;
+        area.paint.fill = below.paint.stroke;
+        area.paint.stroke = Fill();
+        return EmitOver(part, inner, area, mode, budget);
+    }
     if (partStroke || (!belowStroke && below.paint.fill.kind == FillKind::kColor)) {
-        // The object's own path, inside the piece's shape. A stroke as a
-        // clip would need its outline: such a piece is an image.
+        // The object's own path, inside the piece's shape. A dashed stroke
+        // as a clip would need its dashes' outline: such a piece is an image.
         if (belowStroke || below.paint.fill.kind != FillKind::kColor)
             return patch();
         extra.push_back(RegionOf(below));
@@ -385,6 +525,7 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
         GradientDef g = it->second;
         for (Stop& s : g.stops)
             s.color = Compose(s.color, source, part.alpha, blend);
+        g.shape.stops = g.stops;
         drawn.paint.fill.name = GradientName(g.id);
         drawn.paint.fill.tag = ++gradientCount;
         WriteGradientDef(drawn.paint.fill.name, drawn.paint.fill.tag, g.placed, g.stops);
@@ -447,6 +588,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                 ++end;
         const std::size_t limit = isolated ? before : pieces.size();
         std::vector<std::size_t> mixed;  // parts that show what is beneath
+        std::map<std::size_t, std::shared_ptr<const ClipRegion>> regions;  // their shapes
         for (; k < end && exact; ++k) {
             const Piece& part = c.parts[k];
             const bool gradient = !IsStroke(part) && part.paint.fill.kind == FillKind::kGradient;
@@ -494,9 +636,32 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
             if (!allOpaque)
                 mixed.push_back(k);
         }
+        // Where an opaque fill beneath covers a part's whole box (its path and
+        // its clips convex around it), what lies under that fill is hidden
+        // there: the part is mixed with that fill and those above it only.
+        std::map<std::size_t, std::size_t> from;
+        for (const std::size_t j : mixed) {
+            const Box& box = c.parts[j].box;
+            for (std::size_t i = limit; i-- > 0 && overlapTests <= kMaxOverlapTests;) {
+                ++overlapTests;
+                const Piece& p = pieces[i];
+                if (IsStroke(p) || !p.known || p.box.minX > box.minX || p.box.minY > box.minY ||
+                    p.box.maxX < box.maxX || p.box.maxY < box.maxY)
+                    continue;
+                bool covers = Covers(p.path, box);
+                for (const auto& r : p.clips)
+                    covers = covers && (Contains(c.parts[j].clips, r) || Covers(r->path, box));
+                if (covers) {
+                    from[j] = i;
+                    break;
+                }
+            }
+        }
         for (std::size_t i = 0; i < limit && exact && !mixed.empty(); ++i) {
             const Piece below = pieces[i];  // the list grows as pieces are drawn
             for (const std::size_t j : mixed) {
+                if (i < from[j])
+                    continue;
                 if (++overlapTests > kMaxOverlapTests) {
                     exact = false;
                     break;
@@ -511,8 +676,29 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                 for (const auto& r : below.clips)
                     if (std::find(clipChain.begin(), outer, r) == outer && !Contains(chain, r))
                         chain.push_back(r);
-                openTo(chain);
                 bandFamily = part.family;
+                // A flat colour over a flat fill: the fill is drawn again in
+                // the mixture inside the object's shape, a clip that pieces
+                // beneath in a row (the bands of a gradient) share.
+                const bool flatOver =
+                    below.known && !IsStroke(below) &&
+                    below.paint.fill.kind == FillKind::kColor &&
+                    part.paint.fill.kind != FillKind::kGradient &&
+                    (!IsStroke(part) || options.strokes == Options::Strokes::kAsDrawn) &&
+                    RegionOfPart(part, regions[j]) != nullptr;
+                if (flatOver) {
+                    chain.push_back(regions[j]);
+                    openTo(chain);
+                    Piece drawn = below;
+                    const Rgb source =
+                        IsStroke(part) ? part.paint.stroke.color : part.paint.fill.color;
+                    drawn.paint.fill.color = Compose(below.paint.fill.color, source, part.alpha,
+                                                     static_cast<BlendMode>(mode));
+                    EmitClipped({}, drawn);
+                    exact = draw.Mark() <= budget;
+                    continue;
+                }
+                openTo(chain);
                 exact = EmitOver(part, {}, below, mode, budget);
                 if (!exact)
                     break;

@@ -305,6 +305,15 @@ TEST(SvgGradientSteps, TransparencyWithBandsNeedsNoImage)
              std::string(kLinear) + "<path d='M0 10 H192' stroke='#080' stroke-width='6'/>"
                                     "<rect x='20' width='40' height='96' fill='url(#g)' "
                                     "opacity='0.5'/>",
+             // A stroke over a stroke (inside its outline) and over a
+             // gradient; a mode not affine in the backdrop over a gradient.
+             std::string(kLinear) + "<rect y='40' width='192' height='16' fill='url(#g)'/>"
+                                    "<path d='M0 20 H192' stroke='#00f' stroke-width='8'/>"
+                                    "<path d='M96 0 V96' stroke='red' stroke-width='8' "
+                                    "stroke-opacity='0.5'/>",
+             std::string(kLinear) + "<rect width='192' height='96' fill='url(#g)'/>"
+                                    "<rect width='60' height='60' fill='#888' "
+                                    "style='mix-blend-mode:darken'/>",
          }) {
         const Sent s = Convert(body);
         EXPECT_EQ(s.bitmaps, 0) << body;

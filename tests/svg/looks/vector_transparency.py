@@ -94,6 +94,10 @@ CASES = {
     "<stop offset='0' stop-color='#000' stop-opacity='0.4'/><stop offset='1' "
     "stop-color='#000' stop-opacity='0'/></linearGradient>"
     "<path d='M60 30 L182 86 L60 86 Z' fill='url(#long)'/>",
+    "stroke-over-stroke-and-gradient": "<rect y='40' width='192' height='16' fill='url(#g)'/>"
+    "<path d='M0 20 C60 0 120 40 192 20' fill='none' stroke='#00f' stroke-width='8' "
+    "stroke-linejoin='round'/><path d='M96 4 V92' stroke='#f0f' stroke-width='10' "
+    "stroke-opacity='0.5'/>",
     "translucent-gradient-over-stroke": "<path d='M10 48 H182' stroke='#080' "
     "stroke-width='10'/><rect x='40' y='10' width='110' height='76' fill='url(#g)' "
     "fill-opacity='0.5'/>",
