@@ -23,6 +23,10 @@ constexpr double kImageBytesPerPixel = 6;
 // Bands of one gradient at most (a band costs some 100 to 200 bytes): enough
 // for a step of colour per band over some 4 inches at 150 dpi.
 constexpr std::size_t kMaxBands = 256;
+// Vectors may cost this many times the image's bytes: an image makes every
+// translucent object drawn later over its area an image too, and is only as
+// sharp as its resolution.
+constexpr double kVectorPreference = 3;
 // Vectors are never refused for less than this: an image of a tiny area
 // costs its records and a seam besides its pixels.
 constexpr double kMinVectorBytes = 4096;
@@ -143,9 +147,9 @@ const std::shared_ptr<const ClipRegion>& RegionOfPart(const Piece& part,
 // Whether `box` lies inside the path: a single convex subpath holding the
 // box's corners. The curves are followed by their chords, which lie inside
 // a convex curve, so a yes is sure.
-bool Covers(const Path& path, const Box& box)
+bool Covers(const Path& path, const std::vector<Point>& points)
 {
-    if (path.subpaths.size() != 1 || !box.valid)
+    if (path.subpaths.size() != 1 || points.empty())
         return false;
     const Subpath& s = path.subpaths.front();
     std::vector<Point> poly{s.start};
@@ -184,9 +188,7 @@ bool Covers(const Path& path, const Box& box)
     }
     if (sign == 0)
         return false;
-    const Point corners[4] = {
-        {box.minX, box.minY}, {box.maxX, box.minY}, {box.maxX, box.maxY}, {box.minX, box.maxY}};
-    for (const Point& p : corners)
+    for (const Point& p : points)
         for (std::size_t i = 0; i < n; ++i) {
             const Point a = poly[i], b = poly[(i + 1) % n];
             const double side = (b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x);
@@ -194,6 +196,28 @@ bool Covers(const Path& path, const Box& box)
                 return false;
         }
     return true;
+}
+
+// Points whose hull holds what is painted: a box's corners, or a path's
+// points and control points (a curve lies within its control polygon);
+// the box's corners when the path is more points than that.
+std::vector<Point> HullOf(const Box& box, const Path* path = nullptr)
+{
+    std::vector<Point> points;
+    if (path != nullptr && path->subpaths.size() == 1 && path->subpaths[0].segments.size() <= 8) {
+        const Subpath& s = path->subpaths[0];
+        points.push_back(s.start);
+        for (const Segment& g : s.segments) {
+            if (g.cubic)
+                points.push_back(g.c1), points.push_back(g.c2);
+            points.push_back(g.to);
+        }
+        return points;
+    }
+    if (box.valid)
+        points = {{box.minX, box.minY}, {box.maxX, box.minY}, {box.maxX, box.maxY},
+                  {box.minX, box.maxY}};
+    return points;
 }
 
 // The clips of a part within the object: those it is drawn under.
@@ -553,7 +577,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
     const std::size_t budget =
         options.flattenMode == Options::FlattenMode::kVector
             ? std::numeric_limits<std::size_t>::max()
-            : static_cast<std::size_t>(std::clamp(imageBytes, kMinVectorBytes, 1e15));
+            : static_cast<std::size_t>(std::clamp(kVectorPreference * imageBytes, kMinVectorBytes, 1e15));
     auto spent = [&] { return draw.Mark() + (defs.Mark() - defsMark); };
     // The clips of the parts, open while consecutive parts share them (the
     // bands of a gradient share their shape).
@@ -642,15 +666,16 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
         std::map<std::size_t, std::size_t> from;
         for (const std::size_t j : mixed) {
             const Box& box = c.parts[j].box;
+            const std::vector<Point> hull = HullOf(box, &c.parts[j].path);
             for (std::size_t i = limit; i-- > 0 && overlapTests <= kMaxOverlapTests;) {
                 ++overlapTests;
                 const Piece& p = pieces[i];
                 if (IsStroke(p) || !p.known || p.box.minX > box.minX || p.box.minY > box.minY ||
                     p.box.maxX < box.maxX || p.box.maxY < box.maxY)
                     continue;
-                bool covers = Covers(p.path, box);
+                bool covers = Covers(p.path, hull);
                 for (const auto& r : p.clips)
-                    covers = covers && (Contains(c.parts[j].clips, r) || Covers(r->path, box));
+                    covers = covers && (Contains(c.parts[j].clips, r) || Covers(r->path, hull));
                 if (covers) {
                     from[j] = i;
                     break;
@@ -659,7 +684,25 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
         }
         for (std::size_t i = 0; i < limit && exact && !mixed.empty(); ++i) {
             const Piece below = pieces[i];  // the list grows as pieces are drawn
-            for (const std::size_t j : mixed) {
+            // A band of the object whose path holds the piece's box is drawn
+            // over it everywhere the bands before it are: those are spared.
+            std::size_t first = 0;
+            const std::vector<Point> belowHull = HullOf(below.box, &below.path);
+            for (std::size_t pos = mixed.size(); pos-- > 1 && overlapTests <= kMaxOverlapTests;) {
+                const Piece& band = c.parts[mixed[pos]];
+                if (band.family == 0)
+                    break;
+                ++overlapTests;
+                if (band.paint.fill.kind == FillKind::kColor && !IsStroke(band) &&
+                    band.box.minX <= below.box.minX && band.box.minY <= below.box.minY &&
+                    band.box.maxX >= below.box.maxX && band.box.maxY >= below.box.maxY &&
+                    Covers(band.path, belowHull)) {
+                    first = pos;
+                    break;
+                }
+            }
+            for (std::size_t pos = first; pos < mixed.size() && exact; ++pos) {
+                const std::size_t j = mixed[pos];
                 if (i < from[j])
                     continue;
                 if (++overlapTests > kMaxOverlapTests) {
@@ -696,6 +739,8 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                                                      static_cast<BlendMode>(mode));
                     EmitClipped({}, drawn);
                     exact = draw.Mark() <= budget;
+                    if (!exact)
+                        break;
                     continue;
                 }
                 openTo(chain);
