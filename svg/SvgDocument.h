@@ -344,8 +344,13 @@ private:
     // inside the shape's path (SvgGradientSteps.h); then the stroke.
     void WriteBands(const Style& style, const ElementPaint& paint, const Matrix& ctm,
                     const Path& page);
-    // The bands of a gradient over `box`: at the images' resolution, at most kMaxBands.
-    std::vector<Band> BandsOf(const GradientShape& shape, const Box& box) const;
+    // The bands of a gradient over `box`: at the images' resolution, at most
+    // kMaxBands, as many as the colours seen through `alpha` need.
+    std::vector<Band> BandsOf(const GradientShape& shape, const Box& box, double alpha = 1) const;
+    // Gradient definitions written: the module holds 1024, so flattening
+    // that would define more goes into an image instead.
+    int gradientsWritten = 0;
+    bool GradientRoom() const { return gradientsWritten < 1024; }
     int bandFamily = 0;  // of the bands being written
     int families = 0;
     // A shape's stroke as the filled area it covers; false when it has none.

@@ -429,6 +429,7 @@ void Reader::DefineGradient(xmlNodePtr gradient, const Point& start, const Point
 void Reader::WriteGradientDef(const std::string& name, int tag, const SetGradient2Data& placed,
                               const std::vector<Stop>& stops)
 {
+    ++gradientsWritten;
     SetGradientDefData def{};
     def.tag = static_cast<std::uint16_t>(tag);
     PutChars(def.name, kNameLimit, name);

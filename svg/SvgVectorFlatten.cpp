@@ -229,9 +229,19 @@ ClipChain InnerClips(const Piece& part, std::size_t outerClips)
 
 }  // namespace
 
-std::vector<Band> Reader::BandsOf(const GradientShape& shape, const Box& box) const
+std::vector<Band> Reader::BandsOf(const GradientShape& shape, const Box& box, double alpha) const
 {
-    return GradientBands(shape, box, 1 / FlattenDpi(), kMaxBands);
+    if (!(alpha > 0) || alpha >= 1)
+        return GradientBands(shape, box, 1 / FlattenDpi(), kMaxBands);
+    // Seen through an opacity, fewer steps of colour show: the bands are
+    // counted for the colours seen.
+    GradientShape seen = shape;
+    for (Stop& stop : seen.stops)
+        stop.opacity *= alpha;
+    std::vector<Band> bands = GradientBands(seen, box, 1 / FlattenDpi(), kMaxBands);
+    for (Band& band : bands)
+        band.opacity = std::min(1.0, band.opacity / alpha);
+    return bands;
 }
 
 void Reader::WriteBands(const Style& style, const ElementPaint& paint, const Matrix& ctm,
@@ -240,7 +250,9 @@ void Reader::WriteBands(const Style& style, const ElementPaint& paint, const Mat
     Path area = page;
     for (Subpath& s : area.subpaths)
         s.closed = true;
-    const std::vector<Band> bands = BandsOf(gradientDefs.at(paint.fill.tag).shape, BoundsOf(area));
+    const std::vector<Band> bands =
+        BandsOf(gradientDefs.at(paint.fill.tag).shape, BoundsOf(area),
+                groupAlpha * style.fillOpacity * paint.fill.opacity);
     if (!bands.empty()) {
         ClipRegion region;
         region.path = area;
@@ -277,7 +289,7 @@ bool Reader::CompositeGradient(Fill& fill, double alpha, Rgb backdrop, int mode)
     // A translucent gradient the records draw otherwise than SVG would show
     // the wrong things beneath it: a picture.
     if (fill.kind != FillKind::kGradient || it == gradientDefs.end() || !it->second.exact ||
-        !AffineInBackdrop(static_cast<BlendMode>(mode)))
+        !AffineInBackdrop(static_cast<BlendMode>(mode)) || !GradientRoom())
         return false;
     GradientDef g = it->second;
     g.stops = CompositeStops(g.stops, backdrop, alpha, static_cast<BlendMode>(mode));
@@ -439,8 +451,9 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
                 draw.EndClipRgn();
                 clipChain.push_back(r);
             }
-            bool drawn = true;
-            for (const Band& band : BandsOf(it->second.shape, Intersect(part.box, below.box))) {
+            bool drawn = true, any = false;
+            for (const Band& band :
+                 BandsOf(it->second.shape, Intersect(part.box, below.box), part.alpha)) {
                 Piece flat = part;
                 flat.path = band.path;
                 flat.style.evenOdd = false;
@@ -449,8 +462,10 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
                 flat.paint.fill.color = band.color;
                 flat.alpha = part.alpha * band.opacity;
                 flat.box = Intersect(BoundsOf(band.path), part.box);
-                if (!Meets(flat.box, below.box) || !(flat.alpha > 0))
+                // A clear band replaces those before it, unless none is drawn yet.
+                if (!Meets(flat.box, below.box) || (!(flat.alpha > 0) && !any))
                     continue;
+                any = true;
                 if (!EmitOver(flat, {}, below, mode, budget)) {
                     drawn = false;
                     break;
@@ -546,6 +561,8 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
             return false;
         if (!AffineInBackdrop(blend))
             return patch();
+        if (!GradientRoom())
+            return false;
         GradientDef g = it->second;
         for (Stop& s : g.stops)
             s.color = Compose(s.color, source, part.alpha, blend);
@@ -565,7 +582,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
     out.Swap(draw);
     const std::size_t defsMark = defs.Mark(), before = pieces.size();
     const bool evenOdd = evenOddInForce;
-    const int family = bandFamily;
+    const int family = bandFamily, written = gradientsWritten;
     // The balance: the records of the vectors against the bytes the image
     // of the object's box would take.
     Box whole;
@@ -612,6 +629,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                 ++end;
         const std::size_t limit = isolated ? before : pieces.size();
         std::vector<std::size_t> mixed;  // parts that show what is beneath
+        bool drawnInRun = false;
         std::map<std::size_t, std::shared_ptr<const ClipRegion>> regions;  // their shapes
         for (; k < end && exact; ++k) {
             const Piece& part = c.parts[k];
@@ -633,8 +651,11 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                 for (std::size_t j = 0; j < k && exact; ++j)
                     exact = (part.family != 0 && c.parts[j].family == part.family) ||
                             !Meets(part.box, c.parts[j].box);
-            if (!exact || !(part.alpha > 0))
+            // A clear band still replaces the bands before it: only until
+            // one is drawn is it nothing.
+            if (!exact || (!(part.alpha > 0) && (part.family == 0 || !drawnInRun)))
                 continue;
+            drawnInRun = true;
             const bool opaque = part.alpha >= 1 && mode == static_cast<int>(BlendMode::kNormal);
             Piece paper = part;
             if (gradient) {
@@ -765,6 +786,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
     if (!exact) {
         pieces.resize(before);
         defs.Truncate(defsMark);
+        gradientsWritten = written;
         evenOddInForce = evenOdd;
         return false;
     }
@@ -811,6 +833,7 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     RecordBuffer scratch;
     scratch.Swap(draw);
     const std::size_t defsMark = defs.Mark();
+    const int written = gradientsWritten;
     const auto patternsBefore = patterns;
     const bool evenOdd = evenOddInForce;
     const xmlNodePtr tree = treeNode;
@@ -830,6 +853,7 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     capture = nullptr;
     scratch.Swap(draw);
     defs.Truncate(defsMark);
+    gradientsWritten = written;
     patterns = patternsBefore;
     evenOddInForce = evenOdd;
     treeNode = tree;

@@ -222,7 +222,7 @@ TEST(SvgGradientSteps, CountsAndDegenerateGradients)
 namespace {
 
 struct Sent {
-    int bitmaps = 0, clips = 0, stops = 0, fills = 0;
+    int bitmaps = 0, clips = 0, stops = 0, fills = 0, gradients = 0;
     std::vector<std::string> warnings;
 };
 
@@ -243,6 +243,7 @@ Sent Convert(const std::string& body)
         s.clips += record.opcode == aiop::kBeginClipRgn ? 1 : 0;
         s.stops += record.opcode == aiop::kSetGradientRGN ? 1 : 0;
         s.fills += record.opcode == aiop::kSetFillColorByValue ? 1 : 0;
+        s.gradients += record.opcode == aiop::kSetGradientDef ? 1 : 0;
     }
     return s;
 }
@@ -319,6 +320,22 @@ TEST(SvgGradientSteps, TransparencyWithBandsNeedsNoImage)
         EXPECT_EQ(s.bitmaps, 0) << body;
         EXPECT_TRUE(s.warnings.empty()) << body;
     }
+}
+
+// The module holds 1024 gradient definitions: mixtures that would define
+// more go into an image rather than refer to gradients it cannot hold.
+TEST(SvgGradientSteps, MixturesNeverPassTheModulesGradients)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    std::string body = kLinear;
+    for (int i = 0; i < 1000; ++i)
+        body += "<rect x='" + std::to_string(i % 40 * 4.8) + "' y='" +
+                std::to_string(i / 40 * 3.8) + "' width='4' height='3' fill='url(#g)'/>";
+    body += "<rect width='192' height='96' fill='#fff' fill-opacity='0.5'/>";
+    const Sent s = Convert(body);
+    EXPECT_LE(s.gradients, 1024);
+    EXPECT_GE(s.bitmaps, 1);
 }
 
 #endif

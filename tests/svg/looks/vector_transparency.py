@@ -94,6 +94,11 @@ CASES = {
     "<stop offset='0' stop-color='#000' stop-opacity='0.4'/><stop offset='1' "
     "stop-color='#000' stop-opacity='0'/></linearGradient>"
     "<path d='M60 30 L182 86 L60 86 Z' fill='url(#long)'/>",
+    # Fading to clear halfway: the clear half shows the gradient beneath as it is.
+    "fading-gradient-over-gradient": "<rect x='10' y='10' width='172' height='76' "
+    "fill='url(#g)'/><linearGradient id='half' x2='0.5'><stop offset='0' stop-color='#fc0'/>"
+    "<stop offset='1' stop-color='#fc0' stop-opacity='0'/></linearGradient>"
+    "<rect x='20' y='20' width='150' height='56' fill='url(#half)'/>",
     "stroke-over-stroke-and-gradient": "<rect y='40' width='192' height='16' fill='url(#g)'/>"
     "<path d='M0 20 C60 0 120 40 192 20' fill='none' stroke='#00f' stroke-width='8' "
     "stroke-linejoin='round'/><path d='M96 4 V92' stroke='#f0f' stroke-width='10' "
