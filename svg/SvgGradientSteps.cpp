@@ -69,8 +69,7 @@ double StepsBetween(const Stop& s, const Stop& e)
     const double ce[3] = {double(e.color.r), double(e.color.g), double(e.color.b)};
     for (int i = 0; i < 3; ++i) {
         most = std::max(most, std::fabs(e.opacity * ce[i] - s.opacity * cs[i]));
-        most = std::max(most,
-                        std::fabs(e.opacity * (255 - ce[i]) - s.opacity * (255 - cs[i])));
+        most = std::max(most, std::fabs(e.opacity * (255 - ce[i]) - s.opacity * (255 - cs[i])));
     }
     return most;
 }
@@ -158,7 +157,8 @@ std::vector<Interval> Stretches(const GradientShape& g, double lo, double hi, do
             return out;
         }
         for (double k = first; k < last; ++k) {
-            const bool reversed = g.spread == Spread::kReflect && std::fmod(std::fabs(k), 2.0) == 1.0;
+            const bool reversed =
+                g.spread == Spread::kReflect && std::fmod(std::fabs(k), 2.0) == 1.0;
             for (std::size_t i = 1; i < breaks.size(); ++i) {
                 const std::size_t j = reversed ? breaks.size() - i : i;
                 const double a = reversed ? 1 - breaks[j] : breaks[j - 1];
@@ -220,8 +220,8 @@ std::vector<Band> GradientBands(const GradientShape& g, const Box& box, double p
     cap = std::max<std::size_t>(cap, 1);
     pixel = pixel > 0 ? pixel : box.Width() + box.Height();
     Matrix inv;
-    const Point corners[4] = {{box.minX, box.minY}, {box.maxX, box.minY},
-                              {box.maxX, box.maxY}, {box.minX, box.maxY}};
+    const Point corners[4] = {
+        {box.minX, box.minY}, {box.maxX, box.minY}, {box.maxX, box.maxY}, {box.minX, box.maxY}};
     const bool invertible = Invert(g.toPage, inv);
     const double scale = MaxScale(g.toPage);
 

@@ -22,11 +22,11 @@ enum class Spread { kPad, kReflect, kRepeat };
 struct GradientShape {
     bool radial = false;
     Matrix toPage;
-    Point p1, p2;                 // linear: the vector, offset 0 to 1
-    Point centre, focal;          // radial: offset 1 on the circle of `radius`
-    double radius = 0;            // around `centre`, 0 at `focal`
+    Point p1, p2;         // linear: the vector, offset 0 to 1
+    Point centre, focal;  // radial: offset 1 on the circle of `radius`
+    double radius = 0;    // around `centre`, 0 at `focal`
     Spread spread = Spread::kPad;
-    std::vector<Stop> stops;      // offsets non-decreasing in 0..1
+    std::vector<Stop> stops;  // offsets non-decreasing in 0..1
 };
 
 struct Band {

@@ -56,8 +56,7 @@ Box ArtBox(const RecordBuffer& records)
                 // An empty clip hides everything: a box no path meets.
                 clips.back().valid = true;
                 if (!clip.valid)
-                    clips.back().minX = clips.back().minY = 1, clips.back().maxX =
-                        clips.back().maxY = 0;
+                    clips.back() = Box{1, 1, 0, 0, true};
             }
             break;
         case aiop::kBeginPattern:
@@ -96,8 +95,10 @@ Box ArtBox(const RecordBuffer& records)
                 for (const Box& c : clips) {
                     if (!c.valid)
                         continue;
-                    drawn.minX = std::max(drawn.minX, c.minX), drawn.minY = std::max(drawn.minY, c.minY);
-                    drawn.maxX = std::min(drawn.maxX, c.maxX), drawn.maxY = std::min(drawn.maxY, c.maxY);
+                    drawn.minX = std::max(drawn.minX, c.minX);
+                    drawn.minY = std::max(drawn.minY, c.minY);
+                    drawn.maxX = std::min(drawn.maxX, c.maxX);
+                    drawn.maxY = std::min(drawn.maxY, c.maxY);
                 }
                 if (drawn.minX <= drawn.maxX && drawn.minY <= drawn.maxY)
                     art.Add(drawn.minX, drawn.minY), art.Add(drawn.maxX, drawn.maxY);

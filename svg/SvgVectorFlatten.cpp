@@ -591,10 +591,10 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
     const double dpi = FlattenDpi();
     const double imageBytes =
         whole.valid ? whole.Width() * dpi * whole.Height() * dpi * kImageBytesPerPixel : 0;
-    const std::size_t budget =
-        options.flattenMode == Options::FlattenMode::kVector
-            ? std::numeric_limits<std::size_t>::max()
-            : static_cast<std::size_t>(std::clamp(kVectorPreference * imageBytes, kMinVectorBytes, 1e15));
+    const double allowed = std::clamp(kVectorPreference * imageBytes, kMinVectorBytes, 1e15);
+    const std::size_t budget = options.flattenMode == Options::FlattenMode::kVector
+                                   ? std::numeric_limits<std::size_t>::max()
+                                   : static_cast<std::size_t>(allowed);
     auto spent = [&] { return draw.Mark() + (defs.Mark() - defsMark); };
     // The clips of the parts, open while consecutive parts share them (the
     // bands of a gradient share their shape).

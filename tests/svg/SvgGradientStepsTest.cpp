@@ -38,17 +38,17 @@ bool Inside(const svgreader::Path& path, Point p)
             const int n = g.cubic ? 16 : 1;
             for (int k = 1; k <= n; ++k) {
                 const double t = static_cast<double>(k) / n;
-                poly.push_back(
-                    g.cubic ? Point{svgreader::CubicAt(from.x, g.c1.x, g.c2.x, g.to.x, t),
-                                    svgreader::CubicAt(from.y, g.c1.y, g.c2.y, g.to.y, t)}
-                            : g.to);
+                poly.push_back(g.cubic
+                                   ? Point{svgreader::CubicAt(from.x, g.c1.x, g.c2.x, g.to.x, t),
+                                           svgreader::CubicAt(from.y, g.c1.y, g.c2.y, g.to.y, t)}
+                                   : g.to);
             }
             from = g.to;
         }
         for (std::size_t i = 0, j = poly.size() - 1; i < poly.size(); j = i++)
             if ((poly[i].y > p.y) != (poly[j].y > p.y) &&
-                p.x < poly[j].x + (poly[i].x - poly[j].x) * (p.y - poly[j].y) /
-                                      (poly[i].y - poly[j].y))
+                p.x < poly[j].x +
+                          (poly[i].x - poly[j].x) * (p.y - poly[j].y) / (poly[i].y - poly[j].y))
                 in = !in;
     }
     return in;
@@ -94,8 +94,8 @@ void ExpectBandsShow(const GradientShape& g, const Area& box, double pixel,
                 const int off = static_cast<int>(
                     std::lround(std::max(std::fabs(overBlack), std::fabs(overWhite))));
                 if (off > tolerance && worst <= tolerance)
-                    ADD_FAILURE() << "at " << p.x << " " << p.y << " t " << offsetAt(g, p)
-                                  << ": " << got[c] << " for " << exact[c];
+                    ADD_FAILURE() << "at " << p.x << " " << p.y << " t " << offsetAt(g, p) << ": "
+                                  << got[c] << " for " << exact[c];
                 worst = std::max(worst, off);
             }
         }
@@ -122,7 +122,8 @@ double RadialOffset(const GradientShape& g, Point p)
     const double det = m.Determinant();
     const double x = p.x - m.e, y = p.y - m.f;
     const Point q{(m.d * x - m.c * y) / det, (-m.b * x + m.a * y) / det};
-    const Point w{q.x - g.focal.x, q.y - g.focal.y}, d{g.centre.x - g.focal.x, g.centre.y - g.focal.y};
+    const Point w{q.x - g.focal.x, q.y - g.focal.y},
+        d{g.centre.x - g.focal.x, g.centre.y - g.focal.y};
     const double a = d.x * d.x + d.y * d.y - g.radius * g.radius;
     const double b = w.x * d.x + w.y * d.y, ww = w.x * w.x + w.y * w.y;
     return (b - std::sqrt(b * b - a * ww)) / a;
@@ -149,8 +150,7 @@ TEST(SvgGradientSteps, BandsShowTheGradientEverywhereInTheBox)
     radial.radial = true;
     radial.toPage = {1.5, 0.4, -0.2, 0.6, 3, 3};
     radial.centre = {0, 0}, radial.focal = {0.4, -0.2}, radial.radius = 1;
-    radial.stops = {At(0, {255, 255, 255}), At(0.7, {40, 120, 200}, 0.5),
-                    At(1, {0, 0, 60}, 0)};
+    radial.stops = {At(0, {255, 255, 255}), At(0.7, {40, 120, 200}, 0.5), At(1, {0, 0, 60}, 0)};
     for (Spread spread : {Spread::kPad, Spread::kReflect, Spread::kRepeat}) {
         radial.spread = spread;
         ExpectBandsShow(radial, kBox, 1e-4, RadialOffset, 3);
@@ -232,8 +232,8 @@ Sent Convert(const std::string& body)
     WriteFile(dir.File("d.svg"),
               "<svg xmlns='http://www.w3.org/2000/svg' width='192' height='96'>" + body + "</svg>");
     recordscript::RecordList list;
-    const svgreader::Result r = svgreader::Convert(svgreader::Source::File(dir.File("d.svg")),
-                                                   list, svgreader::Options());
+    const svgreader::Result r =
+        svgreader::Convert(svgreader::Source::File(dir.File("d.svg")), list, svgreader::Options());
     EXPECT_TRUE(r.converted) << r.error;
     Sent s;
     for (const auto& w : r.warnings)
