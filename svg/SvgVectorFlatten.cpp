@@ -628,6 +628,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
             while (end < c.parts.size() && c.parts[end].family == c.parts[k].family)
                 ++end;
         const std::size_t limit = isolated ? before : pieces.size();
+        std::vector<std::pair<std::size_t, Piece>> papers;  // each part over the paper
         std::vector<std::size_t> mixed;  // parts that show what is beneath
         bool drawnInRun = false;
         std::map<std::size_t, std::shared_ptr<const ClipRegion>> regions;  // their shapes
@@ -670,9 +671,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                 Rgb& colour = IsStroke(part) ? paper.paint.stroke.color : paper.paint.fill.color;
                 colour = OverPaper(colour, part.alpha);
             }
-            openTo(InnerClips(part, c.outerClips));
-            bandFamily = part.family;
-            EmitClipped({}, paper);
+            papers.emplace_back(k, std::move(paper));
             // Opaque throughout: nothing beneath shows (a gradient's stops may not be).
             bool allOpaque = opaque;
             if (gradient)
@@ -702,6 +701,18 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                     break;
                 }
             }
+        }
+        // Over the paper, but where a fill beneath covers the part: it is
+        // drawn over that fill in all its shape, and a second edge there
+        // would let the paper's colour through the smoothing of both.
+        for (const auto& [k2, paper] : papers) {
+            if (!exact)
+                break;
+            if (from.count(k2) != 0)
+                continue;
+            openTo(InnerClips(c.parts[k2], c.outerClips));
+            bandFamily = c.parts[k2].family;
+            EmitClipped({}, paper);
         }
         for (std::size_t i = 0; i < limit && exact && !mixed.empty(); ++i) {
             const Piece below = pieces[i];  // the list grows as pieces are drawn
