@@ -96,6 +96,8 @@ Fill Reader::ResolvePaint(const Paint& paint, const Style& style, double opacity
                 fill.kind = FillKind::kColor;
                 fill.color = stops.back().color;
                 fill.opacity = stops.back().opacity;
+                // Not as SVG draws it: where it is flattened, a picture.
+                fill.flatten = true;
             }
             return fill;
         }

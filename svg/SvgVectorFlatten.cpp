@@ -351,6 +351,7 @@ void Reader::NotePiece(const Style& style, const ElementPaint& paint, const Matr
                                                gradientDefs.count(paint.fill.tag) != 0));
         } else {
             p.paint.stroke = paint.stroke;
+            p.known = !paint.stroke.flatten;
             // Miters reach out to their limit, square caps half a width.
             const double reach =
                 width / 2 * (style.join == 0 ? 1.5 : std::max(style.miterLimit, 1.5));
