@@ -351,7 +351,8 @@ private:
     // that would define more goes into an image instead.
     int gradientsWritten = 0;
     bool GradientRoom() const { return gradientsWritten < 1024; }
-    int bandFamily = 0;  // of the bands being written
+    bool strokeAreas = false;  // a shape's gradient stroke is drawn as its area
+    int bandFamily = 0;        // of the bands being written
     int families = 0;
     // A shape's stroke as the filled area it covers; false when it has none.
     bool WriteStrokeOutline(const Style& style, const ElementPaint& paint, const Matrix& ctm,

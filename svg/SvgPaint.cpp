@@ -90,7 +90,8 @@ Fill Reader::ResolvePaint(const Paint& paint, const Style& style, double opacity
                 return fill;
             }
             // Only the colours matter here, and no definition is made.
-            Warn("gradient strokes (stroked in the gradient's last colour)", at);
+            if (!strokeAreas)
+                Warn("gradient strokes (stroked in the gradient's last colour)", at);
             const std::vector<Stop> stops = GradientStops(ChainOf(it->second), style);
             if (!stops.empty()) {
                 fill.kind = FillKind::kColor;

@@ -315,6 +315,12 @@ TEST(SvgGradientSteps, TransparencyWithBandsNeedsNoImage)
              std::string(kLinear) + "<rect width='192' height='96' fill='url(#g)'/>"
                                     "<rect width='60' height='60' fill='#888' "
                                     "style='mix-blend-mode:darken'/>",
+             // A translucent gradient stroke: its area, filled.
+             std::string("<rect width='96' height='96' fill='#00f'/><linearGradient id='s'>"
+                         "<stop stop-color='#fff'/><stop offset='1' stop-color='#fff' "
+                         "stop-opacity='0'/></linearGradient><rect x='20' y='20' width='56' "
+                         "height='56' fill='none' stroke='url(#s)' stroke-width='4' "
+                         "opacity='0.6'/>"),
          }) {
         const Sent s = Convert(body);
         EXPECT_EQ(s.bitmaps, 0) << body;

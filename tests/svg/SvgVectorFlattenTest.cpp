@@ -244,12 +244,7 @@ TEST(SvgVectorFlatten, PixelsWhereVectorsCannotBeExact)
                          "stroke-dasharray='10 5'/><path d='M96 0 V96' stroke='red' "
                          "stroke-width='8' stroke-opacity='0.5'/>"),
              std::string("<text x='80' y='50' font-size='20'>Text</text>") + disc,
-             // A gradient stroke, which the records stroke in one colour.
-             std::string(kBlueSquare) +
-                 "<linearGradient id='s'><stop stop-color='#fff'/><stop offset='1' "
-                 "stop-color='#fff' stop-opacity='0'/></linearGradient><rect x='20' y='20' "
-                 "width='56' height='56' fill='none' stroke='url(#s)' stroke-width='4' "
-                 "opacity='0.6'/>",
+
              std::string("<pattern id='p' width='12' height='12' patternUnits='userSpaceOnUse' "
                          "patternTransform='rotate(45)'><rect width='5' height='12'/></pattern>"
                          "<circle cx='48' cy='48' r='40' fill='url(#p)' stroke='#000'/>"),

@@ -99,6 +99,12 @@ CASES = {
     "fill='url(#g)'/><linearGradient id='half' x2='0.5'><stop offset='0' stop-color='#fc0'/>"
     "<stop offset='1' stop-color='#fc0' stop-opacity='0'/></linearGradient>"
     "<rect x='20' y='20' width='150' height='56' fill='url(#half)'/>",
+    "gradient-strokes": "<rect x='10' y='10' width='172' height='76' fill='#246'/>"
+    "<linearGradient id='gs' x2='0' y2='1'><stop offset='0' stop-color='#fff'/>"
+    "<stop offset='1' stop-color='#fff' stop-opacity='0'/></linearGradient>"
+    "<circle cx='60' cy='48' r='30' fill='none' stroke='url(#gs)' stroke-width='3'/>"
+    "<rect x='110' y='18' width='60' height='60' rx='8' fill='#c40' stroke='url(#g)' "
+    "stroke-width='3' stroke-opacity='0.7'/>",
     "stroke-over-stroke-and-gradient": "<rect y='40' width='192' height='16' fill='url(#g)'/>"
     "<path d='M0 20 C60 0 120 40 192 20' fill='none' stroke='#00f' stroke-width='8' "
     "stroke-linejoin='round'/><path d='M96 4 V92' stroke='#f0f' stroke-width='10' "
