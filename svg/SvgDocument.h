@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "SvgFonts.h"
+#include "SvgGradientSteps.h"
 #include "SvgGeometry.h"
 #include "SvgRaster.h"
 #include "SvgReader.h"
@@ -100,12 +101,6 @@ struct View {
     double width = 0;  // the viewport, user units, for percentages
     double height = 0;
     double Diagonal() const { return std::sqrt((width * width + height * height) / 2); }
-};
-
-struct Stop {
-    double offset = 0;
-    Rgb color;
-    double opacity = 1;
 };
 
 // The fill types of the records.
@@ -203,6 +198,9 @@ struct Piece {
     Box box;            // where it may leave ink, clips included
     bool known = true;  // false: a paint or clip the flattener cannot redo
     double alpha = 1;   // of a part of a transparent object being captured
+    // The bands of one gradient share a family: each is drawn over the ones
+    // before, replacing them, never mixed with them.
+    int family = 0;
 };
 
 // A gradient definition as written, to define it again with other stops.
@@ -210,7 +208,8 @@ struct GradientDef {
     std::string id;
     SetGradient2Data placed{};
     std::vector<Stop> stops;
-    bool exact = true;  // false: drawn otherwise than SVG draws it (focal, elliptical, spread)
+    bool exact = true;  // false: drawn in bands (focal, elliptical, spread), no definition
+    GradientShape shape;  // as SVG draws it, for bands
 };
 
 // A transparent object walked apart to see what it paints (SvgVectorFlatten.cpp).
@@ -354,6 +353,20 @@ private:
     void WriteShape(const Style& style, const ElementPaint& paint, const Matrix& ctm, Path page);
     // A compound path of the non-zero rule sets it after its first member.
     void WritePath(const Path& pagePath, bool nonZeroCompound = false);
+    // A gradient fill the records cannot draw, as bands of flat colour
+    // inside the shape's path (SvgGradientSteps.h); then the stroke.
+    void WriteBands(const Style& style, const ElementPaint& paint, const Matrix& ctm,
+                    const Path& page);
+    // The bands of a gradient over `box`: at the images' resolution, at most
+    // kMaxBands, as many as the colours seen through `alpha` need.
+    std::vector<Band> BandsOf(const GradientShape& shape, const Box& box, double alpha = 1) const;
+    // Gradient definitions written: the module holds 1024, so flattening
+    // that would define more goes into an image instead.
+    int gradientsWritten = 0;
+    bool GradientRoom() const { return gradientsWritten < 1024; }
+    bool strokeAreas = false;  // a shape's gradient stroke is drawn as its area
+    int bandFamily = 0;        // of the bands being written
+    int families = 0;
     // A shape's stroke as the filled area it covers; false when it has none.
     bool WriteStrokeOutline(const Style& style, const ElementPaint& paint, const Matrix& ctm,
                             const Path& page);
@@ -385,9 +398,9 @@ private:
     GradientChain ChainOf(xmlNodePtr gradient);
     std::vector<Stop> GradientStops(const GradientChain& chain, const Style& style);
     bool GradientVector(const GradientChain& chain, const Style& style, const Box& userBox,
-                        const View& view, Point& start, Point& end, xmlNodePtr at);
+                        const View& view, Point& start, Point& end, GradientShape& shape);
     void DefineGradient(xmlNodePtr gradient, const Point& start, const Point& end,
-                        const Box& pageBox, const std::vector<Stop>& stops, Fill& fill);
+                        const Box& pageBox, const GradientShape& shape, Fill& fill);
     std::string GradientName(const std::string& id);
     // A pattern fill as a pattern definition (SvgPattern.cpp); false when
     // its tile or placement cannot be one.
@@ -468,8 +481,9 @@ private:
     bool FlattenAsVectors(xmlNodePtr node, const std::string& name, const Style& parent,
                           const Style& style, const View& view);
     bool EmitFlattened(const Capture& c, int mode, bool isolated);
+    // `budget`: the bytes of records the object's vectors may take.
     bool EmitOver(const Piece& part, const ClipChain& inner, const Piece& below, int mode,
-                  std::size_t& budget);
+                  std::size_t budget);
     // Pieces are noted (not in the raster mode nor without flattening).
     bool Tracking() const;
     void EmitClipped(const ClipChain& extra, const Piece& drawn);

@@ -90,12 +90,15 @@ Fill Reader::ResolvePaint(const Paint& paint, const Style& style, double opacity
                 return fill;
             }
             // Only the colours matter here, and no definition is made.
-            Warn("gradient strokes (stroked in the gradient's last colour)", at);
+            if (!strokeAreas)
+                Warn("gradient strokes (stroked in the gradient's last colour)", at);
             const std::vector<Stop> stops = GradientStops(ChainOf(it->second), style);
             if (!stops.empty()) {
                 fill.kind = FillKind::kColor;
                 fill.color = stops.back().color;
                 fill.opacity = stops.back().opacity;
+                // Not as SVG draws it: where it is flattened, a picture.
+                fill.flatten = true;
             }
             return fill;
         }
@@ -307,35 +310,38 @@ std::vector<Stop> Reader::GradientStops(const GradientChain& chain, const Style&
 }
 
 void Reader::Gradient(xmlNodePtr gradient, const Style& style, const Box& userBox,
-                      const Box& pageBox, const View& view, Fill& fill, xmlNodePtr at)
+                      const Box& pageBox, const View& view, Fill& fill, xmlNodePtr)
 {
     const GradientChain chain = ChainOf(gradient);
-    gradientExact = true;
-    if (chain.Find("spreadMethod").value_or("pad") != "pad") {
-        Warn("gradient spread methods reflect and repeat", at);
-        gradientExact = false;
-    }
+    GradientShape shape;
+    const std::string spread(Trim(chain.Find("spreadMethod").value_or("pad")));
+    shape.spread = spread == "reflect" ? Spread::kReflect
+                   : spread == "repeat" ? Spread::kRepeat
+                                        : Spread::kPad;
+    // The records spread gradients by padding only: the others are drawn in bands.
+    gradientExact = shape.spread == Spread::kPad;
     const std::vector<Stop> stops = GradientStops(chain, style);
     if (stops.empty()) {
         fill.kind = FillKind::kNone;  // no stops paint nothing
         return;
     }
     Point start, end;
-    if (stops.size() == 1 || !GradientVector(chain, style, userBox, view, start, end, at)) {
+    if (stops.size() == 1 || !GradientVector(chain, style, userBox, view, start, end, shape)) {
         // One stop paints its colour; a gradient that cannot spread, its last.
         fill.kind = FillKind::kColor;
         fill.color = stops.back().color;
         fill.opacity = stops.back().opacity;
         return;
     }
-    DefineGradient(gradient, start, end, pageBox, stops, fill);
+    shape.stops = stops;
+    DefineGradient(gradient, start, end, pageBox, shape, fill);
 }
 
 // The gradient's start and end on the page: through the shape's box
 // (bounding-box units), the gradient's transform, then the shape's. False
 // when the gradient cannot spread: a box or transform without area.
 bool Reader::GradientVector(const GradientChain& chain, const Style& style, const Box& userBox,
-                            const View& view, Point& start, Point& end, xmlNodePtr at)
+                            const View& view, Point& start, Point& end, GradientShape& shape)
 {
     const bool userSpace = chain.Find("gradientUnits").value_or("") == "userSpaceOnUse";
     Matrix toUser;
@@ -365,9 +371,11 @@ bool Reader::GradientVector(const GradientChain& chain, const Style& style, cons
     const double det = m.Determinant();
     if (!m.IsFinite() || std::fabs(det) < 1e-18)
         return false;
+    shape.toPage = m;
     if (LocalName(chain.elements.front()) != "radialGradient") {
         const Point p1{coord("x1", refW, "0%"), coord("y1", refH, "0%")};
         const Point p2{coord("x2", refW, "100%"), coord("y2", refH, "0%")};
+        shape.p1 = p1, shape.p2 = p2;
         const Point v{p2.x - p1.x, p2.y - p1.y};
         // Lines of equal colour stay parallel under the transform but not
         // perpendicular to the mapped vector: the page vector is M^-T v,
@@ -380,17 +388,19 @@ bool Reader::GradientVector(const GradientChain& chain, const Style& style, cons
     }
     const Point c{coord("cx", refW, "50%"), coord("cy", refH, "50%")};
     const double r = coord("r", refD, "50%");
-    const auto fx = chain.Find("fx"), fy = chain.Find("fy");
-    if ((fx && std::fabs(coord("fx", refW, "50%") - c.x) > 1e-9) ||
-        (fy && std::fabs(coord("fy", refH, "50%") - c.y) > 1e-9)) {
-        Warn("focal points of radial gradients (drawn from the centre)", at);
-        gradientExact = false;
-    }
+    // The focal point defaults to the centre, each coordinate apart.
+    const Point f{chain.Find("fx") ? coord("fx", refW, "50%") : c.x,
+                  chain.Find("fy") ? coord("fy", refH, "50%") : c.y};
+    shape.radial = true;
+    shape.centre = c, shape.focal = f, shape.radius = r;
+    // The records' radial gradients are circles from their centre: a focal
+    // point, or a map that makes circles ellipses (unequal or skewed axes),
+    // is drawn in bands.
     const double sx = std::hypot(m.a, m.b), sy = std::hypot(m.c, m.d);
-    if (std::fabs(sx - sy) > 1e-6 * std::max(sx, sy)) {
-        Warn("elliptical radial gradients (drawn circular)", at);
+    const double skew = std::fabs(m.a * m.c + m.b * m.d);
+    if (std::fabs(f.x - c.x) > 1e-9 || std::fabs(f.y - c.y) > 1e-9 ||
+        std::fabs(sx - sy) > 1e-6 * std::max(sx, sy) || skew > 1e-6 * sx * sy)
         gradientExact = false;
-    }
     start = m.Apply(c);
     end = {start.x + r * std::sqrt(std::fabs(det)), start.y};
     return true;
@@ -398,24 +408,31 @@ bool Reader::GradientVector(const GradientChain& chain, const Style& style, cons
 
 // The definition, with its points in percent of the filled shape's page box.
 void Reader::DefineGradient(xmlNodePtr gradient, const Point& start, const Point& end,
-                            const Box& pageBox, const std::vector<Stop>& stops, Fill& fill)
+                            const Box& pageBox, const GradientShape& shape, Fill& fill)
 {
     fill.kind = FillKind::kGradient;
-    fill.name = GradientName(Attr(gradient, "id").value_or(""));
     fill.tag = ++gradientCount;
+    const std::vector<Stop>& stops = shape.stops;
+    if (!gradientExact) {
+        // Drawn in bands where it is used: no definition.
+        gradientDefs[fill.tag] = {Attr(gradient, "id").value_or(""), {}, stops, false, shape};
+        return;
+    }
+    fill.name = GradientName(Attr(gradient, "id").value_or(""));
     SetGradient2Data placed{};
     placed.type = LocalName(gradient) == "radialGradient" ? 1 : 0;
     placed.startX = AsPrinted(Percent(start.x, pageBox.minX, pageBox.maxX));
     placed.startY = AsPrinted(Percent(start.y, pageBox.minY, pageBox.maxY));
     placed.endX = AsPrinted(Percent(end.x, pageBox.minX, pageBox.maxX));
     placed.endY = AsPrinted(Percent(end.y, pageBox.minY, pageBox.maxY));
-    gradientDefs[fill.tag] = {Attr(gradient, "id").value_or(""), placed, stops, gradientExact};
+    gradientDefs[fill.tag] = {Attr(gradient, "id").value_or(""), placed, stops, true, shape};
     WriteGradientDef(fill.name, fill.tag, placed, stops);
 }
 
 void Reader::WriteGradientDef(const std::string& name, int tag, const SetGradient2Data& placed,
                               const std::vector<Stop>& stops)
 {
+    ++gradientsWritten;
     SetGradientDefData def{};
     def.tag = static_cast<std::uint16_t>(tag);
     PutChars(def.name, kNameLimit, name);

@@ -36,8 +36,29 @@ Box ArtBox(const RecordBuffer& records)
     double halfStroke = 0;
     bool stroked = false;
     SetMatrixData matrix{1, 0, 0, 1, 0, 0};
+    // What is drawn inside a clip group counts within the clip's box only:
+    // bands of a gradient reach beyond the shape they fill.
+    std::vector<Box> clips;
+    Box clip;
+    bool inClip = false;
     records.ForEach([&](std::uint16_t op, const void* payload, std::size_t size) {
         switch (op) {
+        case aiop::kBeginMask: clips.push_back(Box()); break;
+        case aiop::kEndMask:
+            if (!clips.empty())
+                clips.pop_back();
+            break;
+        case aiop::kBeginClipRgn: inClip = true, clip = Box(); break;
+        case aiop::kEndClipRgn:
+            inClip = false;
+            if (!clips.empty()) {
+                clips.back() = clip;
+                // An empty clip hides everything: a box no path meets.
+                clips.back().valid = true;
+                if (!clip.valid)
+                    clips.back() = Box{1, 1, 0, 0, true};
+            }
+            break;
         case aiop::kBeginPattern:
         case aiop::kBeginGuide: ++hidden; break;
         case aiop::kEndPattern:
@@ -64,9 +85,23 @@ Box ArtBox(const RecordBuffer& records)
             break;
         }
         case aiop::kEndPath:
-            if (hidden == 0 && path.valid && (fillType != 5 || stroked)) {
-                art.Add(path.minX - halfStroke, path.minY - halfStroke);
-                art.Add(path.maxX + halfStroke, path.maxY + halfStroke);
+            if (inClip) {
+                if (path.valid)
+                    clip.Add(path.minX, path.minY), clip.Add(path.maxX, path.maxY);
+            } else if (hidden == 0 && path.valid && (fillType != 5 || stroked)) {
+                Box drawn = path;
+                drawn.minX -= halfStroke, drawn.minY -= halfStroke;
+                drawn.maxX += halfStroke, drawn.maxY += halfStroke;
+                for (const Box& c : clips) {
+                    if (!c.valid)
+                        continue;
+                    drawn.minX = std::max(drawn.minX, c.minX);
+                    drawn.minY = std::max(drawn.minY, c.minY);
+                    drawn.maxX = std::min(drawn.maxX, c.maxX);
+                    drawn.maxY = std::min(drawn.maxY, c.maxY);
+                }
+                if (drawn.minX <= drawn.maxX && drawn.minY <= drawn.maxY)
+                    art.Add(drawn.minX, drawn.minY), art.Add(drawn.maxX, drawn.maxY);
             }
             break;
         case aiop::kSetMatrix: matrix = Read<SetMatrixData>(payload, size); break;

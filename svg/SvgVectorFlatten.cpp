@@ -7,18 +7,29 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 
 #include "SvgCompose.h"
 #include "SvgDocument.h"
+#include "SvgStrokeOutline.h"
 
 namespace svgreader {
 
 namespace {
 
-// Clip groups one object may add in the balanced mode: beyond them an image
-// of its area is the smaller file (a piece costs some 200 bytes of records
-// and output, an inch of image at the default resolution some 270 kB).
-constexpr std::size_t kPieceBudget = 64;
+// An image costs the file some 6 bytes a pixel (RGB in hexadecimal); the
+// balanced mode draws an object as vectors while their records cost no more.
+constexpr double kImageBytesPerPixel = 6;
+// Bands of one gradient at most (a band costs some 100 to 200 bytes): enough
+// for a step of colour per band over some 4 inches at 150 dpi.
+constexpr std::size_t kMaxBands = 256;
+// Vectors may cost this many times the image's bytes: an image makes every
+// translucent object drawn later over its area an image too, and is only as
+// sharp as its resolution.
+constexpr double kVectorPreference = 3;
+// Vectors are never refused for less than this: an image of a tiny area
+// costs its records and a seam besides its pixels.
+constexpr double kMinVectorBytes = 4096;
 // Pieces kept for one drawing; what is drawn beyond them counts as unknown.
 constexpr std::size_t kMaxPieces = 200'000;
 // Tests of boxes against boxes in one drawing; beyond them, images.
@@ -107,7 +118,170 @@ std::vector<Stop> CompositeStops(const std::vector<Stop>& stops, Rgb backdrop, d
     return dense;
 }
 
+// The area a part paints, as a clip, made once: its path, or its stroke's
+// outline (none for a dashed stroke, whose dashes the module draws its own way).
+const std::shared_ptr<const ClipRegion>& RegionOfPart(const Piece& part,
+                                                      std::shared_ptr<const ClipRegion>& made)
+{
+    if (made != nullptr)
+        return made;
+    if (!IsStroke(part)) {
+        made = RegionOf(part);
+        return made;
+    }
+    if (!part.style.dashes.empty())
+        return made;
+    StrokeShape shape;
+    shape.width = part.style.strokeWidth * part.ctm.Scale();
+    shape.cap = part.style.cap;
+    shape.join = part.style.join;
+    shape.miterLimit = part.style.miterLimit;
+    auto r = std::make_shared<ClipRegion>();
+    r->path = StrokeOutline(part.path, shape);
+    r->box = BoundsOf(r->path);
+    if (!r->path.Empty())
+        made = std::move(r);
+    return made;
+}
+
+// Whether `box` lies inside the path: a single convex subpath holding the
+// box's corners. The curves are followed by their chords, which lie inside
+// a convex curve, so a yes is sure.
+bool Covers(const Path& path, const std::vector<Point>& points)
+{
+    if (path.subpaths.size() != 1 || points.empty())
+        return false;
+    const Subpath& s = path.subpaths.front();
+    std::vector<Point> poly{s.start};
+    Point from = s.start;
+    for (const Segment& g : s.segments) {
+        const int n = g.cubic ? 8 : 1;
+        for (int k = 1; k <= n; ++k) {
+            const double t = static_cast<double>(k) / n;
+            const Point p = g.cubic ? Point{CubicAt(from.x, g.c1.x, g.c2.x, g.to.x, t),
+                                            CubicAt(from.y, g.c1.y, g.c2.y, g.to.y, t)}
+                                    : g.to;
+            // Points a hair apart (a closing segment of no length) are one.
+            if (std::hypot(p.x - poly.back().x, p.y - poly.back().y) > 1e-7)
+                poly.push_back(p);
+        }
+        from = g.to;
+    }
+    while (poly.size() > 1 &&
+           std::hypot(poly.back().x - poly.front().x, poly.back().y - poly.front().y) <= 1e-7)
+        poly.pop_back();
+    if (poly.size() < 3)
+        return false;
+    // Convex: every turn one way (straight runs allowed); then a corner is
+    // inside when it lies on that side of every edge.
+    double sign = 0;
+    const std::size_t n = poly.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const Point a = poly[i], b = poly[(i + 1) % n], c = poly[(i + 2) % n];
+        const double turn = (b.x - a.x) * (c.y - b.y) - (b.y - a.y) * (c.x - b.x);
+        if (std::fabs(turn) < 1e-15)
+            continue;
+        if (sign == 0)
+            sign = turn;
+        else if ((turn > 0) != (sign > 0))
+            return false;
+    }
+    if (sign == 0)
+        return false;
+    for (const Point& p : points)
+        for (std::size_t i = 0; i < n; ++i) {
+            const Point a = poly[i], b = poly[(i + 1) % n];
+            const double side = (b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x);
+            if ((side > 0) != (sign > 0) || side == 0)
+                return false;
+        }
+    return true;
+}
+
+// Points whose hull holds what is painted: a box's corners, or a path's
+// points and control points (a curve lies within its control polygon);
+// the box's corners when the path is more points than that.
+std::vector<Point> HullOf(const Box& box, const Path* path = nullptr)
+{
+    std::vector<Point> points;
+    if (path != nullptr && path->subpaths.size() == 1 && path->subpaths[0].segments.size() <= 8) {
+        const Subpath& s = path->subpaths[0];
+        points.push_back(s.start);
+        for (const Segment& g : s.segments) {
+            if (g.cubic)
+                points.push_back(g.c1), points.push_back(g.c2);
+            points.push_back(g.to);
+        }
+        return points;
+    }
+    if (box.valid)
+        points = {{box.minX, box.minY}, {box.maxX, box.minY}, {box.maxX, box.maxY},
+                  {box.minX, box.maxY}};
+    return points;
+}
+
+// The clips of a part within the object: those it is drawn under.
+ClipChain InnerClips(const Piece& part, std::size_t outerClips)
+{
+    return ClipChain(part.clips.begin() + static_cast<std::ptrdiff_t>(outerClips),
+                     part.clips.end());
+}
+
 }  // namespace
+
+std::vector<Band> Reader::BandsOf(const GradientShape& shape, const Box& box, double alpha) const
+{
+    if (!(alpha > 0) || alpha >= 1)
+        return GradientBands(shape, box, 1 / FlattenDpi(), kMaxBands);
+    // Seen through an opacity, fewer steps of colour show: the bands are
+    // counted for the colours seen.
+    GradientShape seen = shape;
+    for (Stop& stop : seen.stops)
+        stop.opacity *= alpha;
+    std::vector<Band> bands = GradientBands(seen, box, 1 / FlattenDpi(), kMaxBands);
+    for (Band& band : bands)
+        band.opacity = std::min(1.0, band.opacity / alpha);
+    return bands;
+}
+
+void Reader::WriteBands(const Style& style, const ElementPaint& paint, const Matrix& ctm,
+                        const Path& page)
+{
+    Path area = page;
+    for (Subpath& s : area.subpaths)
+        s.closed = true;
+    const std::vector<Band> bands =
+        BandsOf(gradientDefs.at(paint.fill.tag).shape, BoundsOf(area),
+                groupAlpha * style.fillOpacity * paint.fill.opacity);
+    if (!bands.empty()) {
+        ClipRegion region;
+        region.path = area;
+        region.evenOdd = style.evenOdd;
+        draw.BeginMask();
+        draw.BeginClipRgn();
+        WriteClipRegion(region);
+        draw.EndClipRgn();
+        PushClip(area, style.evenOdd, true);
+        const int family = bandFamily;
+        bandFamily = ++families;
+        Style flat = style;
+        flat.evenOdd = false;
+        for (const Band& band : bands) {
+            ElementPaint p;
+            p.fill.kind = FillKind::kColor;
+            p.fill.color = band.color;
+            p.fill.opacity = paint.fill.opacity * band.opacity;
+            WriteShape(flat, p, ctm, band.path);
+        }
+        bandFamily = family;
+        CloseClip();
+    }
+    if (paint.stroke.kind != FillKind::kNone) {
+        ElementPaint stroke = paint;
+        stroke.fill = Fill();
+        WriteShape(style, stroke, ctm, page);
+    }
+}
 
 bool Reader::CompositeGradient(Fill& fill, double alpha, Rgb backdrop, int mode)
 {
@@ -115,10 +289,11 @@ bool Reader::CompositeGradient(Fill& fill, double alpha, Rgb backdrop, int mode)
     // A translucent gradient the records draw otherwise than SVG would show
     // the wrong things beneath it: a picture.
     if (fill.kind != FillKind::kGradient || it == gradientDefs.end() || !it->second.exact ||
-        !AffineInBackdrop(static_cast<BlendMode>(mode)))
+        !AffineInBackdrop(static_cast<BlendMode>(mode)) || !GradientRoom())
         return false;
     GradientDef g = it->second;
     g.stops = CompositeStops(g.stops, backdrop, alpha, static_cast<BlendMode>(mode));
+    g.shape.stops = g.stops;
     fill.name = GradientName(g.id);
     fill.tag = ++gradientCount;
     WriteGradientDef(fill.name, fill.tag, g.placed, g.stops);
@@ -167,6 +342,7 @@ void Reader::NotePiece(const Style& style, const ElementPaint& paint, const Matr
         p.style.unsupported.clear();
         p.ctm = ctm;
         p.clips = clipChain;
+        p.family = bandFamily;
         p.box = BoundsOf(page);
         if (k == 0) {
             p.paint.fill = paint.fill;
@@ -175,6 +351,7 @@ void Reader::NotePiece(const Style& style, const ElementPaint& paint, const Matr
                                                gradientDefs.count(paint.fill.tag) != 0));
         } else {
             p.paint.stroke = paint.stroke;
+            p.known = !paint.stroke.flatten;
             // Miters reach out to their limit, square caps half a width.
             const double reach =
                 width / 2 * (style.join == 0 ? 1.5 : std::max(style.miterLimit, 1.5));
@@ -240,13 +417,15 @@ void Reader::EmitClipped(const ClipChain& extra, const Piece& drawn)
 }
 
 bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& below, int mode,
-                      std::size_t& budget)
+                      std::size_t budget)
 {
-    if (!below.known || budget == 0)
+    if (!below.known || draw.Mark() > budget)
         return false;
-    --budget;
     const BlendMode blend = static_cast<BlendMode>(mode);
-    ClipChain extra = inner;
+    ClipChain extra;
+    for (const auto& r : inner)
+        if (!Contains(clipChain, r))
+            extra.push_back(r);
     for (const auto& r : below.clips)
         if (!Contains(clipChain, r) && !Contains(extra, r))
             extra.push_back(r);
@@ -261,10 +440,46 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
         return true;
     };
     if (part.paint.fill.kind == FillKind::kGradient) {
-        // A translucent gradient over a flat fill only: over a stroke or
-        // another gradient the mixture varies both ways.
-        if (belowStroke || below.paint.fill.kind != FillKind::kColor)
-            return patch();
+        if (belowStroke || below.paint.fill.kind != FillKind::kColor) {
+            // Over a stroke or another gradient the mixture varies both
+            // ways: the object goes in bands of flat colour over the
+            // overlap, each mixed as a flat colour is, inside its shape.
+            const auto it = gradientDefs.find(part.paint.fill.tag);
+            if (it == gradientDefs.end())
+                return patch();
+            // The clips all bands share are opened once around them.
+            extra.push_back(RegionOf(part));
+            for (const auto& r : extra) {
+                draw.BeginMask();
+                draw.BeginClipRgn();
+                WriteClipRegion(*r);
+                draw.EndClipRgn();
+                clipChain.push_back(r);
+            }
+            bool drawn = true, any = false;
+            for (const Band& band :
+                 BandsOf(it->second.shape, Intersect(part.box, below.box), part.alpha)) {
+                Piece flat = part;
+                flat.path = band.path;
+                flat.style.evenOdd = false;
+                flat.paint.fill = Fill();
+                flat.paint.fill.kind = FillKind::kColor;
+                flat.paint.fill.color = band.color;
+                flat.alpha = part.alpha * band.opacity;
+                flat.box = Intersect(BoundsOf(band.path), part.box);
+                // A clear band replaces those before it, unless none is drawn yet.
+                if (!Meets(flat.box, below.box) || (!(flat.alpha > 0) && !any))
+                    continue;
+                any = true;
+                if (!EmitOver(flat, {}, below, mode, budget)) {
+                    drawn = false;
+                    break;
+                }
+            }
+            for (std::size_t i = 0; i < extra.size(); ++i)
+                CloseClip();
+            return drawn;
+        }
         extra.push_back(RegionOf(below));
         Piece drawn = part;
         if (!CompositeGradient(drawn.paint.fill, part.alpha, below.paint.fill.color, mode))
@@ -273,9 +488,64 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
         return true;
     }
     const Rgb source = partStroke ? part.paint.stroke.color : part.paint.fill.color;
+    // A gradient beneath that a stroke, or a mode not affine in the backdrop,
+    // cannot be mixed with whole: in bands of flat colour over the overlap,
+    // each mixed as a flat fill is.
+    const bool gradientBelow = !belowStroke && below.paint.fill.kind == FillKind::kGradient;
+    if (gradientBelow && (partStroke || !AffineInBackdrop(blend))) {
+        const auto it = gradientDefs.find(below.paint.fill.tag);
+        if (it == gradientDefs.end())
+            return patch();
+        extra.push_back(RegionOf(below));
+        for (const auto& r : extra) {
+            draw.BeginMask();
+            draw.BeginClipRgn();
+            WriteClipRegion(*r);
+            draw.EndClipRgn();
+            clipChain.push_back(r);
+        }
+        bool drawn = true;
+        for (const Band& band : BandsOf(it->second.shape, Intersect(part.box, below.box))) {
+            Piece flat = below;
+            flat.path = band.path;
+            flat.style.evenOdd = false;
+            flat.paint.fill = Fill();
+            flat.paint.fill.kind = FillKind::kColor;
+            flat.paint.fill.color = band.color;
+            flat.box = Intersect(BoundsOf(band.path), below.box);
+            if (!Meets(flat.box, part.box))
+                continue;
+            if (!EmitOver(part, {}, flat, mode, budget)) {
+                drawn = false;
+                break;
+            }
+        }
+        for (std::size_t i = 0; i < extra.size(); ++i)
+            CloseClip();
+        return drawn;
+    }
+    if (partStroke && belowStroke && options.strokes == Options::Strokes::kAsDrawn &&
+        below.style.dashes.empty()) {
+        // A stroke beneath as the area it covers (its outline), a flat fill.
+        Piece area = below;
+        StrokeShape shape;
+        const double scale = below.ctm.Scale();
+        shape.width = below.style.strokeWidth * scale;
+        shape.cap = below.style.cap;
+        shape.join = below.style.join;
+        shape.miterLimit = below.style.miterLimit;
+        area.path = StrokeOutline(below.path, shape);
+        Spend(area.path.subpaths.size());
+        if (area.path.Empty())
+            return true;  // it covers nothing
+        area.style.evenOdd = false;
+        area.paint.fill = below.paint.stroke;
+        area.paint.stroke = Fill();
+        return EmitOver(part, inner, area, mode, budget);
+    }
     if (partStroke || (!belowStroke && below.paint.fill.kind == FillKind::kColor)) {
-        // The object's own path, inside the piece's shape. A stroke as a
-        // clip would need its outline: such a piece is an image.
+        // The object's own path, inside the piece's shape. A dashed stroke
+        // as a clip would need its dashes' outline: such a piece is an image.
         if (belowStroke || below.paint.fill.kind != FillKind::kColor)
             return patch();
         extra.push_back(RegionOf(below));
@@ -296,9 +566,12 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
             return false;
         if (!AffineInBackdrop(blend))
             return patch();
+        if (!GradientRoom())
+            return false;
         GradientDef g = it->second;
         for (Stop& s : g.stops)
             s.color = Compose(s.color, source, part.alpha, blend);
+        g.shape.stops = g.stops;
         drawn.paint.fill.name = GradientName(g.id);
         drawn.paint.fill.tag = ++gradientCount;
         WriteGradientDef(drawn.paint.fill.name, drawn.paint.fill.tag, g.placed, g.stops);
@@ -314,9 +587,40 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
     out.Swap(draw);
     const std::size_t defsMark = defs.Mark(), before = pieces.size();
     const bool evenOdd = evenOddInForce;
-    std::size_t budget = options.flattenMode == Options::FlattenMode::kVector
-                             ? std::numeric_limits<std::size_t>::max()
-                             : kPieceBudget;
+    const int family = bandFamily, written = gradientsWritten;
+    // The balance: the records of the vectors against the bytes the image
+    // of the object's box would take.
+    Box whole;
+    for (const Piece& part : c.parts)
+        whole = Union(whole, part.box);
+    const double dpi = FlattenDpi();
+    const double imageBytes =
+        whole.valid ? whole.Width() * dpi * whole.Height() * dpi * kImageBytesPerPixel : 0;
+    const double allowed = std::clamp(kVectorPreference * imageBytes, kMinVectorBytes, 1e15);
+    const std::size_t budget = options.flattenMode == Options::FlattenMode::kVector
+                                   ? std::numeric_limits<std::size_t>::max()
+                                   : static_cast<std::size_t>(allowed);
+    auto spent = [&] { return draw.Mark() + (defs.Mark() - defsMark); };
+    // The clips of the parts, open while consecutive parts share them (the
+    // bands of a gradient share their shape).
+    ClipChain opened;
+    auto openTo = [&](const ClipChain& inner) {
+        std::size_t common = 0;
+        while (common < opened.size() && common < inner.size() && opened[common] == inner[common])
+            ++common;
+        for (; opened.size() > common; opened.pop_back()) {
+            draw.EndMask();
+            clipChain.pop_back();
+        }
+        for (std::size_t i = common; i < inner.size(); ++i) {
+            draw.BeginMask();
+            draw.BeginClipRgn();
+            WriteClipRegion(*inner[i]);
+            draw.EndClipRgn();
+            clipChain.push_back(inner[i]);
+            opened.push_back(inner[i]);
+        }
+    };
     bool exact = true;
     patches.clear();
     overlaps.clear();
@@ -324,82 +628,190 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
     // and that image is drawn up to it and placed above it: it covers the
     // overlap. Wholly within such areas the vectors would all be covered.
     bool within = !c.parts.empty();
-    for (std::size_t k = 0; k < c.parts.size() && exact; ++k) {
-        const Piece& part = c.parts[k];
-        const bool gradient = !IsStroke(part) && part.paint.fill.kind == FillKind::kGradient;
-        const bool flat = IsStroke(part) ? part.paint.stroke.kind == FillKind::kColor
-                                         : part.paint.fill.kind == FillKind::kColor;
-        if (!part.known || !(flat || gradient)) {
-            exact = false;
-            break;
-        }
-        // What lies beneath there is not known: it is left to pixels. Through
-        // a reference the image would be of all the reference draws.
-        bool inside = false;
-        overlapTests += unknownAreas.size();
-        for (const UnknownArea& area : unknownAreas) {
-            if (!Meets(part.box, area.box))
-                continue;
-            const Box overlap = Intersect(part.box, area.box);
-            inside = inside || (overlap.minX <= part.box.minX && overlap.maxX >= part.box.maxX &&
-                                overlap.minY <= part.box.minY && overlap.maxY >= part.box.maxY);
-            overlaps.push_back({overlap, area.effect});
-        }
-        within = within && inside;
-        exact = (overlaps.empty() || depth == 0) && !(within && k + 1 == c.parts.size()) &&
-                overlapTests <= kMaxOverlapTests;
-        if (!exact)
-            break;
-        // Within a group that is composited as a whole, a translucent member
-        // over another would show it: that mixture is left to pixels.
-        if (isolated && part.alpha < c.opacity * (1 - 1e-9))
-            for (std::size_t j = 0; j < k && exact; ++j)
-                exact = !Meets(part.box, c.parts[j].box);
-        if (!exact || !(part.alpha > 0))
-            continue;
-        const ClipChain inner(part.clips.begin() + static_cast<std::ptrdiff_t>(c.outerClips),
-                              part.clips.end());
-        const bool opaque = part.alpha >= 1 && mode == static_cast<int>(BlendMode::kNormal);
-        Piece paper = part;
-        if (gradient) {
-            // Its definition went with the records of the walk apart: it is
-            // defined again, composited over the paper.
-            if (!CompositeGradient(paper.paint.fill, part.alpha, {255, 255, 255},
-                                   static_cast<int>(BlendMode::kNormal))) {
+    for (std::size_t k = 0; k < c.parts.size() && exact;) {
+        // A run of parts: one, or the bands of one gradient. Each band
+        // replaces the ones before, so a band is never mixed with them; all
+        // go over the paper first and then over each piece beneath in turn,
+        // so that the edges of neighbouring bands meet in like colours.
+        std::size_t end = k + 1;
+        if (c.parts[k].family != 0)
+            while (end < c.parts.size() && c.parts[end].family == c.parts[k].family)
+                ++end;
+        const std::size_t limit = isolated ? before : pieces.size();
+        std::vector<std::pair<std::size_t, Piece>> papers;  // each part over the paper
+        std::vector<std::size_t> mixed;  // parts that show what is beneath
+        bool drawnInRun = false;
+        std::map<std::size_t, std::shared_ptr<const ClipRegion>> regions;  // their shapes
+        for (; k < end && exact; ++k) {
+            const Piece& part = c.parts[k];
+            const bool gradient = !IsStroke(part) && part.paint.fill.kind == FillKind::kGradient;
+            const bool flat = IsStroke(part) ? part.paint.stroke.kind == FillKind::kColor
+                                             : part.paint.fill.kind == FillKind::kColor;
+            if (!part.known || !(flat || gradient)) {
                 exact = false;
                 break;
             }
-        } else if (!opaque) {
-            Rgb& colour = IsStroke(part) ? paper.paint.stroke.color : paper.paint.fill.color;
-            colour = OverPaper(colour, part.alpha);
-        }
-        EmitClipped(inner, paper);
-        // Opaque throughout: nothing beneath shows (a gradient's stops may not be).
-        bool allOpaque = opaque;
-        if (gradient)
-            for (const Stop& stop : gradientDefs.at(part.paint.fill.tag).stops)
-                allOpaque = allOpaque && stop.opacity >= 1;
-        if (allOpaque)
-            continue;
-        const std::size_t limit = isolated ? before : pieces.size() - 1;
-        for (std::size_t i = 0; i < limit && exact; ++i) {
-            if (++overlapTests > kMaxOverlapTests) {
-                exact = false;
-                break;
+            // What lies beneath there is not known: it is left to pixels.
+            // Through a reference the image would be of all the reference draws.
+            bool inside = false;
+            overlapTests += unknownAreas.size();
+            for (const UnknownArea& area : unknownAreas) {
+                if (!Meets(part.box, area.box))
+                    continue;
+                const Box overlap = Intersect(part.box, area.box);
+                inside = inside ||
+                         (overlap.minX <= part.box.minX && overlap.maxX >= part.box.maxX &&
+                          overlap.minY <= part.box.minY && overlap.maxY >= part.box.maxY);
+                overlaps.push_back({overlap, area.effect});
             }
-            if (!Meets(part.box, pieces[i].box))
+            within = within && inside;
+            exact = (overlaps.empty() || depth == 0) && !(within && k + 1 == c.parts.size()) &&
+                    overlapTests <= kMaxOverlapTests;
+            if (!exact)
+                break;
+            // Within a group that is composited as a whole, a translucent
+            // member over another would show it: that mixture is left to pixels.
+            if (isolated && part.alpha < c.opacity * (1 - 1e-9))
+                for (std::size_t j = 0; j < k && exact; ++j)
+                    exact = (part.family != 0 && c.parts[j].family == part.family) ||
+                            !Meets(part.box, c.parts[j].box);
+            // A clear band still replaces the bands before it: only until
+            // one is drawn is it nothing.
+            if (!exact || (!(part.alpha > 0) && (part.family == 0 || !drawnInRun)))
                 continue;
+            drawnInRun = true;
+            const bool opaque = part.alpha >= 1 && mode == static_cast<int>(BlendMode::kNormal);
+            Piece paper = part;
+            if (gradient) {
+                // Its definition went with the records of the walk apart: it
+                // is defined again, composited over the paper.
+                if (!CompositeGradient(paper.paint.fill, part.alpha, {255, 255, 255},
+                                       static_cast<int>(BlendMode::kNormal))) {
+                    exact = false;
+                    break;
+                }
+            } else if (!opaque) {
+                Rgb& colour = IsStroke(part) ? paper.paint.stroke.color : paper.paint.fill.color;
+                colour = OverPaper(colour, part.alpha);
+            }
+            papers.emplace_back(k, std::move(paper));
+            // Opaque throughout: nothing beneath shows (a gradient's stops may not be).
+            bool allOpaque = opaque;
+            if (gradient)
+                for (const Stop& stop : gradientDefs.at(part.paint.fill.tag).stops)
+                    allOpaque = allOpaque && stop.opacity >= 1;
+            if (!allOpaque)
+                mixed.push_back(k);
+        }
+        // Where an opaque fill beneath covers a part's whole box (its path and
+        // its clips convex around it), what lies under that fill is hidden
+        // there: the part is mixed with that fill and those above it only.
+        std::map<std::size_t, std::size_t> from;
+        for (const std::size_t j : mixed) {
+            const Box& box = c.parts[j].box;
+            const std::vector<Point> hull = HullOf(box, &c.parts[j].path);
+            for (std::size_t i = limit; i-- > 0 && overlapTests <= kMaxOverlapTests;) {
+                ++overlapTests;
+                const Piece& p = pieces[i];
+                if (IsStroke(p) || !p.known || p.box.minX > box.minX || p.box.minY > box.minY ||
+                    p.box.maxX < box.maxX || p.box.maxY < box.maxY)
+                    continue;
+                bool covers = Covers(p.path, hull);
+                for (const auto& r : p.clips)
+                    covers = covers && (Contains(c.parts[j].clips, r) || Covers(r->path, hull));
+                if (covers) {
+                    from[j] = i;
+                    break;
+                }
+            }
+        }
+        // Over the paper, but where a fill beneath covers the part: it is
+        // drawn over that fill in all its shape, and a second edge there
+        // would let the paper's colour through the smoothing of both.
+        for (const auto& [k2, paper] : papers) {
+            if (!exact)
+                break;
+            if (from.count(k2) != 0)
+                continue;
+            openTo(InnerClips(c.parts[k2], c.outerClips));
+            bandFamily = c.parts[k2].family;
+            EmitClipped({}, paper);
+        }
+        for (std::size_t i = 0; i < limit && exact && !mixed.empty(); ++i) {
             const Piece below = pieces[i];  // the list grows as pieces are drawn
-            exact = EmitOver(part, inner, below, mode, budget);
+            // A band of the object whose path holds the piece's box is drawn
+            // over it everywhere the bands before it are: those are spared.
+            std::size_t first = 0;
+            const std::vector<Point> belowHull = HullOf(below.box, &below.path);
+            for (std::size_t pos = mixed.size(); pos-- > 1 && overlapTests <= kMaxOverlapTests;) {
+                const Piece& band = c.parts[mixed[pos]];
+                if (band.family == 0)
+                    break;
+                ++overlapTests;
+                if (band.paint.fill.kind == FillKind::kColor && !IsStroke(band) &&
+                    band.box.minX <= below.box.minX && band.box.minY <= below.box.minY &&
+                    band.box.maxX >= below.box.maxX && band.box.maxY >= below.box.maxY &&
+                    Covers(band.path, belowHull)) {
+                    first = pos;
+                    break;
+                }
+            }
+            for (std::size_t pos = first; pos < mixed.size() && exact; ++pos) {
+                const std::size_t j = mixed[pos];
+                if (i < from[j])
+                    continue;
+                if (++overlapTests > kMaxOverlapTests) {
+                    exact = false;
+                    break;
+                }
+                const Piece& part = c.parts[j];
+                if (!Meets(part.box, below.box))
+                    continue;
+                // The clips of the piece beneath too, so that the pieces of
+                // one clip (the bands of a gradient) share them.
+                ClipChain chain = InnerClips(part, c.outerClips);
+                const auto outer = clipChain.begin() + static_cast<std::ptrdiff_t>(c.outerClips);
+                for (const auto& r : below.clips)
+                    if (std::find(clipChain.begin(), outer, r) == outer && !Contains(chain, r))
+                        chain.push_back(r);
+                bandFamily = part.family;
+                // A flat colour over a flat fill: the fill is drawn again in
+                // the mixture inside the object's shape, a clip that pieces
+                // beneath in a row (the bands of a gradient) share.
+                const bool flatOver =
+                    below.known && !IsStroke(below) &&
+                    below.paint.fill.kind == FillKind::kColor &&
+                    part.paint.fill.kind != FillKind::kGradient &&
+                    (!IsStroke(part) || options.strokes == Options::Strokes::kAsDrawn) &&
+                    RegionOfPart(part, regions[j]) != nullptr;
+                if (flatOver) {
+                    chain.push_back(regions[j]);
+                    openTo(chain);
+                    Piece drawn = below;
+                    const Rgb source =
+                        IsStroke(part) ? part.paint.stroke.color : part.paint.fill.color;
+                    drawn.paint.fill.color = Compose(below.paint.fill.color, source, part.alpha,
+                                                     static_cast<BlendMode>(mode));
+                    EmitClipped({}, drawn);
+                    exact = draw.Mark() <= budget;
+                    if (!exact)
+                        break;
+                    continue;
+                }
+                openTo(chain);
+                exact = EmitOver(part, {}, below, mode, budget);
+                if (!exact)
+                    break;
+            }
         }
+        exact = exact && spent() <= budget;
     }
+    openTo({});
+    bandFamily = family;
     // Images of pieces that cover most of the object spare nothing: an
     // image of the object is the smaller file.
     if (exact && !patches.empty()) {
-        Box whole;
         double patched = 0;
-        for (const Piece& part : c.parts)
-            whole = Union(whole, part.box);
         for (const Box& p : patches)
             patched += p.valid ? p.Width() * p.Height() : 0;
         exact = patched <= kMaxPatchedShare * whole.Width() * whole.Height();
@@ -408,6 +820,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
     if (!exact) {
         pieces.resize(before);
         defs.Truncate(defsMark);
+        gradientsWritten = written;
         evenOddInForce = evenOdd;
         return false;
     }
@@ -484,6 +897,7 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     RecordBuffer scratch;
     scratch.Swap(draw);
     const std::size_t defsMark = defs.Mark();
+    const int written = gradientsWritten;
     const auto patternsBefore = patterns;
     const bool evenOdd = evenOddInForce;
     const xmlNodePtr tree = treeNode;
@@ -504,6 +918,7 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     capture = nullptr;
     scratch.Swap(draw);
     defs.Truncate(defsMark);
+    gradientsWritten = written;
     patterns = patternsBefore;
     evenOddInForce = evenOdd;
     treeNode = tree;

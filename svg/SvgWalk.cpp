@@ -314,15 +314,56 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
         return;
     }
     const Box pageBox = boxed ? BoundsOf(page) : Box();
+    // Gradient strokes of shapes are drawn as their areas (below): no warning.
+    strokeAreas = options.strokes != Options::Strokes::kHairlines;
     const ElementPaint paint = ResolveElementPaint(style, userBox, pageBox, view, false, node);
+    strokeAreas = false;
     const bool clipped = !style.clipPath.empty() && OpenClip(style, view, userBox, node);
     if (NotingAreas())
         NoteArea(style, paint, view.ctm, page);
+    // A gradient stroke, which the records stroke in one colour, is the area
+    // it covers filled with the gradient (not for hairlines).
+    xmlNodePtr strokeGradient = nullptr;
+    if (style.stroke.kind == Paint::kUrl && paint.stroke.kind == FillKind::kColor &&
+        paint.stroke.spot.empty() && options.strokes != Options::Strokes::kHairlines) {
+        const auto it = ids.find(style.stroke.url);
+        const std::string kind = it == ids.end() ? "" : LocalName(it->second);
+        if (kind == "linearGradient" || kind == "radialGradient")
+            strokeGradient = it->second;
+    }
     const bool outlines =
         options.strokes == Options::Strokes::kOutlines && paint.stroke.kind == FillKind::kColor;
-    const bool dashed = !outlines && options.strokes == Options::Strokes::kAsDrawn &&
+    const bool dashed = !outlines && strokeGradient == nullptr &&
+                        options.strokes == Options::Strokes::kAsDrawn &&
                         DashedWithOffset(style, paint, view.ctm, page);
-    if (outlines) {
+    if (strokeGradient != nullptr) {
+        ElementPaint fillOnly = paint;
+        fillOnly.stroke = Fill();
+        if (fillOnly.fill.kind != FillKind::kNone && HasArea(page))
+            WriteShape(style, fillOnly, view.ctm, page);
+        StrokeShape shape;
+        const double scale = view.ctm.Scale();
+        shape.width = style.strokeWidth * scale;
+        shape.cap = style.cap;
+        shape.join = style.join;
+        shape.miterLimit = style.miterLimit;
+        for (double d : style.dashes)
+            shape.dashes.push_back(d * scale);
+        shape.dashOffset = style.dashOffset * scale;
+        const Path outline = StrokeOutline(page, shape);
+        Spend(outline.subpaths.size());
+        if (!outline.Empty()) {
+            ElementPaint filled;
+            // The gradient's points in percent of the outline's box, which
+            // the module measures; its bounding box is the shape's, as SVG's.
+            Gradient(strokeGradient, style, userBox, BoundsOf(outline), view, filled.fill, node);
+            Style areaStyle = style;
+            areaStyle.evenOdd = false;  // the outline's holes turn the other way
+            areaStyle.fillOpacity = style.strokeOpacity;
+            if (filled.fill.kind != FillKind::kNone)
+                WriteShape(areaStyle, filled, view.ctm, outline);
+        }
+    } else if (outlines) {
         // The fill first, then the stroke's area over it, as SVG paints them.
         ElementPaint fillOnly = paint;
         fillOnly.stroke = Fill();
@@ -390,6 +431,13 @@ bool Reader::WriteStrokeOutline(const Style& style, const ElementPaint& paint, c
 
 void Reader::WriteShape(const Style& style, const ElementPaint& paint, const Matrix& ctm, Path page)
 {
+    if (paint.fill.kind == FillKind::kGradient) {
+        const auto it = gradientDefs.find(paint.fill.tag);
+        if (it != gradientDefs.end() && !it->second.exact) {
+            WriteBands(style, paint, ctm, page);
+            return;
+        }
+    }
     const bool fills = paint.fill.kind != FillKind::kNone;
     if (fills)
         for (Subpath& s : page.subpaths)

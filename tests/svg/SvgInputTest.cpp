@@ -351,9 +351,9 @@ TEST(SvgInput, MarkersPatternsRulesAndLaidOutText)
 #endif
 }
 
-// A gradient stroke is drawn in its last colour, whatever its units, and
-// defines no gradient.
-TEST(SvgInput, GradientStrokesTakeTheLastColour)
+// A shape's gradient stroke is the area the stroke covers, filled with the
+// gradient, whatever its units; no warning.
+TEST(SvgInput, GradientStrokesAreTheirAreasFilled)
 {
     TempDir dir;
     WriteFile(dir.File("s.svg"), "<svg xmlns='http://www.w3.org/2000/svg' width='96' height='96'>"
@@ -361,8 +361,10 @@ TEST(SvgInput, GradientStrokesTakeTheLastColour)
                                  "<stop stop-color='red'/><stop offset='1' stop-color='blue'/>"
                                  "</linearGradient><path d='M 0 0 H 9' stroke='url(#g)'/></svg>");
     const ToolRun run = Aiexport(dir, "--records s.svg");
-    EXPECT_TRUE(Contains(run.out, "SetStrokeColorByValue 0 0 0 255\n")) << run.out;
-    EXPECT_FALSE(Contains(run.out, "SetGradientDef"));
+    EXPECT_FALSE(Contains(run.out, "SetStrokeColorByValue 0 0 0 255\n")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "SetGradientDef 1 \"g\"")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "SetFillTypeName 2 1 \"g\"")) << run.out;
+    EXPECT_EQ(run.err, "");
 }
 
 // References that multiply a drawing beyond what any file holds: refused

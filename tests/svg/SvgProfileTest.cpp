@@ -275,6 +275,18 @@ TEST(SvgProfile, PrintWritesCmykAndNamedSwatches)
     EXPECT_EQ(tool.File("plain.ai").find("Spot Orange"), std::string::npos);
 }
 
+// The art's box counts what a clip group draws within its clip only: the
+// bands of a gradient reach past the shape they fill.
+TEST(SvgProfile, ArtBoxOfClippedBands)
+{
+    Tool tool;
+    tool.Drawing("<radialGradient id='f' fx='0.4' r='0.3' spreadMethod='repeat'>"
+                 "<stop stop-color='#fff'/><stop offset='1' stop-color='#036'/>"
+                 "</radialGradient><rect x='5' y='5' width='10' height='10' fill='url(#f)'/>");
+    ASSERT_EQ(tool.Run("--page drawing d.svg out.ai"), 0) << tool.File("err");
+    EXPECT_EQ(HiResBox(tool.File("out.ai")), "0.0000 0.0000 28.3465 28.3465 ");
+}
+
 // The page: named sizes and WxH in a unit, the art 1:1 and centred on it.
 TEST(SvgProfile, PageSizesAndTheArtAtItsSize)
 {

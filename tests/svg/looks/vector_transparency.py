@@ -25,6 +25,11 @@ HEAD = ("<svg xmlns='http://www.w3.org/2000/svg' width='192' height='96'>"
         "<stop offset='1' stop-color='#00f'/></linearGradient>")
 BENEATH = ("<rect width='96' height='96' fill='#2040c0'/>"
            "<rect x='110' y='0' width='60' height='50' fill='#e0c020'/>")
+# A drop shadow as icons draw one: an elliptical radial gradient (the circle
+# of the bounding box of a wide ellipse) fading out.
+SHADOW = ("<radialGradient id='shadow'><stop offset='0' stop-color='#000' "
+          "stop-opacity='0.6'/><stop offset='1' stop-color='#000' stop-opacity='0'/>"
+          "</radialGradient>")
 
 CASES = {
     "over-paper": "<circle cx='96' cy='48' r='30' fill='#c02060' opacity='0.4'/>",
@@ -66,6 +71,54 @@ CASES = {
     "clipped-backdrop": "<clipPath id='c'><circle cx='60' cy='48' r='40'/></clipPath>"
     "<rect width='192' height='96' fill='#036' clip-path='url(#c)'/>"
     "<rect x='40' y='10' width='120' height='70' fill='#fc0' opacity='0.5'/>",
+    # Gradients the records cannot draw, in bands: an elliptical shadow fading
+    # out over the paper and over a flat shape, a focal gradient, spreads, a
+    # skewed one, and a translucent gradient over a gradient and a stroke.
+    "elliptical-shadow-over-paper": SHADOW + "<ellipse cx='96' cy='60' rx='80' ry='24' "
+    "fill='url(#shadow)'/>",
+    "elliptical-shadow-over-flat-shape": BENEATH + SHADOW +
+    "<ellipse cx='96' cy='60' rx='80' ry='24' fill='url(#shadow)'/>",
+    "focal-gradient": "<radialGradient id='focal' fx='0.3' fy='0.25' r='0.6'>"
+    "<stop offset='0' stop-color='#fff'/><stop offset='0.6' stop-color='#39c'/>"
+    "<stop offset='1' stop-color='#036'/></radialGradient>"
+    "<circle cx='96' cy='48' r='44' fill='url(#focal)'/>",
+    "focal-highlight-over-gradient": "<rect x='10' y='10' width='172' height='76' "
+    "fill='url(#g)'/><radialGradient id='hi' fx='0.5' fy='0.1'><stop offset='0' "
+    "stop-color='#fff' stop-opacity='0.8'/><stop offset='1' stop-color='#fff' "
+    "stop-opacity='0'/></radialGradient><ellipse cx='96' cy='36' rx='70' ry='30' "
+    "fill='url(#hi)'/>",
+    "spread-reflect-and-repeat": "<linearGradient id='rf' x2='0.25' spreadMethod='reflect'>"
+    "<stop offset='0' stop-color='#f80'/><stop offset='1' stop-color='#08f'/>"
+    "</linearGradient><radialGradient id='rp' r='0.2' spreadMethod='repeat'>"
+    "<stop offset='0' stop-color='#fff'/><stop offset='1' stop-color='#606'/>"
+    "</radialGradient><rect x='4' y='8' width='88' height='80' fill='url(#rf)'/>"
+    "<rect x='100' y='8' width='88' height='80' fill='url(#rp)'/>",
+    "skewed-radial-gradient": "<radialGradient id='sk' gradientTransform='skewX(30)'>"
+    "<stop offset='0' stop-color='#ff0'/><stop offset='1' stop-color='#060'/>"
+    "</radialGradient><rect x='20' y='8' width='150' height='80' fill='url(#sk)'/>",
+    "translucent-gradient-over-gradient": "<rect x='10' y='10' width='172' height='76' "
+    "fill='url(#g)'/><linearGradient id='long' x1='0' y1='0' x2='1' y2='1'>"
+    "<stop offset='0' stop-color='#000' stop-opacity='0.4'/><stop offset='1' "
+    "stop-color='#000' stop-opacity='0'/></linearGradient>"
+    "<path d='M60 30 L182 86 L60 86 Z' fill='url(#long)'/>",
+    # Fading to clear halfway: the clear half shows the gradient beneath as it is.
+    "fading-gradient-over-gradient": "<rect x='10' y='10' width='172' height='76' "
+    "fill='url(#g)'/><linearGradient id='half' x2='0.5'><stop offset='0' stop-color='#fc0'/>"
+    "<stop offset='1' stop-color='#fc0' stop-opacity='0'/></linearGradient>"
+    "<rect x='20' y='20' width='150' height='56' fill='url(#half)'/>",
+    "gradient-strokes": "<rect x='10' y='10' width='172' height='76' fill='#246'/>"
+    "<linearGradient id='gs' x2='0' y2='1'><stop offset='0' stop-color='#fff'/>"
+    "<stop offset='1' stop-color='#fff' stop-opacity='0'/></linearGradient>"
+    "<circle cx='60' cy='48' r='30' fill='none' stroke='url(#gs)' stroke-width='3'/>"
+    "<rect x='110' y='18' width='60' height='60' rx='8' fill='#c40' stroke='url(#g)' "
+    "stroke-width='3' stroke-opacity='0.7'/>",
+    "stroke-over-stroke-and-gradient": "<rect y='40' width='192' height='16' fill='url(#g)'/>"
+    "<path d='M0 20 C60 0 120 40 192 20' fill='none' stroke='#00f' stroke-width='8' "
+    "stroke-linejoin='round'/><path d='M96 4 V92' stroke='#f0f' stroke-width='10' "
+    "stroke-opacity='0.5'/>",
+    "translucent-gradient-over-stroke": "<path d='M10 48 H182' stroke='#080' "
+    "stroke-width='10'/><rect x='40' y='10' width='110' height='76' fill='url(#g)' "
+    "fill-opacity='0.5'/>",
 }
 for mode in ("multiply", "screen", "overlay", "darken", "lighten", "color-dodge",
              "color-burn", "hard-light", "soft-light", "difference", "exclusion"):
