@@ -120,7 +120,9 @@ std::vector<Interval> Stretches(const GradientShape& g, double lo, double hi, do
         if (i > 0) {
             const double from = breaks.back(), width = o - from;
             if (width > 0) {
-                const double byColour = std::ceil(StepsBetween(stops[i - 1], stops[i]));
+                // Two steps a band: its middle colour is within a step of
+                // every point of it, and mixtures of bands cost a quarter.
+                const double byColour = std::ceil(StepsBetween(stops[i - 1], stops[i]) / 2);
                 const double byWidth = std::floor(width / (kMinBandPixels * pixel));
                 const double n = std::clamp(std::min(byColour, byWidth), 1.0, 4096.0);
                 for (int k = 1; k < static_cast<int>(n); ++k)

@@ -39,7 +39,7 @@ struct Band {
 Stop GradientAt(const GradientShape& g, double t);
 
 // Bands that paint `box` (page) as the gradient does, each over the ones
-// before: neighbours differ by about one 8-bit step of what is seen (colour
+// before: neighbours differ by about two 8-bit steps of what is seen (colour
 // times opacity, and opacity), none is narrower than `pixel` (page units)
 // unless a stop makes it so, and there are at most `cap`. The first
 // band covers the whole box. Empty when the gradient has no stops or the box
