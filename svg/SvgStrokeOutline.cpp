@@ -274,4 +274,43 @@ Path OuterOutline(const std::vector<Path>& areas, double tolerance)
     }
 }
 
+bool CommonArea(const std::vector<FilledArea>& areas, Path& common, double tolerance)
+{
+    if (!(tolerance > 0) || areas.empty())
+        return false;
+    Scaled scaled{kUnitsPerTolerance / tolerance};
+    auto polygons = [&](const Path& path) {
+        ClipperLib::Paths out;
+        for (const Subpath& sub : path.subpaths) {
+            Subpath closed = sub;
+            closed.closed = true;
+            ClipperLib::Path p = scaled.Of(Flatten(closed, tolerance));
+            if (p.size() >= 3)
+                out.push_back(std::move(p));
+        }
+        return out;
+    };
+    auto fill = [](bool evenOdd) { return evenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero; };
+    try {
+        ClipperLib::Paths result = polygons(*areas[0].path);
+        ClipperLib::PolyFillType rule = fill(areas[0].evenOdd);
+        for (std::size_t i = 1; i < areas.size() && !result.empty() && scaled.inRange; ++i) {
+            const ClipperLib::Paths other = polygons(*areas[i].path);
+            ClipperLib::Clipper clipper;
+            clipper.AddPaths(result, ClipperLib::ptSubject, true);
+            clipper.AddPaths(other, ClipperLib::ptClip, true);
+            ClipperLib::Paths next;
+            clipper.Execute(ClipperLib::ctIntersection, next, rule, fill(areas[i].evenOdd));
+            result = std::move(next);
+            rule = ClipperLib::pftNonZero;
+        }
+        if (!scaled.inRange)
+            return false;
+        common = FromPaths(result, scaled.scale);
+        return true;
+    } catch (const ClipperLib::clipperException&) {
+        return false;
+    }
+}
+
 }  // namespace svgreader

@@ -35,4 +35,16 @@ Path StrokeOutline(const Path& path, const StrokeShape& stroke,
 // them dropped. Lines only.
 Path OuterOutline(const std::vector<Path>& areas, double tolerance = kOutlineTolerance);
 
+// An area filled by a rule, its open subpaths taken as closed.
+struct FilledArea {
+    const Path* path = nullptr;
+    bool evenOdd = false;
+};
+
+// The area all of `areas` share, as polygons whose edges lie within
+// `tolerance` of it: empty when they share none. False when it cannot be
+// worked out (coordinates beyond range): then `common` is unchanged.
+bool CommonArea(const std::vector<FilledArea>& areas, Path& common,
+                double tolerance = kOutlineTolerance);
+
 }  // namespace svgreader

@@ -144,10 +144,10 @@ const std::shared_ptr<const ClipRegion>& RegionOfPart(const Piece& part,
     return made;
 }
 
-// Whether `box` lies inside the path: a single convex subpath holding the
-// box's corners. The curves are followed by their chords, which lie inside
-// a convex curve, so a yes is sure.
-bool Covers(const Path& path, const std::vector<Point>& points)
+// Whether `points` lie inside the path: a single convex subpath holding
+// them, each at least `margin` within. The curves are followed by their
+// chords, which lie inside a convex curve, so a yes is sure.
+bool Covers(const Path& path, const std::vector<Point>& points, double margin = 0)
 {
     if (path.subpaths.size() != 1 || points.empty())
         return false;
@@ -192,7 +192,8 @@ bool Covers(const Path& path, const std::vector<Point>& points)
         for (std::size_t i = 0; i < n; ++i) {
             const Point a = poly[i], b = poly[(i + 1) % n];
             const double side = (b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x);
-            if ((side > 0) != (sign > 0) || side == 0)
+            const double inward = sign > 0 ? side : -side;
+            if (!(inward > margin * std::hypot(b.x - a.x, b.y - a.y)))
                 return false;
         }
     return true;
@@ -737,21 +738,59 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
             bandFamily = c.parts[k2].family;
             EmitClipped({}, paper);
         }
+        // The bands of a run over a piece show only where both are, inside
+        // the clips of both: there a band is hidden by any later band that
+        // holds all of it, and draws nothing when it does not meet it.
+        const bool banded = mixed.size() > 1 && c.parts[mixed.front()].family != 0;
+        const ClipChain& runClips = banded ? c.parts[mixed.front()].clips : ClipChain{};
+        auto sameClips = [&](const Piece& band) {
+            return band.family == c.parts[mixed.front()].family && band.clips == runClips &&
+                   !IsStroke(band) && band.paint.fill.kind == FillKind::kColor;
+        };
+        Box runBox;
+        for (const std::size_t j : mixed)
+            runBox = Union(runBox, c.parts[j].box);
         for (std::size_t i = 0; i < limit && exact && !mixed.empty(); ++i) {
             const Piece below = pieces[i];  // the list grows as pieces are drawn
+            Path shown;
+            bool shownKnown = false;
+            std::vector<Point> shownPoints;
+            Box shownBox;
+            if (banded && below.known && !IsStroke(below) && Meets(runBox, below.box)) {
+                std::vector<FilledArea> areas{{&below.path, below.style.evenOdd}};
+                for (const ClipChain* chain : {&below.clips, &runClips})
+                    for (const auto& r : *chain)
+                        if (r->exact && (chain == &below.clips || !Contains(below.clips, r)))
+                            areas.push_back({&r->path, r->evenOdd});
+                shownKnown = CommonArea(areas, shown);
+                for (const Subpath& sub : shown.subpaths) {
+                    shownPoints.push_back(sub.start);
+                    for (const Segment& g : sub.segments)
+                        shownPoints.push_back(g.to);
+                }
+                for (const Point& p : shownPoints)
+                    shownBox.Add(p.x, p.y);
+                if (shownKnown && shownPoints.empty())
+                    continue;  // nothing of the piece lies within the bands' clips
+            }
             // A band of the object whose path holds the piece's box is drawn
             // over it everywhere the bands before it are: those are spared.
             std::size_t first = 0;
-            const std::vector<Point> belowHull = HullOf(below.box, &below.path);
+            const std::vector<Point> belowHull =
+                shownKnown ? shownPoints : HullOf(below.box, &below.path);
+            const Box held = shownKnown ? shownBox : below.box;
+            // The points of the area shown are on lines within the tolerance
+            // of its edges: they must lie that far inside.
+            const double margin = shownKnown ? 2 * kOutlineTolerance : 0;
             for (std::size_t pos = mixed.size(); pos-- > 1 && overlapTests <= kMaxOverlapTests;) {
                 const Piece& band = c.parts[mixed[pos]];
                 if (band.family == 0)
                     break;
                 ++overlapTests;
                 if (band.paint.fill.kind == FillKind::kColor && !IsStroke(band) &&
-                    band.box.minX <= below.box.minX && band.box.minY <= below.box.minY &&
-                    band.box.maxX >= below.box.maxX && band.box.maxY >= below.box.maxY &&
-                    Covers(band.path, belowHull)) {
+                    (!shownKnown || sameClips(band)) && band.box.minX <= held.minX &&
+                    band.box.minY <= held.minY && band.box.maxX >= held.maxX &&
+                    band.box.maxY >= held.maxY && Covers(band.path, belowHull, margin)) {
                     first = pos;
                     break;
                 }
@@ -760,6 +799,16 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                 const std::size_t j = mixed[pos];
                 if (i < from[j])
                     continue;
+                if (shownKnown && sameClips(c.parts[j])) {
+                    if (!Meets(c.parts[j].box, shownBox))
+                        continue;
+                    Path met;
+                    if (!Covers(c.parts[j].path, belowHull, margin) &&
+                        CommonArea({{&shown, false}, {&c.parts[j].path, c.parts[j].style.evenOdd}},
+                                   met) &&
+                        met.subpaths.empty())
+                        continue;
+                }
                 if (++overlapTests > kMaxOverlapTests) {
                     exact = false;
                     break;
