@@ -778,7 +778,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
             std::size_t first = 0;
             const std::vector<Point> belowHull =
                 shownKnown ? shownPoints : HullOf(below.box, &below.path);
-            const Box held = shownKnown ? shownBox : below.box;
+            const Box& held = below.box;
             // The points of the area shown are on lines within the tolerance
             // of its edges: they must lie that far inside.
             const double margin = shownKnown ? 2 * kOutlineTolerance : 0;
@@ -788,9 +788,10 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                     break;
                 ++overlapTests;
                 if (band.paint.fill.kind == FillKind::kColor && !IsStroke(band) &&
-                    (!shownKnown || sameClips(band)) && band.box.minX <= held.minX &&
-                    band.box.minY <= held.minY && band.box.maxX >= held.maxX &&
-                    band.box.maxY >= held.maxY && Covers(band.path, belowHull, margin)) {
+                    (shownKnown ? sameClips(band)
+                                : band.box.minX <= held.minX && band.box.minY <= held.minY &&
+                                      band.box.maxX >= held.maxX && band.box.maxY >= held.maxY) &&
+                    Covers(band.path, belowHull, margin)) {
                     first = pos;
                     break;
                 }

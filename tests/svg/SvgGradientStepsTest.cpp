@@ -346,3 +346,34 @@ TEST(SvgGradientSteps, MixturesNeverPassTheModulesGradients)
 }
 
 #endif
+
+// Bands of a translucent object over a piece beneath: a band shows there
+// only when it meets what the piece shows within the object's clip, and
+// not at all once a later band holds all of that. Here the object's bands
+// nest about a centre far left of the piece, and the clip leaves the piece
+// a strip that only a few bands cross: only those, and the one band that
+// holds the strip, are mixed with it.
+TEST(SvgGradientSteps, MixturesHiddenByLaterBandsAreNotWritten)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    const std::string object =
+        "<radialGradient id='h' gradientUnits='userSpaceOnUse' cx='60' cy='48' r='80' fx='58' "
+        "fy='48'><stop offset='0' stop-color='#fff'/><stop offset='1' stop-color='#036'/>"
+        "</radialGradient><clipPath id='k'><rect x='100' y='28' width='30' height='40'/>"
+        "</clipPath><circle cx='60' cy='48' r='80' fill='url(#h)' fill-opacity='0.5' "
+        "clip-path='url(#k)'/>";
+    const Sent alone = Convert(object);
+    const Sent over = Convert("<ellipse cx='150' cy='48' rx='30' ry='20' fill='#0a0'/>" + object);
+    ASSERT_EQ(over.bitmaps, 0);
+    ASSERT_GT(alone.fills, 20);
+    // One clip per band mixed with the ellipse; the strip lies between
+    // three quarters and nine tenths of the radius from the centre: fewer
+    // than a third of the bands cross it.
+    const int mixtures = over.clips - alone.clips;
+    EXPECT_GT(mixtures, 1);
+    EXPECT_LT(mixtures, alone.fills / 3) << alone.fills;
+    // Nothing of the piece within the clip: no mixture at all.
+    const Sent apart = Convert("<ellipse cx='170' cy='48' rx='20' ry='20' fill='#0a0'/>" + object);
+    EXPECT_EQ(apart.clips, alone.clips);
+}
