@@ -274,23 +274,63 @@ Path OuterOutline(const std::vector<Path>& areas, double tolerance)
     }
 }
 
+namespace {
+
+ClipperLib::Paths Polygons(Scaled& scaled, const Path& path, double tolerance)
+{
+    ClipperLib::Paths out;
+    for (const Subpath& sub : path.subpaths) {
+        Subpath closed = sub;
+        closed.closed = true;
+        ClipperLib::Path p = scaled.Of(Flatten(closed, tolerance));
+        if (p.size() >= 3)
+            out.push_back(std::move(p));
+    }
+    return out;
+}
+
+ClipperLib::PolyFillType RuleOf(bool evenOdd)
+{
+    return evenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero;
+}
+
+}  // namespace
+
+bool Holds(const FilledArea& outer, const FilledArea& inner, double margin, double tolerance)
+{
+    if (!(tolerance > 0) || !(margin >= 0) || outer.path == nullptr || inner.path == nullptr)
+        return false;
+    Scaled scaled{kUnitsPerTolerance / tolerance};
+    try {
+        ClipperLib::Paths in = Polygons(scaled, *inner.path, tolerance);
+        const ClipperLib::Paths out = Polygons(scaled, *outer.path, tolerance);
+        if (!scaled.inRange || in.empty())
+            return false;
+        // The inner area as one, by its rule, then grown.
+        ClipperLib::SimplifyPolygons(in, RuleOf(inner.evenOdd));
+        ClipperLib::ClipperOffset offset;
+        offset.AddPaths(in, ClipperLib::jtRound, ClipperLib::etClosedPolygon);
+        ClipperLib::Paths grown;
+        offset.Execute(grown, margin * scaled.scale);
+        ClipperLib::Clipper clipper;
+        clipper.AddPaths(grown, ClipperLib::ptSubject, true);
+        clipper.AddPaths(out, ClipperLib::ptClip, true);
+        ClipperLib::Paths left;
+        clipper.Execute(ClipperLib::ctDifference, left, ClipperLib::pftNonZero,
+                        RuleOf(outer.evenOdd));
+        return left.empty();
+    } catch (const ClipperLib::clipperException&) {
+        return false;
+    }
+}
+
 bool CommonArea(const std::vector<FilledArea>& areas, Path& common, double tolerance)
 {
     if (!(tolerance > 0) || areas.empty())
         return false;
     Scaled scaled{kUnitsPerTolerance / tolerance};
-    auto polygons = [&](const Path& path) {
-        ClipperLib::Paths out;
-        for (const Subpath& sub : path.subpaths) {
-            Subpath closed = sub;
-            closed.closed = true;
-            ClipperLib::Path p = scaled.Of(Flatten(closed, tolerance));
-            if (p.size() >= 3)
-                out.push_back(std::move(p));
-        }
-        return out;
-    };
-    auto fill = [](bool evenOdd) { return evenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero; };
+    auto polygons = [&](const Path& path) { return Polygons(scaled, path, tolerance); };
+    auto fill = RuleOf;
     try {
         ClipperLib::Paths result = polygons(*areas[0].path);
         ClipperLib::PolyFillType rule = fill(areas[0].evenOdd);

@@ -47,4 +47,9 @@ struct FilledArea {
 bool CommonArea(const std::vector<FilledArea>& areas, Path& common,
                 double tolerance = kOutlineTolerance);
 
+// Whether `outer` holds all of `inner` grown by `margin`: a yes is sure to
+// within `tolerance` of the flattened curves (take a margin above it).
+bool Holds(const FilledArea& outer, const FilledArea& inner, double margin,
+           double tolerance = kOutlineTolerance);
+
 }  // namespace svgreader

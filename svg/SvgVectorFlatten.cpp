@@ -418,7 +418,7 @@ void Reader::EmitClipped(const ClipChain& extra, const Piece& drawn)
 }
 
 bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& below, int mode,
-                      std::size_t budget)
+                      std::size_t budget, bool within)
 {
     if (!below.known || draw.Mark() > budget)
         return false;
@@ -448,8 +448,12 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
             const auto it = gradientDefs.find(part.paint.fill.tag);
             if (it == gradientDefs.end())
                 return patch();
-            // The clips all bands share are opened once around them.
+            // The clips all bands share are opened once around them; over a
+            // gradient, its shape too, and the bands mix in their own paths.
+            const bool inPath = !belowStroke && AffineInBackdrop(blend);
             extra.push_back(RegionOf(part));
+            if (inPath)
+                extra.push_back(RegionOf(below));
             for (const auto& r : extra) {
                 draw.BeginMask();
                 draw.BeginClipRgn();
@@ -472,7 +476,7 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
                 if (!Meets(flat.box, below.box) || (!(flat.alpha > 0) && !any))
                     continue;
                 any = true;
-                if (!EmitOver(flat, {}, below, mode, budget)) {
+                if (!EmitOver(flat, {}, below, mode, budget, inPath)) {
                     drawn = false;
                     break;
                 }
@@ -556,9 +560,20 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
         EmitClipped(extra, drawn);
         return true;
     }
-    // A stroke or a gradient beneath is drawn again, inside the object's shape.
-    extra.push_back(RegionOf(part));
+    // A stroke or a gradient beneath is drawn again, inside the object's
+    // shape; or in it, when all of it lies on the piece.
     Piece drawn = below;
+    if (within && !belowStroke && !partStroke) {
+        extra.clear();
+        for (const auto& r : inner)
+            if (!Contains(clipChain, r))
+                extra.push_back(r);
+        drawn.path = part.path;
+        drawn.style.evenOdd = part.style.evenOdd;
+        drawn.box = part.box;
+    } else {
+        extra.push_back(RegionOf(part));
+    }
     if (belowStroke) {
         drawn.paint.stroke.color = Compose(below.paint.stroke.color, source, part.alpha, blend);
     } else {
@@ -753,7 +768,8 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
         for (std::size_t i = 0; i < limit && exact && !mixed.empty(); ++i) {
             const Piece below = pieces[i];  // the list grows as pieces are drawn
             Path shown;
-            bool shownKnown = false;
+            bool shownKnown = false, shownEvenOdd = false;
+            std::shared_ptr<const ClipRegion> belowRegion;  // made once, for the bands' mixtures
             std::vector<Point> shownPoints;
             Box shownBox;
             if (banded && below.known && !IsStroke(below) && Meets(runBox, below.box)) {
@@ -763,6 +779,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                         if (r->exact && (chain == &below.clips || !Contains(below.clips, r)))
                             areas.push_back({&r->path, r->evenOdd});
                 shownKnown = CommonArea(areas, shown);
+                shownEvenOdd = areas.size() == 1 && below.style.evenOdd;
                 for (const Subpath& sub : shown.subpaths) {
                     shownPoints.push_back(sub.start);
                     for (const Segment& g : sub.segments)
@@ -819,11 +836,29 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                     continue;
                 // The clips of the piece beneath too, so that the pieces of
                 // one clip (the bands of a gradient) share them.
+                // The bands of a run over a flat fill or a gradient are mixed
+                // in their own paths, inside the piece's shape and clips,
+                // opened once for them all; with none of those when the band
+                // lies wholly on what the piece shows.
+                const bool gradientBelow = below.paint.fill.kind == FillKind::kGradient &&
+                                           AffineInBackdrop(static_cast<BlendMode>(mode));
+                const bool inPath = banded && below.known && !IsStroke(below) &&
+                                    !IsStroke(part) && part.paint.fill.kind == FillKind::kColor &&
+                                    (gradientBelow || below.paint.fill.kind == FillKind::kColor);
+                const bool within =
+                    inPath && shownKnown && part.path.subpaths.size() == 1 &&
+                    Holds({&shown, shownEvenOdd}, {&part.path, part.style.evenOdd}, margin);
                 ClipChain chain = InnerClips(part, c.outerClips);
                 const auto outer = clipChain.begin() + static_cast<std::ptrdiff_t>(c.outerClips);
                 for (const auto& r : below.clips)
-                    if (std::find(clipChain.begin(), outer, r) == outer && !Contains(chain, r))
+                    if (!within && std::find(clipChain.begin(), outer, r) == outer &&
+                        !Contains(chain, r))
                         chain.push_back(r);
+                if (inPath && !within) {
+                    if (belowRegion == nullptr)
+                        belowRegion = RegionOf(below);
+                    chain.push_back(belowRegion);
+                }
                 bandFamily = part.family;
                 // A flat colour over a flat fill: the fill is drawn again in
                 // the mixture inside the object's shape, a clip that pieces
@@ -834,6 +869,17 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                     part.paint.fill.kind != FillKind::kGradient &&
                     (!IsStroke(part) || options.strokes == Options::Strokes::kAsDrawn) &&
                     RegionOfPart(part, regions[j]) != nullptr;
+                if (inPath && below.paint.fill.kind == FillKind::kColor) {
+                    openTo(chain);
+                    Piece drawn = part;
+                    drawn.paint.fill.color = Compose(below.paint.fill.color, part.paint.fill.color,
+                                                     part.alpha, static_cast<BlendMode>(mode));
+                    EmitClipped({}, drawn);
+                    exact = draw.Mark() <= budget;
+                    if (!exact)
+                        break;
+                    continue;
+                }
                 if (flatOver) {
                     chain.push_back(regions[j]);
                     openTo(chain);
@@ -849,7 +895,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                     continue;
                 }
                 openTo(chain);
-                exact = EmitOver(part, {}, below, mode, budget);
+                exact = EmitOver(part, {}, below, mode, budget, inPath);
                 if (!exact)
                     break;
             }

@@ -367,13 +367,16 @@ TEST(SvgGradientSteps, MixturesHiddenByLaterBandsAreNotWritten)
     const Sent over = Convert("<ellipse cx='150' cy='48' rx='30' ry='20' fill='#0a0'/>" + object);
     ASSERT_EQ(over.bitmaps, 0);
     ASSERT_GT(alone.fills, 20);
-    // One clip per band mixed with the ellipse; the strip lies between
-    // three quarters and nine tenths of the radius from the centre: fewer
-    // than a third of the bands cross it.
-    const int mixtures = over.clips - alone.clips;
+    // One colour per band mixed with the ellipse (and the ellipse's own),
+    // all inside one clip of the ellipse; the strip lies between three
+    // quarters and nine tenths of the radius from the centre: fewer than a
+    // third of the bands cross it.
+    const int mixtures = over.fills - alone.fills - 1;
     EXPECT_GT(mixtures, 1);
     EXPECT_LT(mixtures, alone.fills / 3) << alone.fills;
+    EXPECT_EQ(over.clips, alone.clips + 1);
     // Nothing of the piece within the clip: no mixture at all.
     const Sent apart = Convert("<ellipse cx='170' cy='48' rx='20' ry='20' fill='#0a0'/>" + object);
     EXPECT_EQ(apart.clips, alone.clips);
+    EXPECT_EQ(apart.fills, alone.fills + 1);
 }
