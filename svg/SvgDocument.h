@@ -482,10 +482,8 @@ private:
                           const Style& style, const View& view);
     bool EmitFlattened(const Capture& c, int mode, bool isolated);
     // `budget`: the bytes of records the object's vectors may take.
-    // `within`: the piece's shape and clips are in force already (or hold
-    // the part), so a gradient beneath is drawn again in the part's path.
     bool EmitOver(const Piece& part, const ClipChain& inner, const Piece& below, int mode,
-                  std::size_t budget, bool within = false);
+                  std::size_t budget);
     // Pieces are noted (not in the raster mode nor without flattening).
     bool Tracking() const;
     void EmitClipped(const ClipChain& extra, const Piece& drawn);

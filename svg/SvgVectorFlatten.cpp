@@ -418,7 +418,7 @@ void Reader::EmitClipped(const ClipChain& extra, const Piece& drawn)
 }
 
 bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& below, int mode,
-                      std::size_t budget, bool within)
+                      std::size_t budget)
 {
     if (!below.known || draw.Mark() > budget)
         return false;
@@ -448,12 +448,8 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
             const auto it = gradientDefs.find(part.paint.fill.tag);
             if (it == gradientDefs.end())
                 return patch();
-            // The clips all bands share are opened once around them; over a
-            // gradient, its shape too, and the bands mix in their own paths.
-            const bool inPath = !belowStroke && AffineInBackdrop(blend);
+            // The clips all bands share are opened once around them.
             extra.push_back(RegionOf(part));
-            if (inPath)
-                extra.push_back(RegionOf(below));
             for (const auto& r : extra) {
                 draw.BeginMask();
                 draw.BeginClipRgn();
@@ -476,7 +472,7 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
                 if (!Meets(flat.box, below.box) || (!(flat.alpha > 0) && !any))
                     continue;
                 any = true;
-                if (!EmitOver(flat, {}, below, mode, budget, inPath)) {
+                if (!EmitOver(flat, {}, below, mode, budget)) {
                     drawn = false;
                     break;
                 }
@@ -561,19 +557,9 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
         return true;
     }
     // A stroke or a gradient beneath is drawn again, inside the object's
-    // shape; or in it, when all of it lies on the piece.
+    // shape (in the piece's own path: a gradient is placed by its path).
+    extra.push_back(RegionOf(part));
     Piece drawn = below;
-    if (within && !belowStroke && !partStroke) {
-        extra.clear();
-        for (const auto& r : inner)
-            if (!Contains(clipChain, r))
-                extra.push_back(r);
-        drawn.path = part.path;
-        drawn.style.evenOdd = part.style.evenOdd;
-        drawn.box = part.box;
-    } else {
-        extra.push_back(RegionOf(part));
-    }
     if (belowStroke) {
         drawn.paint.stroke.color = Compose(below.paint.stroke.color, source, part.alpha, blend);
     } else {
@@ -836,15 +822,14 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                     continue;
                 // The clips of the piece beneath too, so that the pieces of
                 // one clip (the bands of a gradient) share them.
-                // The bands of a run over a flat fill or a gradient are mixed
-                // in their own paths, inside the piece's shape and clips,
-                // opened once for them all; with none of those when the band
-                // lies wholly on what the piece shows.
-                const bool gradientBelow = below.paint.fill.kind == FillKind::kGradient &&
-                                           AffineInBackdrop(static_cast<BlendMode>(mode));
+                // The bands of a run over a flat fill are mixed in their own
+                // paths, inside the piece's shape and clips, opened once for
+                // them all; with none of those when the band lies wholly on
+                // what the piece shows. (A gradient is placed by the path it
+                // fills: over one, the piece's path is drawn again.)
                 const bool inPath = banded && below.known && !IsStroke(below) &&
                                     !IsStroke(part) && part.paint.fill.kind == FillKind::kColor &&
-                                    (gradientBelow || below.paint.fill.kind == FillKind::kColor);
+                                    below.paint.fill.kind == FillKind::kColor;
                 const bool within =
                     inPath && shownKnown && part.path.subpaths.size() == 1 &&
                     Holds({&shown, shownEvenOdd}, {&part.path, part.style.evenOdd}, margin);
@@ -869,7 +854,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                     part.paint.fill.kind != FillKind::kGradient &&
                     (!IsStroke(part) || options.strokes == Options::Strokes::kAsDrawn) &&
                     RegionOfPart(part, regions[j]) != nullptr;
-                if (inPath && below.paint.fill.kind == FillKind::kColor) {
+                if (inPath) {
                     openTo(chain);
                     Piece drawn = part;
                     drawn.paint.fill.color = Compose(below.paint.fill.color, part.paint.fill.color,
@@ -895,7 +880,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                     continue;
                 }
                 openTo(chain);
-                exact = EmitOver(part, {}, below, mode, budget, inPath);
+                exact = EmitOver(part, {}, below, mode, budget);
                 if (!exact)
                     break;
             }
