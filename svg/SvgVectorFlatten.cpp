@@ -776,12 +776,12 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                 if (shownKnown && shownPoints.empty())
                     continue;  // nothing of the piece lies within the bands' clips
             }
-            // A band of the object whose path holds the piece's box is drawn
-            // over it everywhere the bands before it are: those are spared.
+            // A band of the object whose path holds the piece's box (or the
+            // area it shows) is drawn over it everywhere the bands before it
+            // are: those are spared.
             std::size_t first = 0;
             const std::vector<Point> belowHull =
                 shownKnown ? shownPoints : HullOf(below.box, &below.path);
-            const Box& held = below.box;
             // The points of the area shown are on lines within the tolerance
             // of its edges: they must lie that far inside.
             const double margin = shownKnown ? 2 * kOutlineTolerance : 0;
@@ -792,8 +792,10 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                 ++overlapTests;
                 if (band.paint.fill.kind == FillKind::kColor && !IsStroke(band) &&
                     (shownKnown ? sameClips(band)
-                                : band.box.minX <= held.minX && band.box.minY <= held.minY &&
-                                      band.box.maxX >= held.maxX && band.box.maxY >= held.maxY) &&
+                                : band.box.minX <= below.box.minX &&
+                                      band.box.minY <= below.box.minY &&
+                                      band.box.maxX >= below.box.maxX &&
+                                      band.box.maxY >= below.box.maxY) &&
                     Covers(band.path, belowHull, margin)) {
                     first = pos;
                     break;
@@ -820,8 +822,6 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                 const Piece& part = c.parts[j];
                 if (!Meets(part.box, below.box))
                     continue;
-                // The clips of the piece beneath too, so that the pieces of
-                // one clip (the bands of a gradient) share them.
                 // The bands of a run over a flat fill are mixed in their own
                 // paths, inside the piece's shape and clips, opened once for
                 // them all; with none of those when the band lies wholly on
@@ -833,6 +833,8 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                 const bool within =
                     inPath && shownKnown && part.path.subpaths.size() == 1 &&
                     Holds({&shown, shownEvenOdd}, {&part.path, part.style.evenOdd}, margin);
+                // The clips of the piece beneath too, so that the pieces of
+                // one clip (the bands of a gradient) share them.
                 ClipChain chain = InnerClips(part, c.outerClips);
                 const auto outer = clipChain.begin() + static_cast<std::ptrdiff_t>(c.outerClips);
                 for (const auto& r : below.clips)
