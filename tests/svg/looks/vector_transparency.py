@@ -87,6 +87,16 @@ CASES = {
     "stop-color='#fff' stop-opacity='0.8'/><stop offset='1' stop-color='#fff' "
     "stop-opacity='0'/></radialGradient><ellipse cx='96' cy='36' rx='70' ry='30' "
     "fill='url(#hi)'/>",
+    # Bands of a clipped highlight over flat fills: some bands miss them,
+    # some are hidden by later ones, some lie wholly on them.
+    "focal-highlight-over-clipped-fills": "<circle cx='150' cy='48' r='34' fill='#0a0'/>"
+    "<clipPath id='hk'><path d='M100 14 H182 L150 82 H100 Z'/></clipPath>"
+    "<rect x='30' y='30' width='60' height='36' fill='#a00' clip-path='url(#hk)'/>"
+    "<radialGradient id='hf' gradientUnits='userSpaceOnUse' cx='90' cy='48' r='80' fx='84' "
+    "fy='44'><stop offset='0' stop-color='#ff0'/><stop offset='1' stop-color='#036'/>"
+    "</radialGradient><circle cx='90' cy='48' r='80' fill='url(#hf)' fill-opacity='0.6' "
+    "clip-path='url(#hk)'/><rect x='120' y='40' width='20' height='16' fill='#fff'/>"
+    "<circle cx='90' cy='48' r='60' fill='url(#hf)' fill-opacity='0.5'/>",
     "spread-reflect-and-repeat": "<linearGradient id='rf' x2='0.25' spreadMethod='reflect'>"
     "<stop offset='0' stop-color='#f80'/><stop offset='1' stop-color='#08f'/>"
     "</linearGradient><radialGradient id='rp' r='0.2' spreadMethod='repeat'>"
