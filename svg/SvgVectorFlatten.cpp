@@ -754,7 +754,9 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
         for (std::size_t i = 0; i < limit && exact && !mixed.empty(); ++i) {
             const Piece below = pieces[i];  // the list grows as pieces are drawn
             Path shown;
-            bool shownKnown = false, shownEvenOdd = false;
+            bool shownKnown = false;
+            Path on;  // the piece within its clips, when a band may lie wholly on it
+            bool onKnown = false, onEvenOdd = false;
             std::shared_ptr<const ClipRegion> belowRegion;  // made once, for the bands' mixtures
             std::vector<Point> shownPoints;
             Box shownBox;
@@ -765,7 +767,6 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                         if (r->exact && (chain == &below.clips || !Contains(below.clips, r)))
                             areas.push_back({&r->path, r->evenOdd});
                 shownKnown = CommonArea(areas, shown);
-                shownEvenOdd = areas.size() == 1 && below.style.evenOdd;
                 for (const Subpath& sub : shown.subpaths) {
                     shownPoints.push_back(sub.start);
                     for (const Segment& g : sub.segments)
@@ -830,9 +831,18 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                 const bool inPath = banded && below.known && !IsStroke(below) &&
                                     !IsStroke(part) && part.paint.fill.kind == FillKind::kColor &&
                                     below.paint.fill.kind == FillKind::kColor;
+                if (inPath && shownKnown && part.path.subpaths.size() == 1 && !onKnown) {
+                    // The piece within its own clips (the band is drawn in its clips).
+                    std::vector<FilledArea> areas{{&below.path, below.style.evenOdd}};
+                    for (const auto& r : below.clips)
+                        if (r->exact)
+                            areas.push_back({&r->path, r->evenOdd});
+                    onKnown = CommonArea(areas, on);
+                    onEvenOdd = areas.size() == 1 && below.style.evenOdd;
+                }
                 const bool within =
-                    inPath && shownKnown && part.path.subpaths.size() == 1 &&
-                    Holds({&shown, shownEvenOdd}, {&part.path, part.style.evenOdd}, margin);
+                    inPath && onKnown && part.path.subpaths.size() == 1 &&
+                    Holds({&on, onEvenOdd}, {&part.path, part.style.evenOdd}, margin);
                 // The clips of the piece beneath too, so that the pieces of
                 // one clip (the bands of a gradient) share them.
                 ClipChain chain = InnerClips(part, c.outerClips);

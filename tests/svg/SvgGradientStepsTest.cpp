@@ -379,4 +379,14 @@ TEST(SvgGradientSteps, MixturesHiddenByLaterBandsAreNotWritten)
     const Sent apart = Convert("<ellipse cx='170' cy='48' rx='20' ry='20' fill='#0a0'/>" + object);
     EXPECT_EQ(apart.clips, alone.clips);
     EXPECT_EQ(apart.fills, alone.fills + 1);
+    // Over a fill that holds every band, each band is its mixture in its own
+    // path: no clip more than the bands over the paper take.
+    const std::string highlight = std::string(kFocal) +
+                                  "<circle cx='96' cy='48' r='40' fill='url(#f)' opacity='0.5'/>";
+    const Sent paper = Convert(highlight);
+    const Sent held = Convert("<rect width='192' height='96' fill='#0a0'/>" + highlight);
+    ASSERT_GT(paper.fills, 20);
+    EXPECT_EQ(held.bitmaps, 0);
+    EXPECT_EQ(held.clips, paper.clips);
+    EXPECT_EQ(held.fills, paper.fills + 1);
 }
