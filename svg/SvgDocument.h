@@ -13,6 +13,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -221,6 +222,9 @@ struct Capture {
     bool exact = true;           // false: something in it needs pixels
     bool bounded = true;         // false: it may paint beyond its pieces (filters)
 };
+
+// Elements the walk does not draw where they stand (definitions, metadata).
+bool DrawnWhereItStands(std::string_view name);
 
 // A colour by value as the records give it: RGB, eight bits a component.
 inline SetColorByValueData Rgb16(const Rgb& c)

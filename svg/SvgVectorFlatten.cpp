@@ -877,6 +877,8 @@ bool Reader::MaskAsParts(Capture& c, xmlNodePtr node, const std::string& name,
         if (n->type != XML_ELEMENT_NODE)
             continue;
         const std::string kind = LocalName(n);
+        if (!DrawnWhereItStands(kind))
+            continue;  // a gradient defined in the mask
         if (kind != "rect" && kind != "circle" && kind != "ellipse" && kind != "path" &&
             kind != "polygon" && kind != "polyline")
             return false;
