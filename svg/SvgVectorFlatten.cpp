@@ -852,6 +852,29 @@ namespace {
 // luminance of the sRGB values, as SVG's luminance masks and librsvg have it.
 double Luminance(Rgb c) { return (0.2125 * c.r + 0.7154 * c.g + 0.0721 * c.b) / 255; }
 
+// Whether two paths are the same points, within rounding.
+bool SamePath(const Path& a, const Path& b)
+{
+    auto near = [](Point p, Point q) {
+        return std::fabs(p.x - q.x) <= 1e-9 && std::fabs(p.y - q.y) <= 1e-9;
+    };
+    if (a.subpaths.size() != b.subpaths.size())
+        return false;
+    for (std::size_t i = 0; i < a.subpaths.size(); ++i) {
+        const Subpath &s = a.subpaths[i], &t = b.subpaths[i];
+        if (s.closed != t.closed || s.segments.size() != t.segments.size() ||
+            !near(s.start, t.start))
+            return false;
+        for (std::size_t k = 0; k < s.segments.size(); ++k) {
+            const Segment &g = s.segments[k], &h = t.segments[k];
+            if (g.cubic != h.cubic || !near(g.to, h.to) ||
+                (g.cubic && (!near(g.c1, h.c1) || !near(g.c2, h.c2))))
+                return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool Reader::MaskAsParts(Capture& c, xmlNodePtr node, const std::string& name,
@@ -979,9 +1002,12 @@ bool Reader::MaskAsParts(Capture& c, xmlNodePtr node, const std::string& name,
             q.clips.push_back(region);
             q.box = Intersect(q.box, region->box);
         }
-        // A flat part whose shape holds the element's is the element's shape;
-        // a gradient keeps its path, whose box places it.
-        if (!gradient && shared.empty() && Covers(p.path, elementHull)) {
+        // A clip's edge is drawn unsmoothed: none where the shape lies within
+        // the element's. A flat part whose shape holds the element's is the
+        // element's shape; a gradient keeps its path, whose box places it.
+        if ((SamePath(p.path, element.path) && p.style.evenOdd == element.style.evenOdd) ||
+            Covers(element.path, HullOf(p.box, &p.path))) {
+        } else if (!gradient && shared.empty() && Covers(p.path, elementHull)) {
             q.path = element.path;
             q.style.evenOdd = element.style.evenOdd;
         } else {
