@@ -880,7 +880,8 @@ bool SamePath(const Path& a, const Path& b)
 bool Reader::MaskAsParts(Capture& c, xmlNodePtr node, const std::string& name,
                          const Style& style, const View& view)
 {
-    if (!c.exact || c.parts.size() != 1)
+    // What a use or a nested viewport places is in a space of its own.
+    if (!c.exact || c.parts.size() != 1 || name == "use" || name == "svg")
         return false;
     const Piece element = c.parts[0];
     if (IsStroke(element) || !element.known || element.paint.fill.kind != FillKind::kColor)

@@ -140,6 +140,11 @@ CASES = {
     "</radialGradient><mask id='m' x='0.1' y='0' width='0.55' height='1'><circle cx='96' "
     "cy='48' r='44' fill='url(#spot)'/></mask><rect x='20' y='4' width='152' height='88' "
     "fill='#2050a0' mask='url(#m)' transform='translate(6 2) scale(0.95)'/>",
+    "luminance-mask-on-a-group-of-one-shape": BENEATH + "<mask id='m' "
+    "maskUnits='userSpaceOnUse'><rect width='192' height='96' fill='#ccc'/><polygon "
+    "points='60,10 130,48 60,86' fill='#333'/></mask><g mask='url(#m)' "
+    "transform='translate(10 0)'><circle cx='80' cy='48' r='40' fill='#06c' "
+    "transform='scale(1 0.9)'/></g>",
     "luminance-mask-of-an-elliptical-gradient": BENEATH + "<radialGradient id='wide'>"
     "<stop offset='0' stop-color='#fff'/><stop offset='1' stop-color='#000'/>"
     "</radialGradient><mask id='m' maskContentUnits='userSpaceOnUse'><ellipse cx='96' "
