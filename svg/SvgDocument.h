@@ -419,8 +419,8 @@ private:
     xmlNodePtr maskedAsClip = nullptr;  // the element being drawn inside its mask's clip
     // The mask the element names (content in its user space), the element's
     // transform on the page and the mask's region there; false when unknown.
-    bool MaskRegion(xmlNodePtr node, const std::string& name, const Style& style,
-                    const View& view, xmlNodePtr& mask, Matrix& m, Path& region);
+    bool MaskRegion(xmlNodePtr node, const std::string& name, const Style& style, const View& view,
+                    xmlNodePtr& mask, Matrix& m, Path& region);
     // A luminance mask of plain filled shapes over the one flat fill the
     // element painted (c's only part): c's parts become the element's colour
     // inside each shape at the shape's luminance, later shapes replacing

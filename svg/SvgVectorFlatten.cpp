@@ -877,8 +877,8 @@ bool SamePath(const Path& a, const Path& b)
 
 }  // namespace
 
-bool Reader::MaskAsParts(Capture& c, xmlNodePtr node, const std::string& name,
-                         const Style& style, const View& view)
+bool Reader::MaskAsParts(Capture& c, xmlNodePtr node, const std::string& name, const Style& style,
+                         const View& view)
 {
     // What a use or a nested viewport places is in a space of its own.
     if (!c.exact || c.parts.size() != 1 || name == "use" || name == "svg")
@@ -953,9 +953,8 @@ bool Reader::MaskAsParts(Capture& c, xmlNodePtr node, const std::string& name,
     shape->evenOdd = element.style.evenOdd;
     shape->box = BoundsOf(element.path);
     const std::vector<Point> elementHull = HullOf(element.box, &element.path);
-    const ClipChain shared = content.parts.empty()
-                                 ? ClipChain()
-                                 : InnerClips(content.parts[0], content.outerClips);
+    const ClipChain shared =
+        content.parts.empty() ? ClipChain() : InnerClips(content.parts[0], content.outerClips);
     // Opaque content replaces what is beneath it in the mask, as a band does
     // the bands before it: all parts are of one family.
     const int family = ++families;
