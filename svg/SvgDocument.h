@@ -13,6 +13,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -222,6 +223,9 @@ struct Capture {
     bool bounded = true;         // false: it may paint beyond its pieces (filters)
 };
 
+// Elements the walk does not draw where they stand (definitions, metadata).
+bool DrawnWhereItStands(std::string_view name);
+
 // A colour by value as the records give it: RGB, eight bits a component.
 inline SetColorByValueData Rgb16(const Rgb& c)
 {
@@ -413,6 +417,16 @@ private:
     bool OpenMaskAsClip(xmlNodePtr node, const std::string& name, const Style& style,
                         const View& view);
     xmlNodePtr maskedAsClip = nullptr;  // the element being drawn inside its mask's clip
+    // The mask the element names (content in its user space), the element's
+    // transform on the page and the mask's region there; false when unknown.
+    bool MaskRegion(xmlNodePtr node, const std::string& name, const Style& style, const View& view,
+                    xmlNodePtr& mask, Matrix& m, Path& region);
+    // A luminance mask of plain filled shapes over the one flat fill the
+    // element painted (c's only part): c's parts become the element's colour
+    // inside each shape at the shape's luminance, later shapes replacing
+    // earlier ones. False (c unchanged) when that cannot be exact.
+    bool MaskAsParts(Capture& c, xmlNodePtr node, const std::string& name, const Style& style,
+                     const View& view);
     void ClipMember(xmlNodePtr node, const Matrix& m, const View& view, const Style& parent,
                     std::vector<Path>& paths, std::vector<std::pair<xmlNodePtr, Matrix>>& texts,
                     int level);

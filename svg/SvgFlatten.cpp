@@ -217,15 +217,15 @@ Box Reader::FilterRegion(xmlNodePtr node, const Style& style, const View& view,
     return page;
 }
 
-bool Reader::OpenMaskAsClip(xmlNodePtr node, const std::string& name, const Style& style,
-                            const View& view)
+bool Reader::MaskRegion(xmlNodePtr node, const std::string& name, const Style& style,
+                        const View& view, xmlNodePtr& mask, Matrix& m, Path& region)
 {
     const auto it = ids.find(style.mask);
     if (it == ids.end() || LocalName(it->second) != "mask" || Href(it->second) ||
         Attr(it->second, "maskContentUnits").value_or("userSpaceOnUse") != "userSpaceOnUse")
         return false;
-    const xmlNodePtr mask = it->second;
-    Matrix m = view.ctm;
+    mask = it->second;
+    m = view.ctm;
     if (!ElementTransform(node, m))
         return false;
     // The region, in the element's box unless given in its user space: the
@@ -264,6 +264,20 @@ bool Reader::OpenMaskAsClip(xmlNodePtr node, const std::string& name, const Styl
         x = box.minX + x * box.Width(), y = box.minY + y * box.Height();
         w *= box.Width(), h *= box.Height();
     }
+    region = RectPath(x, y, w, h, 0, 0);
+    region.Transform(m);
+    return region.IsFinite();
+}
+
+bool Reader::OpenMaskAsClip(xmlNodePtr node, const std::string& name, const Style& style,
+                            const View& view)
+{
+    xmlNodePtr mask = nullptr;
+    Matrix m;
+    Path region;
+    if (!MaskRegion(node, name, style, view, mask, m, region))
+        return false;
+    const Style maskStyle = ComputeStyle(mask, Style());
     // Opaque white shapes let through all there is where they lie, nothing
     // elsewhere: a clip. Anything else has shades between.
     Path shapes;
@@ -301,9 +315,7 @@ bool Reader::OpenMaskAsClip(xmlNodePtr node, const std::string& name, const Styl
                 shapes.subpaths.push_back(std::move(sub));
             }
     }
-    Path region = RectPath(x, y, w, h, 0, 0);
-    region.Transform(m);
-    if (members == 0 || !region.IsFinite())
+    if (members == 0)
         return false;  // nothing shows: no clip needed, nor drawn
     draw.BeginMask();
     draw.BeginClipRgn();

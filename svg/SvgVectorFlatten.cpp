@@ -8,10 +8,12 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <memory>
 
 #include "SvgCompose.h"
 #include "SvgDocument.h"
 #include "SvgStrokeOutline.h"
+#include "SvgXml.h"
 
 namespace svgreader {
 
@@ -937,6 +939,181 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
     return true;
 }
 
+namespace {
+
+// What a mask lets through where its content is this colour, opaque: the
+// luminance of the sRGB values, as SVG's luminance masks and librsvg have it.
+double Luminance(Rgb c) { return (0.2125 * c.r + 0.7154 * c.g + 0.0721 * c.b) / 255; }
+
+// Whether two paths are the same points, within rounding.
+bool SamePath(const Path& a, const Path& b)
+{
+    auto near = [](Point p, Point q) {
+        return std::fabs(p.x - q.x) <= 1e-9 && std::fabs(p.y - q.y) <= 1e-9;
+    };
+    if (a.subpaths.size() != b.subpaths.size())
+        return false;
+    for (std::size_t i = 0; i < a.subpaths.size(); ++i) {
+        const Subpath &s = a.subpaths[i], &t = b.subpaths[i];
+        if (s.closed != t.closed || s.segments.size() != t.segments.size() ||
+            !near(s.start, t.start))
+            return false;
+        for (std::size_t k = 0; k < s.segments.size(); ++k) {
+            const Segment &g = s.segments[k], &h = t.segments[k];
+            if (g.cubic != h.cubic || !near(g.to, h.to) ||
+                (g.cubic && (!near(g.c1, h.c1) || !near(g.c2, h.c2))))
+                return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool Reader::MaskAsParts(Capture& c, xmlNodePtr node, const std::string& name, const Style& style,
+                         const View& view)
+{
+    // What a use or a nested viewport places is in a space of its own.
+    if (!c.exact || c.parts.size() != 1 || name == "use" || name == "svg")
+        return false;
+    const Piece element = c.parts[0];
+    if (IsStroke(element) || !element.known || element.paint.fill.kind != FillKind::kColor)
+        return false;
+    xmlNodePtr mask = nullptr;
+    Matrix m;
+    Path regionPath;
+    if (!MaskRegion(node, name, style, view, mask, m, regionPath))
+        return false;
+    // An alpha mask lets through by the content's alpha alone: pixels.
+    if (Attr(mask, "mask-type").value_or("luminance") != "luminance" ||
+        Attr(mask, "style").value_or("").find("mask-type") != std::string::npos)
+        return false;
+    const Style maskStyle = ComputeStyle(mask, Style());
+    std::vector<xmlNodePtr> shapes;
+    for (xmlNodePtr n = mask->children; n != nullptr; n = n->next) {
+        if (n->type != XML_ELEMENT_NODE)
+            continue;
+        const std::string kind = LocalName(n);
+        if (!DrawnWhereItStands(kind))
+            continue;  // a gradient defined in the mask
+        if (kind != "rect" && kind != "circle" && kind != "ellipse" && kind != "path" &&
+            kind != "polygon" && kind != "polyline")
+            return false;
+        const Style s = ComputeStyle(n, maskStyle);
+        if (s.displayNone || !s.visible || s.opacity <= 0)
+            continue;
+        if (!s.unsupported.empty() || !s.clipPath.empty() ||
+            (s.stroke.kind != Paint::kNone && s.stroke.kind != Paint::kUnset))
+            return false;
+        if (s.fill.kind == Paint::kUrl) {
+            const auto it = ids.find(s.fill.url);
+            if (it == ids.end() || (LocalName(it->second) != "linearGradient" &&
+                                    LocalName(it->second) != "radialGradient"))
+                return false;
+        } else if (s.fill.kind != Paint::kColor && s.fill.kind != Paint::kNone) {
+            return false;
+        }
+        shapes.push_back(n);
+    }
+    // The content walked apart like the element, in the element's user space.
+    Capture content;
+    content.root = mask;
+    content.outerClips = clipChain.size();
+    Capture* const outer = capture;
+    const double alpha = groupAlpha;
+    View inner = view;
+    inner.ctm = m;
+    capture = &content;
+    groupAlpha = 1;
+    try {
+        for (xmlNodePtr n : shapes)
+            Walk(n, maskStyle, inner);
+    } catch (...) {
+        capture = outer;
+        groupAlpha = alpha;
+        throw;
+    }
+    capture = outer;
+    groupAlpha = alpha;
+    if (!content.exact)
+        return false;
+
+    auto region = std::make_shared<ClipRegion>();
+    region->path = regionPath;
+    region->box = BoundsOf(regionPath);
+    auto shape = std::make_shared<ClipRegion>();
+    shape->path = element.path;
+    shape->evenOdd = element.style.evenOdd;
+    shape->box = BoundsOf(element.path);
+    const std::vector<Point> elementHull = HullOf(element.box, &element.path);
+    const ClipChain shared =
+        content.parts.empty() ? ClipChain() : InnerClips(content.parts[0], content.outerClips);
+    // Opaque content replaces what is beneath it in the mask, as a band does
+    // the bands before it: all parts are of one family.
+    const int family = ++families;
+    std::vector<Piece> parts;
+    for (std::size_t k = 0; k < content.parts.size(); ++k) {
+        const Piece& p = content.parts[k];
+        const bool gradient = p.paint.fill.kind == FillKind::kGradient;
+        if (IsStroke(p) || !p.known || (!gradient && p.paint.fill.kind != FillKind::kColor))
+            return false;
+        // Replacing needs the same clip for all (the shape of a gradient in bands).
+        if (InnerClips(p, content.outerClips) != shared)
+            return false;
+        Piece q = p;
+        q.family = family;
+        bool opaque = p.alpha >= 1;
+        if (gradient) {
+            const auto it = gradientDefs.find(p.paint.fill.tag);
+            if (it == gradientDefs.end() || !it->second.exact)
+                return false;
+            // A gradient of the element's colour, each stop as opaque as it
+            // lets the element through.
+            GradientDef g = it->second;
+            for (Stop& stop : g.stops) {
+                opaque = opaque && stop.opacity >= 1;
+                stop.opacity *= Luminance(stop.color);
+                stop.color = element.paint.fill.color;
+            }
+            g.shape.stops = g.stops;
+            q.paint.fill.tag = ++gradientCount;
+            gradientDefs.emplace(q.paint.fill.tag, std::move(g));
+            q.alpha = element.alpha * p.alpha;
+        } else {
+            q.paint.fill = element.paint.fill;
+            q.alpha = element.alpha * p.alpha * Luminance(p.paint.fill.color);
+        }
+        // Translucent content over transparent black lets through its share;
+        // over other content it composites with it, which no one part draws.
+        if (!opaque)
+            for (std::size_t j = 0; j < k; ++j)
+                if (Meets(p.box, content.parts[j].box))
+                    return false;
+        q.clips = element.clips;
+        q.box = Intersect(p.box, element.box);
+        if (!Covers(regionPath, HullOf(p.box, &p.path))) {
+            q.clips.push_back(region);
+            q.box = Intersect(q.box, region->box);
+        }
+        // A clip's edge is drawn unsmoothed: none where the shape lies within
+        // the element's. A flat part whose shape holds the element's is the
+        // element's shape; a gradient keeps its path, whose box places it.
+        if ((SamePath(p.path, element.path) && p.style.evenOdd == element.style.evenOdd) ||
+            Covers(element.path, HullOf(p.box, &p.path))) {
+        } else if (!gradient && shared.empty() && Covers(p.path, elementHull)) {
+            q.path = element.path;
+            q.style.evenOdd = element.style.evenOdd;
+        } else {
+            q.clips.push_back(shape);
+        }
+        q.clips.insert(q.clips.end(), shared.begin(), shared.end());
+        if (q.box.valid)
+            parts.push_back(std::move(q));
+    }
+    c.parts = std::move(parts);
+    return true;
+}
+
 bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const Style& parent,
                               const Style& style, const View& view)
 {
@@ -1001,8 +1178,13 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     const std::set<std::string> warnedBefore = warned;
     const double alpha = groupAlpha;
     capture = &c;
+    // A luminance mask of plain shapes on one flat fill: parts of its colour.
+    bool maskedAsParts = false;
     try {
         WalkElement(node, name, parent, view);
+        if (masked && !filtered && style.unsupported.size() == 1 && style.opacity >= 1 &&
+            mode == BlendMode::kNormal)
+            maskedAsParts = MaskAsParts(c, node, name, style, view);
     } catch (...) {
         capture = nullptr;
         scratch.Swap(draw);
@@ -1034,7 +1216,7 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
         area = FilterRegion(node, style, view, c.parts, boxes);
         bounded = area.valid;
     }
-    if (filtered || masked)
+    if (filtered || (masked && !maskedAsParts))
         c.exact = false;
     unknownAreas.resize(areasBefore);
     boxedObjects = boxedBefore;

@@ -30,6 +30,8 @@ bool HasArea(const Path& page)
     return false;
 }
 
+}  // namespace
+
 // Elements the walk does not draw where they stand: other vocabularies
 // (editor settings, metadata), and definitions, drawn where referenced.
 bool DrawnWhereItStands(std::string_view name)
@@ -45,8 +47,6 @@ bool DrawnWhereItStands(std::string_view name)
             return false;
     return true;
 }
-
-}  // namespace
 
 std::size_t Reader::DrawnCount(xmlNodePtr node, std::map<xmlNodePtr, std::size_t>& known,
                                std::set<xmlNodePtr>& open)

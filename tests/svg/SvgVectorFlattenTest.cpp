@@ -315,17 +315,41 @@ TEST(SvgVectorFlatten, WhiteMasksAreClips)
     EXPECT_EQ(white.bitmaps, 0);
     EXPECT_EQ(white.clips, 2);  // the region, then the shapes
     EXPECT_TRUE(white.Fills({204, 0, 68}));
+    // Shades of plain shapes: the element's colour at their luminance, as vectors.
+    const Sent grey = masked("<circle cx='60' cy='48' r='30' fill='#eee'/>");
+    EXPECT_EQ(grey.bitmaps, 0);
+    EXPECT_TRUE(grey.Fills({207, 17, 80}));  // #c04 at 238/255 over the paper
     for (const std::string& content :
-         {std::string("<circle cx='60' cy='48' r='30' fill='#eee'/>"),
-          std::string("<circle cx='60' cy='48' r='30' fill='#fff' fill-opacity='0.9'/>"),
-          std::string("<circle cx='60' cy='48' r='30' fill='#fff' stroke='#888'/>"),
+         {std::string("<circle cx='60' cy='48' r='30' fill='#fff' fill-opacity='0.9'/>"),
           std::string("<linearGradient id='g'><stop stop-color='#fff'/><stop offset='1'/>"
-                      "</linearGradient><circle cx='60' cy='48' r='30' fill='url(#g)'/>"),
-          std::string("<g><circle cx='60' cy='48' r='30' fill='#fff'/></g>")}) {
-        const Sent grey = masked(content);
-        EXPECT_EQ(grey.bitmaps, 1) << content;
-        EXPECT_EQ(grey.clips, 0) << content;
+                      "</linearGradient><circle cx='60' cy='48' r='30' fill='url(#g)'/>")})
+        EXPECT_EQ(masked(content).bitmaps, 0) << content;
+    for (const std::string& content :
+         {std::string("<circle cx='60' cy='48' r='30' fill='#fff' stroke='#888'/>"),
+          std::string("<g><circle cx='60' cy='48' r='30' fill='#fff'/></g>"),
+          std::string("<circle cx='60' cy='48' r='30' fill='#fff'/><circle cx='70' cy='48' "
+                      "r='30' fill='#fff' fill-opacity='0.5'/>")}) {
+        const Sent pictured = masked(content);
+        EXPECT_EQ(pictured.bitmaps, 1) << content;
+        EXPECT_EQ(pictured.clips, 0) << content;
     }
+}
+
+// Each shade of a mask is the element's colour at its luminance over what is
+// beneath; where a later shape meets an earlier one it replaces it (the
+// pictures are compared in tests/svg/looks).
+TEST(SvgVectorFlatten, LuminanceMaskShadesOverWhatIsBeneath)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    const Sent s = Convert("<rect width='192' height='96' fill='#00f'/><mask id='m'>"
+                           "<rect x='20' y='10' width='150' height='76' fill='#808080'/>"
+                           "<circle cx='96' cy='48' r='20' fill='#404040'/></mask>"
+                           "<rect x='10' y='5' width='170' height='86' fill='#ff0' "
+                           "mask='url(#m)'/>");
+    EXPECT_EQ(s.bitmaps, 0);
+    EXPECT_TRUE(s.Fills({128, 128, 127}));  // #ff0 at 128/255 over blue
+    EXPECT_TRUE(s.Fills({64, 64, 191}));    // and at 64/255
 }
 
 // What went into an image (a blur, an embedded image, a gradient the records

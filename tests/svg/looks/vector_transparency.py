@@ -129,6 +129,37 @@ CASES = {
     "translucent-gradient-over-stroke": "<path d='M10 48 H182' stroke='#080' "
     "stroke-width='10'/><rect x='40' y='10' width='110' height='76' fill='url(#g)' "
     "fill-opacity='0.5'/>",
+    # Luminance masks of plain shapes: the element's colour at the shapes'
+    # luminance; later shapes replace earlier ones, as in the mask.
+    "luminance-mask-of-a-gradient": BENEATH +
+    "<linearGradient id='lm'><stop offset='0' stop-color='#fff'/><stop offset='1' "
+    "stop-color='#000'/></linearGradient><mask id='m' maskUnits='userSpaceOnUse' x='0' "
+    "y='0' width='192' height='96'><rect x='10' y='10' width='172' height='76' "
+    "fill='url(#lm)'/><circle cx='96' cy='48' r='24' fill='#000'/></mask>"
+    "<rect x='10' y='10' width='172' height='76' fill='#207040' mask='url(#m)'/>"
+    "<path d='M10 80 L180 20' stroke='#c02060' stroke-width='6'/>",
+    "luminance-mask-of-greys": BENEATH + "<rect x='100' y='60' width='90' height='30' "
+    "fill='url(#g)'/><mask id='m'><rect x='0' y='0' width='120' height='96' fill='#808080'/>"
+    "<circle cx='90' cy='48' r='30' fill='#4080ff'/><rect x='130' y='20' width='50' "
+    "height='60' fill='#fff' fill-opacity='0.6'/><ellipse cx='40' cy='48' rx='20' ry='30' "
+    "fill='#fff' transform='rotate(20 40 48)'/></mask><path d='M8 8 H184 V88 H8 Z "
+    "M60 30 V66 H130 V30 Z' fill='#b02010' fill-rule='evenodd' fill-opacity='0.9' "
+    "mask='url(#m)'/>",
+    "luminance-mask-in-the-box": "<radialGradient id='spot'><stop offset='0' "
+    "stop-color='#fff'/><stop offset='1' stop-color='#fff' stop-opacity='0'/>"
+    "</radialGradient><mask id='m' x='0.1' y='0' width='0.55' height='1'><circle cx='96' "
+    "cy='48' r='44' fill='url(#spot)'/></mask><rect x='20' y='4' width='152' height='88' "
+    "fill='#2050a0' mask='url(#m)' transform='translate(6 2) scale(0.95)'/>",
+    "luminance-mask-on-a-group-of-one-shape": BENEATH + "<mask id='m' "
+    "maskUnits='userSpaceOnUse'><rect width='192' height='96' fill='#ccc'/><polygon "
+    "points='60,10 130,48 60,86' fill='#333'/></mask><g mask='url(#m)' "
+    "transform='translate(10 0)'><circle cx='80' cy='48' r='40' fill='#06c' "
+    "transform='scale(1 0.9)'/></g>",
+    "luminance-mask-of-an-elliptical-gradient": BENEATH + "<radialGradient id='wide'>"
+    "<stop offset='0' stop-color='#fff'/><stop offset='1' stop-color='#000'/>"
+    "</radialGradient><mask id='m' maskContentUnits='userSpaceOnUse'><ellipse cx='96' "
+    "cy='48' rx='80' ry='30' fill='url(#wide)'/></mask><circle cx='96' cy='48' r='46' "
+    "fill='#f0a000' mask='url(#m)'/>",
 }
 for mode in ("multiply", "screen", "overlay", "darken", "lighten", "color-dodge",
              "color-burn", "hard-light", "soft-light", "difference", "exclusion"):
@@ -164,6 +195,20 @@ IMAGED = {
     "shape-partly-over-text": (BENEATH + "<text x='10' y='70' font-size='24' "
                                "fill='#fff'>Hello</text><rect x='50' y='40' width='130' "
                                "height='40' fill='#0c0' opacity='0.5'/>", 1),
+    # Masks beyond plain shapes on a flat fill keep their image.
+    "alpha-mask": (BENEATH + "<mask id='m' style='mask-type:alpha'><circle cx='96' cy='48' "
+                   "r='40' fill='#000' fill-opacity='0.5'/></mask><rect x='20' y='10' "
+                   "width='150' height='76' fill='#0a0' mask='url(#m)'/>", 1),
+    "mask-of-overlapping-translucent-shapes": (
+        "<mask id='m'><rect width='192' height='96' fill='#888'/><circle cx='96' cy='48' "
+        "r='30' fill='#fff' opacity='0.5'/></mask><rect x='20' y='10' width='150' "
+        "height='76' fill='#a0f' mask='url(#m)'/>", 1),
+    "mask-on-a-gradient": ("<mask id='m'><rect width='192' height='96' fill='#888'/></mask>"
+                           "<rect x='20' y='10' width='150' height='76' fill='url(#g)' "
+                           "mask='url(#m)'/>", 1),
+    "mask-of-a-stroke": ("<mask id='m'><circle cx='96' cy='48' r='30' fill='#fff' "
+                         "stroke='#888' stroke-width='8'/></mask><rect x='20' y='10' "
+                         "width='150' height='76' fill='#a0f' mask='url(#m)'/>", 1),
 }
 
 
