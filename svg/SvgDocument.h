@@ -502,6 +502,8 @@ private:
     bool Tracking() const;
     void EmitClipped(const ClipChain& extra, const Piece& drawn);
     void WriteClipRegion(const ClipRegion& region);
+    // Opens a clip group of the region and keeps it in the chain in force.
+    void OpenClip(const std::shared_ptr<const ClipRegion>& region);
     // `fill`, a gradient, defined again with its stops composited over
     // `backdrop` at `alpha`; false when that cannot be exact.
     bool CompositeGradient(Fill& fill, double alpha, Rgb backdrop, int mode);

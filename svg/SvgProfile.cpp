@@ -173,12 +173,7 @@ void Reader::NoteArea(const Style& style, const ElementPaint& paint, const Matri
             drawnAreas.push_back(std::move(closed));
     }
     if (paint.stroke.kind == FillKind::kColor && options.strokes != Options::Strokes::kHairlines) {
-        StrokeShape shape;
-        shape.width = style.strokeWidth * ctm.Scale();
-        shape.cap = style.cap;
-        shape.join = style.join;
-        shape.miterLimit = style.miterLimit;
-        drawnAreas.push_back(StrokeOutline(page, shape));
+        drawnAreas.push_back(StrokeOutline(page, StrokeShapeOf(style, ctm.Scale(), false)));
     }
     Spend(1);
 }

@@ -353,4 +353,19 @@ bool CommonArea(const std::vector<FilledArea>& areas, Path& common, double toler
     }
 }
 
+StrokeShape StrokeShapeOf(const Style& style, double scale, bool dashed)
+{
+    StrokeShape shape;
+    shape.width = style.strokeWidth * scale;
+    shape.cap = style.cap;
+    shape.join = style.join;
+    shape.miterLimit = style.miterLimit;
+    if (dashed) {
+        for (double d : style.dashes)
+            shape.dashes.push_back(d * scale);
+        shape.dashOffset = style.dashOffset * scale;
+    }
+    return shape;
+}
+
 }  // namespace svgreader

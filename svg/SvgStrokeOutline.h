@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "SvgGeometry.h"
+#include "SvgStyle.h"
 
 namespace svgreader {
 
@@ -23,6 +24,10 @@ struct StrokeShape {
     std::vector<double> dashes;  // empty: solid
     double dashOffset = 0;
 };
+
+// The stroke `style` gives, `scale` page units to its user unit; its dashes
+// only when asked for.
+StrokeShape StrokeShapeOf(const Style& style, double scale, bool dashed);
 
 // The area the stroke of `path` paints, as closed subpaths filled by the
 // non-zero rule (holes turn the other way). Empty when the stroke paints

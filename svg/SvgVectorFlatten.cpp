@@ -133,13 +133,8 @@ const std::shared_ptr<const ClipRegion>& RegionOfPart(const Piece& part,
     }
     if (!part.style.dashes.empty())
         return made;
-    StrokeShape shape;
-    shape.width = part.style.strokeWidth * part.ctm.Scale();
-    shape.cap = part.style.cap;
-    shape.join = part.style.join;
-    shape.miterLimit = part.style.miterLimit;
     auto r = std::make_shared<ClipRegion>();
-    r->path = StrokeOutline(part.path, shape);
+    r->path = StrokeOutline(part.path, StrokeShapeOf(part.style, part.ctm.Scale(), false));
     r->box = BoundsOf(r->path);
     if (!r->path.Empty())
         made = std::move(r);
@@ -403,15 +398,19 @@ void Reader::WriteClipRegion(const ClipRegion& region)
     }
 }
 
+void Reader::OpenClip(const std::shared_ptr<const ClipRegion>& region)
+{
+    draw.BeginMask();
+    draw.BeginClipRgn();
+    WriteClipRegion(*region);
+    draw.EndClipRgn();
+    clipChain.push_back(region);
+}
+
 void Reader::EmitClipped(const ClipChain& extra, const Piece& drawn)
 {
-    for (const auto& r : extra) {
-        draw.BeginMask();
-        draw.BeginClipRgn();
-        WriteClipRegion(*r);
-        draw.EndClipRgn();
-        clipChain.push_back(r);
-    }
+    for (const auto& r : extra)
+        OpenClip(r);
     WriteShape(drawn.style, drawn.paint, drawn.ctm, drawn.path);
     for (std::size_t i = 0; i < extra.size(); ++i) {
         draw.EndMask();
@@ -452,13 +451,8 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
                 return patch();
             // The clips all bands share are opened once around them.
             extra.push_back(RegionOf(part));
-            for (const auto& r : extra) {
-                draw.BeginMask();
-                draw.BeginClipRgn();
-                WriteClipRegion(*r);
-                draw.EndClipRgn();
-                clipChain.push_back(r);
-            }
+            for (const auto& r : extra)
+                OpenClip(r);
             bool drawn = true, any = false;
             for (const Band& band :
                  BandsOf(it->second.shape, Intersect(part.box, below.box), part.alpha)) {
@@ -500,13 +494,8 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
         if (it == gradientDefs.end())
             return patch();
         extra.push_back(RegionOf(below));
-        for (const auto& r : extra) {
-            draw.BeginMask();
-            draw.BeginClipRgn();
-            WriteClipRegion(*r);
-            draw.EndClipRgn();
-            clipChain.push_back(r);
-        }
+        for (const auto& r : extra)
+            OpenClip(r);
         bool drawn = true;
         for (const Band& band : BandsOf(it->second.shape, Intersect(part.box, below.box))) {
             Piece flat = below;
@@ -531,13 +520,7 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
         below.style.dashes.empty()) {
         // A stroke beneath as the area it covers (its outline), a flat fill.
         Piece area = below;
-        StrokeShape shape;
-        const double scale = below.ctm.Scale();
-        shape.width = below.style.strokeWidth * scale;
-        shape.cap = below.style.cap;
-        shape.join = below.style.join;
-        shape.miterLimit = below.style.miterLimit;
-        area.path = StrokeOutline(below.path, shape);
+        area.path = StrokeOutline(below.path, StrokeShapeOf(below.style, below.ctm.Scale(), false));
         Spend(area.path.subpaths.size());
         if (area.path.Empty())
             return true;  // it covers nothing
@@ -617,11 +600,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
             clipChain.pop_back();
         }
         for (std::size_t i = common; i < inner.size(); ++i) {
-            draw.BeginMask();
-            draw.BeginClipRgn();
-            WriteClipRegion(*inner[i]);
-            draw.EndClipRgn();
-            clipChain.push_back(inner[i]);
+            OpenClip(inner[i]);
             opened.push_back(inner[i]);
         }
     };

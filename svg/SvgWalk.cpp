@@ -341,16 +341,7 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
         fillOnly.stroke = Fill();
         if (fillOnly.fill.kind != FillKind::kNone && HasArea(page))
             WriteShape(style, fillOnly, view.ctm, page);
-        StrokeShape shape;
-        const double scale = view.ctm.Scale();
-        shape.width = style.strokeWidth * scale;
-        shape.cap = style.cap;
-        shape.join = style.join;
-        shape.miterLimit = style.miterLimit;
-        for (double d : style.dashes)
-            shape.dashes.push_back(d * scale);
-        shape.dashOffset = style.dashOffset * scale;
-        const Path outline = StrokeOutline(page, shape);
+        const Path outline = StrokeOutline(page, StrokeShapeOf(style, view.ctm.Scale(), true));
         Spend(outline.subpaths.size());
         if (!outline.Empty()) {
             ElementPaint filled;
@@ -408,16 +399,7 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
 bool Reader::WriteStrokeOutline(const Style& style, const ElementPaint& paint, const Matrix& ctm,
                                 const Path& page)
 {
-    const double scale = ctm.Scale();
-    StrokeShape shape;
-    shape.width = style.strokeWidth * scale;
-    shape.cap = style.cap;
-    shape.join = style.join;
-    shape.miterLimit = style.miterLimit;
-    for (double d : style.dashes)
-        shape.dashes.push_back(d * scale);
-    shape.dashOffset = style.dashOffset * scale;
-    const Path outline = StrokeOutline(page, shape);
+    const Path outline = StrokeOutline(page, StrokeShapeOf(style, ctm.Scale(), true));
     Spend(outline.subpaths.size());
     if (outline.Empty())
         return false;
