@@ -487,6 +487,8 @@ private:
     // draws and the boxes of what else it draws; invalid when not known.
     Box FilterRegion(xmlNodePtr node, const Style& style, const View& view,
                      const std::vector<Piece>& parts, const std::vector<Box>& others);
+    bool RegionRect(xmlNodePtr effect, const Style& effectStyle, bool user, const Box& box,
+                    const View& view, double& x, double& y, double& w, double& h);
 
     // Effects flattened as vectors (SvgVectorFlatten.cpp): the object drawn
     // in the colours it gives over the paper and, clipped to each opaque

@@ -146,6 +146,35 @@ bool RegionValue(const std::optional<std::string>& text, double fallback, bool f
 
 }  // namespace
 
+// A filter's or a mask's region in the element's user space: its x, y, width
+// and height (by default 10 % beyond the box on each side) in the element's
+// box, or in user space when `user`. False when a value is no number or the
+// region has no area.
+bool Reader::RegionRect(xmlNodePtr effect, const Style& effectStyle, bool user, const Box& box,
+                        const View& view, double& x, double& y, double& w, double& h)
+{
+    auto along = [&](const char* name, double percentOf) {
+        return [&, name, percentOf](double fallback) {
+            return Length(effect, name, percentOf, effectStyle, fallback);
+        };
+    };
+    if (!RegionValue(Attr(effect, "x"), user ? -0.1 * view.width : -0.1, !user,
+                     along("x", view.width), x) ||
+        !RegionValue(Attr(effect, "y"), user ? -0.1 * view.height : -0.1, !user,
+                     along("y", view.height), y) ||
+        !RegionValue(Attr(effect, "width"), user ? 1.2 * view.width : 1.2, !user,
+                     along("width", view.width), w) ||
+        !RegionValue(Attr(effect, "height"), user ? 1.2 * view.height : 1.2, !user,
+                     along("height", view.height), h) ||
+        !(w > 0) || !(h > 0))
+        return false;
+    if (!user) {
+        x = box.minX + x * box.Width(), y = box.minY + y * box.Height();
+        w *= box.Width(), h *= box.Height();
+    }
+    return true;
+}
+
 Box Reader::FilterRegion(xmlNodePtr node, const Style& style, const View& view,
                          const std::vector<Piece>& parts, const std::vector<Box>& others)
 {
@@ -185,27 +214,9 @@ Box Reader::FilterRegion(xmlNodePtr node, const Style& style, const View& view,
         if (!box.valid)
             return {};
     }
-    const Style filterStyle = ComputeStyle(filter, style);
     double x = 0, y = 0, w = 0, h = 0;
-    auto along = [&](const char* name, double percentOf) {
-        return [&, name, percentOf](double fallback) {
-            return Length(filter, name, percentOf, filterStyle, fallback);
-        };
-    };
-    if (!RegionValue(Attr(filter, "x"), user ? -0.1 * view.width : -0.1, !user,
-                     along("x", view.width), x) ||
-        !RegionValue(Attr(filter, "y"), user ? -0.1 * view.height : -0.1, !user,
-                     along("y", view.height), y) ||
-        !RegionValue(Attr(filter, "width"), user ? 1.2 * view.width : 1.2, !user,
-                     along("width", view.width), w) ||
-        !RegionValue(Attr(filter, "height"), user ? 1.2 * view.height : 1.2, !user,
-                     along("height", view.height), h) ||
-        !(w > 0) || !(h > 0))
+    if (!RegionRect(filter, ComputeStyle(filter, style), user, box, view, x, y, w, h))
         return {};
-    if (!user) {
-        x = box.minX + x * box.Width(), y = box.minY + y * box.Height();
-        w *= box.Width(), h *= box.Height();
-    }
     Box page;
     for (const Point corner :
          {Point{x, y}, Point{x + w, y}, Point{x, y + h}, Point{x + w, y + h}}) {
@@ -243,27 +254,9 @@ bool Reader::MaskRegion(xmlNodePtr node, const std::string& name, const Style& s
         if (!box.valid || !(box.Width() > 0) || !(box.Height() > 0))
             return false;
     }
-    const Style maskStyle = ComputeStyle(mask, Style());
-    auto along = [&](const char* attribute, double percentOf) {
-        return [&, attribute, percentOf](double fallback) {
-            return Length(mask, attribute, percentOf, maskStyle, fallback);
-        };
-    };
     double x = 0, y = 0, w = 0, h = 0;
-    if (!RegionValue(Attr(mask, "x"), user ? -0.1 * view.width : -0.1, !user,
-                     along("x", view.width), x) ||
-        !RegionValue(Attr(mask, "y"), user ? -0.1 * view.height : -0.1, !user,
-                     along("y", view.height), y) ||
-        !RegionValue(Attr(mask, "width"), user ? 1.2 * view.width : 1.2, !user,
-                     along("width", view.width), w) ||
-        !RegionValue(Attr(mask, "height"), user ? 1.2 * view.height : 1.2, !user,
-                     along("height", view.height), h) ||
-        !(w > 0) || !(h > 0))
+    if (!RegionRect(mask, ComputeStyle(mask, Style()), user, box, view, x, y, w, h))
         return false;
-    if (!user) {
-        x = box.minX + x * box.Width(), y = box.minY + y * box.Height();
-        w *= box.Width(), h *= box.Height();
-    }
     region = RectPath(x, y, w, h, 0, 0);
     region.Transform(m);
     return region.IsFinite();
