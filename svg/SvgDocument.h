@@ -509,6 +509,11 @@ private:
     // `fill`, a gradient, defined again with its stops composited over
     // `backdrop` at `alpha`; false when that cannot be exact.
     bool CompositeGradient(Fill& fill, double alpha, Rgb backdrop, int mode);
+    // `g` defined for `fill`, or the definition of the same placement and
+    // stops already written; false when the module has no room for it.
+    bool DefineComposite(GradientDef g, Fill& fill);
+    // Definitions written after the first `written` are dropped with their records.
+    void ForgetGradientsAfter(int written);
     // Each path painted, noted as a piece (from WriteShape).
     void NotePiece(const Style& style, const ElementPaint& paint, const Matrix& ctm,
                    const Path& page);
@@ -542,6 +547,14 @@ private:
     int tileDepth = 0;             // pattern tiles being walked
     std::size_t overlapTests = 0;
     std::map<int, GradientDef> gradientDefs;  // by tag
+    struct Composite {
+        int tag;
+        std::string name;
+        int written;  // gradientsWritten once it was
+    };
+    // Composites by what the module writes of them: mixtures of one gradient
+    // with like colours (white highlights, stacked) come out the same.
+    std::map<std::string, Composite> composites;
     bool gradientExact = true;                // of the gradient being defined
     // The copy of the document the renderer reads: every resource resolved
     // by the reader, nothing left for the renderer to load.

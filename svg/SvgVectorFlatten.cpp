@@ -292,11 +292,44 @@ bool Reader::CompositeGradient(Fill& fill, double alpha, Rgb backdrop, int mode)
     GradientDef g = it->second;
     g.stops = CompositeStops(g.stops, backdrop, alpha, static_cast<BlendMode>(mode));
     g.shape.stops = g.stops;
+    return DefineComposite(std::move(g), fill);
+}
+
+bool Reader::DefineComposite(GradientDef g, Fill& fill)
+{
+    // The key holds what the records carry: placement, offsets and 8-bit colours.
+    std::string key;
+    auto put = [&key](const void* bytes, std::size_t size) {
+        key.append(static_cast<const char*>(bytes), size);
+    };
+    put(&g.placed.type, sizeof g.placed.type);
+    for (const double v : {g.placed.startX, g.placed.startY, g.placed.endX, g.placed.endY})
+        put(&v, sizeof v);
+    for (const Stop& stop : g.stops) {
+        put(&stop.offset, sizeof stop.offset);
+        put(&stop.color, sizeof stop.color);
+    }
+    const auto found = composites.find(key);
+    if (found != composites.end()) {
+        fill.tag = found->second.tag;
+        fill.name = found->second.name;
+        return true;
+    }
+    if (!GradientRoom())
+        return false;
     fill.name = GradientName(g.id);
     fill.tag = ++gradientCount;
     WriteGradientDef(fill.name, fill.tag, g.placed, g.stops);
+    composites.emplace(std::move(key), Composite{fill.tag, fill.name, gradientsWritten});
     gradientDefs.emplace(fill.tag, std::move(g));
     return true;
+}
+
+void Reader::ForgetGradientsAfter(int written)
+{
+    gradientsWritten = written;
+    for (auto it = composites.begin(); it != composites.end();)
+        it = it->second.written > written ? composites.erase(it) : std::next(it);
 }
 
 bool Reader::Tracking() const
@@ -553,16 +586,12 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
             return false;
         if (!AffineInBackdrop(blend))
             return patch();
-        if (!GradientRoom())
-            return false;
         GradientDef g = it->second;
         for (Stop& s : g.stops)
             s.color = Compose(s.color, source, part.alpha, blend);
         g.shape.stops = g.stops;
-        drawn.paint.fill.name = GradientName(g.id);
-        drawn.paint.fill.tag = ++gradientCount;
-        WriteGradientDef(drawn.paint.fill.name, drawn.paint.fill.tag, g.placed, g.stops);
-        gradientDefs.emplace(drawn.paint.fill.tag, std::move(g));
+        if (!DefineComposite(std::move(g), drawn.paint.fill))
+            return false;
     }
     EmitClipped(extra, drawn);
     return true;
@@ -894,7 +923,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
     if (!exact) {
         pieces.resize(before);
         defs.Truncate(defsMark);
-        gradientsWritten = written;
+        ForgetGradientsAfter(written);
         evenOddInForce = evenOdd;
         return false;
     }
@@ -1172,7 +1201,7 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     capture = nullptr;
     scratch.Swap(draw);
     defs.Truncate(defsMark);
-    gradientsWritten = written;
+    ForgetGradientsAfter(written);
     patterns = patternsBefore;
     evenOddInForce = evenOdd;
     treeNode = tree;
