@@ -362,7 +362,7 @@ private:
     void WriteBands(const Style& style, const ElementPaint& paint, const Matrix& ctm,
                     const Path& page);
     // The bands of a gradient over `box`: at the images' resolution, at most
-    // kMaxBands, as many as the colours seen through `alpha` need.
+    // bandCap, as many as the colours seen through `alpha` need.
     std::vector<Band> BandsOf(const GradientShape& shape, const Box& box, double alpha = 1) const;
     // Gradient definitions written: the module holds 1024, so flattening
     // that would define more goes into an image instead.
@@ -497,6 +497,14 @@ private:
     bool FlattenAsVectors(xmlNodePtr node, const std::string& name, const Style& parent,
                           const Style& style, const View& view);
     bool EmitFlattened(const Capture& c, int mode, bool isolated);
+    // EmitFlattened, tried again in fewer, wider bands when its bands took
+    // more definitions or bytes than there was room for.
+    bool EmitFlattenedInBands(const Capture& c, int mode, bool isolated);
+    // Bands of one gradient at most (a band costs some 100 to 200 bytes):
+    // enough for a step of colour per band over some 4 inches at 150 dpi.
+    std::size_t bandCap = 256;
+    mutable bool bandsMade = false;  // by BandsOf, since last cleared
+    bool outOfRoom = false;        // flattening ran out of definitions or bytes
     // `budget`: the bytes of records the object's vectors may take.
     bool EmitOver(const Piece& part, const ClipChain& inner, const Piece& below, int mode,
                   std::size_t budget);

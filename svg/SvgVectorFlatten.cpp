@@ -22,9 +22,11 @@ namespace {
 // An image costs the file some 6 bytes a pixel (RGB in hexadecimal); the
 // balanced mode draws an object as vectors while their records cost no more.
 constexpr double kImageBytesPerPixel = 6;
-// Bands of one gradient at most (a band costs some 100 to 200 bytes): enough
-// for a step of colour per band over some 4 inches at 150 dpi.
-constexpr std::size_t kMaxBands = 256;
+// Fewer bands, tried in turn by an object whose mixtures in bands take more
+// definitions or bytes than there is room for: a band of a translucent
+// gradient then spans a few 8-bit steps of what is seen, which still shows
+// less than the image's edge and resolution would.
+constexpr std::size_t kFewerBands[] = {48, 16};
 // Vectors may cost this many times the image's bytes: an image makes every
 // translucent object drawn later over its area an image too, and is only as
 // sharp as its resolution.
@@ -229,14 +231,15 @@ ClipChain InnerClips(const Piece& part, std::size_t outerClips)
 
 std::vector<Band> Reader::BandsOf(const GradientShape& shape, const Box& box, double alpha) const
 {
+    bandsMade = true;
     if (!(alpha > 0) || alpha >= 1)
-        return GradientBands(shape, box, 1 / FlattenDpi(), kMaxBands);
+        return GradientBands(shape, box, 1 / FlattenDpi(), bandCap);
     // Seen through an opacity, fewer steps of colour show: the bands are
     // counted for the colours seen.
     GradientShape seen = shape;
     for (Stop& stop : seen.stops)
         stop.opacity *= alpha;
-    std::vector<Band> bands = GradientBands(seen, box, 1 / FlattenDpi(), kMaxBands);
+    std::vector<Band> bands = GradientBands(seen, box, 1 / FlattenDpi(), bandCap);
     for (Band& band : bands)
         band.opacity = std::min(1.0, band.opacity / alpha);
     return bands;
@@ -315,8 +318,10 @@ bool Reader::DefineComposite(GradientDef g, Fill& fill)
         fill.name = found->second.name;
         return true;
     }
-    if (!GradientRoom())
+    if (!GradientRoom()) {
+        outOfRoom = true;
         return false;
+    }
     fill.name = GradientName(g.id);
     fill.tag = ++gradientCount;
     WriteGradientDef(fill.name, fill.tag, g.placed, g.stops);
@@ -454,6 +459,8 @@ void Reader::EmitClipped(const ClipChain& extra, const Piece& drawn)
 bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& below, int mode,
                       std::size_t budget)
 {
+    if (draw.Mark() > budget)
+        outOfRoom = true;
     if (!below.known || draw.Mark() > budget)
         return false;
     const BlendMode blend = static_cast<BlendMode>(mode);
@@ -595,6 +602,24 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
     }
     EmitClipped(extra, drawn);
     return true;
+}
+
+bool Reader::EmitFlattenedInBands(const Capture& c, int mode, bool isolated)
+{
+    bandsMade = outOfRoom = false;
+    if (EmitFlattened(c, mode, isolated))
+        return true;
+    bool drawn = false;
+    for (const std::size_t cap : kFewerBands) {
+        if (drawn || !bandsMade || !outOfRoom || cap >= bandCap)
+            break;
+        const std::size_t before = bandCap;
+        bandCap = cap;
+        bandsMade = outOfRoom = false;
+        drawn = EmitFlattened(c, mode, isolated);
+        bandCap = before;
+    }
+    return drawn;
 }
 
 bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
@@ -883,6 +908,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                                                      part.alpha, static_cast<BlendMode>(mode));
                     EmitClipped({}, drawn);
                     exact = draw.Mark() <= budget;
+                    outOfRoom = outOfRoom || !exact;
                     if (!exact)
                         break;
                     continue;
@@ -897,6 +923,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                                                      static_cast<BlendMode>(mode));
                     EmitClipped({}, drawn);
                     exact = draw.Mark() <= budget;
+                    outOfRoom = outOfRoom || !exact;
                     if (!exact)
                         break;
                     continue;
@@ -907,6 +934,7 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                     break;
             }
         }
+        outOfRoom = outOfRoom || (exact && spent() > budget);
         exact = exact && spent() <= budget;
     }
     openTo({});
@@ -1234,7 +1262,7 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     // one colour) the picture shows as drawn.
     if (leftOut != leftOutBefore)
         c.exact = false;
-    if (!c.exact || !allPieces || !EmitFlattened(c, static_cast<int>(mode), isolated)) {
+    if (!c.exact || !allPieces || !EmitFlattenedInBands(c, static_cast<int>(mode), isolated)) {
         outcome.warnings.resize(warningsBefore);
         warned = warnedBefore;
         if (bounded)  // the image it goes into, next
