@@ -122,6 +122,43 @@ std::vector<Stop> CompositeStops(const std::vector<Stop>& stops, Rgb backdrop, d
     return dense;
 }
 
+// Stops a line between their neighbours gives within an 8-bit step are
+// dropped: a mixture's stops, made dense where it curves, stay where it does.
+// A stop on a hard edge (its neighbour at about its offset) is kept.
+std::vector<Stop> ThinStops(const std::vector<Stop>& stops)
+{
+    if (stops.size() < 3)
+        return stops;
+    auto near = [](const Stop& a, const Stop& b) { return b.offset - a.offset < 1e-3; };
+    // Whether the stops strictly between `from` and `to` lie on their line.
+    auto onLine = [&](std::size_t from, std::size_t to) {
+        const Stop& a = stops[from];
+        const Stop& b = stops[to];
+        const double span = b.offset - a.offset;
+        for (std::size_t i = from + 1; i < to; ++i) {
+            const double t = span > 0 ? (stops[i].offset - a.offset) / span : 0;
+            auto off = [t](std::uint8_t x, std::uint8_t y, std::uint8_t v) {
+                return std::fabs(x + (y - x) * t - v) > 1;
+            };
+            if (near(stops[i - 1], stops[i]) || near(stops[i], stops[i + 1]) ||
+                off(a.color.r, b.color.r, stops[i].color.r) ||
+                off(a.color.g, b.color.g, stops[i].color.g) ||
+                off(a.color.b, b.color.b, stops[i].color.b))
+                return false;
+        }
+        return true;
+    };
+    std::vector<Stop> kept{stops.front()};
+    std::size_t from = 0;
+    for (std::size_t i = 1; i + 1 < stops.size(); ++i)
+        if (!onLine(from, i + 1)) {
+            kept.push_back(stops[i]);
+            from = i;
+        }
+    kept.push_back(stops.back());
+    return kept;
+}
+
 // The area a part paints, as a clip, made once: its path, or its stroke's
 // outline (none for a dashed stroke, whose dashes the module draws its own way).
 const std::shared_ptr<const ClipRegion>& RegionOfPart(const Piece& part,
@@ -300,6 +337,8 @@ bool Reader::CompositeGradient(Fill& fill, double alpha, Rgb backdrop, int mode)
 
 bool Reader::DefineComposite(GradientDef g, Fill& fill)
 {
+    g.stops = ThinStops(g.stops);
+    g.shape.stops = g.stops;
     // The key holds what the records carry: placement, offsets and 8-bit colours.
     std::string key;
     auto put = [&key](const void* bytes, std::size_t size) {
