@@ -564,10 +564,24 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
         return true;
     }
     const Rgb source = partStroke ? part.paint.stroke.color : part.paint.fill.color;
+    const bool gradientBelow = !belowStroke && below.paint.fill.kind == FillKind::kGradient;
+    // A stroke over a gradient as the area it covers, a flat fill: the
+    // gradient is then mixed whole, inside the stroke's outline.
+    if (gradientBelow && partStroke && AffineInBackdrop(blend) &&
+        options.strokes == Options::Strokes::kAsDrawn) {
+        std::shared_ptr<const ClipRegion> outline;
+        if (RegionOfPart(part, outline) != nullptr) {
+            Piece area = part;
+            area.path = outline->path;
+            area.style.evenOdd = false;
+            area.paint.fill = part.paint.stroke;
+            area.paint.stroke = Fill();
+            return EmitOver(area, inner, below, mode, budget);
+        }
+    }
     // A gradient beneath that a stroke, or a mode not affine in the backdrop,
     // cannot be mixed with whole: in bands of flat colour over the overlap,
     // each mixed as a flat fill is.
-    const bool gradientBelow = !belowStroke && below.paint.fill.kind == FillKind::kGradient;
     if (gradientBelow && (partStroke || !AffineInBackdrop(blend))) {
         const auto it = gradientDefs.find(below.paint.fill.tag);
         if (it == gradientDefs.end())
