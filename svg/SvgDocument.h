@@ -211,6 +211,7 @@ struct GradientDef {
     std::vector<Stop> stops;
     bool exact = true;  // false: drawn in bands (focal, elliptical, spread), no definition
     GradientShape shape;  // as SVG draws it, for bands
+    Point start, end;     // on the page: `placed` is of them in the filled path's box
 };
 
 // A transparent object walked apart to see what it paints (SvgVectorFlatten.cpp).
@@ -533,6 +534,8 @@ private:
     std::vector<std::pair<std::size_t, xmlNodePtr>> clipOwners;  // clips opened, by element
     void WriteGradientDef(const std::string& name, int tag, const SetGradient2Data& placed,
                           const std::vector<Stop>& stops);
+    // The placement of `g` in a path whose page box is `box`: the same gradient on the page.
+    static SetGradient2Data PlacedIn(const GradientDef& g, const Box& box);
     std::vector<Piece> pieces;  // the opaque pieces written, in painting order
     ClipChain clipChain;        // the clips in force
     Capture* capture = nullptr;

@@ -415,18 +415,25 @@ void Reader::DefineGradient(xmlNodePtr gradient, const Point& start, const Point
     const std::vector<Stop>& stops = shape.stops;
     if (!gradientExact) {
         // Drawn in bands where it is used: no definition.
-        gradientDefs[fill.tag] = {Attr(gradient, "id").value_or(""), {}, stops, false, shape};
+        gradientDefs[fill.tag] = {Attr(gradient, "id").value_or(""), {}, stops, false, shape, start, end};
         return;
     }
     fill.name = GradientName(Attr(gradient, "id").value_or(""));
+    GradientDef g{Attr(gradient, "id").value_or(""), {}, stops, true, shape, start, end};
+    g.placed = PlacedIn(g, pageBox);
+    WriteGradientDef(fill.name, fill.tag, g.placed, stops);
+    gradientDefs[fill.tag] = std::move(g);
+}
+
+SetGradient2Data Reader::PlacedIn(const GradientDef& g, const Box& box)
+{
     SetGradient2Data placed{};
-    placed.type = LocalName(gradient) == "radialGradient" ? 1 : 0;
-    placed.startX = AsPrinted(Percent(start.x, pageBox.minX, pageBox.maxX));
-    placed.startY = AsPrinted(Percent(start.y, pageBox.minY, pageBox.maxY));
-    placed.endX = AsPrinted(Percent(end.x, pageBox.minX, pageBox.maxX));
-    placed.endY = AsPrinted(Percent(end.y, pageBox.minY, pageBox.maxY));
-    gradientDefs[fill.tag] = {Attr(gradient, "id").value_or(""), placed, stops, true, shape};
-    WriteGradientDef(fill.name, fill.tag, placed, stops);
+    placed.type = g.shape.radial ? 1 : 0;
+    placed.startX = AsPrinted(Percent(g.start.x, box.minX, box.maxX));
+    placed.startY = AsPrinted(Percent(g.start.y, box.minY, box.maxY));
+    placed.endX = AsPrinted(Percent(g.end.x, box.minX, box.maxX));
+    placed.endY = AsPrinted(Percent(g.end.y, box.minY, box.maxY));
+    return placed;
 }
 
 void Reader::WriteGradientDef(const std::string& name, int tag, const SetGradient2Data& placed,

@@ -916,9 +916,17 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                 // them all; with none of those when the band lies wholly on
                 // what the piece shows. (A gradient is placed by the path it
                 // fills: over one, the piece's path is drawn again.)
+                // So is a gradient beneath, its mixture placed in the band's
+                // own box: each band's mixture is a definition of its own anyway.
+                const auto belowGradient = below.paint.fill.kind == FillKind::kGradient
+                                               ? gradientDefs.find(below.paint.fill.tag)
+                                               : gradientDefs.end();
+                const bool gradientInPath =
+                    belowGradient != gradientDefs.end() && belowGradient->second.exact &&
+                    AffineInBackdrop(static_cast<BlendMode>(mode));
                 const bool inPath = banded && below.known && !IsStroke(below) &&
                                     !IsStroke(part) && part.paint.fill.kind == FillKind::kColor &&
-                                    below.paint.fill.kind == FillKind::kColor;
+                                    (below.paint.fill.kind == FillKind::kColor || gradientInPath);
                 if (inPath && shownKnown && part.path.subpaths.size() == 1 && !onKnown) {
                     // The piece within its own clips (the band is drawn in its clips).
                     std::vector<FilledArea> areas{{&below.path, below.style.evenOdd}};
@@ -948,17 +956,41 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                 // A flat colour over a flat fill: the fill is drawn again in
                 // the mixture inside the object's shape, a clip that pieces
                 // beneath in a row (the bands of a gradient) share.
+                // A gradient over a flat fill likewise, its mixture placed
+                // in the fill's box: the object's shape stays one clip.
+                const auto partGradient = !IsStroke(part) &&
+                                                  part.paint.fill.kind == FillKind::kGradient
+                                              ? gradientDefs.find(part.paint.fill.tag)
+                                              : gradientDefs.end();
+                const bool gradientOver =
+                    partGradient != gradientDefs.end() && partGradient->second.exact &&
+                    AffineInBackdrop(static_cast<BlendMode>(mode));
                 const bool flatOver =
                     below.known && !IsStroke(below) &&
                     below.paint.fill.kind == FillKind::kColor &&
-                    part.paint.fill.kind != FillKind::kGradient &&
+                    (part.paint.fill.kind != FillKind::kGradient || gradientOver) &&
                     (!IsStroke(part) || options.strokes == Options::Strokes::kAsDrawn) &&
                     RegionOfPart(part, regions[j]) != nullptr;
                 if (inPath) {
                     openTo(chain);
                     Piece drawn = part;
-                    drawn.paint.fill.color = Compose(below.paint.fill.color, part.paint.fill.color,
-                                                     part.alpha, static_cast<BlendMode>(mode));
+                    if (gradientInPath) {
+                        GradientDef g = belowGradient->second;
+                        for (Stop& stop : g.stops)
+                            stop.color = Compose(stop.color, part.paint.fill.color, part.alpha,
+                                                 static_cast<BlendMode>(mode));
+                        g.shape.stops = g.stops;
+                        g.placed = PlacedIn(g, BoundsOf(part.path));
+                        drawn.paint.fill = below.paint.fill;
+                        if (!DefineComposite(std::move(g), drawn.paint.fill)) {
+                            exact = false;
+                            break;
+                        }
+                    } else {
+                        drawn.paint.fill.color =
+                            Compose(below.paint.fill.color, part.paint.fill.color, part.alpha,
+                                    static_cast<BlendMode>(mode));
+                    }
                     EmitClipped({}, drawn);
                     exact = draw.Mark() <= budget;
                     outOfRoom = outOfRoom || !exact;
@@ -970,10 +1002,25 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                     chain.push_back(regions[j]);
                     openTo(chain);
                     Piece drawn = below;
-                    const Rgb source =
-                        IsStroke(part) ? part.paint.stroke.color : part.paint.fill.color;
-                    drawn.paint.fill.color = Compose(below.paint.fill.color, source, part.alpha,
-                                                     static_cast<BlendMode>(mode));
+                    if (gradientOver) {
+                        GradientDef g = partGradient->second;
+                        g.stops = CompositeStops(g.stops, below.paint.fill.color, part.alpha,
+                                                 static_cast<BlendMode>(mode));
+                        g.shape.stops = g.stops;
+                        g.placed = PlacedIn(g, BoundsOf(below.path));
+                        drawn.paint.fill = part.paint.fill;
+                        drawn.paint.fill.opacity = below.paint.fill.opacity;
+                        if (!DefineComposite(std::move(g), drawn.paint.fill)) {
+                            exact = false;
+                            break;
+                        }
+                    } else {
+                        const Rgb source =
+                            IsStroke(part) ? part.paint.stroke.color : part.paint.fill.color;
+                        drawn.paint.fill.color =
+                            Compose(below.paint.fill.color, source, part.alpha,
+                                    static_cast<BlendMode>(mode));
+                    }
                     EmitClipped({}, drawn);
                     exact = draw.Mark() <= budget;
                     outOfRoom = outOfRoom || !exact;
