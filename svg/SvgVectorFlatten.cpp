@@ -19,19 +19,9 @@ namespace svgreader {
 
 namespace {
 
-// An image costs the file some 6 bytes a pixel (RGB in hexadecimal); the
-// balanced mode draws an object as vectors while their records cost no more.
-constexpr double kImageBytesPerPixel = 6;
 // Bands of one gradient at most (a band costs some 100 to 200 bytes): enough
 // for a step of colour per band over some 4 inches at 150 dpi.
 constexpr std::size_t kMaxBands = 256;
-// Vectors may cost this many times the image's bytes: an image makes every
-// translucent object drawn later over its area an image too, and is only as
-// sharp as its resolution.
-constexpr double kVectorPreference = 3;
-// Vectors are never refused for less than this: an image of a tiny area
-// costs its records and a seam besides its pixels.
-constexpr double kMinVectorBytes = 4096;
 // Pieces kept for one drawing; what is drawn beyond them counts as unknown.
 constexpr std::size_t kMaxPieces = 200'000;
 // Tests of boxes against boxes in one drawing; beyond them, images.
