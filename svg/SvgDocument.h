@@ -104,6 +104,20 @@ struct View {
     double Diagonal() const { return std::sqrt((width * width + height * height) / 2); }
 };
 
+// The raster/vector balance: an image costs the file some 6 bytes a pixel
+// (RGB in hexadecimal); the balanced mode draws an object as vectors while
+// their records cost at most kVectorPreference times that (an image makes
+// every translucent object drawn later over its area an image too, and is
+// only as sharp as its resolution), and never refuses them below
+// kMinVectorBytes (an image of a tiny area costs a seam besides its pixels).
+constexpr double kImageBytesPerPixel = 6;
+constexpr double kVectorPreference = 3;
+constexpr double kMinVectorBytes = 4096;
+// A pattern drawn as copies of its tile writes no more records than this
+// in any mode (copies times the tile's records): past it, an image, or
+// without one the paint's fallback colour.
+constexpr double kMaxPatternCopyRecords = 200'000;
+
 // The fill types of the records.
 enum class FillKind { kColor = 1, kGradient = 2, kPattern = 3, kNone = 5 };
 
@@ -127,6 +141,24 @@ struct Fill {
 struct ElementPaint {
     Fill fill;
     Fill stroke;
+};
+
+// Where a pattern's cells lie and what draws them, through its href chain.
+struct PatternLayout {
+    Matrix place;    // pattern space to the page: the view, then patternTransform
+    Matrix content;  // the first cell's content to pattern space
+    double x = 0, y = 0, w = 0, h = 0;  // the first cell, pattern space
+    double viewWidth = 0, viewHeight = 0;  // for percentages in the content
+    xmlNodePtr source = nullptr;           // whose children are the content
+};
+
+// A pattern paint drawn as copies of its tile: the cells from (i0, j0) to
+// (i1, j1), each copy clipped to its cell when its content may leave it.
+struct PatternCopies {
+    xmlNodePtr pattern = nullptr;
+    PatternLayout layout;
+    long i0 = 0, i1 = -1, j0 = 0, j1 = -1;
+    bool clipCells = false;
 };
 
 struct TextRun {
@@ -410,6 +442,21 @@ private:
     // A pattern fill as a pattern definition (SvgPattern.cpp); false when
     // its tile or placement cannot be one.
     bool Pattern(xmlNodePtr pattern, const Box& userBox, const View& view, Fill& fill);
+    // The cells and content of a pattern for a shape of box `userBox`; false
+    // when the box cannot place it (bounding-box units on a box without area).
+    bool LayOutPattern(const std::vector<xmlNodePtr>& chain, const Box& userBox,
+                       const View& view, PatternLayout& layout);
+    // A pattern paint the records cannot hold (turned, skewed, overflowing
+    // its cell or holding what no tile carries) as copies of its tile inside
+    // `region` (page): false when the copies would cost more than the image
+    // they stand for (`imageAlternative`), pass the bound on records, or
+    // hold what needs pixels; then nothing is written.
+    bool PlanPatternCopies(xmlNodePtr pattern, const Box& userBox, const View& view,
+                           const Path& region, bool imageAlternative, PatternCopies& plan);
+    void DrawPatternCopies(const PatternCopies& plan, const Path& region, bool evenOdd);
+    // The pattern a paint names when the records cannot hold it; else null.
+    xmlNodePtr UnheldPattern(const Paint& paint, const Fill& resolved) const;
+    bool patternCopies = false;  // paints resolved for copies: no warning for patterns
 
     // Clipping (SvgClip.cpp).
     bool OpenClip(const Style& style, const View& view, const Box& userBox, xmlNodePtr at);
@@ -480,7 +527,9 @@ private:
                    const Style& style, const View& view);
     void FlattenInstead(xmlNodePtr node);
     bool HasEffect(xmlNodePtr node, const std::string& name, const Style& style, int level);
-    bool PaintHasEffect(const Paint& paint, double opacity, const Style& style, bool stroke);
+    // `shape`: the paint of a basic shape or path, which draws patterns as copies.
+    bool PaintHasEffect(const Paint& paint, double opacity, const Style& style, bool stroke,
+                        bool shape);
     // Whether a pattern's own transform turns or skews its cells (SvgPattern.cpp).
     bool PatternTurns(xmlNodePtr pattern);
     void FlattenEffects(xmlDocPtr doc);

@@ -52,7 +52,8 @@ void Reader::FlattenInstead(xmlNodePtr node)
     ++objects;  // its group is kept: the image goes there
 }
 
-bool Reader::PaintHasEffect(const Paint& paint, double opacity, const Style& style, bool stroke)
+bool Reader::PaintHasEffect(const Paint& paint, double opacity, const Style& style, bool stroke,
+                            bool shape)
 {
     if (paint.kind == Paint::kNone || paint.kind == Paint::kUnset || opacity <= 0)
         return false;
@@ -63,9 +64,13 @@ bool Reader::PaintHasEffect(const Paint& paint, double opacity, const Style& sty
     const auto it = ids.find(paint.url);
     if (it == ids.end())
         return false;
-    // Pattern strokes, and cells no upright tile can repeat, are pictures.
+    // Pattern strokes, and cells no upright tile can repeat, are pictures,
+    // but on shapes, which draw them as copies of their tile unless images
+    // are asked for (or the copies would cost more, SvgPattern.cpp).
     if (LocalName(it->second) == "pattern")
-        return stroke || PatternTurns(it->second);
+        return (stroke || PatternTurns(it->second)) &&
+               (!shape || options.flattenMode == Options::FlattenMode::kRaster ||
+                (stroke && options.strokes == Options::Strokes::kHairlines));
     if (LocalName(it->second) != "linearGradient" && LocalName(it->second) != "radialGradient")
         return false;
     // The stops of the first gradient of the chain that has any.
@@ -98,8 +103,11 @@ bool Reader::HasEffect(xmlNodePtr node, const std::string& name, const Style& st
     if (name == "g" || name == "a" || name == "svg" || name == "use" || name == "switch" ||
         name == "image")
         return false;
-    if (style.visible && (PaintHasEffect(style.fill, style.fillOpacity, style, false) ||
-                          PaintHasEffect(style.stroke, style.strokeOpacity, style, true)))
+    const bool shape = name == "path" || name == "rect" || name == "circle" ||
+                       name == "ellipse" || name == "line" || name == "polyline" ||
+                       name == "polygon";
+    if (style.visible && (PaintHasEffect(style.fill, style.fillOpacity, style, false, shape) ||
+                          PaintHasEffect(style.stroke, style.strokeOpacity, style, true, shape)))
         return true;
     if (name != "text" && name != "tspan" && name != "textPath" && name != "a")
         return false;

@@ -105,11 +105,14 @@ Fill Reader::ResolvePaint(const Paint& paint, const Style& style, double opacity
         if (kind == "pattern" && !forStroke && Pattern(it->second, userBox, view, fill))
             return fill;
         fill.flatten = kind == "pattern";
-        Warn(kind != "pattern" ? "paints that refer to missing elements"
-             : forStroke       ? "pattern strokes (the fallback colour or none is used)"
-                               : "pattern fills that are rotated, skewed or overflow their tile "
-                                 "(the fallback colour or none is used)",
-             at);
+        // A shape draws such a pattern as copies of its tile, and warns
+        // itself should it not.
+        if (kind != "pattern" || !patternCopies)
+            Warn(kind != "pattern" ? "paints that refer to missing elements"
+                 : forStroke       ? "pattern strokes (the fallback colour or none is used)"
+                                   : "pattern fills that are rotated, skewed or overflow their "
+                                     "tile (the fallback colour or none is used)",
+                 at);
         if (p.fallback == Paint::kUnset)
             return fill;
         p.kind = p.fallback;

@@ -19,21 +19,11 @@ namespace svgreader {
 
 namespace {
 
-// An image costs the file some 6 bytes a pixel (RGB in hexadecimal); the
-// balanced mode draws an object as vectors while their records cost no more.
-constexpr double kImageBytesPerPixel = 6;
 // Fewer bands, tried in turn by an object whose mixtures in bands take more
 // definitions or bytes than there is room for: a band of a translucent
 // gradient then spans a few 8-bit steps of what is seen, which still shows
 // less than the image's edge and resolution would.
 constexpr std::size_t kFewerBands[] = {48, 16};
-// Vectors may cost this many times the image's bytes: an image makes every
-// translucent object drawn later over its area an image too, and is only as
-// sharp as its resolution.
-constexpr double kVectorPreference = 3;
-// Vectors are never refused for less than this: an image of a tiny area
-// costs its records and a seam besides its pixels.
-constexpr double kMinVectorBytes = 4096;
 // Pieces kept for one drawing; what is drawn beyond them counts as unknown.
 constexpr std::size_t kMaxPieces = 200'000;
 // Tests of boxes against boxes in one drawing; beyond them, images.

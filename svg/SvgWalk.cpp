@@ -316,11 +316,78 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
     const Box pageBox = boxed ? BoundsOf(page) : Box();
     // Gradient strokes of shapes are drawn as their areas (below): no warning.
     strokeAreas = options.strokes != Options::Strokes::kHairlines;
-    const ElementPaint paint = ResolveElementPaint(style, userBox, pageBox, view, false, node);
+    patternCopies = true;
+    ElementPaint paint = ResolveElementPaint(style, userBox, pageBox, view, false, node);
+    patternCopies = false;
     strokeAreas = false;
+    // Patterns the records cannot hold: copies of their tile inside the
+    // shape, or inside its stroke's area; where the copies cost more than
+    // a picture (or pictures are asked for), the shape is one.
+    const bool pictures = Flattening() && capture == nullptr && tileDepth == 0;
+    const bool rasterMode = options.flattenMode == Options::FlattenMode::kRaster;
+    const xmlNodePtr fillPattern = UnheldPattern(style.fill, paint.fill);
+    const xmlNodePtr strokePattern = UnheldPattern(style.stroke, paint.stroke);
+    PatternCopies fillCopies, strokeCopies;
+    bool copyFill = false, copyStroke = false, strokeNone = false;
+    Path strokeArea;
+    if (fillPattern != nullptr)
+        copyFill = !(pictures && rasterMode) &&
+                   PlanPatternCopies(fillPattern, userBox, view, page, pictures, fillCopies);
+    strokeNone = strokePattern != nullptr && !(style.strokeWidth * view.ctm.Scale() > 0);
+    if (strokePattern != nullptr && options.strokes != Options::Strokes::kHairlines &&
+        !strokeNone && !(pictures && rasterMode)) {
+        strokeArea = StrokeOutline(page, StrokeShapeOf(style, view.ctm.Scale(), true));
+        Spend(strokeArea.subpaths.size());
+        strokeNone = strokeArea.Empty();
+        copyStroke = !strokeNone && PlanPatternCopies(strokePattern, userBox, view, strokeArea,
+                                                      pictures, strokeCopies);
+    }
+    const bool fillRefused = fillPattern != nullptr && !copyFill;
+    const bool strokeRefused = strokePattern != nullptr && !copyStroke && !strokeNone;
+    if ((fillRefused || strokeRefused) && pictures) {
+        // The shape, its markers with it, as a picture.
+        FlattenInstead(node);
+        if (depth == 0) {
+            const double width = style.strokeWidth * view.ctm.Scale();
+            const double reach = width / 2 * std::max(style.miterLimit, 1.5);
+            Box box = BoundsOf(page);
+            box.minX -= reach, box.minY -= reach, box.maxX += reach, box.maxY += reach;
+            if (box.valid && std::isfinite(reach))
+                NoteUnknownArea(box, static_cast<long>(effects.size()) - 1);
+        }
+        return;
+    }
+    // Walked apart, a translucent pattern's copies would mix with each other.
+    if (capture != nullptr &&
+        (fillRefused || strokeRefused ||
+         (copyFill && groupAlpha * style.fillOpacity * paint.fill.opacity < 1) ||
+         (copyStroke && groupAlpha * style.strokeOpacity * paint.stroke.opacity < 1)))
+        capture->exact = false;
+    if (fillRefused)
+        Warn("pattern fills that are rotated, skewed or overflow their tile (the fallback "
+             "colour or none is used)",
+             node);
+    if (strokeRefused)
+        Warn("pattern strokes (the fallback colour or none is used)", node);
+    if (strokeNone)
+        paint.stroke = Fill();
     const bool clipped = !style.clipPath.empty() && OpenClip(style, view, userBox, node);
-    if (NotingAreas())
-        NoteArea(style, paint, view.ctm, page);
+    if (NotingAreas()) {
+        ElementPaint covered = paint;
+        if (copyFill)
+            covered.fill.kind = FillKind::kColor;
+        if (copyStroke)
+            covered.stroke.kind = FillKind::kColor;
+        NoteArea(style, covered, view.ctm, page);
+    }
+    if (copyFill) {
+        DrawPatternCopies(fillCopies, page, style.evenOdd);
+        paint.fill = Fill();
+    }
+    if (copyStroke)
+        paint.stroke = Fill();
+    const bool painted = paint.fill.kind != FillKind::kNone ||
+                         paint.stroke.kind != FillKind::kNone || !(copyFill || copyStroke);
     // A gradient stroke, which the records stroke in one colour, is the area
     // it covers filled with the gradient (not for hairlines).
     xmlNodePtr strokeGradient = nullptr;
@@ -361,7 +428,7 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
         if (fillOnly.fill.kind != FillKind::kNone && HasArea(page))
             WriteShape(style, fillOnly, view.ctm, page);
         WriteStrokeOutline(style, paint, view.ctm, page);
-    } else if (!dashed) {
+    } else if (!dashed && painted) {
         // SVG fills open subpaths as if closed; the module strokes an open
         // path it is asked to fill. Filled, they are closed: the stroke, if
         // any, goes apart with the path as it is, alone when the fill would
@@ -379,6 +446,8 @@ void Reader::Shape(xmlNodePtr node, const Style& style, const View& view, Path p
             WriteShape(style, fillOnly, view.ctm, page);
         WriteShape(style, split ? strokeOnly : paint, view.ctm, std::move(page));
     }
+    if (copyStroke)
+        DrawPatternCopies(strokeCopies, strokeArea, false);
     ++objects;
     if (!dashed) {
         ++knownObjects;  // all it drew is pieces

@@ -147,8 +147,6 @@ TEST(SvgInput, UnsupportedContentIsWarnedOncePerKind)
          {"images.svg:15: warning: left out: transparency of images (composited on white)\n",
           "images.svg:18: warning: left out: filters\n",
           "images.svg:18: warning: left out: opacity\n",
-          "images.svg:19: warning: left out: pattern fills that are rotated, skewed or "
-          "overflow their tile (the fallback colour or none is used)\n",
           "images.svg:20: warning: left out: markers that refer to missing elements\n",
           "images.svg:22: warning: left out: <foreignObject> elements\n"})
         EXPECT_TRUE(Contains(run.err, kind)) << run.err;
@@ -272,7 +270,7 @@ TEST(SvgInput, GradientIdsStayDistinctWhenWritten)
 // numbers separated by their signs, a marker turned with its path and scaled
 // by the stroke, a dash offset, an open path filled, fill rules, spacing as
 // tracking, text along a path and flowed into lines, a pattern as a tile and
-// one it cannot express.
+// one turned, drawn as copies of its tile.
 TEST(SvgInput, MarkersPatternsRulesAndLaidOutText)
 {
     TempDir dir;
@@ -320,12 +318,12 @@ TEST(SvgInput, MarkersPatternsRulesAndLaidOutText)
           // Non-zero after the first member; an even-odd path is a compound of one.
           "ClosePath\nEndPath\nSetFillMode 0\nBeginPath\nMoveTo 0.02083333333",
           "BeginComposite\nBeginPath\nMoveTo 0 1\nLineTo 0.08333333333 0.9166666667\n",
-          // The tile: an unpainted cell, then its content; rotated, the fallback colour.
+          // The tile: an unpainted cell, then its content; rotated, copies of the
+          // tile in a clip of the shape (no fallback colour).
           "SetPatternDef 1 \"p\" 0.08333333333 0.08333333333\n",
           "BeginPattern\nSetFillType 5\nSetStroke 5\nBeginPath\nMoveTo 0 1\n"
           "LineTo 0.08333333333 1\n",
           "SetFillTypeName 3 1 \"p\"\nSetStroke 5\nSetFillMode 0\n",
-          "SetFillColorByValue 0 255 0 0\n",
           // Thousandths of an em: letter spacing, and word spacing on blanks.
           "SetTextTracking 100\nText \"a\"\nSetTextTracking 600\nText \" \"\n"
           "SetTextTracking 100\nText \"b\"\n"})
@@ -340,14 +338,16 @@ TEST(SvgInput, MarkersPatternsRulesAndLaidOutText)
           "0 0.9078369141\nSetCharAttr", "Text \"aa bb\"\n", "0 0.7776285807\nSetCharAttr"})
         EXPECT_TRUE(Contains(run.out, part)) << part << "\n" << run.out;
 #endif
-    EXPECT_EQ(run.err,
-              "f.svg:1: warning: left out: pattern fills that are rotated, skewed or overflow "
-              "their tile (the fallback colour or none is used)\n");
-#ifdef AIEXPORT_HAVE_RSVG
-    // Flattened, the turned pattern is a picture of itself.
+    EXPECT_FALSE(Contains(run.out, "SetFillColorByValue 0 255 0 0\n")) << run.out;
+    EXPECT_EQ(run.err, "");
+    // Flattened too, the turned pattern is vectors, not a picture.
     const ToolRun flat = Aiexport(dir, "--records f.svg");
-    EXPECT_TRUE(Contains(flat.out, "BeginBitmap")) << flat.out;
+    EXPECT_FALSE(Contains(flat.out, "BeginBitmap")) << flat.out;
     EXPECT_EQ(flat.err, "");
+#ifdef AIEXPORT_HAVE_RSVG
+    // Pictures asked for: a picture of it.
+    const ToolRun raster = Aiexport(dir, "--flatten=raster --records f.svg");
+    EXPECT_TRUE(Contains(raster.out, "BeginBitmap")) << raster.out;
 #endif
 }
 

@@ -246,7 +246,8 @@ TEST(SvgVectorFlatten, PixelsWhereVectorsCannotBeExact)
              std::string("<text x='80' y='50' font-size='20'>Text</text>") + disc,
 
              std::string("<pattern id='p' width='12' height='12' patternUnits='userSpaceOnUse' "
-                         "patternTransform='rotate(45)'><rect width='5' height='12'/></pattern>"
+                         "patternTransform='rotate(45)'><rect width='5' height='12' opacity='0.5'/>"
+                         "</pattern>"
                          "<circle cx='48' cy='48' r='40' fill='url(#p)' stroke='#000'/>"),
              std::string(kBlueSquare) +
                  "<circle cx='96' cy='48' r='30' fill='red' style='mix-blend-mode:hue'/>",

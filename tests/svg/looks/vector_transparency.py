@@ -19,6 +19,9 @@ LEAST_SIMILARITY = 0.99
 # by each renderer), must be fewer than WRONG_SHARE of the picture.
 WRONG_LEVEL = 24
 WRONG_SHARE = 0.003
+# Many small copies of a pattern's tile, each with edges the two renderers
+# smooth their own way: the mean moves more, the wrong pixels must not.
+MANY_EDGES = {"skewed-pattern-in-the-box": 0.98, "pattern-of-gradients-and-strokes": 0.96}
 
 HEAD = ("<svg xmlns='http://www.w3.org/2000/svg' width='192' height='96'>"
         "<linearGradient id='g'><stop offset='0' stop-color='#f00'/>"
@@ -160,6 +163,23 @@ CASES = {
     "</radialGradient><mask id='m' maskContentUnits='userSpaceOnUse'><ellipse cx='96' "
     "cy='48' rx='80' ry='30' fill='url(#wide)'/></mask><circle cx='96' cy='48' r='46' "
     "fill='#f0a000' mask='url(#m)'/>",
+    # Patterns no tile of the records repeats, as copies of their tile inside
+    # the shape: turned, skewed with content in the box, overflowing their
+    # cells (clipped to each), with gradients and strokes, and as strokes.
+    "turned-pattern": "<pattern id='p' width='12' height='12' patternUnits='userSpaceOnUse' "
+    "patternTransform='rotate(45)'><rect width='5' height='12' fill='#d07020'/></pattern>"
+    "<circle cx='96' cy='48' r='40' fill='url(#p)' stroke='#000'/>",
+    "skewed-pattern-in-the-box": "<pattern id='p' width='0.25' height='0.25' "
+    "patternContentUnits='objectBoundingBox' patternTransform='rotate(30) skewX(10)'>"
+    "<circle cx='.1' cy='.1' r='.12' fill='#c00'/></pattern>"
+    "<ellipse cx='96' cy='48' rx='80' ry='40' fill='url(#p)'/>",
+    "pattern-of-gradients-and-strokes": "<pattern id='p' width='8' height='8' "
+    "patternUnits='userSpaceOnUse' patternTransform='rotate(30)'><rect width='4' height='8' "
+    "fill='url(#g)'/><path d='M0 0L8 8' stroke='#000'/></pattern>"
+    "<pattern id='u' width='10' height='10' patternUnits='userSpaceOnUse'><rect width='5' "
+    "height='5' fill='#c00'/></pattern><rect x='10' y='10' width='70' height='70' "
+    "fill='url(#p)' stroke='url(#u)' stroke-width='8'/><circle cx='140' cy='48' r='35' "
+    "fill='none' stroke='url(#p)' stroke-width='12'/>",
 }
 for mode in ("multiply", "screen", "overlay", "darken", "lighten", "color-dodge",
              "color-burn", "hard-light", "soft-light", "difference", "exclusion"):
@@ -206,6 +226,11 @@ IMAGED = {
     "mask-on-a-gradient": ("<mask id='m'><rect width='192' height='96' fill='#888'/></mask>"
                            "<rect x='20' y='10' width='150' height='76' fill='url(#g)' "
                            "mask='url(#m)'/>", 1),
+    # A tile with transparency is a picture of the shape, not copies.
+    "turned-pattern-of-translucent-content": (
+        "<pattern id='p' width='12' height='12' patternUnits='userSpaceOnUse' "
+        "patternTransform='rotate(45)'><rect width='8' height='12' fill='#d07020' "
+        "opacity='0.5'/></pattern><circle cx='96' cy='48' r='40' fill='url(#p)'/>", 1),
     "mask-of-a-stroke": ("<mask id='m'><circle cx='96' cy='48' r='30' fill='#fff' "
                          "stroke='#888' stroke-width='8'/></mask><rect x='20' y='10' "
                          "width='150' height='76' fill='#a0f' mask='url(#m)'/>", 1),
@@ -272,9 +297,9 @@ def main():
         print("%-40s %.4f %.4f" % (name, similarity, wrong))
         if wrong > WRONG_SHARE:
             failures.append("%s: %.4f of the pixels wrong" % (name, wrong))
-        if similarity < LEAST_SIMILARITY:
-            failures.append("%s: similarity %.4f below %.2f" % (name, similarity,
-                                                               LEAST_SIMILARITY))
+        least = MANY_EDGES.get(name, LEAST_SIMILARITY)
+        if similarity < least:
+            failures.append("%s: similarity %.4f below %.2f" % (name, similarity, least))
     for f in failures:
         print("FAILED " + f)
     if not args.keep:
