@@ -989,6 +989,15 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                     continue;
                 }
                 if (flatOver) {
+                    // A piece that lies in the object's box but not under its
+                    // shape (a thin stroke's outline) shows nothing of it.
+                    {
+                        std::vector<FilledArea> areas{{&regions[j]->path, regions[j]->evenOdd},
+                                                      {&below.path, below.style.evenOdd}};
+                        Path met;
+                        if (CommonArea(areas, met) && met.subpaths.empty())
+                            continue;
+                    }
                     chain.push_back(regions[j]);
                     openTo(chain);
                     Piece drawn = below;

@@ -361,6 +361,32 @@ TEST(SvgGradientSteps, MixturesNeverPassTheModulesGradients)
 
 #endif
 
+// A thin translucent object across a grid meets every square's box but lies
+// over few squares: only those are mixed with it, a flat colour or a gradient.
+TEST(SvgGradientSteps, PiecesOutsideAThinShapeAreNotMixed)
+{
+    if (!svgreader::CanFlatten())
+        GTEST_SKIP() << "built without librsvg";
+    std::string grid;
+    for (int i = 0; i < 100; ++i)
+        grid += "<rect x='" + std::to_string(i % 10 * 9) + "' y='" + std::to_string(i / 10 * 9) +
+                "' width='8' height='8' fill='#36c'/>";
+    const std::string strip = "points='0,2 2,0 90,88 88,90'";
+    const Sent flat = Convert(grid + "<polygon " + strip + " fill='#fff' fill-opacity='0.5'/>");
+    ASSERT_EQ(flat.bitmaps, 0);
+    // The squares, the strip over the paper, and one mixture for each
+    // square on the diagonal and for its neighbours, whose corners it touches.
+    EXPECT_GE(flat.fills, 100 + 1 + 10);
+    EXPECT_LE(flat.fills, 100 + 1 + 40);
+    const Sent shaded = Convert(
+        grid + "<linearGradient id='w'><stop offset='0' stop-color='#fff' stop-opacity='0.2'/>"
+               "<stop offset='1' stop-color='#fff' stop-opacity='0.8'/></linearGradient><polygon " +
+        strip + " fill='url(#w)'/>");
+    ASSERT_EQ(shaded.bitmaps, 0);
+    EXPECT_GE(shaded.gradients, 10);
+    EXPECT_LE(shaded.gradients, 45);
+}
+
 // Bands of a translucent object over a piece beneath: a band shows there
 // only when it meets what the piece shows within the object's clip, and
 // not at all once a later band holds all of that. Here the object's bands
