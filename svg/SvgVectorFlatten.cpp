@@ -112,6 +112,15 @@ std::vector<Stop> CompositeStops(const std::vector<Stop>& stops, Rgb backdrop, d
     return dense;
 }
 
+// A gradient beneath seen through a flat colour over it: each stop mixed.
+GradientDef Beneath(GradientDef g, Rgb source, double alpha, BlendMode mode)
+{
+    for (Stop& stop : g.stops)
+        stop.color = Compose(stop.color, source, alpha, mode);
+    g.shape.stops = g.stops;
+    return g;
+}
+
 // Stops a line between their neighbours gives within an 8-bit step are
 // dropped: a mixture's stops, made dense where it curves, stay where it does.
 // A stop on a hard edge (its neighbour at about its offset) is kept.
@@ -636,11 +645,7 @@ bool Reader::EmitOver(const Piece& part, const ClipChain& inner, const Piece& be
             return false;
         if (!AffineInBackdrop(blend))
             return patch();
-        GradientDef g = it->second;
-        for (Stop& s : g.stops)
-            s.color = Compose(s.color, source, part.alpha, blend);
-        g.shape.stops = g.stops;
-        if (!DefineComposite(std::move(g), drawn.paint.fill))
+        if (!DefineComposite(Beneath(it->second, source, part.alpha, blend), drawn.paint.fill))
             return false;
     }
     EmitClipped(extra, drawn);
@@ -965,11 +970,8 @@ bool Reader::EmitFlattened(const Capture& c, int mode, bool isolated)
                     openTo(chain);
                     Piece drawn = part;
                     if (gradientInPath) {
-                        GradientDef g = belowGradient->second;
-                        for (Stop& stop : g.stops)
-                            stop.color = Compose(stop.color, part.paint.fill.color, part.alpha,
-                                                 static_cast<BlendMode>(mode));
-                        g.shape.stops = g.stops;
+                        GradientDef g = Beneath(belowGradient->second, part.paint.fill.color,
+                                                part.alpha, static_cast<BlendMode>(mode));
                         g.placed = PlacedIn(g, BoundsOf(part.path));
                         drawn.paint.fill = below.paint.fill;
                         if (!DefineComposite(std::move(g), drawn.paint.fill)) {

@@ -337,24 +337,20 @@ TEST(SvgGradientSteps, MixturesNeverPassTheModulesGradients)
         GTEST_SKIP() << "built without librsvg";
     // One gradient across the page: each rectangle places it in its own box,
     // so no two mixtures are the same definition.
-    std::string body =
-        "<linearGradient id='g' gradientUnits='userSpaceOnUse' x2='192'><stop offset='0' "
-        "stop-color='#f00'/><stop offset='1' stop-color='#00f'/></linearGradient>";
-    for (int i = 0; i < 1000; ++i)
-        body += "<rect x='" + std::to_string(i % 40 * 4.8) + "' y='" +
-                std::to_string(i / 40 * 3.4) + "' width='4' height='3' fill='url(#g)'/>";
-    body += "<rect width='192' height='96' fill='#fff' fill-opacity='0.5'/>";
-    const Sent s = Convert(body);
+    auto veiled = [](std::string body) {
+        for (int i = 0; i < 1000; ++i)
+            body += "<rect x='" + std::to_string(i % 40 * 4.8) + "' y='" +
+                    std::to_string(i / 40 * 3.4) + "' width='4' height='3' fill='url(#g)'/>";
+        return body + "<rect width='192' height='96' fill='#fff' fill-opacity='0.5'/>";
+    };
+    const Sent s = Convert(
+        veiled("<linearGradient id='g' gradientUnits='userSpaceOnUse' x2='192'><stop offset='0' "
+               "stop-color='#f00'/><stop offset='1' stop-color='#00f'/></linearGradient>"));
     EXPECT_LE(s.gradients, 1024);
     EXPECT_GE(s.bitmaps, 1);
     // Mixtures alike are one definition: a gradient placed alike in each
     // box (one per use), under one flat colour, needs one more.
-    std::string alike = kLinear;
-    for (int i = 0; i < 1000; ++i)
-        alike += "<rect x='" + std::to_string(i % 40 * 4.8) + "' y='" +
-                 std::to_string(i / 40 * 3.4) + "' width='4' height='3' fill='url(#g)'/>";
-    alike += "<rect width='192' height='96' fill='#fff' fill-opacity='0.5'/>";
-    const Sent shared = Convert(alike);
+    const Sent shared = Convert(veiled(kLinear));
     EXPECT_EQ(shared.bitmaps, 0);
     EXPECT_LE(shared.gradients, 1001);
 }
