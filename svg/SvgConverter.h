@@ -16,7 +16,7 @@ namespace svgreader {
 constexpr double kDefaultFlattenDpi = 150;
 // The default resolution never gives a page fewer pixels along its longer
 // side: icons and logos are placed enlarged.
-constexpr int kMinFlattenPixels = 512;
+constexpr int kMinFlattenPixels = 384;
 
 struct Options {
     // Transparency, filters, masks and blend modes as images of the area they

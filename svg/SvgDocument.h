@@ -111,7 +111,7 @@ struct View {
 // only as sharp as its resolution), and never refuses them below
 // kMinVectorBytes (an image of a tiny area costs a seam besides its pixels).
 constexpr double kImageBytesPerPixel = 6;
-constexpr double kVectorPreference = 3;
+constexpr double kVectorPreference = 5;
 constexpr double kMinVectorBytes = 4096;
 // A pattern drawn as copies of its tile writes no more records than this
 // in any mode (copies times the tile's records): past it, an image, or
@@ -475,6 +475,12 @@ private:
     // earlier ones. False (c unchanged) when that cannot be exact.
     bool MaskAsParts(Capture& c, xmlNodePtr node, const std::string& name, const Style& style,
                      const View& view);
+    // A Gaussian blur, the filter's one primitive, of flat fills of one
+    // colour (c's parts): c's parts become the blurred alpha's level sets in
+    // that colour, each replacing the ones around it, at most `maxLevels` of
+    // them. False (c unchanged) when that cannot be exact.
+    bool BlurAsParts(Capture& c, xmlNodePtr node, const std::string& name, const Style& style,
+                     const View& view, int maxLevels = 255);
     void ClipMember(xmlNodePtr node, const Matrix& m, const View& view, const Style& parent,
                     std::vector<Path>& paths, std::vector<std::pair<xmlNodePtr, Matrix>>& texts,
                     int level);

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 
+#include "SvgBlur.h"
 #include "SvgCompose.h"
 #include "SvgDocument.h"
 #include "SvgStrokeOutline.h"
@@ -24,6 +25,8 @@ namespace {
 // gradient then spans a few 8-bit steps of what is seen, which still shows
 // less than the image's edge and resolution would.
 constexpr std::size_t kFewerBands[] = {48, 16};
+// Likewise the levels of a blur: a level then spans a few 8-bit steps.
+constexpr int kFewerBlurLevels[] = {48, 24};
 // Pieces kept for one drawing; what is drawn beyond them counts as unknown.
 constexpr std::size_t kMaxPieces = 200'000;
 // Tests of boxes against boxes in one drawing; beyond them, images.
@@ -1251,6 +1254,121 @@ bool Reader::MaskAsParts(Capture& c, xmlNodePtr node, const std::string& name, c
     return true;
 }
 
+bool Reader::BlurAsParts(Capture& c, xmlNodePtr node, const std::string& name, const Style& style,
+                         const View& view, int maxLevels)
+{
+    if (!c.exact || c.parts.empty() || name == "use" || name == "svg" || !(c.opacity > 0))
+        return false;
+    const auto it = ids.find(style.filter);
+    if (it == ids.end() || LocalName(it->second) != "filter" || Href(it->second))
+        return false;
+    const xmlNodePtr filter = it->second;
+    // One blur of the element's own drawing, over the whole region.
+    xmlNodePtr blur = nullptr;
+    for (xmlNodePtr n = filter->children; n != nullptr; n = n->next) {
+        if (n->type != XML_ELEMENT_NODE)
+            continue;
+        if (blur != nullptr || LocalName(n) != "feGaussianBlur")
+            return false;
+        blur = n;
+    }
+    if (blur == nullptr || Attr(blur, "in").value_or("SourceGraphic") != "SourceGraphic" ||
+        Attr(blur, "x") || Attr(blur, "y") || Attr(blur, "width") || Attr(blur, "height") ||
+        Attr(blur, "edgeMode").value_or("none") != "none")
+        return false;
+    const std::string deviation = Attr(blur, "stdDeviation").value_or("0");
+    if (deviation.find_first_not_of("0123456789.eE+-, \t\r\n") != std::string::npos)
+        return false;
+    std::vector<double> sigma = ParseNumberList(deviation);
+    if (sigma.size() == 1)
+        sigma.push_back(sigma[0]);
+    if (sigma.size() != 2)
+        return false;
+    const std::string units = Attr(filter, "primitiveUnits").value_or("userSpaceOnUse");
+    if (units != "userSpaceOnUse" && units != "objectBoundingBox")
+        return false;
+
+    // Fills of one colour, clipped alike: the clips apply after the blur,
+    // which holds for the element's own clip, not for clips within a group.
+    const Piece first = c.parts[0];
+    const bool shape = name == "rect" || name == "circle" || name == "ellipse" || name == "path" ||
+                       name == "polygon" || name == "polyline" || name == "line";
+    if (!shape && !InnerClips(first, c.outerClips).empty())
+        return false;
+    for (const Piece& p : c.parts)
+        if (IsStroke(p) || !p.known || p.paint.fill.kind != FillKind::kColor ||
+            p.paint.fill.color.r != first.paint.fill.color.r ||
+            p.paint.fill.color.g != first.paint.fill.color.g ||
+            p.paint.fill.color.b != first.paint.fill.color.b || p.clips != first.clips)
+            return false;
+
+    // The blur is in the element's user space.
+    Matrix m = view.ctm;
+    if (!ElementTransform(node, m))
+        return false;
+    const double det = m.Determinant();
+    if (!m.IsFinite() || !(std::fabs(det) > 1e-12))
+        return false;
+    const Matrix inverse{m.d / det,
+                         -m.b / det,
+                         -m.c / det,
+                         m.a / det,
+                         (m.c * m.f - m.d * m.e) / det,
+                         (m.b * m.e - m.a * m.f) / det};
+    std::vector<BlurSource> sources;
+    Box box;
+    for (const Piece& p : c.parts) {
+        BlurSource s{p.path, p.style.evenOdd, p.alpha / c.opacity};
+        s.path.Transform(inverse);
+        const Box b = BoundsOf(s.path);
+        if (b.valid)
+            box.Add(b.minX, b.minY), box.Add(b.maxX, b.maxY);
+        sources.push_back(std::move(s));
+    }
+    if (!box.valid)
+        return false;
+    const bool user = Attr(filter, "filterUnits").value_or("") == "userSpaceOnUse";
+    double x = 0, y = 0, w = 0, h = 0;
+    if (!RegionRect(filter, ComputeStyle(filter, style), user, box, view, x, y, w, h))
+        return false;
+    BlurSpec spec;
+    spec.deviationX = units == "objectBoundingBox" ? sigma[0] * box.Width() : sigma[0];
+    spec.deviationY = units == "objectBoundingBox" ? sigma[1] * box.Height() : sigma[1];
+    spec.region.Add(x, y);
+    spec.region.Add(x + w, y + h);
+    // Edges within a fifth of an image pixel of the level sets, which the
+    // grid resolves to two pixels or finer; levels two 8-bit steps apart in
+    // what is seen.
+    const double pixel = 1 / FlattenDpi() / std::sqrt(std::fabs(det));
+    spec.tolerance = pixel / 5;
+    spec.maxPixel = 2 * pixel;
+    spec.step = 2.0 / 255 / c.opacity;
+    spec.maxLevels = maxLevels;
+    std::vector<BlurLevel> levels;
+    if (!BlurLevels(sources, spec, levels))
+        return false;
+
+    const int family = ++families;
+    std::vector<Piece> parts;
+    for (BlurLevel& level : levels) {
+        Piece q = first;
+        q.path = std::move(level.area);
+        q.path.Transform(m);
+        if (!q.path.IsFinite())
+            return false;
+        q.style.evenOdd = true;
+        q.alpha = c.opacity * level.alpha;
+        q.family = family;
+        q.box = BoundsOf(q.path);
+        for (const auto& r : q.clips)
+            q.box = Intersect(q.box, r->box);
+        if (q.box.valid)
+            parts.push_back(std::move(q));
+    }
+    c.parts = std::move(parts);
+    return true;
+}
+
 bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const Style& parent,
                               const Style& style, const View& view)
 {
@@ -1353,7 +1471,11 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
         area = FilterRegion(node, style, view, c.parts, boxes);
         bounded = area.valid;
     }
-    if (filtered || (masked && !maskedAsParts))
+    const bool blurrable =
+        filtered && !masked && style.unsupported.size() == 1 && mode == BlendMode::kNormal;
+    const std::vector<Piece> unblurred = blurrable ? c.parts : std::vector<Piece>();
+    bool blurredAsParts = blurrable && BlurAsParts(c, node, name, style, view);
+    if ((filtered && !blurredAsParts) || (masked && !maskedAsParts))
         c.exact = false;
     unknownAreas.resize(areasBefore);
     boxedObjects = boxedBefore;
@@ -1363,7 +1485,17 @@ bool Reader::FlattenAsVectors(xmlNodePtr node, const std::string& name, const St
     // one colour) the picture shows as drawn.
     if (leftOut != leftOutBefore)
         c.exact = false;
-    if (!c.exact || !allPieces || !EmitFlattenedInBands(c, static_cast<int>(mode), isolated)) {
+    bool drawn = c.exact && allPieces && EmitFlattenedInBands(c, static_cast<int>(mode), isolated);
+    // A blur whose levels take more bytes than its image is tried again in
+    // fewer, coarser ones.
+    for (const int levels : kFewerBlurLevels) {
+        if (drawn || !blurredAsParts || !outOfRoom || !allPieces)
+            break;
+        c.parts = unblurred;
+        blurredAsParts = BlurAsParts(c, node, name, style, view, levels);
+        drawn = blurredAsParts && EmitFlattenedInBands(c, static_cast<int>(mode), isolated);
+    }
+    if (!drawn) {
         outcome.warnings.resize(warningsBefore);
         warned = warnedBefore;
         if (bounded)  // the image it goes into, next

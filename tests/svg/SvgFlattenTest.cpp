@@ -139,8 +139,8 @@ TEST(SvgFlatten, TranslucentShapeIsAnImageOfItsAreaBetweenVectors)
     EXPECT_NEAR(p.left, 0.75, 0.03);
     EXPECT_NEAR(p.left + p.width * p.pixel, 1.25, 0.03);
     EXPECT_NEAR(p.top, 0.75, 0.03);
-    // A 2 by 1 inch page gets 512 pixels along its width by default.
-    EXPECT_NEAR(p.pixel, 1.0 / 256, 1e-9);
+    // A 2 by 1 inch page gets 384 pixels along its width by default.
+    EXPECT_NEAR(p.pixel, 1.0 / 192, 1e-9);
     ExpectNear(p.At(0.875, 0.5), {128, 0, 127});    // red over blue
     ExpectNear(p.At(1.125, 0.5), {255, 127, 127});  // red over paper
     ExpectNear(p.At(0.76, 0.74), {0, 0, 255});      // the square beside the disc
@@ -200,8 +200,9 @@ TEST(SvgFlatten, NeighboursShareAnImageAndFarOnesHaveTheirOwn)
 
     // Blurs in two corners: two small images, not one of the page between them.
     const Drawing corners = Read("<filter id='b'><feGaussianBlur stdDeviation='2'/></filter>"
-                                 "<rect x='4' y='4' width='30' height='30' filter='url(#b)'/>"
-                                 "<rect x='158' y='62' width='30' height='30' filter='url(#b)'/>",
+                                 "<rect x='4' y='4' width='30' height='30' stroke='red' "
+                                 "filter='url(#b)'/><rect x='158' y='62' width='30' "
+                                 "height='30' stroke='red' filter='url(#b)'/>",
                                  dpi);
     ASSERT_EQ(corners.pictures.size(), 2u);
     for (const Picture& p : corners.pictures) {
@@ -230,7 +231,7 @@ TEST(SvgFlatten, ShadowsGradientsMasksAndLayersLookAsDrawn)
     const Drawing d =
         Read("<filter id='blur'><feGaussianBlur stdDeviation='4'/></filter>"
              "<mask id='half'><rect width='192' height='48' fill='white'/></mask>"
-             "<rect x='10' y='10' width='30' height='30' filter='url(#blur)'/>"
+             "<rect x='10' y='10' width='30' height='30' stroke='red' filter='url(#blur)'/>"
              "<rect x='60' y='10' width='40' height='40' fill='url(#fade)'/>"
              "<rect x='120' y='10' width='40' height='80' fill='#00f' mask='url(#half)'/>"
              "<g inkscape:groupmode='layer' opacity='0.5'><rect x='10' y='70' width='20' "
@@ -297,7 +298,7 @@ TEST(SvgFlatten, FilterRegionsBoundTheirImages)
     auto read = [&](const std::string& region, const char* used) {
         return Read("<filter id='f' " + region +
                         "><feGaussianBlur stdDeviation='2'/></filter><filter id='other' "
-                        "href='#f'/><rect x='20' y='20' width='40' height='40' filter='url(#" +
+                        "href='#f'/><rect x='20' y='20' width='40' height='40' stroke='red' filter='url(#" +
                         used +
                         ")'/><rect x='72' y='20' width='30' height='40' fill='red' "
                         "opacity='0.5'/>",

@@ -186,7 +186,7 @@ TEST(SvgProfile, StockRefusesImagesAndWritesNothing)
     EXPECT_EQ(tool.Run("--profile stock d.svg translucent.ai"), 0) << tool.File("err");
     EXPECT_EQ(tool.File("translucent.ai").find("%AI5_BeginRaster"), std::string::npos);
     tool.Drawing("<filter id='b'><feGaussianBlur stdDeviation='3'/></filter>"
-                 "<rect width='40' height='40' fill='#00f' filter='url(#b)'/>");
+                 "<rect width='40' height='40' fill='#00f' stroke='red' filter='url(#b)'/>");
     EXPECT_EQ(tool.Run("--profile stock d.svg blurred.ai"), 1);
     EXPECT_FALSE(tool.Exists("blurred.ai"));
 }

@@ -237,7 +237,7 @@ TEST(SvgVectorFlatten, PixelsWhereVectorsCannotBeExact)
     const std::string disc = "<circle cx='96' cy='48' r='30' fill='red' opacity='0.5'/>";
     for (const std::string& body : {
              std::string("<filter id='b'><feGaussianBlur stdDeviation='3'/></filter>"
-                         "<rect width='50' height='50' filter='url(#b)'/>"),
+                         "<rect width='50' height='50' stroke='red' filter='url(#b)'/>"),
              std::string("<g opacity='0.5'><rect width='60' height='60'/>"
                          "<rect x='30' width='60' height='60' fill='red' opacity='0.5'/></g>"),
              std::string("<path d='M0 48 H192' stroke='#00f' stroke-width='8' "

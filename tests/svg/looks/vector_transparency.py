@@ -180,6 +180,21 @@ CASES = {
     "height='5' fill='#c00'/></pattern><rect x='10' y='10' width='70' height='70' "
     "fill='url(#p)' stroke='url(#u)' stroke-width='8'/><circle cx='140' cy='48' r='35' "
     "fill='none' stroke='url(#p)' stroke-width='12'/>",
+    # Blurs of one flat colour: its level sets, in 8-bit steps of what is seen.
+    "blur-over-paper": "<filter id='b'><feGaussianBlur stdDeviation='5'/></filter>"
+    "<rect x='40' y='20' width='110' height='50' rx='8' fill='#c02060' opacity='0.7' "
+    "filter='url(#b)'/>",
+    "blur-over-flat-shapes": BENEATH + "<filter id='b'><feGaussianBlur stdDeviation='4'/>"
+    "</filter><circle cx='100' cy='48' r='30' fill='#f80' fill-opacity='0.6' "
+    "filter='url(#b)'/>",
+    "blurred-shadow-under-a-shape": "<filter id='b' x='-0.2' y='-0.5' width='1.4' "
+    "height='2'><feGaussianBlur stdDeviation='3 2'/></filter><ellipse cx='96' cy='78' "
+    "rx='70' ry='8' opacity='0.5' filter='url(#b)' transform='rotate(-4 96 78)'/>"
+    "<rect x='40' y='10' width='112' height='64' rx='6' fill='url(#g)'/>",
+    "blur-of-a-group-of-one-colour": "<filter id='b' primitiveUnits='objectBoundingBox'>"
+    "<feGaussianBlur stdDeviation='0.05'/></filter><g filter='url(#b)' opacity='0.8'>"
+    "<rect x='30' y='20' width='80' height='40' fill='#080' fill-opacity='0.5'/><circle "
+    "cx='120' cy='50' r='30' fill='#080' fill-opacity='0.5'/></g>",
 }
 for mode in ("multiply", "screen", "overlay", "darken", "lighten", "color-dodge",
              "color-burn", "hard-light", "soft-light", "difference", "exclusion"):
@@ -189,24 +204,26 @@ for mode in ("multiply", "screen", "overlay", "darken", "lighten", "color-dodge"
         BENEATH + "<circle cx='100' cy='48' r='40' fill='#40a0e0' opacity='0.6' "
         "style='mix-blend-mode:%s'/>" % mode)
 
+# A blur of two colours (fill and stroke) needs pixels.
 BLUR = "<filter id='blur'><feGaussianBlur stdDeviation='3'/></filter>"
+EDGED = "stroke='#888' stroke-width='3' filter='url(#blur)'"
 # Drawings with what needs pixels: how many images each exports with.
 IMAGED = {
     "blur-and-shape-apart": (BENEATH + BLUR +
-                             "<circle cx='30' cy='70' r='16' fill='#060' filter='url(#blur)'/>"
+                             "<circle cx='30' cy='70' r='16' fill='#060' " + EDGED + "/>"
                              "<rect x='120' y='50' width='60' height='40' fill='#f0f' "
                              "opacity='0.5'/>", 1),
     "shape-partly-over-a-blur": (BENEATH + BLUR +
-                                 "<circle cx='40' cy='48' r='20' fill='#060' "
-                                 "filter='url(#blur)'/><rect x='30' y='30' width='150' "
+                                 "<circle cx='40' cy='48' r='20' fill='#060' " + EDGED +
+                                 "/><rect x='30' y='30' width='150' "
                                  "height='40' fill='#f80' opacity='0.5'/>", 1),
-    "two-far-blurs": (BLUR + "<rect x='10' y='10' width='30' height='20' fill='#00f' "
-                      "filter='url(#blur)'/><rect x='150' y='60' width='30' height='25' "
-                      "fill='#f00' filter='url(#blur)'/>", 2),
+    "two-far-blurs": (BLUR + "<rect x='10' y='10' width='30' height='20' fill='#00f' " +
+                      EDGED + "/><rect x='150' y='60' width='30' height='25' "
+                      "fill='#f00' " + EDGED + "/>", 2),
     # The blur's image, drawn up to the clipped group, is not clipped with it.
     "shape-in-a-clip-over-a-blur": (BLUR + "<clipPath id='c'><rect x='60' width='132' "
                                     "height='96'/></clipPath><rect x='20' y='20' width='60' "
-                                    "height='50' fill='#00f' filter='url(#blur)'/>"
+                                    "height='50' fill='#00f' " + EDGED + "/>"
                                     "<g clip-path='url(#c)'><rect x='50' y='30' width='80' "
                                     "height='30' fill='red' opacity='0.5'/></g>", 1),
     "text-then-shape-apart": ("<text x='10' y='40' font-size='20'>Hello</text>"
