@@ -197,12 +197,7 @@ Box Reader::FilterRegion(xmlNodePtr node, const Style& style, const View& view,
     const double det = m.a * m.d - m.b * m.c;
     if (!m.IsFinite() || !(std::fabs(det) > 1e-12))
         return {};
-    const Matrix inverse{m.d / det,
-                         -m.b / det,
-                         -m.c / det,
-                         m.a / det,
-                         (m.c * m.f - m.d * m.e) / det,
-                         (m.b * m.e - m.a * m.f) / det};
+    const Matrix inverse = m.Inverted();
     const bool user = Attr(filter, "filterUnits").value_or("") == "userSpaceOnUse";
     Box box;  // the element's box in its user space
     if (!user) {

@@ -21,6 +21,12 @@ struct Matrix {
     Point Apply(Point p) const { return {a * p.x + c * p.y + e, b * p.x + d * p.y + f}; }
     Point ApplyLinear(Point p) const { return {a * p.x + c * p.y, b * p.x + d * p.y}; }
     double Determinant() const { return a * d - b * c; }
+    // The inverse, for a determinant that is not zero.
+    Matrix Inverted() const
+    {
+        const double det = Determinant();
+        return {d / det, -b / det, -c / det, a / det, (c * f - d * e) / det, (b * e - a * f) / det};
+    }
     // The mean scale, for widths and sizes under a transform.
     double Scale() const;
     bool IsFinite() const;

@@ -305,12 +305,7 @@ bool Reader::PlanPatternCopies(xmlNodePtr pattern, const Box& userBox, const Vie
     const double det = m.Determinant();
     if (!m.IsFinite() || !(std::fabs(det) > 1e-18))
         return true;  // cells without area on the page
-    const Matrix toPattern{m.d / det,
-                           -m.b / det,
-                           -m.c / det,
-                           m.a / det,
-                           (m.c * m.f - m.d * m.e) / det,
-                           (m.b * m.e - m.a * m.f) / det};
+    const Matrix toPattern = m.Inverted();
     Path inPattern = region;
     inPattern.Transform(toPattern);
     const Box box = BoundsOf(inPattern);

@@ -1309,12 +1309,7 @@ bool Reader::BlurAsParts(Capture& c, xmlNodePtr node, const std::string& name, c
     const double det = m.Determinant();
     if (!m.IsFinite() || !(std::fabs(det) > 1e-12))
         return false;
-    const Matrix inverse{m.d / det,
-                         -m.b / det,
-                         -m.c / det,
-                         m.a / det,
-                         (m.c * m.f - m.d * m.e) / det,
-                         (m.b * m.e - m.a * m.f) / det};
+    const Matrix inverse = m.Inverted();
     std::vector<BlurSource> sources;
     Box box;
     for (const Piece& p : c.parts) {

@@ -9,6 +9,7 @@
 
 #ifdef AIEXPORT_HAVE_SVG
 #include "SvgBlur.h"
+#include "support/PathInside.h"
 
 namespace {
 
@@ -18,28 +19,11 @@ using svgreader::BlurSpec;
 using svgreader::Path;
 using svgreader::Point;
 
-// Even-odd inside test of a path of lines.
-bool Inside(const Path& path, Point p)
-{
-    bool in = false;
-    for (const auto& s : path.subpaths) {
-        std::vector<Point> poly{s.start};
-        for (const auto& g : s.segments)
-            poly.push_back(g.to);
-        for (std::size_t i = 0, j = poly.size() - 1; i < poly.size(); j = i++)
-            if ((poly[i].y > p.y) != (poly[j].y > p.y) &&
-                p.x < poly[j].x +
-                          (poly[i].x - poly[j].x) * (p.y - poly[j].y) / (poly[i].y - poly[j].y))
-                in = !in;
-    }
-    return in;
-}
-
 double Shown(const std::vector<BlurLevel>& levels, Point p)
 {
     double alpha = 0;
     for (const BlurLevel& l : levels)
-        if (Inside(l.area, p))
+        if (InsidePath(l.area, p))
             alpha = l.alpha;
     return alpha;
 }

@@ -14,6 +14,7 @@
 #include "RecordSink.h"
 #include "SvgConverter.h"
 #include "SvgGradientSteps.h"
+#include "support/PathInside.h"
 #include "host/Opcodes.h"
 
 namespace {
@@ -27,39 +28,12 @@ using svgreader::Stop;
 
 Stop At(double offset, svgreader::Rgb c, double opacity = 1) { return {offset, c, opacity}; }
 
-// Even-odd inside test of a path, its curves followed closely.
-bool Inside(const svgreader::Path& path, Point p)
-{
-    bool in = false;
-    for (const auto& s : path.subpaths) {
-        std::vector<Point> poly{s.start};
-        Point from = s.start;
-        for (const auto& g : s.segments) {
-            const int n = g.cubic ? 16 : 1;
-            for (int k = 1; k <= n; ++k) {
-                const double t = static_cast<double>(k) / n;
-                poly.push_back(g.cubic
-                                   ? Point{svgreader::CubicAt(from.x, g.c1.x, g.c2.x, g.to.x, t),
-                                           svgreader::CubicAt(from.y, g.c1.y, g.c2.y, g.to.y, t)}
-                                   : g.to);
-            }
-            from = g.to;
-        }
-        for (std::size_t i = 0, j = poly.size() - 1; i < poly.size(); j = i++)
-            if ((poly[i].y > p.y) != (poly[j].y > p.y) &&
-                p.x < poly[j].x +
-                          (poly[i].x - poly[j].x) * (p.y - poly[j].y) / (poly[i].y - poly[j].y))
-                in = !in;
-    }
-    return in;
-}
-
 // The band that shows at `p`: the last that holds it; null where none does.
 const Band* Shown(const std::vector<Band>& bands, Point p)
 {
     const Band* shown = nullptr;
     for (const Band& b : bands)
-        if (Inside(b.path, p))
+        if (InsidePath(b.path, p))
             shown = &b;
     return shown;
 }
