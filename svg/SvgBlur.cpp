@@ -163,9 +163,17 @@ std::vector<Point> Thinned(const std::vector<Point>& loop, double tolerance)
     return out;
 }
 
+// The links between the crossings of one level, kept for the next: only
+// the slots a level touched are cleared after it.
+struct Links {
+    std::vector<std::int64_t> next;  // two a crossing, -1 for none
+    std::vector<char> seen;
+    std::vector<std::int64_t> touched;
+};
+
 // The loops where `field` (with a clear border) crosses `threshold`, by
 // marching squares; saddles are settled by the mean of their corners.
-Path LevelSet(const Grid& field, double threshold, double tolerance)
+Path LevelSet(const Grid& field, double threshold, double tolerance, Links& work)
 {
     const int w = field.width, h = field.height;
     auto value = [&](int i, int j) { return field.At(i, j); };
@@ -173,8 +181,13 @@ Path LevelSet(const Grid& field, double threshold, double tolerance)
     // from (i, j) to (i, j + 1).
     auto horizontal = [&](int i, int j) { return 2 * (static_cast<std::int64_t>(j) * w + i); };
     auto vertical = [&](int i, int j) { return 2 * (static_cast<std::int64_t>(j) * w + i) + 1; };
-    std::vector<std::int64_t> links(2 * static_cast<std::size_t>(w) * h * 2, -1);
-    std::vector<std::int64_t> touched;
+    std::vector<std::int64_t>& links = work.next;
+    std::vector<std::int64_t>& touched = work.touched;
+    std::vector<char>& seen = work.seen;
+    if (links.empty()) {
+        links.assign(2 * static_cast<std::size_t>(w) * h * 2, -1);
+        seen.assign(links.size() / 2, 0);
+    }
     auto link = [&](std::int64_t a, std::int64_t b) {
         for (const auto& [from, to] : {std::pair{a, b}, std::pair{b, a}}) {
             std::int64_t* slot = &links[static_cast<std::size_t>(from) * 2];
@@ -228,7 +241,6 @@ Path LevelSet(const Grid& field, double threshold, double tolerance)
         return Point{field.x0 + (gx + 0.5) * field.pixel, field.y0 + (gy + 0.5) * field.pixel};
     };
     Path out;
-    std::vector<char> seen(links.size() / 2, 0);
     for (const std::int64_t start : touched) {
         if (seen[static_cast<std::size_t>(start)])
             continue;
@@ -250,6 +262,11 @@ Path LevelSet(const Grid& field, double threshold, double tolerance)
             out.LineTo(kept[k].x, kept[k].y);
         out.Close();
     }
+    for (const std::int64_t id : touched) {
+        links[static_cast<std::size_t>(id) * 2] = links[static_cast<std::size_t>(id) * 2 + 1] = -1;
+        seen[static_cast<std::size_t>(id)] = 0;
+    }
+    touched.clear();
     return out;
 }
 
@@ -334,9 +351,10 @@ bool BlurLevels(const std::vector<BlurSource>& sources, const BlurSpec& spec,
     const int count = std::clamp(static_cast<int>(std::ceil(peak / spec.step - 1e-9)), 1,
                                  std::clamp(spec.maxLevels, 1, kMaxLevels));
     const double delta = peak / count;
+    Links work;
     for (int k = 1; k <= count; ++k) {
         BlurLevel level;
-        level.area = LevelSet(g, (k - 0.5) * delta, spec.tolerance);
+        level.area = LevelSet(g, (k - 0.5) * delta, spec.tolerance, work);
         level.alpha = k * delta;
         if (!level.area.subpaths.empty())
             levels.push_back(std::move(level));

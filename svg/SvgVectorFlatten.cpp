@@ -1332,11 +1332,13 @@ bool Reader::BlurAsParts(Capture& c, xmlNodePtr node, const std::string& name, c
     spec.region.Add(x, y);
     spec.region.Add(x + w, y + h);
     // Edges within a fifth of an image pixel of the level sets, which the
-    // grid resolves to two pixels or finer; levels two 8-bit steps apart in
-    // what is seen.
+    // grid resolves to two pixels or a quarter of the deviation, whichever
+    // is coarser (a wide blur has no detail finer); levels two 8-bit steps
+    // apart in what is seen.
     const double pixel = 1 / FlattenDpi() / std::sqrt(std::fabs(det));
     spec.tolerance = pixel / 5;
-    spec.maxPixel = 2 * pixel;
+    spec.maxPixel =
+        std::max(2 * pixel, std::min(spec.deviationX, spec.deviationY) / 4);
     spec.step = 2.0 / 255 / c.opacity;
     spec.maxLevels = maxLevels;
     std::vector<BlurLevel> levels;

@@ -191,6 +191,10 @@ CASES = {
     "height='2'><feGaussianBlur stdDeviation='3 2'/></filter><ellipse cx='96' cy='78' "
     "rx='70' ry='8' opacity='0.5' filter='url(#b)' transform='rotate(-4 96 78)'/>"
     "<rect x='40' y='10' width='112' height='64' rx='6' fill='url(#g)'/>",
+    # A blur wide against the page, sampled by its own width, not the image's pixels.
+    "wide-blur": "<filter id='b' x='-1' y='-1' width='3' height='3'><feGaussianBlur "
+    "stdDeviation='14'/></filter><rect x='60' y='28' width='72' height='40' fill='#603090' "
+    "filter='url(#b)'/>",
     "blur-of-a-group-of-one-colour": "<filter id='b' primitiveUnits='objectBoundingBox'>"
     "<feGaussianBlur stdDeviation='0.05'/></filter><g filter='url(#b)' opacity='0.8'>"
     "<rect x='30' y='20' width='80' height='40' fill='#080' fill-opacity='0.5'/><circle "
