@@ -19,6 +19,9 @@ namespace {
 constexpr double kMaxCells = 250000;
 constexpr int kSubsamples = 4;  // along each axis of a cell, for its coverage
 constexpr int kMaxLevels = 255;
+// Bounds on the blur itself: the taps of a kernel, and taps times samples.
+constexpr double kMaxKernelTaps = 100000;
+constexpr double kMaxBlurWork = 2e8;
 
 struct Grid {
     int width = 0, height = 0;
@@ -310,6 +313,15 @@ bool BlurLevels(const std::vector<BlurSource>& sources, const BlurSpec& spec,
     if (!(pixel <= spec.maxPixel))
         return false;
 
+    // A blur far wider along one axis than the other is sampled by the
+    // narrower: its kernel along the wider may be too long to run.
+    if (!(3 * std::max(sx, sy) / pixel < kMaxKernelTaps))
+        return false;
+    const std::vector<double> kernelX = Kernel(sx / pixel), kernelY = Kernel(sy / pixel);
+    if ((kernelX.size() + kernelY.size()) * ((maxX - minX) / pixel + 2) * ((maxY - minY) / pixel + 2) >
+        kMaxBlurWork)
+        return false;
+
     // One sample of clear border all round: the level sets close.
     Grid g;
     g.pixel = pixel;
@@ -334,8 +346,8 @@ bool BlurLevels(const std::vector<BlurSource>& sources, const BlurSpec& spec,
                                 x <= maxX && y <= maxY;
             v = inside ? 1 - v : 0;
         }
-    Convolve(g, Kernel(sx / pixel), 0);
-    Convolve(g, Kernel(sy / pixel), 1);
+    Convolve(g, kernelX, 0);
+    Convolve(g, kernelY, 1);
     double peak = 0;
     for (int j = 0; j < g.height; ++j)
         for (int i = 0; i < g.width; ++i) {

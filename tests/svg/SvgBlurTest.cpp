@@ -112,6 +112,10 @@ TEST(SvgBlur, WhatCannotBeSampledIsRefused)
     for (const auto& [sx, sy] : {std::pair{-1.0, 4.0}, std::pair{0.0, 0.0},
                                  std::pair{nan, 4.0}, std::pair{inf, 4.0}})
         EXPECT_FALSE(svgreader::BlurLevels(square, Spec(sx, sy), levels)) << sx;
+    // Far wider along one axis than the other: the kernel along it would
+    // not end (or not in time).
+    EXPECT_FALSE(svgreader::BlurLevels(square, Spec(1e300, 1), levels));
+    EXPECT_FALSE(svgreader::BlurLevels(square, Spec(5000, 1), levels));
     // A page-wide shape sampled no coarser than a hundredth: beyond the grid.
     BlurSpec fine = Spec(4, 4);
     fine.maxPixel = 0.01;
