@@ -275,14 +275,14 @@ Path LevelSet(const Grid& field, double threshold, double tolerance, Links& work
 
 }  // namespace
 
-bool BlurLevels(const std::vector<BlurSource>& sources, const BlurSpec& spec,
+bool BlurLevels(const std::vector<BlurSource>& sources, const BlurSettings& settings,
                 std::vector<BlurLevel>& levels)
 {
     levels.clear();
-    const double sx = spec.deviationX, sy = spec.deviationY;
+    const double sx = settings.deviationX, sy = settings.deviationY;
     if (!std::isfinite(sx) || !std::isfinite(sy) || sx < 0 || sy < 0 || !(sx + sy > 0) ||
-        !spec.region.valid || !(spec.tolerance > 0) || !(spec.maxPixel > 0) ||
-        !(spec.step > 0) || spec.step > 1)
+        !settings.region.valid || !(settings.tolerance > 0) || !(settings.maxPixel > 0) ||
+        !(settings.step > 0) || settings.step > 1)
         return false;
     // The sources flattened; the grid spans them and the blur's reach,
     // within the region.
@@ -290,7 +290,7 @@ bool BlurLevels(const std::vector<BlurSource>& sources, const BlurSpec& spec,
     Box extent;
     for (const BlurSource& s : sources) {
         Path flat;
-        if (!CommonArea({{&s.path, s.evenOdd}}, flat, spec.tolerance / 4))
+        if (!CommonArea({{&s.path, s.evenOdd}}, flat, settings.tolerance / 4))
             return false;
         const Box b = BoundsOf(flat);
         if (b.valid)
@@ -299,7 +299,7 @@ bool BlurLevels(const std::vector<BlurSource>& sources, const BlurSpec& spec,
     }
     if (!extent.valid)
         return true;
-    const Box& r = spec.region;
+    const Box& r = settings.region;
     const double minX = std::max(r.minX, extent.minX - 3 * sx);
     const double maxX = std::min(r.maxX, extent.maxX + 3 * sx);
     const double minY = std::max(r.minY, extent.minY - 3 * sy);
@@ -307,10 +307,10 @@ bool BlurLevels(const std::vector<BlurSource>& sources, const BlurSpec& spec,
     if (!(maxX > minX) || !(maxY > minY))
         return true;
     const double finest = std::min(sx > 0 ? sx : sy, sy > 0 ? sy : sx) / 2;
-    double pixel = std::min(finest, spec.maxPixel);
+    double pixel = std::min(finest, settings.maxPixel);
     if ((maxX - minX) * (maxY - minY) / (pixel * pixel) > kMaxCells)
         pixel = std::sqrt((maxX - minX) * (maxY - minY) / kMaxCells);
-    if (!(pixel <= spec.maxPixel))
+    if (!(pixel <= settings.maxPixel))
         return false;
 
     // A blur far wider along one axis than the other is sampled by the
@@ -318,7 +318,8 @@ bool BlurLevels(const std::vector<BlurSource>& sources, const BlurSpec& spec,
     if (!(3 * std::max(sx, sy) / pixel < kMaxKernelTaps))
         return false;
     const std::vector<double> kernelX = Kernel(sx / pixel), kernelY = Kernel(sy / pixel);
-    if ((kernelX.size() + kernelY.size()) * ((maxX - minX) / pixel + 2) * ((maxY - minY) / pixel + 2) >
+    if ((kernelX.size() + kernelY.size()) * ((maxX - minX) / pixel + 2) *
+            ((maxY - minY) / pixel + 2) >
         kMaxBlurWork)
         return false;
 
@@ -342,8 +343,8 @@ bool BlurLevels(const std::vector<BlurSource>& sources, const BlurSpec& spec,
             double& v = g.At(i, j);
             // Beyond the region and on the border: clear.
             const double x = g.x0 + (i + 0.5) * pixel, y = g.y0 + (j + 0.5) * pixel;
-            const bool inside = i > 0 && j > 0 && i + 1 < g.width && j + 1 < g.height &&
-                                x <= maxX && y <= maxY;
+            const bool inside =
+                i > 0 && j > 0 && i + 1 < g.width && j + 1 < g.height && x <= maxX && y <= maxY;
             v = inside ? 1 - v : 0;
         }
     Convolve(g, kernelX, 0);
@@ -358,15 +359,15 @@ bool BlurLevels(const std::vector<BlurSource>& sources, const BlurSpec& spec,
                 v = 0;
             peak = std::max(peak, v);
         }
-    if (!(peak >= spec.step / 2))
+    if (!(peak >= settings.step / 2))
         return true;
-    const int count = std::clamp(static_cast<int>(std::ceil(peak / spec.step - 1e-9)), 1,
-                                 std::clamp(spec.maxLevels, 1, kMaxLevels));
+    const int count = std::clamp(static_cast<int>(std::ceil(peak / settings.step - 1e-9)), 1,
+                                 std::clamp(settings.maxLevels, 1, kMaxLevels));
     const double delta = peak / count;
     Links work;
     for (int k = 1; k <= count; ++k) {
         BlurLevel level;
-        level.area = LevelSet(g, (k - 0.5) * delta, spec.tolerance, work);
+        level.area = LevelSet(g, (k - 0.5) * delta, settings.tolerance, work);
         level.alpha = k * delta;
         if (!level.area.subpaths.empty())
             levels.push_back(std::move(level));

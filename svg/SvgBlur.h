@@ -22,7 +22,7 @@ struct BlurLevel {
     double alpha = 0;
 };
 
-struct BlurSpec {
+struct BlurSettings {
     double deviationX = 0, deviationY = 0;  // of the Gaussian, along the axes
     Box region;                             // nothing is blurred in or out beyond it
     double step = 2.0 / 255;                // the alpha between levels
@@ -34,7 +34,7 @@ struct BlurSpec {
 // The levels of `sources` blurred. False when the blur cannot be sampled
 // finely enough within a bounded grid, or the values are unusable; an
 // empty result is a blur that shows nothing.
-bool BlurLevels(const std::vector<BlurSource>& sources, const BlurSpec& spec,
+bool BlurLevels(const std::vector<BlurSource>& sources, const BlurSettings& settings,
                 std::vector<BlurLevel>& levels);
 
 }  // namespace svgreader

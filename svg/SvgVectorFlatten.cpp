@@ -1326,23 +1326,23 @@ bool Reader::BlurAsParts(Capture& c, xmlNodePtr node, const std::string& name, c
     double x = 0, y = 0, w = 0, h = 0;
     if (!RegionRect(filter, ComputeStyle(filter, style), user, box, view, x, y, w, h))
         return false;
-    BlurSpec spec;
-    spec.deviationX = units == "objectBoundingBox" ? sigma[0] * box.Width() : sigma[0];
-    spec.deviationY = units == "objectBoundingBox" ? sigma[1] * box.Height() : sigma[1];
-    spec.region.Add(x, y);
-    spec.region.Add(x + w, y + h);
+    BlurSettings settings;
+    settings.deviationX = units == "objectBoundingBox" ? sigma[0] * box.Width() : sigma[0];
+    settings.deviationY = units == "objectBoundingBox" ? sigma[1] * box.Height() : sigma[1];
+    settings.region.Add(x, y);
+    settings.region.Add(x + w, y + h);
     // Edges within a fifth of an image pixel of the level sets, which the
     // grid resolves to two pixels or a quarter of the deviation, whichever
     // is coarser (a wide blur has no detail finer); levels two 8-bit steps
     // apart in what is seen.
     const double pixel = 1 / FlattenDpi() / std::sqrt(std::fabs(det));
-    spec.tolerance = pixel / 5;
-    spec.maxPixel =
-        std::max(2 * pixel, std::min(spec.deviationX, spec.deviationY) / 4);
-    spec.step = 2.0 / 255 / c.opacity;
-    spec.maxLevels = maxLevels;
+    settings.tolerance = pixel / 5;
+    settings.maxPixel =
+        std::max(2 * pixel, std::min(settings.deviationX, settings.deviationY) / 4);
+    settings.step = 2.0 / 255 / c.opacity;
+    settings.maxLevels = maxLevels;
     std::vector<BlurLevel> levels;
-    if (!BlurLevels(sources, spec, levels))
+    if (!BlurLevels(sources, settings, levels))
         return false;
 
     const int family = ++families;

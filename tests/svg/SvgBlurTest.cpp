@@ -14,8 +14,8 @@
 namespace {
 
 using svgreader::BlurLevel;
+using svgreader::BlurSettings;
 using svgreader::BlurSource;
-using svgreader::BlurSpec;
 using svgreader::Path;
 using svgreader::Point;
 
@@ -47,9 +47,9 @@ double BlurredSquare(Point p, double x, double y, double side, double sx, double
            (Phi((p.y - y) / sy) - Phi((p.y - y - side) / sy));
 }
 
-BlurSpec Spec(double sx, double sy)
+BlurSettings Settings(double sx, double sy)
 {
-    BlurSpec s;
+    BlurSettings s;
     s.deviationX = sx, s.deviationY = sy;
     s.region.Add(-1000, -1000), s.region.Add(1000, 1000);
     s.tolerance = 0.05;
@@ -61,10 +61,11 @@ TEST(SvgBlur, LevelsFollowTheBlurWithinAStep)
 {
     // Across an edge, along a corner's diagonal and in a small shape whose
     // blur never reaches full alpha; each axis blurred by its own deviation.
-    for (const auto& [side, sx, sy] : {std::tuple{100.0, 4.0, 4.0}, std::tuple{100.0, 6.0, 2.0},
-                                      std::tuple{6.0, 3.0, 3.0}}) {
+    for (const auto& [side, sx, sy] :
+         {std::tuple{100.0, 4.0, 4.0}, std::tuple{100.0, 6.0, 2.0}, std::tuple{6.0, 3.0, 3.0}}) {
         std::vector<BlurLevel> levels;
-        ASSERT_TRUE(svgreader::BlurLevels({{Square(0, 0, side), false, 1}}, Spec(sx, sy), levels));
+        ASSERT_TRUE(
+            svgreader::BlurLevels({{Square(0, 0, side), false, 1}}, Settings(sx, sy), levels));
         ASSERT_GT(levels.size(), 10u);
         for (std::size_t k = 1; k < levels.size(); ++k)
             EXPECT_GT(levels[k].alpha, levels[k - 1].alpha);
@@ -85,14 +86,15 @@ TEST(SvgBlur, SourcesCompositeAndTheRegionCuts)
 {
     // Two half-clear squares over each other: three quarters where both are.
     std::vector<BlurLevel> levels;
-    ASSERT_TRUE(svgreader::BlurLevels(
-        {{Square(0, 0, 100), false, 0.5}, {Square(50, 0, 100), false, 0.5}}, Spec(2, 2), levels));
+    ASSERT_TRUE(
+        svgreader::BlurLevels({{Square(0, 0, 100), false, 0.5}, {Square(50, 0, 100), false, 0.5}},
+                              Settings(2, 2), levels));
     EXPECT_NEAR(Shown(levels, {75, 50}), 0.75, 2.0 / 255);
     EXPECT_NEAR(Shown(levels, {25, 50}), 0.5, 2.0 / 255);
 
     // The region holds the square and no more: nothing beyond it, the
     // blur as before inside it.
-    BlurSpec cut = Spec(4, 4);
+    BlurSettings cut = Settings(4, 4);
     cut.region = {};
     cut.region.Add(0, 0), cut.region.Add(100, 100);
     ASSERT_TRUE(svgreader::BlurLevels({{Square(0, 0, 100), false, 1}}, cut, levels));
@@ -106,22 +108,22 @@ TEST(SvgBlur, WhatCannotBeSampledIsRefused)
     std::vector<BlurLevel> levels;
     const std::vector<BlurSource> square{{Square(0, 0, 100), false, 1}};
     // Too clear to show: no level, and that is an answer.
-    EXPECT_TRUE(svgreader::BlurLevels({{Square(0, 0, 100), false, 0.001}}, Spec(4, 4), levels));
+    EXPECT_TRUE(svgreader::BlurLevels({{Square(0, 0, 100), false, 0.001}}, Settings(4, 4), levels));
     EXPECT_TRUE(levels.empty());
     const double nan = std::nan(""), inf = HUGE_VAL;
-    for (const auto& [sx, sy] : {std::pair{-1.0, 4.0}, std::pair{0.0, 0.0},
-                                 std::pair{nan, 4.0}, std::pair{inf, 4.0}})
-        EXPECT_FALSE(svgreader::BlurLevels(square, Spec(sx, sy), levels)) << sx;
+    for (const auto& [sx, sy] :
+         {std::pair{-1.0, 4.0}, std::pair{0.0, 0.0}, std::pair{nan, 4.0}, std::pair{inf, 4.0}})
+        EXPECT_FALSE(svgreader::BlurLevels(square, Settings(sx, sy), levels)) << sx;
     // Far wider along one axis than the other: the kernel along it would
     // not end (or not in time).
-    EXPECT_FALSE(svgreader::BlurLevels(square, Spec(1e300, 1), levels));
-    EXPECT_FALSE(svgreader::BlurLevels(square, Spec(5000, 1), levels));
+    EXPECT_FALSE(svgreader::BlurLevels(square, Settings(1e300, 1), levels));
+    EXPECT_FALSE(svgreader::BlurLevels(square, Settings(5000, 1), levels));
     // A page-wide shape sampled no coarser than a hundredth: beyond the grid.
-    BlurSpec fine = Spec(4, 4);
+    BlurSettings fine = Settings(4, 4);
     fine.maxPixel = 0.01;
     EXPECT_FALSE(svgreader::BlurLevels(square, fine, levels));
     // The steps widen to stay within the levels asked for.
-    BlurSpec few = Spec(4, 4);
+    BlurSettings few = Settings(4, 4);
     few.maxLevels = 16;
     ASSERT_TRUE(svgreader::BlurLevels(square, few, levels));
     EXPECT_EQ(levels.size(), 16u);
