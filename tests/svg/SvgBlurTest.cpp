@@ -16,8 +16,8 @@ namespace {
 using svgreader::BlurLevel;
 using svgreader::BlurSettings;
 using svgreader::BlurSource;
-using svgreader::Path;
 using svgreader::Point;
+using svgreader::RectPath;
 
 double Shown(const std::vector<BlurLevel>& levels, Point p)
 {
@@ -26,17 +26,6 @@ double Shown(const std::vector<BlurLevel>& levels, Point p)
         if (InsidePath(l.area, p))
             alpha = l.alpha;
     return alpha;
-}
-
-Path Square(double x, double y, double side)
-{
-    Path p;
-    p.MoveTo(x, y);
-    p.LineTo(x + side, y);
-    p.LineTo(x + side, y + side);
-    p.LineTo(x, y + side);
-    p.Close();
-    return p;
 }
 
 // A box filter blurred: the product of the blurs along each axis.
@@ -64,8 +53,8 @@ TEST(SvgBlur, LevelsFollowTheBlurWithinAStep)
     for (const auto& [side, sx, sy] :
          {std::tuple{100.0, 4.0, 4.0}, std::tuple{100.0, 6.0, 2.0}, std::tuple{6.0, 3.0, 3.0}}) {
         std::vector<BlurLevel> levels;
-        ASSERT_TRUE(
-            svgreader::BlurLevels({{Square(0, 0, side), false, 1}}, Settings(sx, sy), levels));
+        ASSERT_TRUE(svgreader::BlurLevels({{RectPath(0, 0, side, side, 0, 0), false, 1}},
+                                          Settings(sx, sy), levels));
         ASSERT_GT(levels.size(), 10u);
         for (std::size_t k = 1; k < levels.size(); ++k)
             EXPECT_GT(levels[k].alpha, levels[k - 1].alpha);
@@ -86,9 +75,9 @@ TEST(SvgBlur, SourcesCompositeAndTheRegionCuts)
 {
     // Two half-clear squares over each other: three quarters where both are.
     std::vector<BlurLevel> levels;
-    ASSERT_TRUE(
-        svgreader::BlurLevels({{Square(0, 0, 100), false, 0.5}, {Square(50, 0, 100), false, 0.5}},
-                              Settings(2, 2), levels));
+    ASSERT_TRUE(svgreader::BlurLevels({{RectPath(0, 0, 100, 100, 0, 0), false, 0.5},
+                                       {RectPath(50, 0, 100, 100, 0, 0), false, 0.5}},
+                                      Settings(2, 2), levels));
     EXPECT_NEAR(Shown(levels, {75, 50}), 0.75, 2.0 / 255);
     EXPECT_NEAR(Shown(levels, {25, 50}), 0.5, 2.0 / 255);
 
@@ -97,7 +86,7 @@ TEST(SvgBlur, SourcesCompositeAndTheRegionCuts)
     BlurSettings cut = Settings(4, 4);
     cut.region = {};
     cut.region.Add(0, 0), cut.region.Add(100, 100);
-    ASSERT_TRUE(svgreader::BlurLevels({{Square(0, 0, 100), false, 1}}, cut, levels));
+    ASSERT_TRUE(svgreader::BlurLevels({{RectPath(0, 0, 100, 100, 0, 0), false, 1}}, cut, levels));
     EXPECT_EQ(Shown(levels, {-1.5, 50}), 0);
     EXPECT_EQ(Shown(levels, {50, 101.5}), 0);
     EXPECT_NEAR(Shown(levels, {2, 50}), BlurredSquare({2, 50}, 0, 0, 100, 4, 4), 3.0 / 255);
@@ -106,9 +95,10 @@ TEST(SvgBlur, SourcesCompositeAndTheRegionCuts)
 TEST(SvgBlur, WhatCannotBeSampledIsRefused)
 {
     std::vector<BlurLevel> levels;
-    const std::vector<BlurSource> square{{Square(0, 0, 100), false, 1}};
+    const std::vector<BlurSource> square{{RectPath(0, 0, 100, 100, 0, 0), false, 1}};
     // Too clear to show: no level, and that is an answer.
-    EXPECT_TRUE(svgreader::BlurLevels({{Square(0, 0, 100), false, 0.001}}, Settings(4, 4), levels));
+    EXPECT_TRUE(svgreader::BlurLevels({{RectPath(0, 0, 100, 100, 0, 0), false, 0.001}},
+                                      Settings(4, 4), levels));
     EXPECT_TRUE(levels.empty());
     const double nan = std::nan(""), inf = HUGE_VAL;
     for (const auto& [sx, sy] :
