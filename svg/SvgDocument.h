@@ -539,6 +539,9 @@ private:
     // Whether a pattern's own transform turns or skews its cells (SvgPattern.cpp).
     bool PatternTurns(xmlNodePtr pattern);
     void FlattenEffects(xmlDocPtr doc);
+    // The filter the style names, when it has attributes of its own; null
+    // for none or one that takes them from another.
+    xmlNodePtr OwnFilter(const Style& style) const;
     // Where the element's filter may paint, on the page, given the pieces it
     // draws and the boxes of what else it draws; invalid when not known.
     Box FilterRegion(xmlNodePtr node, const Style& style, const View& view,

@@ -183,13 +183,20 @@ bool Reader::RegionRect(xmlNodePtr effect, const Style& effectStyle, bool user, 
     return true;
 }
 
-Box Reader::FilterRegion(xmlNodePtr node, const Style& style, const View& view,
-                         const std::vector<Piece>& parts, const std::vector<Box>& others)
+xmlNodePtr Reader::OwnFilter(const Style& style) const
 {
     const auto it = ids.find(style.filter);
     if (it == ids.end() || LocalName(it->second) != "filter" || Href(it->second))
+        return nullptr;
+    return it->second;
+}
+
+Box Reader::FilterRegion(xmlNodePtr node, const Style& style, const View& view,
+                         const std::vector<Piece>& parts, const std::vector<Box>& others)
+{
+    const xmlNodePtr filter = OwnFilter(style);
+    if (filter == nullptr)
         return {};  // attributes of another filter, or no filter: unknown
-    const xmlNodePtr filter = it->second;
     // The element's own user space, where its box and the region are.
     Matrix m = view.ctm;
     if (const auto t = Attr(node, "transform"); t && !ParseTransformList(*t, m))

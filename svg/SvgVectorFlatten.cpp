@@ -1259,10 +1259,9 @@ bool Reader::BlurAsParts(Capture& c, xmlNodePtr node, const std::string& name, c
 {
     if (!c.exact || c.parts.empty() || name == "use" || name == "svg" || !(c.opacity > 0))
         return false;
-    const auto it = ids.find(style.filter);
-    if (it == ids.end() || LocalName(it->second) != "filter" || Href(it->second))
+    const xmlNodePtr filter = OwnFilter(style);
+    if (filter == nullptr)
         return false;
-    const xmlNodePtr filter = it->second;
     // One blur of the element's own drawing, over the whole region.
     xmlNodePtr blur = nullptr;
     for (xmlNodePtr n = filter->children; n != nullptr; n = n->next) {
